@@ -1,0 +1,122 @@
+// The sampling thread: polls the providers once per interval, folds each frame
+// into the published SensorSnapshot (min/max, smoothing, chart history, usage
+// statistics, heavy-use periods) and tells the window a new snapshot is ready.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "sensors/sensor_model.h"
+
+namespace kalorix {
+
+// Everything the engine needs from the platform; the Windows layer implements it
+// with QueryPerformanceCounter, COM, the registry and PostMessageW, the tests with fakes.
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+    virtual double monotonicNow() = 0;          // seconds
+    virtual int64_t wallNow() = 0;              // seconds since 1970 UTC
+    virtual LocalTime localTime() = 0;
+    virtual void sleepMs(int milliseconds) = 0;
+    virtual bool threadStarted() { return false; }  // COM for the sampling thread; true when it must be undone
+    virtual void threadEnding(bool started) {}
+    virtual bool isElevated() = 0;
+    virtual std::vector<std::unique_ptr<Provider>> createProviders(bool elevated) = 0;
+    virtual std::wstring biosManufacturer() = 0;
+    virtual bool pawnIoInstalled() = 0;
+    virtual void postReady(void* window) = 0;   // posts 0x8001 to the window
+};
+
+constexpr uint32_t kSnapshotReadyMessage = 0x8001;  // WM_APP + 1
+constexpr double kChartHistorySeconds = 1810.0;
+constexpr double kRecentSeconds = 600.0;
+constexpr double kSmoothingTimeConstant = 3.0;
+constexpr double kSmoothingMaxGap = 15.0;
+constexpr double kHeavyStartSeconds = 60.0;
+constexpr double kQuietCloseSeconds = 90.0;
+constexpr double kMinRecordedSeconds = 180.0;
+
+class SamplingEngine {
+public:
+    using PeriodSink = std::function<void(const HeavyUsePeriod&)>;
+
+    // sink receives each finished period of at least 180 s (under the engine's
+    // lock); by default it is the process-wide usage history.
+    explicit SamplingEngine(EngineHost& host, PeriodSink sink = {});
+    ~SamplingEngine();
+    SamplingEngine(const SamplingEngine&) = delete;
+    SamplingEngine& operator=(const SamplingEngine&) = delete;
+
+    void start(void* window, int intervalMs, bool smoothing);
+    void stop();
+    bool running() const { return worker_.joinable(); }
+
+    void setInterval(int intervalMs) { intervalMs_.store(intervalMs); }
+    void setSmoothing(bool on) { smoothing_.store(on); }
+    void requestReset() { resetRequested_.store(true); }
+    void setBenchmarkRunning(bool on) { benchmarkRunning_.store(on); }
+    int interval() const { return intervalMs_.load(); }
+
+    // Copies the published snapshot under the engine's lock.
+    void copySnapshot(SensorSnapshot& out) const;
+    SensorSnapshot snapshot() const;
+
+    // The worker's body, from thread start to stop. Public so the tests can run
+    // it on their own thread with a fake host and clock.
+    void runWorker(std::stop_token stop);
+    // One fold of a polled frame at monotonic time now (the worker's step).
+    void fold(const SensorFrame& frame, double now);
+    // Closes the heavy-use period in progress, if any (at stop).
+    void closeActivePeriod();
+
+private:
+    struct UsageSample {
+        double time;
+        double dt;
+        bool busy;
+        bool atLimit;
+    };
+
+    void pollAll(std::vector<std::unique_ptr<Provider>>& providers, SensorFrame& frame);
+    void trackUsage(const SensorFrame& frame, double now);
+    void closePeriodLocked();
+
+    EngineHost& host_;
+    PeriodSink sink_;
+    void* window_ = nullptr;
+    std::atomic<int> intervalMs_{1000};
+    std::atomic<bool> smoothing_{true};
+    std::atomic<bool> resetRequested_{false};
+    std::atomic<bool> benchmarkRunning_{false};
+    std::jthread worker_;
+
+    mutable std::recursive_mutex lock_;
+    SensorSnapshot snapshot_;
+    std::unordered_map<std::wstring, size_t> sensorIndex_;
+    std::deque<HistoryPoint> chartHistory_;
+    std::optional<double> smoothedTemp_;
+    double lastFoldTime_ = 0.0;
+
+    // usage tracker
+    std::deque<UsageSample> recent_;
+    double lastTick_ = 0.0;
+    bool periodActive_ = false;
+    double heavySince_ = -1.0;
+    double quietSince_ = -1.0;
+    double periodStart_ = 0.0;
+    double lastHeavy_ = 0.0;
+    double tempWeight_ = 0.0, clockWeight_ = 0.0, powerWeight_ = 0.0;
+    HeavyUsePeriod period_;
+};
+
+}  // namespace kalorix

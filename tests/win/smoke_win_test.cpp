@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+TEST(WinSmoke, RunsUnderWindowsOrWine) {
+    EXPECT_NE(GetModuleHandleW(nullptr), nullptr);
+}
