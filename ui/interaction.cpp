@@ -7,102 +7,108 @@
 
 namespace kalorix {
 
-ActionId ActionIdOf(std::wstring_view action) {
-    uint32_t hash = 2166136261u;
-    auto mix = [&hash](uint32_t unit) {
-        hash ^= unit;
-        hash *= 16777619u;
-    };
+namespace {
+constexpr uint32_t kFnvBasis = 2166136261u;
+constexpr uint32_t kFnvPrime = 16777619u;
+
+uint32_t Mix(uint32_t hash, uint32_t unit) { return (hash ^ unit) * kFnvPrime; }
+}  // namespace
+
+ActionId MakeActionId(std::u16string_view action) {
+    uint32_t hash = kFnvBasis;
+    for (char16_t unit : action) hash = Mix(hash, static_cast<uint16_t>(unit));
+    return hash | 1u;
+}
+
+ActionId MakeActionId(std::wstring_view action) {
+    uint32_t hash = kFnvBasis;
     for (wchar_t ch : action) {
         uint32_t cp = static_cast<uint32_t>(ch);
-        if (cp > 0xFFFF && cp <= 0x10FFFF) {  // UTF-32 wchar_t: split like UTF-16 does
-            cp -= 0x10000;
-            mix(0xD800 + (cp >> 10));
-            mix(0xDC00 + (cp & 0x3FF));
-        } else {
-            mix(cp & 0xFFFF);
+        if constexpr (sizeof(wchar_t) > 2) {
+            if (cp > 0xFFFF) {
+                cp -= 0x10000;
+                hash = Mix(hash, 0xD800 + (cp >> 10));
+                hash = Mix(hash, 0xDC00 + (cp & 0x3FF));
+                continue;
+            }
         }
+        hash = Mix(hash, cp & 0xFFFF);
     }
     return hash | 1u;
 }
 
-// ---- InteractionState ----------------------------------------------------
-
-void InteractionState::addRegion(ActionId id, float left, float top, float width, float height, bool hand) {
-    if (id == 0) return;
-    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) || !std::isfinite(height)) return;
-    if (width <= 0.0f || height <= 0.0f) return;
-    top += regionOffset;
-    float bottom = top + height;
-    if (bottom <= clipTop || top >= clipBottom) return;
+std::optional<HitRegion> PlaceRegion(ActionId id, const Rect& rect, bool hand, float offsetY,
+                                     float clipTop, float clipBottom) {
+    float top = rect.y + offsetY;
+    float bottom = top + rect.h;
+    if (rect.w <= 0 || rect.h <= 0) return std::nullopt;
+    if (bottom <= clipTop || top >= clipBottom) return std::nullopt;
     top = std::max(top, clipTop);
     bottom = std::min(bottom, clipBottom);
-    if (bottom <= top) return;
-    building.push_back({id, left, top, width, bottom - top, hand});
+    if (bottom <= top) return std::nullopt;
+    return HitRegion{id, rect.x, top, rect.w, bottom - top, hand};
 }
 
-ActionId InteractionState::hitTest(float x, float y) {
-    pointerX = x;
-    pointerY = y;
-    hovered = 0;
-    for (auto it = active.rbegin(); it != active.rend(); ++it) {
-        if (it->contains(x, y)) {
-            hovered = it->id;
-            break;
-        }
+ActionId HitTest(const std::vector<HitRegion>& regions, float x, float y) {
+    for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
+        if (x >= it->left && x < it->left + it->width && y >= it->top && y < it->top + it->height)
+            return it->id;
     }
-    return hovered;
+    return 0;
 }
 
-bool InteractionState::pointerMove(float x, float y) {
-    ActionId before = hovered;
-    hitTest(x, y);
-    return hovered != before || dragging;
+// ---- Pointer rules ----
+
+ActionId UpdateHover(InteractionState& state, float x, float y) {
+    state.pointerX = x;
+    state.pointerY = y;
+    state.hovered = HitTest(state.active, x, y);
+    return state.hovered;
 }
 
-bool InteractionState::pointerDown(float x, float y) {
-    hitTest(x, y);
-    pressed = hovered;
-    dragging = false;
-    return pressed != 0;
+bool PointerMove(InteractionState& state, float x, float y) {
+    ActionId before = state.hovered;
+    UpdateHover(state, x, y);
+    return state.hovered != before || state.dragging;
 }
 
-bool InteractionState::pointerUp(float x, float y) {
-    hitTest(x, y);
-    bool wasPressed = pressed != 0;
-    if (wasPressed && pressed == hovered && !dragging) clicked = pressed;
-    pressed = 0;
-    dragging = false;
+bool PointerDown(InteractionState& state, float x, float y) {
+    UpdateHover(state, x, y);
+    state.pressed = state.hovered;
+    state.dragging = false;
+    return state.pressed != 0;
+}
+
+bool PointerUp(InteractionState& state, float x, float y) {
+    UpdateHover(state, x, y);
+    bool wasPressed = state.pressed != 0;
+    if (wasPressed && state.pressed == state.hovered && !state.dragging) state.clicked = state.pressed;
+    state.pressed = 0;
+    state.dragging = false;
     return wasPressed;
 }
 
-bool InteractionState::pointerLeave() {
-    hovered = 0;
-    pointerX = -1.0f;
-    pointerY = -1.0f;
+bool PointerLeave(InteractionState& state) {
+    state.hovered = 0;
+    state.pointerX = -1.0f;
+    state.pointerY = -1.0f;
     return true;
 }
 
-bool InteractionState::hoveredWantsHand() const {
-    if (hovered == 0) return false;
-    for (auto it = active.rbegin(); it != active.rend(); ++it) {
-        if (it->id == hovered && it->contains(pointerX, pointerY)) return it->hand;
+bool HoveredWantsHand(const InteractionState& state) {
+    if (state.hovered == 0) return false;
+    for (auto it = state.active.rbegin(); it != state.active.rend(); ++it) {
+        if (it->id == state.hovered && it->left <= state.pointerX && state.pointerX < it->left + it->width &&
+            it->top <= state.pointerY && state.pointerY < it->top + it->height)
+            return it->hand;
     }
     return false;
 }
 
-void InteractionState::beginPass(float clientHeight) {
-    building.clear();
-    regionOffset = 0.0f;
-    clipTop = kTitleBarHeight;
-    clipBottom = clientHeight;
-}
-
-void InteractionState::finishPass() {
-    active.swap(building);
-    building.clear();
-    clicked = 0;
-    regionOffset = 0.0f;
+void FinishPass(InteractionState& state) {
+    state.active.swap(state.building);
+    state.building.clear();
+    state.clicked = 0;
 }
 
 // ---- Frame ---------------------------------------------------------------
@@ -174,33 +180,7 @@ int SamplerIntervalFor(int updateIntervalMs, bool shownAndNotMinimized, bool ben
     return std::max(updateIntervalMs, 2000);
 }
 
-// ---- Warnings ------------------------------------------------------------
-
-std::wstring OverheatParts(const SensorSnapshot& snapshot, int warningTemp, bool fahrenheit) {
-    std::wstring text;
-    const double limit = warningTemp;
-    if (snapshot.cpuTempShown && *snapshot.cpuTempShown >= limit) {
-        text = L"İşlemci " + FormatTemperature(snapshot.cpuTempShown, fahrenheit);
-    }
-    if (snapshot.gpu && snapshot.gpu->temperature && *snapshot.gpu->temperature >= limit) {
-        if (!text.empty()) text += L" · ";
-        text += L"Ekran kartı " + FormatTemperature(snapshot.gpu->temperature, fahrenheit);
-    }
-    return text;
-}
-
-std::optional<std::wstring> OverheatNotifier::check(const SensorSnapshot& snapshot, const Settings& settings,
-                                                    uint64_t nowTick) {
-    std::wstring parts = OverheatParts(snapshot, settings.WarningTemp, settings.UseFahrenheit);
-    if (parts.empty() || !settings.TrayNotifications) return std::nullopt;
-    // The very first warning is not held back by a tick count that is still
-    // below the interval shortly after the system started.
-    if (notified_ && nowTick - lastTick_ <= kIntervalMs) return std::nullopt;
-    notified_ = true;
-    lastTick_ = nowTick;
-    return parts + L" — belirlediğin sınır (" +
-           FormatTemperature(static_cast<double>(settings.WarningTemp), settings.UseFahrenheit) + L") aşıldı";
-}
+// ---- Thermal safety stop ----
 
 std::optional<std::wstring> ThermalGuard::check(uint32_t kind, const SensorSnapshot& snapshot,
                                                 const Settings& settings) {

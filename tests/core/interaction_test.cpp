@@ -6,141 +6,105 @@ namespace kalorix {
 namespace {
 
 // One paint pass that registers the given regions, as the window does.
-void Pass(InteractionState& ui, const std::vector<HitRegion>& regions, float clientHeight = 780) {
-    ui.beginPass(clientHeight);
-    for (const auto& r : regions) ui.addRegion(r.id, r.left, r.top, r.width, r.height, r.hand);
-    ui.finishPass();
+void Pass(InteractionState& ui, const std::vector<HitRegion>& regions) {
+    ui.building = regions;
+    FinishPass(ui);
 }
 
 TEST(ActionIdTest, Fnv1aOverUtf16UnitsWithLowBitSet) {
     // FNV-1a of the empty string is the offset basis, which is odd already.
-    EXPECT_EQ(ActionIdOf(L""), 2166136261u);
+    EXPECT_EQ(MakeActionId(L""), 2166136261u);
     // "a": (0x811C9DC5 ^ 0x61) * 16777619 mod 2^32 = 0xE40C292C, then | 1.
-    EXPECT_EQ(ActionIdOf(L"a"), 0xE40C292Du);
-    EXPECT_NE(ActionIdOf(L"nav/Genel Bakış"), ActionIdOf(L"nav/Sensörler"));
+    EXPECT_EQ(MakeActionId(L"a"), 0xE40C292Du);
+    EXPECT_NE(MakeActionId(L"nav/Genel Bakış"), MakeActionId(L"nav/Sensörler"));
     for (auto s : {L"prompt/yes", L"prompt/no", L"sensors/reset", L"row/cpu/load/total"}) {
-        EXPECT_NE(ActionIdOf(s), 0u);
-        EXPECT_EQ(ActionIdOf(s) & 1u, 1u);
+        EXPECT_NE(MakeActionId(s), 0u);
+        EXPECT_EQ(MakeActionId(s) & 1u, 1u);
     }
     // A unit above 0xFF is XORed in whole: "ş" (U+015F) differs from "_" (0x5F).
-    EXPECT_NE(ActionIdOf(L"\u015F"), ActionIdOf(L"_"));
+    EXPECT_NE(MakeActionId(L"\u015F"), MakeActionId(L"_"));
     // A code point beyond the BMP hashes as its surrogate pair.
     std::wstring pair;
     pair.push_back(static_cast<wchar_t>(0xD83D));
     pair.push_back(static_cast<wchar_t>(0xDE00));
-    if (sizeof(wchar_t) == 4) EXPECT_EQ(ActionIdOf(L"\U0001F600"), ActionIdOf(pair));
+    if (sizeof(wchar_t) == 4) EXPECT_EQ(MakeActionId(L"\U0001F600"), MakeActionId(pair));
 }
 
 TEST(InteractionTest, ClickNeedsPressAndReleaseOnTheSameRegion) {
     InteractionState ui;
-    const ActionId a = ActionIdOf(L"a"), b = ActionIdOf(L"b");
+    const ActionId a = MakeActionId(L"a"), b = MakeActionId(L"b");
     Pass(ui, {{a, 10, 50, 100, 40, true}, {b, 10, 100, 100, 40, true}});
 
-    EXPECT_TRUE(ui.pointerDown(20, 60));
+    EXPECT_TRUE(PointerDown(ui, 20, 60));
     EXPECT_EQ(ui.pressed, a);
-    EXPECT_TRUE(ui.pointerUp(20, 60));
+    EXPECT_TRUE(PointerUp(ui, 20, 60));
     EXPECT_EQ(ui.clicked, a);
     EXPECT_EQ(ui.pressed, 0u);
-    EXPECT_TRUE(ui.isClicked(a));
-    EXPECT_FALSE(ui.isClicked(b));
+    EXPECT_TRUE(ui.clicked == a);
+    EXPECT_FALSE(ui.clicked == b);
 
     // The next pass consumes the click.
     Pass(ui, {{a, 10, 50, 100, 40, true}, {b, 10, 100, 100, 40, true}});
     EXPECT_EQ(ui.clicked, 0u);
 
     // Press on a, release on b: no click.
-    ui.pointerDown(20, 60);
-    ui.pointerMove(20, 110);
-    ui.pointerUp(20, 110);
+    PointerDown(ui, 20, 60);
+    PointerMove(ui, 20, 110);
+    PointerUp(ui, 20, 110);
     EXPECT_EQ(ui.clicked, 0u);
 
     // Press on a, move off and release on empty space: cancelled.
-    ui.pointerDown(20, 60);
-    ui.pointerUp(500, 500);
+    PointerDown(ui, 20, 60);
+    PointerUp(ui, 500, 500);
     EXPECT_EQ(ui.clicked, 0u);
 
     // Press on empty space and release on a: no click, and no repaint asked.
-    EXPECT_FALSE(ui.pointerDown(500, 500));
-    EXPECT_FALSE(ui.pointerUp(20, 60));
+    EXPECT_FALSE(PointerDown(ui, 500, 500));
+    EXPECT_FALSE(PointerUp(ui, 20, 60));
     EXPECT_EQ(ui.clicked, 0u);
 }
 
 TEST(InteractionTest, ReleaseWhileDraggingIsNoClick) {
     InteractionState ui;
-    const ActionId slider = ActionIdOf(L"set/warn");
+    const ActionId slider = MakeActionId(L"set/warn");
     Pass(ui, {{slider, 100, 200, 300, 24, true}});
-    ui.pointerDown(150, 210);
+    PointerDown(ui, 150, 210);
     ui.dragging = true;  // the slider marks itself while it is the pressed region
-    EXPECT_TRUE(ui.pointerMove(390, 210));  // dragging repaints on every move
-    ui.pointerUp(390, 210);
+    EXPECT_TRUE(PointerMove(ui, 390, 210));  // dragging repaints on every move
+    PointerUp(ui, 390, 210);
     EXPECT_EQ(ui.clicked, 0u);
     EXPECT_FALSE(ui.dragging);
 }
 
 TEST(InteractionTest, LastRegisteredRegionIsOnTop) {
     InteractionState ui;
-    const ActionId under = ActionIdOf(L"nav/Ayarlar"), block = ActionIdOf(L"prompt/block"),
-                   yes = ActionIdOf(L"prompt/yes");
+    const ActionId under = MakeActionId(L"nav/Ayarlar"), block = MakeActionId(L"prompt/block"),
+                   yes = MakeActionId(L"prompt/yes");
     // The prompt covers the whole window; only its buttons react.
     Pass(ui, {{under, 14, 116, 204, 40, true}, {block, 0, 0, 1180, 780, false}, {yes, 600, 400, 150, 36, true}});
-    EXPECT_EQ(ui.hitTest(20, 120), block);
-    EXPECT_FALSE(ui.hoveredWantsHand());
-    EXPECT_EQ(ui.hitTest(610, 410), yes);
-    EXPECT_TRUE(ui.hoveredWantsHand());
-    ui.pointerDown(20, 120);
-    ui.pointerUp(20, 120);
+    EXPECT_EQ(UpdateHover(ui, 20, 120), block);
+    EXPECT_FALSE(HoveredWantsHand(ui));
+    EXPECT_EQ(UpdateHover(ui, 610, 410), yes);
+    EXPECT_TRUE(HoveredWantsHand(ui));
+    PointerDown(ui, 20, 120);
+    PointerUp(ui, 20, 120);
     EXPECT_EQ(ui.clicked, block);
-    EXPECT_FALSE(ui.isClicked(under));
+    EXPECT_FALSE(ui.clicked == under);
 }
 
 TEST(InteractionTest, HitTestEdgesAndLeave) {
     InteractionState ui;
-    const ActionId a = ActionIdOf(L"a");
+    const ActionId a = MakeActionId(L"a");
     Pass(ui, {{a, 10, 50, 100, 40, false}});
-    EXPECT_EQ(ui.hitTest(10, 50), a);    // left and top are inside
-    EXPECT_EQ(ui.hitTest(110, 60), 0u);  // left + width is outside
-    EXPECT_EQ(ui.hitTest(20, 90), 0u);   // top + height is outside
-    EXPECT_FALSE(ui.pointerMove(500, 500));  // hovered unchanged (0 -> 0): no repaint
-    EXPECT_TRUE(ui.pointerMove(20, 60));
-    ui.pointerLeave();
+    EXPECT_EQ(UpdateHover(ui, 10, 50), a);    // left and top are inside
+    EXPECT_EQ(UpdateHover(ui, 110, 60), 0u);  // left + width is outside
+    EXPECT_EQ(UpdateHover(ui, 20, 90), 0u);   // top + height is outside
+    EXPECT_FALSE(PointerMove(ui, 500, 500));  // hovered unchanged (0 -> 0): no repaint
+    EXPECT_TRUE(PointerMove(ui, 20, 60));
+    PointerLeave(ui);
     EXPECT_EQ(ui.hovered, 0u);
     EXPECT_EQ(ui.pointerX, -1.0f);
     EXPECT_EQ(ui.pointerY, -1.0f);
-}
-
-TEST(InteractionTest, RegionsTakeOffsetAndAreCutToTheClipBand) {
-    InteractionState ui;
-    ui.beginPass(600);
-    ui.regionOffset = -100;  // scrolled by 100
-    ui.addRegion(1, 0, 90, 50, 40, false);    // -> -10..30: entirely above the band from 36
-    ui.addRegion(3, 0, 120, 50, 40, false);   // -> 20..60: cut to 36..60
-    ui.addRegion(5, 0, 300, 50, 40, false);   // -> 200..240 inside
-    ui.addRegion(7, 0, 680, 50, 40, false);   // -> 580..620: cut to 580..600
-    ui.addRegion(9, 0, 700, 50, 40, false);   // -> 600..640: below the band
-    ui.addRegion(0, 0, 300, 50, 40, false);   // id 0 is never registered
-    ui.addRegion(11, 0, 300, 0, 40, false);   // empty
-    ASSERT_EQ(ui.building.size(), 3u);
-    EXPECT_EQ(ui.building[0].id, 3u);
-    EXPECT_FLOAT_EQ(ui.building[0].top, 36);
-    EXPECT_FLOAT_EQ(ui.building[0].height, 24);
-    EXPECT_FLOAT_EQ(ui.building[1].top, 200);
-    EXPECT_FLOAT_EQ(ui.building[2].top, 580);
-    EXPECT_FLOAT_EQ(ui.building[2].height, 20);
-    ui.finishPass();
-    EXPECT_EQ(ui.active.size(), 3u);
-    EXPECT_TRUE(ui.building.empty());
-    EXPECT_EQ(ui.regionOffset, 0.0f);
-    // Chrome registered after the pass reset is not clipped by the content band.
-    ui.beginPass(600);
-    ui.clipTop = 0;
-    ui.addRegion(13, 0, 0, 46, 36, false);
-    EXPECT_EQ(ui.building.size(), 1u);
-}
-
-TEST(InteractionTest, SegmentIdsFollowTheBase) {
-    const ActionId base = ActionIdOf(L"sensors/filter");
-    EXPECT_EQ(SegmentId(base, 0), base * 31u + 1u);
-    EXPECT_EQ(SegmentId(base, 6), base * 31u + 7u);
 }
 
 TEST(FrameTest, BordersCornersCaptionAndButtons) {
@@ -221,39 +185,6 @@ SensorSnapshot HotSnapshot(std::optional<double> cpu, std::optional<double> gpu)
         s.gpu->temperature = gpu;
     }
     return s;
-}
-
-TEST(OverheatTest, PartsInOrderAndUnits) {
-    EXPECT_EQ(OverheatParts(HotSnapshot(90, 70), 85, false), L"İşlemci 90 °C");
-    EXPECT_EQ(OverheatParts(HotSnapshot(90, 88), 85, false), L"İşlemci 90 °C · Ekran kartı 88 °C");
-    EXPECT_EQ(OverheatParts(HotSnapshot(50, 88), 85, false), L"Ekran kartı 88 °C");
-    EXPECT_EQ(OverheatParts(HotSnapshot(85, std::nullopt), 85, true), L"İşlemci 185 °F");  // at the limit counts
-    EXPECT_EQ(OverheatParts(HotSnapshot(84.9, 84.9), 85, false), L"");
-    EXPECT_EQ(OverheatParts(HotSnapshot(std::nullopt, std::nullopt), 85, false), L"");
-}
-
-TEST(OverheatTest, OneNotificationPerFiveMinutes) {
-    Settings settings;
-    settings.WarningTemp = 85;
-    OverheatNotifier notifier;
-    auto hot = HotSnapshot(90, std::nullopt);
-    // The first warning comes at once, even right after the system started.
-    auto first = notifier.check(hot, settings, 1000);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(*first, L"İşlemci 90 °C — belirlediğin sınır (85 °C) aşıldı");
-    int shown = 1;
-    for (uint64_t t = 2000; t <= 301000; t += 1000) shown += notifier.check(hot, settings, t).has_value();
-    EXPECT_EQ(shown, 1);  // 300 s exactly is not "more than" 300 s
-    EXPECT_TRUE(notifier.check(hot, settings, 302000));
-    EXPECT_FALSE(notifier.check(HotSnapshot(60, 60), settings, 900000));
-
-    settings.UseFahrenheit = true;
-    OverheatNotifier f;
-    EXPECT_EQ(*f.check(hot, settings, 5), L"İşlemci 194 °F — belirlediğin sınır (185 °F) aşıldı");
-
-    settings.TrayNotifications = false;
-    OverheatNotifier off;
-    for (uint64_t t = 0; t < 1000000; t += 1000) EXPECT_FALSE(off.check(hot, settings, t));
 }
 
 TEST(ThermalGuardTest, ThreeConsecutiveSnapshotsStopTheRun) {
