@@ -1,9 +1,6 @@
 #include "ui/interaction.h"
 
 #include <algorithm>
-#include <cmath>
-
-#include "sensors/format.h"
 
 namespace kalorix {
 
@@ -178,42 +175,6 @@ int SamplerIntervalFor(int updateIntervalMs, bool shownAndNotMinimized, bool ben
     if (benchmarkRunning) return 1000;
     if (shownAndNotMinimized) return updateIntervalMs;
     return std::max(updateIntervalMs, 2000);
-}
-
-// ---- Thermal safety stop ----
-
-std::optional<std::wstring> ThermalGuard::check(uint32_t kind, const SensorSnapshot& snapshot,
-                                                const Settings& settings) {
-    double limit = std::min(settings.WarningTemp, 95);
-    std::optional<double> watched;
-    const wchar_t* part = L"İşlemci";
-    switch (kind) {
-        case 0:  // CPU
-        case 3:  // memory
-            watched = snapshot.cpuTemp;
-            break;
-        case 1:
-            part = L"Ekran kartı";
-            if (snapshot.gpu) watched = snapshot.gpu->temperature;
-            break;
-        case 2:
-            part = L"Disk";
-            limit = 75.0;
-            watched = snapshot.hottestDiskTemp;
-            break;
-        default:
-            count_ = 0;
-            return std::nullopt;
-    }
-    if (!watched || !(*watched >= limit)) {
-        count_ = 0;
-        return std::nullopt;
-    }
-    ++count_;
-    if (count_ != 3) return std::nullopt;
-    double shown = settings.UseFahrenheit ? ToFahrenheit(*watched) : *watched;
-    return std::wstring(part) + L" " + FormatNumber(shown, 0) + (settings.UseFahrenheit ? L" °F" : L" °C") +
-           L"'ye ulaştı; güvenlik için test durduruldu";
 }
 
 }  // namespace kalorix

@@ -198,18 +198,4 @@ std::optional<int> PageForShortcut(unsigned virtualKey, bool ctrlDown);
 // the setting while shown, at least 2000 ms while minimised or hidden.
 int SamplerIntervalFor(int updateIntervalMs, bool shownAndNotMinimized, bool benchmarkRunning);
 
-// Thermal safety stop of a running benchmark: three consecutive snapshots at
-// or over the limit stop it.
-class ThermalGuard {
-public:
-    void reset() { count_ = 0; }
-    // Feeds one snapshot of a run of `kind` (0 CPU, 1 GPU, 2 disk, 3 memory);
-    // returns the stop reason once, when the third snapshot in a row is hot.
-    std::optional<std::wstring> check(uint32_t kind, const SensorSnapshot& snapshot, const Settings& settings);
-    int count() const { return count_; }
-
-private:
-    int count_ = 0;
-};
-
 }  // namespace kalorix
