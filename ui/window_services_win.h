@@ -1,0 +1,78 @@
+// The window's links to the subsystems it owns but does not draw: the
+// benchmark runner with its thermal safety stop, the telemetry client, the
+// hardware report, autostart and the report image. MainWindow holds one
+// WindowServices and reaches those subsystems only through it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "sensors/sensor_model.h"
+#include "store/settings.h"
+#include "ui/interaction.h"
+
+namespace kalorix {
+
+class PageActions;
+
+// The end of a benchmark run as the window stores it.
+struct BenchOutcome {
+    uint32_t kind = 0;
+    bool success = false;
+    std::map<std::string, double> metrics;
+    std::map<std::string, std::wstring> info;
+};
+
+class WindowServices {
+public:
+    WindowServices();
+    ~WindowServices();
+    WindowServices(const WindowServices&) = delete;
+    WindowServices& operator=(const WindowServices&) = delete;
+
+    // ---- benchmark runner ----
+    bool testRunning();
+    bool startRun(HWND window, UINT message, uint32_t kind, wchar_t driveLetter);
+    void stopRun(const std::wstring& reason);
+    // The runner's state copied for this paint pass; nullptr without a runner.
+    const BenchState* benchStateCopy();
+    // When no child runs and this run's end is not handled yet: marks it
+    // handled, fills the outcome and returns true.
+    bool takeFinishedRun(bool& handled, BenchOutcome& outcome);
+    // Thermal safety stop, fed with every snapshot while a test runs.
+    void resetThermalGuard();
+    void thermalCheck(const SensorSnapshot& snapshot, const Settings& settings);
+
+    // ---- telemetry ----
+    void loadTelemetry(HWND window, UINT message);
+    TelemetryView telemetryCopy();
+    void acknowledgeNotice();
+    void markNoticeShown();
+    void requestDeletion();
+    void markResultPending();
+    void sharingCheck(bool shareData, const SensorSnapshot& snapshot, const HardwareInventory* report);
+    std::wstring reportPreview(const SensorSnapshot& snapshot, const HardwareInventory* report);
+
+    // ---- hardware report ----
+    // Runs on the report thread: COM, the collection, nothing shared.
+    static std::shared_ptr<const HardwareInventory> CollectReport();
+    static void CopyReportToClipboard(HWND window, const HardwareInventory& report);
+
+    // ---- autostart ----
+    static bool IsAutostartEnabled();
+    static bool SetAutostart(bool on, bool useTask);
+
+    // ---- report image ----
+    // Saves or copies the image; toast receives the text to show.
+    bool exportReportImage(PageActions& window, bool toClipboard, std::wstring& toast);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace kalorix
