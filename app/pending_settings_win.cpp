@@ -1,10 +1,11 @@
 // TEMPORARY, this branch only: lets kalorix.exe and the Windows tests link
-// until the settings store lands. The definition is weak, so the real
-// LoadSettings replaces it; delete this file when merging the store.
+// until the settings store lands (defaults, as for a missing file). Delete
+// this file when the store's LoadSettings is merged; if both are linked, the
+// linker reports the duplicate.
 #include "store/settings.h"
 
 namespace kalorix {
 
-__attribute__((weak)) Settings LoadSettings() { return Settings{}; }
+Settings LoadSettings() { return Settings{}; }
 
 }  // namespace kalorix
