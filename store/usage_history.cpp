@@ -64,29 +64,28 @@ void AppendPeriodLine(std::string& out, const HeavyUsePeriod& p) {
     out += '\n';
 }
 
+// "key=value" pieces joined by ";", in the map's (ascending) key order.
+template <typename Map, typename WriteValue>
+void AppendEntries(std::string& out, const Map& entries, WriteValue writeValue) {
+    bool first = true;
+    for (const auto& [key, value] : entries) {
+        if (!first) out += ';';
+        first = false;
+        AppendSanitised(out, key);
+        out += '=';
+        writeValue(value);
+    }
+}
+
 void AppendRecordLine(std::string& out, const TestRecord& r) {
     out += "B\t";
     out += (r.kind >= 0 && r.kind < 4) ? kKindWords[r.kind] : kKindWords[0];
     out += '\t';
     AppendInt(out, r.time);
     out += '\t';
-    bool first = true;
-    for (const auto& [key, value] : r.metrics) {  // std::map: ascending key order
-        if (!first) out += ';';
-        first = false;
-        AppendSanitised(out, key);
-        out += '=';
-        AppendDouble(out, value, std::chars_format::general, 6);
-    }
+    AppendEntries(out, r.metrics, [&](double v) { AppendDouble(out, v, std::chars_format::general, 6); });
     out += '\t';
-    first = true;
-    for (const auto& [key, text] : r.info) {
-        if (!first) out += ';';
-        first = false;
-        AppendSanitised(out, key);
-        out += '=';
-        AppendSanitised(out, WideToUtf8(text));
-    }
+    AppendEntries(out, r.info, [&](const std::wstring& text) { AppendSanitised(out, WideToUtf8(text)); });
     out += '\n';
 }
 
