@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/elevation_win.h"
+#include "app/probe_win.h"
 #include "bench/child_win.h"
 #include "store/settings.h"
 #include "ui/main_window_win.h"
@@ -123,6 +124,8 @@ bool QueryLaunchedByStartupTask() {
 int RunProcess(HINSTANCE instance, const std::wstring& commandLine) {
     // 1. Benchmark child: nothing of the monitor runs in that mode.
     if (HasFlag(commandLine, kBenchFlag)) return RunBenchChild(commandLine);
+    // Diagnostic console mode: what the real providers report on this machine.
+    if (HasFlag(commandLine, L"--probe")) return RunProbe(commandLine);
 
     // 2-3. Tray mode: asked for, or started by the package's startup task.
     const bool launchedByStartupTask = IsPackagedApp() && QueryLaunchedByStartupTask();
