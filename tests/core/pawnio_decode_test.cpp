@@ -129,21 +129,13 @@ TEST(PawnIoCpuId, SupportedProcessors) {
 }
 
 TEST(PawnIoAmd, CcdBaseByFamilyAndModel) {
-    EXPECT_EQ(AmdCcdBase(0x17, 0x71), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x21), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x0F), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x10), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x1F), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x20), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x5F), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x60), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x7F), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0x80), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x19, 0xA0), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0xAF), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x19, 0xB0), kSmnCcdBaseZen);
-    EXPECT_EQ(AmdCcdBase(0x1A, 0x00), kSmnCcdBaseZen4);
-    EXPECT_EQ(AmdCcdBase(0x1A, 0x44), kSmnCcdBaseZen4);
+    // Family 19h switches layout by model range (edges on both sides); 1Ah always the new one.
+    const std::pair<uint32_t, uint32_t> zen4[] = {{0x19, 0x10}, {0x19, 0x1F}, {0x19, 0x60}, {0x19, 0x7F},
+                                                  {0x19, 0xA0}, {0x19, 0xAF}, {0x1A, 0x00}, {0x1A, 0x44}};
+    const std::pair<uint32_t, uint32_t> zen[] = {{0x17, 0x71}, {0x17, 0x10}, {0x19, 0x0F}, {0x19, 0x20},
+                                                 {0x19, 0x5F}, {0x19, 0x80}, {0x19, 0x9F}, {0x19, 0xB0}};
+    for (auto [family, model] : zen4) EXPECT_EQ(AmdCcdBase(family, model), kSmnCcdBaseZen4) << family << "/" << model;
+    for (auto [family, model] : zen) EXPECT_EQ(AmdCcdBase(family, model), kSmnCcdBaseZen) << family << "/" << model;
 }
 
 TEST(PawnIoAmd, TctlOffsetByName) {
