@@ -1,7 +1,6 @@
 #include "providers/pawnio_decode.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "sensors/text.h"
 
@@ -9,7 +8,7 @@ namespace kalorix {
 
 namespace {
 
-const wchar_t* const kDevicePawnIo = L"PawnIO";
+const wchar_t* const kSourcePawnIo = L"PawnIO";
 
 struct TctlOffsetRow {
     const wchar_t* fragment;
@@ -196,7 +195,7 @@ void PollIntelCores(const std::vector<CoreInfo>& cores, const std::wstring& cpuN
     if (hottest) frame.add(L"pawnio/temp/hottest", cpuName, L"En sıcak çekirdek", SensorKind::Temperature, *hottest);
     if (const auto headline = package ? package : hottest) {
         frame.cpuTemp = *headline;
-        frame.cpuTempSource = kDevicePawnIo;
+        frame.cpuTempSource = kSourcePawnIo;
     }
 }
 
@@ -223,7 +222,7 @@ void PollAmdSmn(uint32_t ccdBase, int32_t tctlOffset, const std::wstring& cpuNam
     }
     if (tctl) {
         frame.cpuTemp = tdie;
-        frame.cpuTempSource = kDevicePawnIo;
+        frame.cpuTempSource = kSourcePawnIo;
     }
 }
 
