@@ -96,8 +96,8 @@ bool IsPackagedApp() {
         // Looked up at run time: older systems (and Wine) may not export it.
         const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
         if (!kernel) return;
-        const auto fn =
-            reinterpret_cast<GetCurrentPackageFullNameFn>(GetProcAddress(kernel, "GetCurrentPackageFullName"));
+        const auto fn = reinterpret_cast<GetCurrentPackageFullNameFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetCurrentPackageFullName")));
         if (!fn) return;
         UINT32 length = 0;
         packaged = fn(&length, nullptr) == ERROR_INSUFFICIENT_BUFFER;

@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/elevation_win.h"
+#include "app/probe_win.h"
 #include "bench/child_win.h"
 #include "store/settings.h"
 #include "ui/main_window_win.h"
@@ -33,6 +34,12 @@ struct IAppInstanceStaticsAbi : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetActivatedEventArgs(IActivatedEventArgsAbi** args) = 0;
 };
 
+// GetProcAddress result as the function type it really has.
+template <class Fn>
+Fn ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 using RoGetActivationFactoryFn = HRESULT(WINAPI*)(HSTRING, REFIID, void**);
 using WindowsCreateStringFn = HRESULT(WINAPI*)(LPCWSTR, UINT32, HSTRING*);
 using WindowsDeleteStringFn = HRESULT(WINAPI*)(HSTRING);
@@ -45,11 +52,11 @@ bool AskActivationKind() {
     if (!combase) return false;
     bool startupTask = false;
     const auto getFactory =
-        reinterpret_cast<RoGetActivationFactoryFn>(GetProcAddress(combase, "RoGetActivationFactory"));
+        ProcAddress<RoGetActivationFactoryFn>(combase, "RoGetActivationFactory");
     const auto createString =
-        reinterpret_cast<WindowsCreateStringFn>(GetProcAddress(combase, "WindowsCreateString"));
+        ProcAddress<WindowsCreateStringFn>(combase, "WindowsCreateString");
     const auto deleteString =
-        reinterpret_cast<WindowsDeleteStringFn>(GetProcAddress(combase, "WindowsDeleteString"));
+        ProcAddress<WindowsDeleteStringFn>(combase, "WindowsDeleteString");
     if (getFactory && createString && deleteString) {
         static constexpr wchar_t kClass[] = L"Windows.ApplicationModel.AppInstance";
         HSTRING className = nullptr;
@@ -86,7 +93,7 @@ void SetPerMonitorDpiAwareness() {
     using SetContextFn = BOOL(WINAPI*)(HANDLE);
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     if (!user32) return;
-    const auto fn = reinterpret_cast<SetContextFn>(GetProcAddress(user32, "SetProcessDpiAwarenessContext"));
+    const auto fn = ProcAddress<SetContextFn>(user32, "SetProcessDpiAwarenessContext");
     if (fn) fn(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));  // PER_MONITOR_AWARE_V2
 }
 
@@ -117,6 +124,8 @@ bool QueryLaunchedByStartupTask() {
 int RunProcess(HINSTANCE instance, const std::wstring& commandLine) {
     // 1. Benchmark child: nothing of the monitor runs in that mode.
     if (HasFlag(commandLine, kBenchFlag)) return RunBenchChild(commandLine);
+    // Diagnostic console mode: what the real providers report on this machine.
+    if (HasFlag(commandLine, L"--probe")) return RunProbe(commandLine);
 
     // 2-3. Tray mode: asked for, or started by the package's startup task.
     const bool launchedByStartupTask = IsPackagedApp() && QueryLaunchedByStartupTask();

@@ -76,19 +76,7 @@ TEST(SettingsParse, AnyOrderOneLineAndCrlfAreRead) {
         R"({"FirstTestOffered": true,"ShareData": false,"WarningTemp": 70,"UpdateIntervalMs": 2000,)"
         R"("UseFahrenheit": true,"HistorySeconds": 600,"AlwaysOnTop": true,"MinimizeToTray": false,)"
         R"("ShowTempInTray": false,"TrayNotifications": false,"SmoothCpuTemp": false,"AdvancedSensors": true})";
-    Settings expected;
-    expected.UpdateIntervalMs = 2000;
-    expected.UseFahrenheit = true;
-    expected.WarningTemp = 70;
-    expected.HistorySeconds = 600;
-    expected.AlwaysOnTop = true;
-    expected.MinimizeToTray = false;
-    expected.ShowTempInTray = false;
-    expected.TrayNotifications = false;
-    expected.SmoothCpuTemp = false;
-    expected.AdvancedSensors = true;
-    expected.ShareData = false;
-    expected.FirstTestOffered = true;
+    const Settings expected{2000, true, 70, 600, true, false, false, false, false, true, false, true};
     EXPECT_EQ(ParseSettings(oneLine), expected);
 
     std::string crlf;

@@ -128,18 +128,6 @@ TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
     EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(Settings{}));
 }
 
-TEST_F(SettingsWinTest, RegistryValueOfAnotherTypeIsLeftAlone) {
-    Settings fileSays;
-    fileSays.ShareData = false;
-    WriteFile(fileSays);
-    const wchar_t text[] = L"0";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData", REG_SZ, text, sizeof text), ERROR_SUCCESS);
-    EXPECT_EQ(LoadSettings(), fileSays);
-    DWORD size = 0;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kKey, L"ShareData", RRF_RT_REG_SZ, nullptr, nullptr, &size),
-              ERROR_SUCCESS);
-}
-
 TEST_F(SettingsWinTest, FailedSaveNeverLeavesAHalfFile) {
     Settings good;
     good.UpdateIntervalMs = 2000;
