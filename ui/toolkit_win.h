@@ -155,6 +155,8 @@ public:
     // Encodes the off-screen bitmap with the WIC PNG encoder (written to a
     // temporary file first, then renamed over the target).
     bool SaveOffscreenPng(const std::filesystem::path& file) const;
+    // The same PNG as bytes in memory.
+    bool EncodeOffscreenPng(std::string& bytes) const;
     void ReleaseOffscreen();
 
     IDWriteTextFormat* TextFormat(TextStyle style);
@@ -240,8 +242,15 @@ public:
     // Same at an explicit size in pixels (tests and previews).
     static HICON RenderTrayIconAt(std::wstring_view text, int level, int sizePixels);
 
+    // True when the chosen icon font exists on this system. Without it the
+    // glyphs this program uses are drawn as simple vector shapes instead.
+    static bool IconFontAvailable();
+
 private:
-    bool Ready();                                   // target and brush exist
+    bool Ready();
+    IDWriteTextLayout* Layout(std::wstring_view text, TextStyle style, float width, float height);
+    IDWriteInlineObject* Ellipsis(TextStyle style);
+    bool DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color);                                   // target and brush exist
     ID2D1SolidColorBrush* BrushOf(const D2D1_COLOR_F& color);
     void FillPathArea(const std::vector<ChartPoint>& points, float bottom, const D2D1_COLOR_F& color,
                       const Rect& plot);
@@ -258,6 +267,7 @@ private:
     ID2D1StrokeStyle* round_ = nullptr;
     IDWriteTextFormat* formats_[text_style::kCount] = {};
     IDWriteTextFormat* fallbackFormat_ = nullptr;
+    IDWriteInlineObject* ellipsis_[text_style::kCount + 1] = {};
     struct CachedBitmap {
         int id = 0;
         ID2D1Bitmap* bitmap = nullptr;

@@ -20,6 +20,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ui/tray.h"
@@ -30,6 +31,9 @@ class DrawingToolkit;
 
 class TrayIcon {
 public:
+    // The shell call; tests replace it to see every NIM_* request.
+    using ShellNotify = std::function<BOOL(DWORD message, NOTIFYICONDATAW* data)>;
+
     explicit TrayIcon(HINSTANCE instance = nullptr);
     ~TrayIcon();  // Remove()
     TrayIcon(const TrayIcon&) = delete;
@@ -65,6 +69,10 @@ public:
 
     // The registered "TaskbarCreated" message (registered once per process).
     static UINT TaskbarCreatedMessage();
+    // The context menu itself (header grayed, commands 1 to 4); caller destroys it.
+    static HMENU BuildMenu(const std::wstring& header, bool alwaysOnTop, bool autostartOn);
+
+    void SetShellNotifyForTest(ShellNotify shell) { shell_ = std::move(shell); }
 
     bool added() const { return added_; }
     HICON icon() const { return icon_; }
@@ -86,6 +94,7 @@ private:
     bool hintShown_ = false;
     UINT callbackMessage_ = kTrayCallbackMessage;
     OverheatLimiter overheat_;
+    ShellNotify shell_;
 };
 
 }  // namespace kalorix
