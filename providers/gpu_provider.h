@@ -3,6 +3,7 @@
 // performance data, the adapter order and the choice of the summary adapter.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -56,7 +57,10 @@ std::optional<double> GpuFanFromRaw(uint32_t rpm);
 
 // Stable order with the discrete adapters first. T needs a bool member `discrete`.
 template <typename T>
-void OrderGpuAdapters(std::vector<T>& adapters);
+void OrderGpuAdapters(std::vector<T>& adapters) {
+    std::stable_sort(adapters.begin(), adapters.end(),
+                     [](const T& a, const T& b) { return a.discrete && !b.discrete; });
+}
 
 // What one poll learnt about one adapter.
 struct GpuAdapterSample {
@@ -83,11 +87,3 @@ void ApplyGpuCounterMaps(GpuAdapterSample& sample, const std::map<std::wstring, 
 void AppendGpuAdapter(SensorFrame& frame, const GpuAdapterSample& sample);
 
 }  // namespace kalorix
-
-#include <algorithm>
-
-template <typename T>
-void kalorix::OrderGpuAdapters(std::vector<T>& adapters) {
-    std::stable_sort(adapters.begin(), adapters.end(),
-                     [](const T& a, const T& b) { return a.discrete && !b.discrete; });
-}

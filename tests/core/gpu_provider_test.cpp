@@ -120,41 +120,6 @@ TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
     EXPECT_FALSE(IsDiscreteGpu((1ull << 30) - 1));
 }
 
-TEST(GpuCore, SensorsOfOneAdapterInOrderWithIdsLabelsAndKinds) {
-    SensorFrame frame;
-    GpuAdapterSample s = Sample(L"Radeon RX", kKeyA, 8ull << 30);
-    s.temperature = 61.5;
-    s.load = 42.0;
-    s.fanSpeed = 1500.0;
-    s.usedBytes = 3ull << 29;
-    AppendGpuAdapter(frame, s);
-    ASSERT_EQ(frame.readings.size(), 4u);
-    const std::wstring base = L"gpu/" + kKeyA;
-    const struct {
-        std::wstring id, label;
-        SensorKind kind;
-        double value;
-    } want[] = {{base + L"/temp", L"GPU sıcaklığı", SensorKind::Temperature, 61.5},
-                {base + L"/load", L"GPU kullanımı", SensorKind::Load, 42.0},
-                {base + L"/fan", L"GPU fanı", SensorKind::Fan, 1500.0},
-                {base + L"/mem", L"Ayrılmış bellek kullanımı", SensorKind::Data, 1.5}};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(frame.readings[i].id, want[i].id);
-        EXPECT_EQ(frame.readings[i].device, L"Radeon RX");
-        EXPECT_EQ(frame.readings[i].label, want[i].label);
-        EXPECT_EQ(frame.readings[i].kind, want[i].kind);
-        EXPECT_DOUBLE_EQ(frame.readings[i].value, want[i].value);
-    }
-    ASSERT_TRUE(frame.gpu);
-    EXPECT_EQ(frame.gpu->name, L"Radeon RX");
-    EXPECT_TRUE(frame.gpu->discrete);
-    EXPECT_EQ(frame.gpu->temperature, 61.5);
-    EXPECT_EQ(frame.gpu->fanSpeed, 1500.0);
-    EXPECT_EQ(frame.gpu->load, 42.0);
-    EXPECT_EQ(frame.gpu->dedicatedUsedBytes, 3ull << 29);
-    EXPECT_EQ(frame.gpu->dedicatedTotalBytes, 8ull << 30);
-}
-
 TEST(GpuCore, MemorySensorNeeds256MiBAndAKnownCounter) {
     SensorFrame frame;
     AppendGpuAdapter(frame, Sample(L"small", kKeyA, 128ull << 20));

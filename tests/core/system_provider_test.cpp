@@ -40,16 +40,10 @@ TEST(SystemCore, MemoryFromByteCounts) {
     AppendMemoryStatus(f, 16 * GiB, 6 * GiB);
     ASSERT_EQ(f.readings.size(), 3u);
     EXPECT_EQ(f.readings[0].id, L"mem/load");
-    EXPECT_EQ(f.readings[0].device, L"Bellek");
-    EXPECT_EQ(f.readings[0].label, L"Kullanım");
-    EXPECT_EQ(f.readings[0].kind, SensorKind::Load);
     EXPECT_DOUBLE_EQ(f.readings[0].value, 62.5);
     EXPECT_EQ(f.readings[1].id, L"mem/used");
-    EXPECT_EQ(f.readings[1].label, L"Kullanılan");
-    EXPECT_EQ(f.readings[1].kind, SensorKind::Data);
     EXPECT_DOUBLE_EQ(f.readings[1].value, 10.0);
     EXPECT_EQ(f.readings[2].id, L"mem/avail");
-    EXPECT_EQ(f.readings[2].label, L"Boş");
     EXPECT_DOUBLE_EQ(f.readings[2].value, 6.0);
     EXPECT_EQ(f.memoryTotalBytes, 16 * GiB);
     EXPECT_EQ(f.memoryAvailableBytes, 6 * GiB);
@@ -90,13 +84,8 @@ TEST(SystemCore, BatteryLevelFlagsAndCapacities) {
     EXPECT_EQ(f.cycleCount, 312u);
     ASSERT_EQ(f.readings.size(), 2u);
     EXPECT_EQ(f.readings[0].id, L"bat/level");
-    EXPECT_EQ(f.readings[0].device, L"Pil");
-    EXPECT_EQ(f.readings[0].label, L"Şarj düzeyi");
-    EXPECT_EQ(f.readings[0].kind, SensorKind::Level);
     EXPECT_EQ(f.readings[0].value, 77.0);
     EXPECT_EQ(f.readings[1].id, L"bat/health");
-    EXPECT_EQ(f.readings[1].label, L"Sağlık");
-    EXPECT_EQ(f.readings[1].kind, SensorKind::Level);
     EXPECT_DOUBLE_EQ(f.readings[1].value, 84.0);
 
     SensorFrame g;

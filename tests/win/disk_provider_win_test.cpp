@@ -170,18 +170,6 @@ TEST(DiskProviderWin, PollAppliesTheTemperatureFiltersAndPicksTheHottest) {
     EXPECT_TRUE(io.open.empty());
 }
 
-TEST(DiskProviderWin, EqualTemperatureKeepsTheEarlierDrive) {
-    FakeStorage io;
-    io.drives[0] = {true, Descriptor("A", 11), {Temp(45)}};
-    io.drives[1] = {true, Descriptor("B", 17), {Temp(52)}};
-    io.drives[2] = {true, Descriptor("C", 17), {Temp(52)}};
-    DiskProvider p(io);
-    SensorFrame f;
-    p.poll(f);
-    EXPECT_EQ(f.hottestDiskTemp, 52.0);
-    EXPECT_EQ(f.hottestDiskName, L"B");
-}
-
 TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
     FakeStorage io;
     io.drives[0] = {true, Descriptor("A", 11), {Temp(40), Temp(41)}};
