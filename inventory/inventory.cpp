@@ -91,11 +91,13 @@ std::vector<InventorySection> GraphicsSections(const InventoryInputs& in) {
             AddRow(s, L"Bellek", L"Sistem belleğini paylaşır");
         AddRow(s, L"Sürücü",
                JoinNonEmpty({RowText(row, L"DriverVersion"), CimDateToText(RowText(row, L"DriverDate"))}, kDot));
-        if (RowNumber(row, L"CurrentHorizontalResolution") > 0)
-            AddRow(s, L"Ekran",
-                   RowText(row, L"CurrentHorizontalResolution") + L" \u00D7 " +
-                       RowText(row, L"CurrentVerticalResolution") + L" @ " + RowText(row, L"CurrentRefreshRate") +
-                       L" Hz");
+        if (RowNumber(row, L"CurrentHorizontalResolution") > 0) {
+            std::wstring mode = RowText(row, L"CurrentHorizontalResolution") + L" \u00D7 " +
+                                RowText(row, L"CurrentVerticalResolution");
+            // Some drivers (and Wine) report a refresh rate of 0: the rate is unknown, not 0 Hz.
+            if (RowNumber(row, L"CurrentRefreshRate") > 0) mode += L" @ " + RowText(row, L"CurrentRefreshRate") + L" Hz";
+            AddRow(s, L"Ekran", std::move(mode));
+        }
 
         if (discrete)
             out.insert(out.begin(), std::move(s));

@@ -146,7 +146,14 @@ HardwareInventory BuildHardwareInventory() { return BuildHardwareInventoryFrom(G
 
 void CollectHardwareInventory(const std::function<void(HardwareInventory&&)>& deliver) {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    HardwareInventory inventory = BuildHardwareInventory();
+    HardwareInventory inventory;
+    try {
+        inventory = BuildHardwareInventory();
+    } catch (...) {
+        // Out of memory half-way: the owner still gets a (empty) report, so it
+        // does not wait for one forever.
+        inventory = HardwareInventory{};
+    }
     deliver(std::move(inventory));
     if (SUCCEEDED(com)) CoUninitialize();
 }

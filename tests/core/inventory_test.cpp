@@ -225,7 +225,9 @@ TEST(Inventory, AdapterDriverAndDisplayRows) {
     in.rows(InventoryQuery::VideoController) = {
         {{L"Name", L"Intel UHD"}, {L"DriverVersion", L"31.0.101.2111"}, {L"CurrentHorizontalResolution", L"0"}},
         {{L"Name", L""}, {L"DriverDate", L"20220101000000.000000-000"}, {L"CurrentHorizontalResolution", L"1920"},
-         {L"CurrentVerticalResolution", L"1080"}, {L"CurrentRefreshRate", L"60"}}};
+         {L"CurrentVerticalResolution", L"1080"}, {L"CurrentRefreshRate", L"60"}},
+        {{L"Name", L"Wine"}, {L"CurrentHorizontalResolution", L"1600"}, {L"CurrentVerticalResolution", L"1000"},
+         {L"CurrentRefreshRate", L"0"}}};
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
     EXPECT_EQ(Value(inv.sections[2], L"Sürücü"), L"31.0.101.2111");
     EXPECT_EQ(Value(inv.sections[2], L"Ekran"), L"<none>");
@@ -233,6 +235,7 @@ TEST(Inventory, AdapterDriverAndDisplayRows) {
     EXPECT_EQ(Labels(inv.sections[3]), (std::vector<std::wstring>{L"Bellek", L"Sürücü", L"Ekran"}));
     EXPECT_EQ(Value(inv.sections[3], L"Sürücü"), L"01.01.2022");
     EXPECT_EQ(Value(inv.sections[3], L"Ekran"), L"1920 \u00D7 1080 @ 60 Hz");
+    EXPECT_EQ(Value(inv.sections[4], L"Ekran"), L"1600 \u00D7 1000");  // unknown refresh rate
 }
 
 TEST(Inventory, MemoryTotalsFastestSpeedAndLastModuleType) {

@@ -1,0 +1,250 @@
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "inventory/inventory_win.h"
+#include "inventory/wmi_win.h"
+#include "sensors/text.h"
+
+using namespace kalorix;
+
+namespace {
+
+// Runs `body` on a new thread set up like the inventory thread (COM for
+// multithreaded use), and waits for it.
+void OnComThread(const std::function<void()>& body) {
+    std::thread worker([&] {
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        body();
+        if (SUCCEEDED(hr)) CoUninitialize();
+    });
+    worker.join();
+}
+
+// Builds the real report the way the window's inventory thread does.
+HardwareInventory CollectOnWorker() {
+    HardwareInventory result;
+    std::thread worker([&] { CollectHardwareInventory([&](HardwareInventory&& inv) { result = std::move(inv); }); });
+    worker.join();
+    return result;
+}
+
+const InventorySection* Find(const HardwareInventory& inv, const std::wstring& title) {
+    for (const auto& s : inv.sections)
+        if (s.title == title) return &s;
+    return nullptr;
+}
+
+std::optional<std::wstring> Value(const InventorySection& s, const std::wstring& label) {
+    for (const auto& r : s.rows)
+        if (r.label == label) return r.value;
+    return std::nullopt;
+}
+
+std::wstring ThisComputerName() {
+    wchar_t buffer[16] = {};
+    DWORD size = 16;
+    return GetComputerNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+}
+
+std::wstring ThisUserName() {
+    wchar_t buffer[257] = {};
+    DWORD size = 257;
+    return GetUserNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+}
+
+// Sets or clears an environment variable for the scope of one test.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+    ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+class HiddenWindow {
+public:
+    HiddenWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KalorixInventoryTestWindow";
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    }
+    ~HiddenWindow() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    HWND get() const { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+std::optional<std::wstring> ReadClipboardText(HWND owner) {
+    if (!OpenClipboard(owner)) return std::nullopt;
+    std::optional<std::wstring> text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = std::wstring(p, wcsnlen(p, GlobalSize(data) / sizeof(wchar_t)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+TEST(WmiValueText, NullEmptyBlankAndNumericValues) {
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_FALSE(WmiValueText(v).has_value());  // VT_EMPTY
+    v.vt = VT_NULL;
+    EXPECT_FALSE(WmiValueText(v).has_value());
+
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"Intel(R) Core(TM) i7"));
+    EXPECT_EQ(std::wstring(v.bstrVal), L"  Intel(R) Core(TM) i7  ");  // the input is left alone
+    VariantClear(&v);
+
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"    ");
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));  // present, but empty
+    VariantClear(&v);
+
+    v.vt = VT_BSTR;
+    v.bstrVal = nullptr;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));
+
+    v.vt = VT_UI8;
+    v.ullVal = 17179869184ull;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"17179869184"));
+    v.vt = VT_I4;
+    v.lVal = 3600;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"3600"));
+
+    // Arrays do not convert to text: the property is left out.
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
+    ASSERT_NE(array, nullptr);
+    v.vt = VT_ARRAY | VT_I4;
+    v.parray = array;
+    EXPECT_FALSE(WmiValueText(v).has_value());
+    VariantClear(&v);
+}
+
+TEST(WmiQueryWine, RealProcessorRowsAndMissingProperties) {
+    OnComThread([] {
+        const auto rows = WmiQuery(L"ROOT\\CIMV2", L"SELECT Name, NumberOfCores FROM Win32_Processor",
+                                   {L"Name", L"NoSuchProperty", L"NumberOfCores"});
+        ASSERT_FALSE(rows.empty());
+        for (const WmiRow& row : rows) {
+            EXPECT_FALSE(RowText(row, L"Name").empty());
+            EXPECT_EQ(row.count(L"NoSuchProperty"), 0u);
+            EXPECT_EQ(RowText(row, L"NoSuchProperty"), L"");
+            EXPECT_EQ(RowNumber(row, L"NoSuchProperty"), 0.0);
+            EXPECT_EQ(RowText(row, L"Name"), TrimSpaces(std::wstring_view(RowText(row, L"Name"))));
+        }
+
+        // Numbers arrive as their decimal text (Capacity is a 64-bit value).
+        const auto memory = WmiQuery(L"ROOT\\CIMV2", L"SELECT Capacity FROM Win32_PhysicalMemory", {L"Capacity"});
+        for (const WmiRow& row : memory) {
+            const std::wstring text = RowText(row, L"Capacity");
+            if (text.empty()) continue;
+            EXPECT_EQ(text.find_first_not_of(L"0123456789"), std::wstring::npos) << WideToUtf8(text);
+            EXPECT_GT(RowNumber(row, L"Capacity"), 0.0);
+        }
+    });
+}
+
+TEST(WmiQueryWine, FailuresGiveNoRows) {
+    OnComThread([] {
+        EXPECT_TRUE(WmiQuery(L"ROOT\\NoSuchNamespace", L"SELECT Name FROM Win32_Processor", {L"Name"}).empty());
+        EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"SELECT Name FROM NoSuchClass_Kalorix", {L"Name"}).empty());
+        EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"this is not WQL", {L"Name"}).empty());
+        // No properties asked: one empty row per object.
+        const auto rows = WmiQuery(L"ROOT\\CIMV2", L"SELECT Name FROM Win32_Processor", {});
+        ASSERT_FALSE(rows.empty());
+        EXPECT_TRUE(rows[0].empty());
+    });
+}
+
+TEST(InventoryWine, RealReportOfThisMachine) {
+    ScopedEnv noRedact(kRedactVariable, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const HardwareInventory inv = CollectOnWorker();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("inventory built in %.2f s\n%s", seconds, WideToUtf8(InventoryToText(inv)).c_str());
+
+    for (const wchar_t* title : {L"Sistem", L"İşlemci", L"Bellek", L"Depolama", L"İşletim sistemi"})
+        EXPECT_NE(Find(inv, title), nullptr) << WideToUtf8(title);
+    ASSERT_NE(Find(inv, L"İşlemci"), nullptr);
+    EXPECT_FALSE(inv.cpuName.empty());
+    EXPECT_EQ(Value(*Find(inv, L"İşlemci"), L"Model"), std::optional<std::wstring>(inv.cpuName));
+    for (const auto& s : inv.sections)
+        for (const auto& r : s.rows) EXPECT_FALSE(r.value.empty()) << WideToUtf8(r.label);
+
+    const std::wstring computer = ThisComputerName();
+    if (!computer.empty())
+        EXPECT_EQ(Value(*Find(inv, L"Sistem"), L"Bilgisayar adı"), std::optional<std::wstring>(computer));
+    const std::wstring user = ThisUserName();
+    if (!user.empty())
+        EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Kullanıcı"), std::optional<std::wstring>(user));
+
+    // The prefix's C: drive is a fixed drive with known space.
+    bool hasVolume = false;
+    for (const auto& r : Find(inv, L"Depolama")->rows) hasVolume |= r.label.rfind(L"C:", 0) == 0;
+    EXPECT_TRUE(hasVolume);
+}
+
+TEST(InventoryWine, RedactionHidesComputerAndUserName) {
+    ScopedEnv redact(kRedactVariable, L"");  // any value, even an empty one
+    const HardwareInventory inv = CollectOnWorker();
+    ASSERT_NE(Find(inv, L"Sistem"), nullptr);
+    ASSERT_NE(Find(inv, L"İşletim sistemi"), nullptr);
+    EXPECT_EQ(Value(*Find(inv, L"Sistem"), L"Bilgisayar adı"), std::optional<std::wstring>(kRedactedText));
+    EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Kullanıcı"), std::optional<std::wstring>(kRedactedText));
+    EXPECT_FALSE(inv.cpuName.empty());
+    const std::wstring text = InventoryToText(inv);
+    const std::wstring computer = ThisComputerName();
+    const std::wstring user = ThisUserName();
+    if (!computer.empty()) EXPECT_EQ(text.find(L": " + computer + L"\r\n"), std::wstring::npos);
+    if (!user.empty()) EXPECT_EQ(text.find(L": " + user + L"\r\n"), std::wstring::npos);
+}
+
+TEST(InventoryWine, DisplayAdapterMemoryReadsWithoutFailing) {
+    const auto map = ReadDisplayAdapterMemory();
+    for (const auto& [desc, bytes] : map) {
+        EXPECT_FALSE(desc.empty());
+        EXPECT_GT(bytes, 0.0);
+    }
+    std::printf("display adapters with memory size: %zu\n", map.size());
+}
+
+TEST(InventoryWine, ReportTextRoundTripsThroughTheClipboard) {
+    HiddenWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    const std::wstring text = InventoryToText(CollectOnWorker());
+    ASSERT_FALSE(text.empty());
+    ASSERT_TRUE(CopyTextToClipboard(window.get(), text));
+    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
+
+    // An empty text leaves the clipboard as it was.
+    EXPECT_FALSE(CopyTextToClipboard(window.get(), L""));
+    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
+
+    const std::wstring turkish = L"[İşlemci]\r\nÇekirdek / iş parçacığı: 8 / 16\r\n\r\n";
+    ASSERT_TRUE(CopyTextToClipboard(window.get(), turkish));
+    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(turkish));
+}
