@@ -248,3 +248,125 @@ TEST(InventoryWine, ReportTextRoundTripsThroughTheClipboard) {
     ASSERT_TRUE(CopyTextToClipboard(window.get(), turkish));
     EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(turkish));
 }
+
+namespace {
+
+constexpr const wchar_t* kDisplayClass =
+    L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
+
+// Adapter keys written into the (throwaway) prefix's registry for one test and
+// removed afterwards.
+class FakeAdapterKeys {
+public:
+    FakeAdapterKeys() {
+        ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &cls_,
+                              nullptr) == ERROR_SUCCESS;
+    }
+    ~FakeAdapterKeys() {
+        for (const auto& name : created_) RegDeleteKeyW(cls_, name.c_str());
+        if (cls_) RegCloseKey(cls_);
+    }
+    bool ok() const { return ok_; }
+
+    // desc may be null (no DriverDesc); size bytes are written as they are given.
+    bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(cls_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        created_.push_back(name);
+        bool good = true;
+        if (desc)
+            good &= RegSetValueExW(key, L"DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>(desc),
+                                   static_cast<DWORD>((wcslen(desc) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        if (size)
+            good &= RegSetValueExW(key, L"HardwareInformation.qwMemorySize", 0, type,
+                                   static_cast<const BYTE*>(size), sizeBytes) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return good;
+    }
+
+private:
+    HKEY cls_ = nullptr;
+    bool ok_ = false;
+    std::vector<std::wstring> created_;
+};
+
+// Sets registry values of the version key for one test and restores them.
+class FakeVersionValues {
+public:
+    FakeVersionValues() {
+        ok_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                            KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS;
+        // Only run where neither value exists yet, so nothing real is overwritten.
+        ok_ = ok_ && RegQueryValueExW(key_, L"DisplayVersion", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS &&
+              RegQueryValueExW(key_, L"UBR", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+    }
+    ~FakeVersionValues() {
+        if (!key_) return;
+        if (ok_) {
+            RegDeleteValueW(key_, L"DisplayVersion");
+            RegDeleteValueW(key_, L"UBR");
+        }
+        RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+    bool set(const wchar_t* displayVersion, DWORD ubr) {
+        return RegSetValueExW(key_, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayVersion),
+                              static_cast<DWORD>((wcslen(displayVersion) + 1) * sizeof(wchar_t))) ==
+                   ERROR_SUCCESS &&
+               RegSetValueExW(key_, L"UBR", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ubr), sizeof(ubr)) ==
+                   ERROR_SUCCESS;
+    }
+
+private:
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
+    FakeAdapterKeys keys;
+    if (!keys.ok()) GTEST_SKIP() << "display class key not writable here";
+    const uint64_t eight = 8ull << 30, zero = 0, four = 4ull << 30;
+    const DWORD twoGiB = 2u << 30;
+    const unsigned char twelveBytes[12] = {1, 2, 3};
+    // A name too long for the enumeration buffer sorts first; the adapters after it are still read.
+    ASSERT_TRUE(keys.add(L"0000000000000000 Kalorix", L"Kalorix Test Overlong", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9990", L"Kalorix Test GPU A", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9991", L"Kalorix Test GPU B", REG_DWORD, &twoGiB, sizeof(twoGiB)));  // 4-byte value
+    ASSERT_TRUE(keys.add(L"9992", L"Kalorix Test Zero", REG_QWORD, &zero, sizeof(zero)));
+    ASSERT_TRUE(keys.add(L"9993", L"Kalorix Test NoSize", REG_QWORD, nullptr, 0));
+    ASSERT_TRUE(keys.add(L"9994", nullptr, REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9995", L"Kalorix Test TooBig", REG_BINARY, twelveBytes, sizeof(twelveBytes)));
+    ASSERT_TRUE(keys.add(L"9996", L"Kalorix Test GPU A", REG_QWORD, &four, sizeof(four)));  // later one wins
+    ASSERT_TRUE(keys.add(L"Kalorix Test Long Name", L"Kalorix Test Long", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"KalorixTestName", L"Kalorix Test Letter", REG_QWORD, &eight, sizeof(eight)));
+
+    const auto map = ReadDisplayAdapterMemory();
+    const auto at = [&](const wchar_t* k) { return map.count(k) ? map.at(k) : -1.0; };
+    EXPECT_EQ(at(L"Kalorix Test GPU A"), static_cast<double>(four));
+    EXPECT_EQ(at(L"Kalorix Test GPU B"), static_cast<double>(twoGiB));
+    EXPECT_EQ(at(L"Kalorix Test Zero"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test NoSize"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test TooBig"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test Long"), -1.0);    // name does not begin with a digit
+    EXPECT_EQ(at(L"Kalorix Test Letter"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test Overlong"), -1.0);
+    EXPECT_EQ(map.count(L""), 0u);
+}
+
+TEST(InventoryWine, VersionValuesFromTheRegistryReachTheReport) {
+    FakeVersionValues values;
+    if (!values.ok() || !values.set(L" 23H2 ", 3007)) GTEST_SKIP() << "version values present or not writable";
+    const HardwareInventory inv = CollectOnWorker();
+    const InventorySection* os = Find(inv, L"İşletim sistemi");
+    ASSERT_NE(os, nullptr);
+    const auto version = Value(*os, L"Sürüm");
+    const auto build = Value(*os, L"Derleme");
+    ASSERT_TRUE(version && build);
+    EXPECT_TRUE(EndsWith(*version, L" 23H2")) << WideToUtf8(*version);
+    EXPECT_TRUE(EndsWith(*build, L".3007")) << WideToUtf8(*build);
+    EXPECT_EQ(version->find(L"Microsoft "), std::wstring::npos);
+}
