@@ -223,15 +223,6 @@ TEST(InventoryWine, RedactionHidesComputerAndUserName) {
     if (!user.empty()) EXPECT_EQ(text.find(L": " + user + L"\r\n"), std::wstring::npos);
 }
 
-TEST(InventoryWine, DisplayAdapterMemoryReadsWithoutFailing) {
-    const auto map = ReadDisplayAdapterMemory();
-    for (const auto& [desc, bytes] : map) {
-        EXPECT_FALSE(desc.empty());
-        EXPECT_GT(bytes, 0.0);
-    }
-    std::printf("display adapters with memory size: %zu\n", map.size());
-}
-
 TEST(InventoryWine, ReportTextRoundTripsThroughTheClipboard) {
     HiddenWindow window;
     ASSERT_NE(window.get(), nullptr);
@@ -243,10 +234,6 @@ TEST(InventoryWine, ReportTextRoundTripsThroughTheClipboard) {
     // An empty text leaves the clipboard as it was.
     EXPECT_FALSE(CopyTextToClipboard(window.get(), L""));
     EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
-
-    const std::wstring turkish = L"[İşlemci]\r\nÇekirdek / iş parçacığı: 8 / 16\r\n\r\n";
-    ASSERT_TRUE(CopyTextToClipboard(window.get(), turkish));
-    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(turkish));
 }
 
 namespace {
