@@ -80,12 +80,6 @@ int32_t AmdTctlOffset(std::wstring_view cpuName) {
     return offset;
 }
 
-std::wstring CpuDisplayName(std::wstring_view registryText) {
-    std::wstring name = TrimSpaces(registryText);
-    if (name.empty()) name = L"İşlemci";
-    return name;
-}
-
 std::wstring ComposePawnIoLibraryPath(const std::optional<std::wstring>& installLocation,
                                       const std::optional<std::wstring>& programFiles) {
     std::wstring folder;

@@ -4,6 +4,8 @@
 // the order of register reads of one poll live here, behind CpuRegisterAccess.
 #pragma once
 
+#include "providers/perf_counter.h"  // CpuDisplayName
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,8 +57,6 @@ uint32_t AmdCcdBase(uint32_t family, uint32_t model);
 // Fragments are matched case-sensitively; the last matching row wins.
 int32_t AmdTctlOffset(std::wstring_view cpuName);
 
-// Processor name from the registry text: trimmed, "İşlemci" when empty.
-std::wstring CpuDisplayName(std::wstring_view registryText);
 
 // Path of PawnIOLib.dll from the uninstall entry's install location and the
 // "ProgramFiles" folder (either may be missing); empty when neither helps.
