@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -98,11 +98,11 @@ public:
     void* allocate(size_t bytes) override {
         if (allocations++ == failAllocation) return nullptr;
         ++live;
-        return std::aligned_alloc(4096, bytes);
+        return ::operator new(bytes, std::align_val_t(4096));
     }
     void release(void* p, size_t) override {
         --live;
-        std::free(p);
+        ::operator delete(p, std::align_val_t(4096));
     }
     std::optional<uint64_t> installedKilobytes() override { return installed; }
 };
