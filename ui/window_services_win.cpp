@@ -1,23 +1,57 @@
 #include "ui/window_services_win.h"
 
+#include "bench/runner_win.h"
+#include "bench/thermal_stop.h"
+#include "inventory/inventory.h"
+#include "inventory/inventory_win.h"
+
 namespace kalorix {
 
-// Subsystems join here as they become available; until then each operation
-// reports "nothing there" (no runner, no report, autostart off).
+// Subsystems that are not part of this build yet report "nothing there"
+// (no telemetry, autostart off, no report image).
 struct WindowServices::State {
+    BenchRunner runner;
+    BenchState benchCopy;
+    bench::ThermalGuard guard;
     TelemetryView telemetry;
 };
 
 WindowServices::WindowServices() : state_(std::make_unique<State>()) {}
 WindowServices::~WindowServices() = default;
 
-bool WindowServices::testRunning() { return false; }
-bool WindowServices::startRun(HWND, UINT, uint32_t, wchar_t) { return false; }
-void WindowServices::stopRun(const std::wstring&) {}
-const BenchState* WindowServices::benchStateCopy() { return nullptr; }
-bool WindowServices::takeFinishedRun(bool&, BenchOutcome&) { return false; }
-void WindowServices::resetThermalGuard() {}
-void WindowServices::thermalCheck(const SensorSnapshot&, const Settings&) {}
+bool WindowServices::testRunning() { return state_->runner.Snapshot().running; }
+
+bool WindowServices::startRun(HWND window, UINT, uint32_t kind, wchar_t driveLetter) {
+    if (kind > 3) return false;
+    return state_->runner.Start(window, static_cast<BenchKind>(kind), driveLetter);
+}
+
+void WindowServices::stopRun(const std::wstring& reason) { state_->runner.Stop(reason); }
+
+const BenchState* WindowServices::benchStateCopy() {
+    state_->benchCopy = state_->runner.Snapshot();
+    return &state_->benchCopy;
+}
+
+bool WindowServices::takeFinishedRun(bool& handled, BenchOutcome& outcome) {
+    const BenchState st = state_->runner.Snapshot();
+    if (st.running || handled) return false;
+    handled = true;
+    outcome.kind = static_cast<uint32_t>(st.kind);
+    outcome.success = st.success;
+    outcome.metrics = st.metrics;
+    outcome.info = st.info;
+    return true;
+}
+
+void WindowServices::resetThermalGuard() { state_->guard.reset(); }
+
+void WindowServices::thermalCheck(const SensorSnapshot& snapshot, const Settings& settings) {
+    const BenchState st = state_->runner.Snapshot();
+    if (!st.running) return;
+    if (auto reason = state_->guard.observe(st.kind, snapshot, settings.WarningTemp, settings.UseFahrenheit))
+        state_->runner.Stop(*reason);
+}
 
 void WindowServices::loadTelemetry(HWND, UINT) {}
 TelemetryView WindowServices::telemetryCopy() { return state_->telemetry; }
@@ -28,8 +62,17 @@ void WindowServices::markResultPending() {}
 void WindowServices::sharingCheck(bool, const SensorSnapshot&, const HardwareInventory*) {}
 std::wstring WindowServices::reportPreview(const SensorSnapshot&, const HardwareInventory*) { return {}; }
 
-std::shared_ptr<const HardwareInventory> WindowServices::CollectReport() { return nullptr; }
-void WindowServices::CopyReportToClipboard(HWND, const HardwareInventory&) {}
+std::shared_ptr<const HardwareInventory> WindowServices::CollectReport() {
+    std::shared_ptr<const HardwareInventory> result;
+    CollectHardwareInventory([&result](HardwareInventory&& built) {
+        result = std::make_shared<const HardwareInventory>(std::move(built));
+    });
+    return result;
+}
+
+void WindowServices::CopyReportToClipboard(HWND window, const HardwareInventory& report) {
+    CopyTextToClipboard(window, InventoryToText(report));
+}
 
 bool WindowServices::IsAutostartEnabled() { return false; }
 bool WindowServices::SetAutostart(bool, bool) { return false; }
