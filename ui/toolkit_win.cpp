@@ -55,7 +55,7 @@ IDWriteFactory* DWriteFactory() {
     Factories& f = Shared();
     std::lock_guard<std::mutex> guard(f.lock);
     if (!f.dwrite) {
-        DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, IID_IDWriteFactory, reinterpret_cast<IUnknown**>(&f.dwrite));
+        DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory), reinterpret_cast<IUnknown**>(&f.dwrite));
     }
     return f.dwrite;
 }
@@ -78,16 +78,53 @@ bool HasFamily(IDWriteFontCollection* fonts, const wchar_t* name) {
     return SUCCEEDED(fonts->FindFamilyName(name, &index, &exists)) && exists;
 }
 
+// Families tried, in order, when neither the preferred font nor its fallback is
+// installed (Wine and stripped-down systems have neither): without a present
+// family DirectWrite lays out nothing at all.
+constexpr const wchar_t* kSansStandIns[] = {L"Segoe UI", L"Selawik", L"Tahoma", L"Noto Sans", L"Open Sans",
+                                            L"Liberation Sans", L"Arial", L"DejaVu Sans", L"Nimbus Sans"};
+constexpr const wchar_t* kMonoStandIns[] = {L"Consolas", L"Cascadia Mono", L"Courier New", L"Liberation Mono",
+                                            L"DejaVu Sans Mono", L"Noto Sans Mono", L"Noto Mono", L"Nimbus Mono PS"};
+
+std::wstring FirstFamily(IDWriteFontCollection* fonts) {
+    std::wstring name;
+    IDWriteFontFamily* family = nullptr;
+    IDWriteLocalizedStrings* names = nullptr;
+    if (fonts && fonts->GetFontFamilyCount() > 0 && SUCCEEDED(fonts->GetFontFamily(0, &family)) &&
+        SUCCEEDED(family->GetFamilyNames(&names))) {
+        UINT32 length = 0;
+        if (SUCCEEDED(names->GetStringLength(0, &length))) {
+            std::wstring buffer(length + 1, L'\0');
+            if (SUCCEEDED(names->GetString(0, buffer.data(), length + 1))) name = buffer.c_str();
+        }
+    }
+    SafeRelease(names);
+    SafeRelease(family);
+    return name;
+}
+
+template <size_t N>
+std::wstring Pick(IDWriteFontCollection* fonts, const wchar_t* preferred, const wchar_t* fallback,
+                  const wchar_t* const (&standIns)[N]) {
+    if (HasFamily(fonts, preferred)) return preferred;
+    if (HasFamily(fonts, fallback) || !fonts) return fallback;
+    for (const wchar_t* name : standIns)
+        if (HasFamily(fonts, name)) return name;
+    std::wstring any = FirstFamily(fonts);
+    return any.empty() ? std::wstring(fallback) : any;
+}
+
 FontFamilies ResolveFamilies() {
     IDWriteFontCollection* fonts = nullptr;
     if (IDWriteFactory* dw = DWriteFactory()) dw->GetSystemFontCollection(&fonts, FALSE);
-    auto pick = [&](const wchar_t* preferred, const wchar_t* fallback) {
-        return std::wstring(HasFamily(fonts, preferred) ? preferred : fallback);
-    };
-    FontFamilies families{pick(L"Segoe UI Variable Display", L"Segoe UI"),
-                          pick(L"Segoe UI Variable Text", L"Segoe UI"),
-                          pick(L"Segoe Fluent Icons", L"Segoe MDL2 Assets"),
-                          pick(L"Cascadia Mono", L"Consolas")};
+    FontFamilies families;
+    families.display = Pick(fonts, L"Segoe UI Variable Display", L"Segoe UI", kSansStandIns);
+    families.text = Pick(fonts, L"Segoe UI Variable Text", L"Segoe UI", kSansStandIns);
+    // The icon group keeps its fallback name when no icon font exists: the
+    // toolkit then draws its own vector glyphs (IconFontAvailable).
+    families.icons = HasFamily(fonts, L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets";
+    families.monospace = Pick(fonts, L"Cascadia Mono", L"Consolas", kMonoStandIns);
+    families.trayNumber = Pick(fonts, L"Segoe UI", L"Segoe UI", kSansStandIns);
     SafeRelease(fonts);
     return families;
 }
@@ -127,6 +164,14 @@ IDWriteTextFormat* CreateFormat(const std::wstring& family, float size, int weig
                                     DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size, L"tr-tr", &format)))
         return nullptr;
     return format;
+}
+
+bool RunningUnderWine() {
+    static const bool wine = [] {
+        HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
 }
 
 D2D1_RECT_F ToD2D(const Rect& r) { return D2D1::RectF(r.x, r.y, r.x + r.w, r.y + r.h); }
@@ -756,7 +801,18 @@ void DrawingToolkit::FillPathArea(const std::vector<ChartPoint>& points, float b
         sink->EndFigure(D2D1_FIGURE_END_CLOSED);
         HRESULT closed = sink->Close();
         D2D1_GRADIENT_STOP stop[2] = {{0.0f, WithAlpha(color, 0.22f)}, {1.0f, WithAlpha(color, 0.0f)}};
-        if (SUCCEEDED(closed) && SUCCEEDED(target_->CreateGradientStopCollection(stop, 2, &stops)) &&
+        if (SUCCEEDED(closed) && RunningUnderWine()) {
+            // Wine's Direct2D paints gradient brushes opaque; the same fade is
+            // built from horizontal bands of the solid brush instead.
+            constexpr int kBands = 32;
+            const float band = plot.h / kBands;
+            for (int i = 0; i < kBands; ++i) {
+                float alpha = 0.22f * (1.0f - (i + 0.5f) / kBands);
+                PushClip(Rect{plot.x - 1, plot.y + band * i, plot.w + 6, band + 0.01f});
+                target_->FillGeometry(path, BrushOf(WithAlpha(color, alpha)));
+                PopClip();
+            }
+        } else if (SUCCEEDED(closed) && SUCCEEDED(target_->CreateGradientStopCollection(stop, 2, &stops)) &&
             SUCCEEDED(target_->CreateLinearGradientBrush(
                 D2D1::LinearGradientBrushProperties(D2D1::Point2F(0, plot.y), D2D1::Point2F(0, plot.bottom())),
                 stops, &gradient))) {
@@ -867,7 +923,7 @@ HICON DrawingToolkit::RenderTrayIconAt(std::wstring_view text, int level, int si
         rt->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, s, s), s * 0.22f, s * 0.22f), brush);
 
         auto widthAt = [&](float fontSize) -> float {
-            IDWriteTextFormat* f = CreateFormat(L"Segoe UI", fontSize, DWRITE_FONT_WEIGHT_BOLD);
+            IDWriteTextFormat* f = CreateFormat(ChosenFontFamilies().trayNumber, fontSize, DWRITE_FONT_WEIGHT_BOLD);
             if (!f) return 1e9f;
             IDWriteTextLayout* layout = nullptr;
             float width = 1e9f;
@@ -881,7 +937,7 @@ HICON DrawingToolkit::RenderTrayIconAt(std::wstring_view text, int level, int si
             return width;
         };
         const float fontSize = text.empty() ? 0.0f : FitTrayFontSize(s, widthAt);
-        if (fontSize > 0) format = CreateFormat(L"Segoe UI", fontSize, DWRITE_FONT_WEIGHT_BOLD);
+        if (fontSize > 0) format = CreateFormat(ChosenFontFamilies().trayNumber, fontSize, DWRITE_FONT_WEIGHT_BOLD);
         if (format) {
             format->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
             format->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);

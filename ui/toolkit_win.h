@@ -107,9 +107,11 @@ inline constexpr int kBannerResource = 201;   // wordmark banner, 436 x 120
 inline constexpr int kAppIconPng = 202;       // application icon, 256 x 256
 inline constexpr int kAppIconResource = 101;  // .ico with several sizes
 
-// Font family names chosen for this process (preferred name or its fallback).
+// Font family names chosen for this process: the preferred name, else its
+// fallback; when neither is installed, a sans (or monospace) family that is.
 struct FontFamilies {
     std::wstring display, text, icons, monospace;
+    std::wstring trayNumber;  // "Segoe UI" or its stand-in
 };
 const FontFamilies& ChosenFontFamilies();
 
