@@ -153,6 +153,7 @@ struct PageContext {
     const BenchState* bench = nullptr;  // copy of the runner's state (absent without a runner)
     TelemetryView telemetry;
     PageViewState* view = nullptr;
+    std::vector<uint32_t> testQueue;  // kinds still to run in a test series, in order
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

@@ -633,6 +633,7 @@ void MainWindow::paintPass() {
         context.bench = services_->benchStateCopy();
         context.telemetry = services_->telemetryCopy();
         context.view = &view_;
+        context.testQueue = testQueue_;
 
         const int drawnPage = page_;
         tk.PushClip(content);
@@ -877,10 +878,16 @@ void MainWindow::StopTests() {
 }
 
 void MainWindow::ExportReportImage(bool toClipboard) {
+    std::shared_ptr<const HardwareInventory> report;
+    {
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        report = report_;
+    }
     std::wstring toast;
-    if (services_->exportReportImage(*this, toClipboard, toast) || !toast.empty()) {
+    if (services_->exportReportImage(hwnd_, toClipboard, report.get(), settings_.UseFahrenheit, toast) ||
+        !toast.empty()) {
         toastText_ = toast;
-        toastExpiry_ = GetTickCount64() + 4000;
+        toastExpiry_ = GetTickCount64() + 5000;
     }
     repaint();
 }

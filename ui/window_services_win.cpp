@@ -4,6 +4,7 @@
 #include "bench/thermal_stop.h"
 #include "inventory/inventory.h"
 #include "inventory/inventory_win.h"
+#include "ui/report_image_win.h"
 
 namespace kalorix {
 
@@ -77,6 +78,17 @@ void WindowServices::CopyReportToClipboard(HWND window, const HardwareInventory&
 bool WindowServices::IsAutostartEnabled() { return false; }
 bool WindowServices::SetAutostart(bool, bool) { return false; }
 
-bool WindowServices::exportReportImage(PageActions&, bool, std::wstring&) { return false; }
+bool WindowServices::exportReportImage(PageActions&, bool toClipboard, std::wstring& toast) {
+    return exportReportImage(nullptr, toClipboard, nullptr, false, toast);
+}
+
+bool WindowServices::exportReportImage(HWND window, bool toClipboard, const HardwareInventory* report,
+                                       bool fahrenheit, std::wstring& toast) {
+    const LocalTime now = CurrentLocalTime();
+    const ReportExportResult result = ExportReportImage(
+        window, toClipboard, CollectReportImageContent(report, fahrenheit, now), now, DefaultReportExportEnv());
+    toast = result.toast;
+    return result.ok;
+}
 
 }  // namespace kalorix

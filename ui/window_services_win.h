@@ -69,6 +69,9 @@ public:
     // ---- report image ----
     // Saves or copies the image; toast receives the text to show.
     bool exportReportImage(PageActions& window, bool toClipboard, std::wstring& toast);
+    // The same with the window's copies: the hardware report (may be null) and the unit.
+    bool exportReportImage(HWND window, bool toClipboard, const HardwareInventory* report, bool fahrenheit,
+                           std::wstring& toast);
 
 private:
     struct State;
