@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "app/registry_win.h"
 #include "providers/disk_provider_win.h"
 #include "providers/factories_win.h"
 #include "sensors/text.h"
@@ -16,13 +17,7 @@ namespace kalorix {
 
 namespace {
 
-std::wstring RegText(const wchar_t* key, const wchar_t* value) {
-    wchar_t buf[512] = {};
-    DWORD size = sizeof(buf);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return {};
-    buf[511] = 0;
-    return TrimSpaces(std::wstring_view(buf));
-}
+std::wstring RegText(const wchar_t* key, const wchar_t* value) { return RegReadTrimmed(HKEY_LOCAL_MACHINE, key, value); }
 
 template <class T>
 struct ComRelease {
