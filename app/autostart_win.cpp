@@ -128,16 +128,6 @@ std::wstring CurrentUserSid() {
     return out;
 }
 
-std::wstring OwnProgramPath() {
-    std::vector<wchar_t> buf(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) return std::wstring(buf.data(), n);
-        buf.resize(buf.size() * 2);
-    }
-}
-
 bool IsAutostartEnabled() {
     if (IsPackagedApp()) return PackagedIsEnabled();
     if (RunValueExists()) return true;

@@ -16,7 +16,5 @@ int RunHidden(const std::wstring& commandLine);
 
 // The current user's security identifier as text, empty on failure.
 std::wstring CurrentUserSid();
-// This program's full path (no length limit).
-std::wstring OwnProgramPath();
 
 }  // namespace kalorix

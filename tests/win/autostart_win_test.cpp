@@ -7,6 +7,7 @@
 
 #include "app/autostart.h"
 #include "app/autostart_win.h"
+#include "app/elevation_win.h"
 #include "store/file_util.h"
 
 using namespace kalorix;
