@@ -772,6 +772,26 @@ void SaveTrayIconPreview(const std::filesystem::path& file) {
     EXPECT_TRUE(tk.SaveOffscreenPng(file));
 }
 
+// Every glyph the pages use, in the three icon styles, at twice the size.
+void SaveGlyphPreview(const std::filesystem::path& file) {
+    const wchar_t glyphs[] = {L'\uE80F', L'\uE9D9', L'\uE950', L'\uEC4A', L'\uE713', L'\uE921', L'\uE922', L'\uE923',
+                              L'\uE8BB', L'\uE768', L'\uE7BA', L'\uE946', L'\uE7F4', L'\uE964', L'\uEDA2', L'\uE9CA',
+                              L'\uE945', L'\uE83F', L'\uE8F1', L'\uE8A7', L'\uE76C', L'\uE734', L'\uE74E', L'\uE8C8',
+                              L'\uE72C', L'\uE71A', L'\uE7F8', L'\uE770'};
+    const int n = static_cast<int>(std::size(glyphs));
+    DrawingToolkit tk;
+    ASSERT_TRUE(tk.CreateOffscreen(n * 34.0f + 10, 3 * 40.0f + 10, 2.0f));
+    ASSERT_TRUE(tk.BeginFrame());
+    tk.Clear(colors::Panel);
+    for (int i = 0; i < n; ++i) {
+        tk.Badge(Rect{8.0f + 34 * i, 8, 30, 30}, glyphs[i], colors::Accent, 0.15f, text_style::IconNav);
+        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 48, 30, 30}, text_style::IconSmall, colors::PrimaryText);
+        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 88, 30, 30}, text_style::IconCaption, colors::SecondaryText);
+    }
+    ASSERT_EQ(tk.EndFrame(), S_OK);
+    EXPECT_TRUE(tk.SaveOffscreenPng(file));
+}
+
 TEST(ToolkitDemo, RendersAllPrimitivesIntoAnImage) {
     ComScope com;
     DrawingToolkit tk;
@@ -800,6 +820,7 @@ TEST(ToolkitDemo, RendersAllPrimitivesIntoAnImage) {
         EXPECT_TRUE(tk.SaveOffscreenPng(file));
         EXPECT_TRUE(ReadFileBytes(file).has_value());
         SaveTrayIconPreview(std::filesystem::path(dir) / "tray-icons.png");
+        SaveGlyphPreview(std::filesystem::path(dir) / "glyphs.png");
     }
 }
 
