@@ -51,7 +51,8 @@ ReportImageContent MakeReportImageContent(const CoolingReportCard& card,
     c.gradeColor = GradeColor(c.hasCard ? card.grade : -1);
     c.gradeText = c.hasCard ? card.gradeName : std::wstring(L"Yoğun kullanım kaydı henüz yok.");
     c.advice = card.advice;
-    c.heavyUse = L"Son 7 günde yoğun kullanım " + FormatMinutes(card.heavyUseHours * 3600.0);
+    c.heavyUse = c.hasCard ? L"Son 7 günde yoğun kullanım " + FormatMinutes(card.heavyUseHours * 3600.0)
+                           : std::wstring(L"Son 7 günde yoğun kullanım yok");
     const std::wstring none = L"\u2014";
     c.cooling = {
         {L"En yüksek işlemci sıcaklığı", c.hasCard ? FormatTemperature(card.maxCpuTemp, fahrenheit) : none},

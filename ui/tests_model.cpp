@@ -161,8 +161,10 @@ ReportCardView MakeReportCardView(const CoolingReportCard& card, const std::vect
     v.color = GradeColor(card.grade);
     v.hasData = card.grade >= 0 && card.count > 0;
     v.headline = v.hasData ? card.gradeName : std::wstring(L"Soğutma karnesi");
-    v.subline = Fill(L"Son 7 gün · {} oturum · {}",
-                     {std::to_wstring(card.count), FormatMinutes(card.heavyUseHours * 3600.0)});
+    // The duration formatter never says zero minutes, so an empty week names no time at all.
+    v.subline = card.count > 0 ? Fill(L"Son 7 gün · {} oturum · {}", {std::to_wstring(card.count),
+                                                                       FormatMinutes(card.heavyUseHours * 3600.0)})
+                               : std::wstring(L"Son 7 gün · 0 oturum");
     v.advice = card.advice;
     if (v.hasData) {
         v.stats = {

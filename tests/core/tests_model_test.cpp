@@ -137,7 +137,7 @@ TEST(TestsPageTest, ReportCardView) {
     EXPECT_FALSE(empty.hasData);
     EXPECT_EQ(empty.headline, L"Soğutma karnesi");
     EXPECT_EQ(empty.color, palette::kMuted);
-    EXPECT_EQ(empty.subline, L"Son 7 gün · 0 oturum · 1 dk");
+    EXPECT_EQ(empty.subline, L"Son 7 gün · 0 oturum");  // not "1 dk" of nothing
     EXPECT_TRUE(empty.stats.empty());
     EXPECT_TRUE(empty.rows.empty());
     EXPECT_TRUE(empty.currentLine.empty());
@@ -150,6 +150,7 @@ TEST(TestsPageTest, ReportCardView) {
     current.duration = 300;
     const ReportCardView v = MakeReportCardView(card, periods, current, false);
     EXPECT_TRUE(v.hasData);
+    EXPECT_EQ(v.subline, L"Son 7 gün · 7 oturum · 1 sa 17 dk");
     EXPECT_EQ(v.headline, card.gradeName);
     EXPECT_EQ(v.color, GradeColor(card.grade));
     ASSERT_EQ(v.stats.size(), 4u);
@@ -205,6 +206,7 @@ TEST(ReportImageTest, ContentWithAndWithoutRecords) {
     ASSERT_EQ(none.parts.size(), 4u);
     EXPECT_EQ(none.parts[0].detail, L"Henüz test edilmedi.");
     EXPECT_EQ(none.cooling[2].value, L"—");
+    EXPECT_EQ(none.heavyUse, L"Son 7 günde yoğun kullanım yok");
 
     latest[0] = Record(0, {{"cpu.st_score", 1600}, {"cpu.mt_score", 6400}});
     ReportImageContent cpuOnly = MakeReportImageContent(MakeReportCard({}, 0), latest, L"M", L"C", false, now);
@@ -225,6 +227,7 @@ TEST(ReportImageTest, ContentWithAndWithoutRecords) {
     hot[0].precise = false;
     ReportImageContent graded = MakeReportImageContent(MakeReportCard(hot, 200), latest, L"M", L"C", true, now);
     EXPECT_TRUE(graded.hasCard);
+    EXPECT_EQ(graded.heavyUse, L"Son 7 günde yoğun kullanım 11 dk");
     EXPECT_EQ(graded.gradeText, L"Zayıf");
     EXPECT_EQ(graded.gradeColor, palette::kRed);
     EXPECT_EQ(graded.cooling[0].value, L"207 °F");
