@@ -50,7 +50,14 @@ float DrawReportCard(PageContext& ctx, float y) {
     const float adviceH = tk.MeasureParagraph(v.advice, adviceW, text_style::Secondary);
     float h = adviceTop - y + adviceH;
     const float tilesTop = y + h + 16;
-    if (v.hasData) h += 16 + 62;
+    // Four tiles across; two rows of two when a label would not fit (narrow window).
+    float widestLabel = 0;
+    for (const StatTile& t : v.stats)
+        widestLabel = std::max(widestLabel, tk.MeasureWidth(t.label, text_style::SectionHeading));
+    const int perRow = (w - 2 * kPad - 3 * kGap) / 4 >= widestLabel + 30 ? 4 : 2;
+    const float tileW = (w - 2 * kPad - static_cast<float>(perRow - 1) * kGap) / static_cast<float>(perRow);
+    const int tileRows = v.hasData ? (static_cast<int>(v.stats.size()) + perRow - 1) / perRow : 0;
+    if (v.hasData) h += 16 + 62.0f * static_cast<float>(tileRows) + kGap * static_cast<float>(tileRows - 1);
     const float currentTop = y + h + 14;
     if (!v.currentLine.empty()) h += 14 + 18;
     const float tableTop = y + h + 18;
@@ -71,9 +78,10 @@ float DrawReportCard(PageContext& ctx, float y) {
     tk.DrawParagraph(v.advice, x0 + kPad, adviceTop, adviceW, text_style::Secondary, colors::SecondaryText);
 
     if (v.hasData) {
-        const float tileW = (w - 2 * kPad - 3 * kGap) / 4;
         for (size_t i = 0; i < v.stats.size(); ++i) {
-            const Rect tile{x0 + kPad + static_cast<float>(i) * (tileW + kGap), tilesTop, tileW, 62};
+            const float col = static_cast<float>(i % static_cast<size_t>(perRow));
+            const float row = static_cast<float>(i / static_cast<size_t>(perRow));
+            const Rect tile{x0 + kPad + col * (tileW + kGap), tilesTop + row * (62 + kGap), tileW, 62};
             tk.FillRounded(tile, 8, colors::Selection);
             tk.DrawLabel(v.stats[i].label, Rect{tile.x + 14, tile.y + 10, tile.w - 28, 16}, text_style::SectionHeading,
                          colors::Muted);
