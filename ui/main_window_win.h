@@ -50,6 +50,8 @@ public:
     DrawingToolkit& toolkit() { return toolkit_; }
     bool shown() const { return shown_; }
     int page() const { return page_; }
+    bool snapshotReady() const { return snapshot_.valid; }
+    int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
 
     // PageActions
     void ApplySettings() override;
