@@ -858,7 +858,14 @@ void MainWindow::ShowPage(int page) {
 }
 
 void MainWindow::StartTest(uint32_t kind, wchar_t driveLetter) {
-    if (launchTest(kind, driveLetter)) {
+    if (!launchTest(kind, driveLetter)) {
+        // A series whose next test cannot start ends here (the Tests page
+        // shows the runner's error text); a run already under way keeps its series.
+        if (!testRunning()) {
+            testQueue_.clear();
+            KillTimer(hwnd_, kTimerNextTest);
+        }
+    } else {
         resultHandled_ = false;
         services_->resetThermalGuard();
         benchmarkMode_ = true;
