@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -148,6 +149,8 @@ private:
     std::mutex reportMutex_;
     std::shared_ptr<const HardwareInventory> report_;
     std::thread reportThread_;
+    std::atomic<bool> reportBusy_{false};
+    std::atomic<bool> reportAgain_{false};
 
     // caption buttons: 0 none, 1 minimise, 2 maximise/restore, 3 close
     int hoverCaption_ = 0;
