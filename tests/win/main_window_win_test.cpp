@@ -169,5 +169,43 @@ TEST_F(MainWindowTest, FrameHitTestOnTheCustomFrame) {
     EXPECT_EQ(info.ptMinTrackSize.y, static_cast<LONG>(640 * scale));
 }
 
+
+// Clicks go through the regions of the last paint pass: press and release on
+// the sidebar entry, then the next pass performs the action.
+void Click(HWND hwnd, int x, int y) {
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    UpdateWindow(hwnd);  // the paint pass that consumes the click
+}
+
+TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
+    Settings s = Quiet();
+    s.FirstTestOffered = false;
+    MainWindow& w = Start(s, false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    InvalidateRect(w.hwnd(), nullptr, FALSE);
+    UpdateWindow(w.hwnd());  // a pass with the prompt on top
+    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const int x = static_cast<int>(100 * k), sensorsY = static_cast<int>((116 + 44 + 20) * k);
+
+    // The prompt's backdrop takes the click: nothing under it reacts.
+    Click(w.hwnd(), x, sensorsY);
+    EXPECT_EQ(w.page(), 0);
+
+    // Dismissed, the sidebar entry works; a press that moves off before the
+    // release is no click.
+    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    UpdateWindow(w.hwnd());
+    Click(w.hwnd(), x, sensorsY);
+    EXPECT_EQ(w.page(), 1);
+    const int testsY = static_cast<int>((116 + 3 * 44 + 20) * k);
+    SendMessageW(w.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, testsY));
+    SendMessageW(w.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
+    SendMessageW(w.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
+    UpdateWindow(w.hwnd());
+    EXPECT_EQ(w.page(), 1);
+}
+
 }  // namespace
 }  // namespace kalorix
