@@ -110,6 +110,27 @@ TEST(BenchChildWin, UnknownKindAndExitCode) {
     EXPECT_EQ(code, 1u);
 }
 
+// Wine's HLSL compiler rejects the byte-address buffers of the test shaders:
+// the GPU test must end with the compiler's message, without D, exit code 1.
+// On Windows with a real adapter the run succeeds instead.
+TEST(BenchChildWin, GpuTestEndsCleanly) {
+    DWORD code = 0;
+    const std::string out = RunAndCapture(ChildExe(), L"--bench gpu", &code);
+    ASSERT_EQ(out.rfind("P 0.0000 Ekran kartı hazırlanıyor\n", 0), 0u) << out;
+    if (out.find("\nD\n") != std::string::npos) {
+        EXPECT_EQ(code, 0u);
+        EXPECT_NE(out.find("M gpu.score "), std::string::npos);
+        return;
+    }
+    EXPECT_EQ(code, 1u);
+    const size_t e = out.find("\nE ");
+    ASSERT_NE(e, std::string::npos) << out;
+    EXPECT_EQ(out.find('\n', e + 1), out.size() - 1);  // the E line is the last one
+    const std::string wine = "E Test programı derlenemedi. ";
+    EXPECT_EQ(out.compare(e + 1, wine.size(), wine), 0) << out;
+    EXPECT_NE(out.find("I gpu.name "), std::string::npos);
+}
+
 TEST(BenchRunnerWin, MemoryTestRunsToTheEnd) {
     TimeScale scale(L"0.05");
     NotifyWindow notify;
