@@ -1,7 +1,117 @@
+#include "providers/perf_counter_win.h"
+
+#include <windows.h>
+#include <pdh.h>
+#include <pdhmsg.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "providers/factories_win.h"
 
 namespace kalorix {
 
-std::unique_ptr<Provider> CreatePerfCounterProvider() { return nullptr; }
+namespace {
+
+constexpr DWORD kArrayFormat = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;  // 0x8200
+
+class PdhCounterSource final : public CounterSource {
+public:
+    explicit PdhCounterSource(PDH_HQUERY query) : query_(query) {
+        for (int i = 0; i < kPerfCounterCount; ++i) {
+            PDH_HCOUNTER counter = nullptr;
+            const PDH_STATUS status =
+                PdhAddEnglishCounterW(query_, PerfCounterPath(static_cast<PerfCounterId>(i)), 0, &counter);
+            // A counter this machine lacks stays null and is never read.
+            counters_[i] = status == ERROR_SUCCESS ? counter : nullptr;
+        }
+        // First sample, so the rate counters have a value at the next collection.
+        PdhCollectQueryData(query_);
+    }
+    ~PdhCounterSource() override { PdhCloseQuery(query_); }
+    PdhCounterSource(const PdhCounterSource&) = delete;
+    PdhCounterSource& operator=(const PdhCounterSource&) = delete;
+
+    bool collect() override { return PdhCollectQueryData(query_) == ERROR_SUCCESS; }
+
+    CounterArray readArray(PerfCounterId id) override {
+        CounterArray out;
+        PDH_HCOUNTER counter = counters_[static_cast<int>(id)];
+        // Never ask PDH about a counter that was not added: some PDH
+        // implementations (Wine) abort the whole process in this call.
+        if (!counter) return out;
+        // The instance set may grow between the size query and the read; try again then.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            DWORD bytes = 0, count = 0;
+            PDH_STATUS status = PdhGetFormattedCounterArrayW(counter, kArrayFormat, &bytes, &count, nullptr);
+            if (status != static_cast<PDH_STATUS>(PDH_MORE_DATA) || bytes == 0) return out;
+            // Items first, their instance names after them, all in one block.
+            std::vector<PDH_FMT_COUNTERVALUE_ITEM_W> buffer(
+                (bytes + sizeof(PDH_FMT_COUNTERVALUE_ITEM_W) - 1) / sizeof(PDH_FMT_COUNTERVALUE_ITEM_W));
+            count = 0;
+            status = PdhGetFormattedCounterArrayW(counter, kArrayFormat, &bytes, &count, buffer.data());
+            if (status == static_cast<PDH_STATUS>(PDH_MORE_DATA)) continue;
+            if (status != ERROR_SUCCESS) return out;
+            const DWORD items = std::min<DWORD>(count, static_cast<DWORD>(buffer.size()));
+            out.reserve(items);
+            for (DWORD i = 0; i < items; ++i) {
+                const PDH_FMT_COUNTERVALUE_ITEM_W& item = buffer[i];
+                if (item.FmtValue.CStatus != PDH_CSTATUS_VALID_DATA && item.FmtValue.CStatus != PDH_CSTATUS_NEW_DATA)
+                    continue;
+                out.push_back({item.szName ? std::wstring(item.szName) : std::wstring(), item.FmtValue.doubleValue});
+            }
+            return out;
+        }
+        return out;
+    }
+
+    std::optional<double> readValue(PerfCounterId id) override {
+        PDH_HCOUNTER counter = counters_[static_cast<int>(id)];
+        if (!counter) return std::nullopt;
+        PDH_FMT_COUNTERVALUE value{};
+        if (PdhGetFormattedCounterValue(counter, PDH_FMT_DOUBLE, nullptr, &value) != ERROR_SUCCESS)
+            return std::nullopt;
+        return value.doubleValue;
+    }
+
+private:
+    PDH_HQUERY query_;
+    std::array<PDH_HCOUNTER, kPerfCounterCount> counters_{};
+};
+
+}  // namespace
+
+std::unique_ptr<CounterSource> OpenPdhCounterSource() {
+    PDH_HQUERY query = nullptr;
+    if (PdhOpenQueryW(nullptr, 0, &query) != ERROR_SUCCESS || !query) return nullptr;
+    return std::make_unique<PdhCounterSource>(query);
+}
+
+std::wstring ReadCpuName() {
+    std::array<wchar_t, 512> buffer{};  // 1024 bytes
+    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    const LSTATUS status = RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                                        L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, buffer.data(), &bytes);
+    if (status != ERROR_SUCCESS) return kDefaultCpuName;
+    buffer.back() = L'\0';
+    return CpuDisplayName(buffer.data());
+}
+
+PerfCounterProvider::PerfCounterProvider() : source_(OpenPdhCounterSource()) {
+    if (source_) cpuName_ = ReadCpuName();
+}
+
+PerfCounterProvider::PerfCounterProvider(std::unique_ptr<CounterSource> source, std::wstring cpuName)
+    : source_(std::move(source)), cpuName_(CpuDisplayName(cpuName)) {}
+
+PerfCounterProvider::~PerfCounterProvider() = default;
+
+void PerfCounterProvider::poll(SensorFrame& frame) {
+    if (!source_) return;
+    PollPerfCounters(*source_, cpuName_, frame);
+}
+
+std::unique_ptr<Provider> CreatePerfCounterProvider() { return std::make_unique<PerfCounterProvider>(); }
 
 }  // namespace kalorix

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -35,6 +34,8 @@ public:
     virtual std::wstring biosManufacturer() = 0;
     virtual bool pawnIoInstalled() = 0;
     virtual void postReady(void* window) = 0;   // posts 0x8001 to the window
+    // Stores a finished heavy-use period of at least 180 s (called under the engine's lock).
+    virtual void recordPeriod(const HeavyUsePeriod& period) = 0;
 };
 
 constexpr uint32_t kSnapshotReadyMessage = 0x8001;  // WM_APP + 1
@@ -48,11 +49,7 @@ constexpr double kMinRecordedSeconds = 180.0;
 
 class SamplingEngine {
 public:
-    using PeriodSink = std::function<void(const HeavyUsePeriod&)>;
-
-    // sink receives each finished period of at least 180 s (under the engine's
-    // lock); by default it is the process-wide usage history.
-    explicit SamplingEngine(EngineHost& host, PeriodSink sink = {});
+    explicit SamplingEngine(EngineHost& host);
     ~SamplingEngine();
     SamplingEngine(const SamplingEngine&) = delete;
     SamplingEngine& operator=(const SamplingEngine&) = delete;
@@ -92,7 +89,6 @@ private:
     void closePeriodLocked();
 
     EngineHost& host_;
-    PeriodSink sink_;
     void* window_ = nullptr;
     std::atomic<int> intervalMs_{1000};
     std::atomic<bool> smoothing_{true};

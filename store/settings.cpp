@@ -1,0 +1,133 @@
+#include "store/settings.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "store/file_util.h"
+#include "store/paths.h"
+
+namespace kalorix {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// Base-10 long as the C library reads it: leading white space, an optional sign,
+// digits, anything after them ignored. Nothing when there is no digit or the
+// number does not fit a 32-bit long.
+std::optional<int32_t> ParseLong32(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int64_t magnitude = 0;
+    bool anyDigit = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        anyDigit = true;
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > int64_t{std::numeric_limits<int32_t>::max()} + 1) return std::nullopt;
+    }
+    if (!anyDigit) return std::nullopt;
+    const int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+void ReadInt(std::string_view text, std::string_view key, int32_t& field, int32_t low, int32_t high) {
+    if (auto raw = FindJsonValue(text, key))
+        if (auto number = ParseLong32(*raw)) field = *number;
+    field = std::clamp(field, low, high);
+}
+
+void ReadBool(std::string_view text, std::string_view key, bool& field) {
+    if (auto raw = FindJsonValue(text, key)) field = *raw == "true";
+}
+
+void AppendLine(std::string& out, std::string_view key, std::string_view value, bool last = false) {
+    out += "  \"";
+    out += key;
+    out += "\": ";
+    out += value;
+    out += last ? "\n" : ",\n";
+}
+
+const char* BoolText(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+std::optional<std::string> FindJsonValue(std::string_view text, std::string_view key) {
+    std::string quoted;
+    quoted.reserve(key.size() + 2);
+    quoted += '"';
+    quoted += key;
+    quoted += '"';
+    const size_t match = text.find(quoted);
+    if (match == std::string_view::npos) return std::nullopt;
+    const size_t colon = text.find(':', match + quoted.size());
+    if (colon == std::string_view::npos) return std::nullopt;
+    size_t start = colon + 1;
+    while (start < text.size() && IsBlank(text[start])) ++start;
+    if (start >= text.size()) return std::nullopt;
+    size_t end = text.find_first_of(",}\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    while (end > start && text[end - 1] == ' ') --end;
+    return std::string(text.substr(start, end - start));
+}
+
+Settings ParseSettings(std::string_view text) {
+    Settings s;
+    ReadInt(text, "UpdateIntervalMs", s.UpdateIntervalMs, 500, 5000);
+    ReadBool(text, "UseFahrenheit", s.UseFahrenheit);
+    ReadInt(text, "WarningTemp", s.WarningTemp, 50, 105);
+    ReadInt(text, "HistorySeconds", s.HistorySeconds, 60, 1800);
+    ReadBool(text, "AlwaysOnTop", s.AlwaysOnTop);
+    ReadBool(text, "MinimizeToTray", s.MinimizeToTray);
+    ReadBool(text, "ShowTempInTray", s.ShowTempInTray);
+    ReadBool(text, "TrayNotifications", s.TrayNotifications);
+    ReadBool(text, "SmoothCpuTemp", s.SmoothCpuTemp);
+    ReadBool(text, "AdvancedSensors", s.AdvancedSensors);
+    ReadBool(text, "ShareData", s.ShareData);
+    ReadBool(text, "FirstTestOffered", s.FirstTestOffered);
+    return s;
+}
+
+std::string SerializeSettings(const Settings& s) {
+    std::string out = "{\n";
+    AppendLine(out, "UpdateIntervalMs", std::to_string(s.UpdateIntervalMs));
+    AppendLine(out, "UseFahrenheit", BoolText(s.UseFahrenheit));
+    AppendLine(out, "WarningTemp", std::to_string(s.WarningTemp));
+    AppendLine(out, "HistorySeconds", std::to_string(s.HistorySeconds));
+    AppendLine(out, "AlwaysOnTop", BoolText(s.AlwaysOnTop));
+    AppendLine(out, "MinimizeToTray", BoolText(s.MinimizeToTray));
+    AppendLine(out, "ShowTempInTray", BoolText(s.ShowTempInTray));
+    AppendLine(out, "TrayNotifications", BoolText(s.TrayNotifications));
+    AppendLine(out, "SmoothCpuTemp", BoolText(s.SmoothCpuTemp));
+    AppendLine(out, "AdvancedSensors", BoolText(s.AdvancedSensors));
+    AppendLine(out, "ShareData", BoolText(s.ShareData));
+    AppendLine(out, "FirstTestOffered", BoolText(s.FirstTestOffered), true);
+    out += "}\n";
+    return out;
+}
+
+#if !defined(_WIN32)
+// The Windows versions live in settings_win.cpp. Elsewhere there is no setup
+// program and so no registry value to take over.
+std::filesystem::path SettingsPath(bool createFolder) {
+    std::filesystem::path folder = KalorixDataFolder(createFolder);
+    if (folder.empty()) return {};
+    return folder / "settings.json";
+}
+
+Settings LoadSettings() {
+    const auto text = ReadFileBytes(SettingsPath(false));
+    return text ? ParseSettings(*text) : Settings{};
+}
+
+void SaveSettings(const Settings& s) {
+    AtomicWriteFile(SettingsPath(true), SerializeSettings(s));
+}
+#endif
+
+}  // namespace kalorix

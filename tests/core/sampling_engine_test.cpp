@@ -1,0 +1,507 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "sensors/sampling_engine.h"
+
+using namespace kalorix;
+
+namespace {
+
+// A scripted source: each poll runs the given function.
+class ScriptedProvider : public Provider {
+public:
+    ScriptedProvider(const wchar_t* name, std::function<void(SensorFrame&)> fn) : name_(name), fn_(std::move(fn)) {}
+    const wchar_t* name() const override { return name_; }
+    void poll(SensorFrame& f) override { fn_(f); }
+
+private:
+    const wchar_t* name_;
+    std::function<void(SensorFrame&)> fn_;
+};
+
+// Fake platform: a clock that only moves when the engine sleeps or a poll costs time.
+class FakeHost : public EngineHost {
+public:
+    double now = 100.0;
+    int64_t wall = 1'700'000'000;
+    std::function<std::vector<std::unique_ptr<Provider>>()> make;
+    std::function<void()> onSleep;
+    std::wstring bios;
+    int posts = 0;
+    int sleeps = 0;
+    bool elevated = false;
+
+    double monotonicNow() override { return now; }
+    int64_t wallNow() override { return wall + static_cast<int64_t>(now - 100.0); }
+    LocalTime localTime() override { return LocalTime{2026, 12, 0, 6, 21, 0, 0, 0}; }
+    void sleepMs(int ms) override {
+        ++sleeps;
+        now += ms / 1000.0;
+        if (onSleep) onSleep();
+    }
+    bool isElevated() override { return elevated; }
+    std::vector<std::unique_ptr<Provider>> createProviders(bool) override {
+        return make ? make() : std::vector<std::unique_ptr<Provider>>{};
+    }
+    std::wstring biosManufacturer() override { return bios; }
+    bool pawnIoInstalled() override { return false; }
+    void postReady(void*) override { ++posts; }
+    std::vector<HeavyUsePeriod> periods;
+    void recordPeriod(const HeavyUsePeriod& p) override { periods.push_back(p); }
+};
+
+
+SensorFrame Frame(std::optional<double> cpuTemp, std::optional<double> load = std::nullopt) {
+    SensorFrame f;
+    f.cpuTemp = cpuTemp;
+    if (cpuTemp) f.cpuTempSource = L"ACPI";
+    f.cpuLoad = load;
+    return f;
+}
+
+// Feeds one frame per second after t for count seconds; the fake host's clock follows.
+FakeHost* gClock = nullptr;
+void FeedSeconds(SamplingEngine& e, double& t, int count, const SensorFrame& f) {
+    for (int i = 0; i < count; ++i) {
+        t += 1.0;
+        if (gClock) gClock->now = t;
+        e.fold(f, t);
+    }
+}
+
+}  // namespace
+
+// Providers following the headline rules: ACPI only when absent, MSI EC unless PawnIO, PawnIO always.
+std::unique_ptr<Provider> Acpi(double t) {
+    return std::make_unique<ScriptedProvider>(L"Performans sayaçları", [t](SensorFrame& f) {
+        f.add(L"acpi/tz0", L"ACPI termal bölgeleri", L"Bölge TZ0", SensorKind::Temperature, t);
+        if (!f.cpuTemp) { f.cpuTemp = t; f.cpuTempSource = L"ACPI"; }
+    });
+}
+std::unique_ptr<Provider> MsiThatThrows(double t) {
+    return std::make_unique<ScriptedProvider>(L"MSI gömülü denetleyici", [t](SensorFrame& f) {
+        f.add(L"msi/temp/cpu", L"MSI", L"CPU", SensorKind::Temperature, t);
+        f.add(L"msi/fan/1", L"MSI", L"Fan 1", SensorKind::Fan, 2000);
+        if (f.cpuTempSource != L"PawnIO") { f.cpuTemp = t; f.cpuTempSource = L"MSI EC"; }
+        throw std::runtime_error("EC timeout");
+    });
+}
+std::unique_ptr<Provider> Pawn(double t) {
+    return std::make_unique<ScriptedProvider>(L"PawnIO", [t](SensorFrame& f) {
+        f.cpuTemp = t;
+        f.cpuTempSource = L"PawnIO";
+    });
+}
+std::unique_ptr<Provider> StopAfter(int polls, std::stop_source stop) {
+    auto count = std::make_shared<int>(0);
+    return std::make_unique<ScriptedProvider>(L"stopper", [=](SensorFrame&) mutable {
+        if (++*count == polls) stop.request_stop();
+    });
+}
+
+SensorSnapshot RunCycles(FakeHost& host, int polls) {
+    std::stop_source stop;
+    auto make = host.make;
+    host.make = [make, polls, stop] {
+        auto v = make();
+        v.push_back(StopAfter(polls, stop));
+        return v;
+    };
+    SamplingEngine e(host);
+    e.runWorker(stop.get_token());
+    return e.snapshot();
+}
+
+TEST(SensorModelRules, HeadlineTemperaturePrecedenceAndThrowingProvider) {
+    FakeHost host;
+    host.bios = L"  Micro-Star International Co., Ltd. ";
+    host.make = [] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(Acpi(60));
+        v.push_back(MsiThatThrows(70));
+        return v;
+    };
+    SensorSnapshot s = RunCycles(host, 2);
+    ASSERT_TRUE(s.valid);
+    EXPECT_EQ(*s.cpuTemp, 70.0);
+    EXPECT_EQ(s.cpuTempSource, L"MSI EC");
+    EXPECT_TRUE(s.msiProviderActive);
+    EXPECT_FALSE(s.pawnIoActive);
+    EXPECT_TRUE(s.msiBoard);
+    // The throwing provider's two readings were kept.
+    ASSERT_EQ(s.sensors.size(), 3u);
+    EXPECT_EQ(s.sensors[1].id, L"msi/temp/cpu");
+    EXPECT_EQ(s.sensors[2].id, L"msi/fan/1");
+
+    host.bios = L"American Megatrends";
+    host.make = [] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(Acpi(60));
+        v.push_back(MsiThatThrows(70));
+        v.push_back(Pawn(66));
+        return v;
+    };
+    s = RunCycles(host, 2);
+    EXPECT_EQ(*s.cpuTemp, 66.0);
+    EXPECT_EQ(s.cpuTempSource, L"PawnIO");
+    EXPECT_TRUE(s.pawnIoActive);
+    EXPECT_FALSE(s.msiBoard);
+}
+
+TEST(SamplingWorker, StartAndStopOnARealThread) {
+    FakeHost host;  // its clock moves only in the worker, which alone touches it while running
+    std::atomic<int> polls{0};
+    host.make = [&] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
+            ++polls;
+            f.cpuTemp = 40;
+        }));
+        return v;
+    };
+    SamplingEngine e(host);
+    int window = 0;
+    e.start(&window, 500, true);
+    while (polls.load() < 3) std::this_thread::yield();
+    e.stop();
+    EXPECT_FALSE(e.running());
+    EXPECT_TRUE(e.snapshot().valid);
+    EXPECT_GE(host.posts, 1);
+}
+
+TEST(SamplingWorker, PrimingPollPublishesNothingAndFirstSnapshotHasOnePoint) {
+    FakeHost host;
+    int polls = 0;
+    SamplingEngine* engine = nullptr;
+    bool validAfterPriming = true;
+    std::stop_source stop;
+    host.make = [&] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
+            ++polls;
+            if (polls == 2) validAfterPriming = engine->snapshot().valid;
+            f.cpuTemp = 50.0 + polls;
+            host.now += 0.2;  // the poll costs 200 ms
+        }));
+        return v;
+    };
+    host.onSleep = [&] {
+        if (polls == 2) stop.request_stop();
+    };
+    SamplingEngine e(host);
+    engine = &e;
+    e.setInterval(1000);
+    e.runWorker(stop.get_token());
+    EXPECT_FALSE(validAfterPriming);
+    const SensorSnapshot s = e.snapshot();
+    EXPECT_TRUE(s.valid);
+    EXPECT_EQ(s.history.size(), 1u);
+    EXPECT_EQ(*s.cpuTemp, 52.0);
+    EXPECT_EQ(polls, 2);
+    // Stop was seen at the first 50 ms step of the wait.
+    EXPECT_EQ(host.sleeps, 1);
+    EXPECT_EQ(s.localTime.year, 2026);
+}
+
+TEST(SamplingWorker, IntervalIsMeasuredFromCycleStartIn50msSteps) {
+    FakeHost host;
+    int polls = 0;
+    std::vector<double> starts;
+    std::stop_source stop;
+    host.make = [&] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame&) {
+            ++polls;
+            starts.push_back(host.now);
+            host.now += 0.3;
+            if (polls == 5) stop.request_stop();
+        }));
+        return v;
+    };
+    SamplingEngine e(host);
+    e.setInterval(1000);
+    int dummy = 0;
+    e.start(&dummy, 1000, true);
+    e.stop();  // the threaded path joins cleanly
+    polls = 0;
+    starts.clear();
+    host.posts = 0;
+    SamplingEngine e2(host);
+    e2.setInterval(1000);
+    e2.runWorker(stop.get_token());
+    ASSERT_EQ(starts.size(), 5u);
+    // Published cycles start 1.0 s apart although each poll takes 0.3 s.
+    for (int i : {2, 3}) {
+        const double gap = starts[i + 1] - starts[i];
+        EXPECT_GE(gap, 1.0 - 1e-9);
+        EXPECT_LE(gap, 1.05 + 1e-9);
+    }
+    EXPECT_EQ(host.posts, 0);  // no window stored
+}
+
+TEST(SamplingFold, MinMaxFirstAppearanceAndDisappearingSensor) {
+    FakeHost host;
+    SamplingEngine e(host);
+    SensorFrame f;
+    f.add(L"a", L"dev", L"A", SensorKind::Load, 10);
+    f.add(L"b", L"dev", L"B", SensorKind::Load, 5);
+    e.fold(f, 1.0);
+    f.clear();
+    f.add(L"b", L"other", L"B2", SensorKind::Fan, 7);
+    f.add(L"a", L"dev", L"A", SensorKind::Load, 3);
+    e.fold(f, 2.0);
+    f.clear();
+    f.add(L"c", L"dev", L"C", SensorKind::Clock, 1);
+    e.fold(f, 3.0);
+    const SensorSnapshot s = e.snapshot();
+    ASSERT_EQ(s.sensors.size(), 3u);
+    EXPECT_EQ(s.sensors[0].id, L"a");
+    EXPECT_EQ(s.sensors[0].value, 3);
+    EXPECT_EQ(s.sensors[0].min, 3);
+    EXPECT_EQ(s.sensors[0].max, 10);
+    // "b" keeps its first device, label and kind, and its last value after disappearing.
+    EXPECT_EQ(s.sensors[1].device, L"dev");
+    EXPECT_EQ(s.sensors[1].label, L"B");
+    EXPECT_EQ(s.sensors[1].kind, SensorKind::Load);
+    EXPECT_EQ(s.sensors[1].value, 7);
+    EXPECT_EQ(s.sensors[1].min, 5);
+    EXPECT_EQ(s.sensors[1].max, 7);
+    EXPECT_EQ(s.sensors[2].id, L"c");
+}
+
+TEST(SamplingFold, ResetSetsMinMaxToCurrentAndRestartsExtremes) {
+    FakeHost host;
+    SamplingEngine e(host);
+    SensorFrame f = Frame(60);
+    f.gpu = GpuSummary{};
+    f.gpu->temperature = 40;
+    f.add(L"x", L"d", L"X", SensorKind::Temperature, 60);
+    e.fold(f, 1.0);
+    f.readings[0].value = 70;
+    f.cpuTemp = 70;
+    e.fold(f, 2.0);
+    e.requestReset();
+    f.readings[0].value = 65;
+    f.cpuTemp = 65;
+    f.gpu->temperature = 45;
+    e.fold(f, 3.0);
+    SensorSnapshot s = e.snapshot();
+    EXPECT_EQ(s.sensors[0].min, 65);  // reset to 70, then folded 65
+    EXPECT_EQ(s.sensors[0].max, 70);
+    EXPECT_EQ(*s.cpuTempMin, 65);
+    EXPECT_EQ(*s.cpuTempMax, 65);
+    EXPECT_EQ(*s.gpuTempMin, 45);
+    EXPECT_EQ(*s.gpuTempMax, 45);
+}
+
+TEST(SamplingFold, SmoothingStepGapAndSwitching) {
+    FakeHost host;
+    SamplingEngine e(host);
+    e.setSmoothing(true);
+    e.fold(Frame(50), 10.0);
+    e.fold(Frame(80), 11.0);
+    SensorSnapshot s = e.snapshot();
+    EXPECT_NEAR(*s.cpuTempShown, 50 + 30 * (1 - std::exp(-1.0 / 3.0)), 1e-9);
+    EXPECT_NEAR(*s.cpuTempShown, 58.5, 0.05);
+    EXPECT_EQ(*s.cpuTemp, 80);  // the headline keeps the raw value
+    EXPECT_EQ(*s.cpuTempMax, 80);
+    // A gap of more than 15 s shows the raw value.
+    e.fold(Frame(40), 26.5);
+    EXPECT_EQ(*e.snapshot().cpuTempShown, 40);
+    // Absent temperature: nothing shown, and the next value starts afresh.
+    e.fold(Frame(std::nullopt), 27.5);
+    EXPECT_FALSE(e.snapshot().cpuTempShown.has_value());
+    e.fold(Frame(90), 28.5);
+    EXPECT_EQ(*e.snapshot().cpuTempShown, 90);
+    // Smoothing off passes the raw value; switching it on again starts from raw.
+    e.setSmoothing(false);
+    e.fold(Frame(30), 29.5);
+    EXPECT_EQ(*e.snapshot().cpuTempShown, 30);
+    e.setSmoothing(true);
+    e.fold(Frame(60), 30.5);
+    EXPECT_NEAR(*e.snapshot().cpuTempShown, 30 + 30 * (1 - std::exp(-1.0 / 3.0)), 1e-9);
+}
+
+TEST(SamplingFold, ChartHistoryKeeps1810Seconds) {
+    FakeHost host;
+    SamplingEngine e(host);
+    for (int i = 0; i <= 2000; ++i) e.fold(Frame(50), 1000.0 + i);
+    const SensorSnapshot s = e.snapshot();
+    ASSERT_EQ(s.history.size(), 1811u);
+    EXPECT_EQ(s.history.front().time, 1000.0 + 2000 - 1810);
+    EXPECT_EQ(s.history.back().time, 3000.0);
+    EXPECT_FALSE(s.history.back().gpuTemp.has_value());
+}
+
+TEST(UsageTracker, BusyAndAtLimitStatisticsOverTenMinutes) {
+    FakeHost host;
+    SamplingEngine e(host);
+    double t = 1.0;
+    e.fold(Frame(95.0, 60), t);  // first sample has dt 0
+    FeedSeconds(e, t, 10, Frame(95.0, 60));
+    SensorSnapshot s = e.snapshot();
+    EXPECT_TRUE(s.atLimitNow);
+    EXPECT_DOUBLE_EQ(s.busySecondsRecent, 10);
+    EXPECT_DOUBLE_EQ(s.atLimitSecondsRecent, 10);
+    // 94.9 °C without tjMax and throttle flag is not at the limit.
+    FeedSeconds(e, t, 5, Frame(94.9, 60));
+    s = e.snapshot();
+    EXPECT_FALSE(s.atLimitNow);
+    EXPECT_DOUBLE_EQ(s.atLimitSecondsRecent, 10);
+    // With tjMax 100 the limit is 95; the processor's own flag wins over temperature.
+    SensorFrame f = Frame(80, 90);
+    f.tjMax = 100;
+    f.thermalThrottleKnown = true;
+    f.thermalThrottle = true;
+    FeedSeconds(e, t, 1, f);
+    EXPECT_TRUE(e.snapshot().atLimitNow);
+    f.thermalThrottle = false;
+    f.cpuTemp = 99;
+    FeedSeconds(e, t, 1, f);
+    EXPECT_FALSE(e.snapshot().atLimitNow);
+    // Long gaps count at most 5 s; samples older than 600 s fall out.
+    t += 30;
+    e.fold(Frame(95, 60), t);
+    EXPECT_DOUBLE_EQ(e.snapshot().busySecondsRecent, 10 + 5 + 1 + 1 + 5);
+    FeedSeconds(e, t, 700, Frame(40, 10));
+    EXPECT_DOUBLE_EQ(e.snapshot().busySecondsRecent, 0);
+}
+
+TEST(UsageTracker, ModerateLoadMakesAPeriodWithoutBusySeconds) {
+    FakeHost host;
+    gClock = &host;
+    SamplingEngine e(host);
+    double t = 100.0;
+    e.fold(Frame(70, 45), t);
+    FeedSeconds(e, t, 58, Frame(70, 45));
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+    FeedSeconds(e, t, 2, Frame(70, 45));  // 60 s of unbroken heavy use
+    ASSERT_TRUE(e.snapshot().currentPeriod.has_value());
+    FeedSeconds(e, t, 540, Frame(70, 45));
+    const HeavyUsePeriod cur = *e.snapshot().currentPeriod;
+    EXPECT_EQ(cur.busySeconds, 0);
+    EXPECT_NEAR(cur.duration, 600, 1e-9);
+    EXPECT_FALSE(cur.precise);
+    EXPECT_EQ(cur.maxCpuTemp, 70);
+    EXPECT_NEAR(cur.avgCpuTemp, 70, 1e-9);
+    // startTime is the wall clock at the first heavy sample.
+    EXPECT_EQ(cur.startTime, host.wall);
+    gClock = nullptr;
+    e.closeActivePeriod();
+    ASSERT_EQ(host.periods.size(), 1u);
+    EXPECT_NEAR(host.periods[0].duration, 600, 1e-9);
+}
+
+TEST(UsageTracker, ShortPeriodClosesAfterQuietAndIsNotRecorded) {
+    FakeHost host;
+    SamplingEngine e(host);
+    double t = 0.5;
+    e.fold(Frame(80, 90), t);
+    FeedSeconds(e, t, 150, Frame(80, 90));
+    ASSERT_TRUE(e.snapshot().currentPeriod.has_value());
+    // The quiet run is timed from its first sample, one second after the last heavy one.
+    FeedSeconds(e, t, 90, Frame(50, 5));
+    ASSERT_TRUE(e.snapshot().currentPeriod.has_value());
+    EXPECT_NEAR(e.snapshot().currentPeriod->duration, 150 + 90, 1e-9);  // includes the quiet run while open
+    FeedSeconds(e, t, 1, Frame(50, 5));  // 90 s after the first quiet sample
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+    EXPECT_TRUE(host.periods.empty());
+}
+
+TEST(UsageTracker, LongPeriodIsRecordedWithWeightedMeans) {
+    FakeHost host;
+    gClock = &host;
+    host.now = 10.0;
+    SamplingEngine e(host);
+    double t = 10.0;
+    SensorFrame hot = Frame(90, 100);
+    hot.cpuClock = 3000;
+    hot.cpuPackagePower = 40;
+    hot.thermalThrottleKnown = true;
+    hot.thermalThrottle = true;
+    hot.gpu = GpuSummary{};
+    hot.gpu->temperature = 75;
+    e.fold(hot, t);
+    FeedSeconds(e, t, 99, hot);
+    hot.cpuClock = 2000;
+    hot.cpuPackagePower = 20;
+    hot.thermalThrottle = false;
+    hot.cpuTemp = 80;
+    FeedSeconds(e, t, 100, hot);
+    SensorFrame idle = Frame(45, 2);
+    idle.cpuClock = 800;  // clock of quiet samples is not folded
+    idle.thermalThrottleKnown = true;
+    FeedSeconds(e, t, 91, idle);
+    ASSERT_EQ(host.periods.size(), 1u);
+    const HeavyUsePeriod& p = host.periods[0];
+    EXPECT_NEAR(p.duration, 199, 1e-9);  // trailing quiet time not counted
+    EXPECT_TRUE(p.precise);
+    EXPECT_EQ(p.maxCpuTemp, 90);
+    EXPECT_EQ(p.maxGpuTemp, 75);
+    EXPECT_NEAR(p.busySeconds, 140, 1e-9);   // from the period start at t=70 (dt counted from then)
+    EXPECT_NEAR(p.atLimitSeconds, 40, 1e-9);
+    EXPECT_NEAR(p.avgCpuClock, (40 * 3000 + 100 * 2000) / 140.0, 1e-6);
+    EXPECT_NEAR(p.avgCpuPower, (40 * 40 + 100 * 20) / 140.0, 1e-6);
+    EXPECT_EQ(p.startTime, host.wall + static_cast<int64_t>(10.0 - 100.0));
+    gClock = nullptr;
+}
+
+TEST(UsageTracker, InterruptedHeavyRunRestartsTheCount) {
+    FakeHost host;
+    SamplingEngine e(host);
+    double t = 0;
+    e.fold(Frame(80, 90), t);
+    FeedSeconds(e, t, 40, Frame(80, 90));
+    FeedSeconds(e, t, 1, Frame(80, 10));
+    FeedSeconds(e, t, 60, Frame(80, 90));  // 59 s since the run restarted
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+    FeedSeconds(e, t, 1, Frame(80, 90));
+    EXPECT_TRUE(e.snapshot().currentPeriod.has_value());
+}
+
+TEST(UsageTracker, GpuLoadAloneIsHeavyAndBenchmarkCountsAsQuiet) {
+    FakeHost host;
+    SamplingEngine e(host);
+    double t = 0;
+    SensorFrame f = Frame(70, 5);
+    f.gpu = GpuSummary{};
+    f.gpu->load = 80;
+    e.fold(f, t);
+    FeedSeconds(e, t, 300, f);
+    ASSERT_TRUE(e.snapshot().currentPeriod.has_value());
+    e.setBenchmarkRunning(true);
+    FeedSeconds(e, t, 90, Frame(95, 100));
+    EXPECT_TRUE(e.snapshot().currentPeriod.has_value());
+    EXPECT_EQ(e.snapshot().busySecondsRecent, 0);
+    FeedSeconds(e, t, 1, Frame(95, 100));
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+    ASSERT_EQ(host.periods.size(), 1u);
+    EXPECT_NEAR(host.periods[0].duration, 300, 1e-9);
+    EXPECT_EQ(host.periods[0].busySeconds, 0);
+}
+
+TEST(UsageTracker, StopRecordsThePeriodInProgress) {
+    FakeHost host;
+    std::stop_source stop;
+    int polls = 0;
+    host.make = [&] {
+        std::vector<std::unique_ptr<Provider>> v;
+        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
+            f.cpuLoad = 100;
+            f.cpuTemp = 70;
+            if (++polls == 400) stop.request_stop();
+        }));
+        return v;
+    };
+    SamplingEngine e(host);
+    e.setInterval(1000);
+    e.runWorker(stop.get_token());
+    ASSERT_EQ(host.periods.size(), 1u);
+    EXPECT_GE(host.periods[0].duration, 390);
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+}

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "store/file_util.h"
+#include "store/settings.h"
+
+using namespace kalorix;
+
+namespace {
+
+size_t CountLines(const std::string& text) {
+    size_t n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+std::string OneKey(const std::string& key, const std::string& value) {
+    return "{\n  \"" + key + "\": " + value + "\n}\n";
+}
+
+}  // namespace
+
+TEST(SettingsScanner, FindsRawValueText) {
+    EXPECT_EQ(FindJsonValue(R"({"A": 12, "B": true})", "A"), "12");
+    EXPECT_EQ(FindJsonValue(R"({"A": 12, "B": true})", "B"), "true");
+    EXPECT_EQ(FindJsonValue("{\"A\":\r\n\t  7   \r\n}", "A"), "7");
+    EXPECT_EQ(FindJsonValue(R"({"A": "x y"  })", "A"), "\"x y\"");
+    EXPECT_EQ(FindJsonValue(R"({"A": ,})", "A"), "");        // present but empty
+    EXPECT_EQ(FindJsonValue(R"("A": 5)", "A"), "5");          // runs to the end of the text
+    EXPECT_EQ(FindJsonValue(R"({"AB": 1, "A": 2})", "A"), "2");  // the quotes delimit the key
+    EXPECT_EQ(FindJsonValue(R"({"a": 1})", "A"), std::nullopt);   // case-sensitive
+    EXPECT_EQ(FindJsonValue(R"({"A" 1})", "A"), std::nullopt);    // no colon after the key
+    EXPECT_EQ(FindJsonValue("{\"A\": \r\n  ", "A"), std::nullopt);  // only blanks after the colon
+    EXPECT_EQ(FindJsonValue("", "A"), std::nullopt);
+}
+
+TEST(SettingsParse, EmptyOrForeignTextGivesDefaults) {
+    EXPECT_EQ(ParseSettings(""), Settings{});
+    EXPECT_EQ(ParseSettings("\x89PNG\r\n\x1a\n garbage {{{"), Settings{});
+}
+
+TEST(SettingsParse, NumbersAreClampedOrKeepTheirDefault) {
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "100")).UpdateIntervalMs, 500);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "99999")).UpdateIntervalMs, 5000);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")).UpdateIntervalMs, 1000);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")), Settings{});
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "2000ms")).UpdateIntervalMs, 2000);  // trailing garbage
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "+750")).UpdateIntervalMs, 750);
+    EXPECT_EQ(ParseSettings(OneKey("HistorySeconds", "30")).HistorySeconds, 60);
+    EXPECT_EQ(ParseSettings(OneKey("HistorySeconds", "-5")).HistorySeconds, 60);
+    EXPECT_EQ(ParseSettings(OneKey("WarningTemp", "120")).WarningTemp, 105);
+    EXPECT_EQ(ParseSettings(OneKey("WarningTemp", "2147483647")).WarningTemp, 105);
+    EXPECT_EQ(ParseSettings(OneKey("WarningTemp", "-2147483648")).WarningTemp, 50);
+    // Beyond a 32-bit long: the default stays (not clamped from a wrapped number).
+    EXPECT_EQ(ParseSettings(OneKey("WarningTemp", "2147483648")).WarningTemp, 85);
+    EXPECT_EQ(ParseSettings(OneKey("WarningTemp", "-2147483649")).WarningTemp, 85);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "99999999999999999999999")).UpdateIntervalMs, 1000);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "-")).UpdateIntervalMs, 1000);
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "\"2000\"")).UpdateIntervalMs, 1000);
+}
+
+TEST(SettingsParse, OnlyLowerCaseTrueIsTrue) {
+    EXPECT_TRUE(ParseSettings(OneKey("UseFahrenheit", "true")).UseFahrenheit);
+    for (const char* v : {"TRUE", "True", "1", "\"true\"", "false", "yes", "truex"})
+        EXPECT_FALSE(ParseSettings(OneKey("UseFahrenheit", v)).UseFahrenheit) << v;
+    // A present but unreadable value of a key whose default is true gives false.
+    EXPECT_FALSE(ParseSettings(OneKey("MinimizeToTray", "TRUE")).MinimizeToTray);
+    EXPECT_TRUE(ParseSettings("").MinimizeToTray);
+}
+
+TEST(SettingsParse, AnyOrderOneLineAndCrlfAreRead) {
+    const std::string oneLine =
+        R"({"FirstTestOffered": true,"ShareData": false,"WarningTemp": 70,"UpdateIntervalMs": 2000,)"
+        R"("UseFahrenheit": true,"HistorySeconds": 600,"AlwaysOnTop": true,"MinimizeToTray": false,)"
+        R"("ShowTempInTray": false,"TrayNotifications": false,"SmoothCpuTemp": false,"AdvancedSensors": true})";
+    const Settings expected{2000, true, 70, 600, true, false, false, false, false, true, false, true};
+    EXPECT_EQ(ParseSettings(oneLine), expected);
+
+    std::string crlf;
+    for (char c : SerializeSettings(expected)) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    EXPECT_EQ(ParseSettings(crlf), expected);
+}
+
+TEST(SettingsParse, DamagedValueSparesTheOtherKeys) {
+    const std::string text = "{\n  \"UpdateIntervalMs\": x,\n  \"WarningTemp\": 90,\n  \"AlwaysOnTop\": \n}";
+    Settings s = ParseSettings(text);
+    EXPECT_EQ(s.UpdateIntervalMs, 1000);
+    EXPECT_EQ(s.WarningTemp, 90);
+    EXPECT_FALSE(s.AlwaysOnTop);  // the value runs into "}" and is empty: false
+    // A file cut off in the middle still yields what was complete.
+    const std::string full = SerializeSettings(Settings{.UpdateIntervalMs = 2000, .UseFahrenheit = true});
+    s = ParseSettings(full.substr(0, full.find("HistorySeconds")));
+    EXPECT_EQ(s.UpdateIntervalMs, 2000);
+    EXPECT_TRUE(s.UseFahrenheit);
+    EXPECT_EQ(s.HistorySeconds, 300);
+}
+
+TEST(SettingsSerialize, DefaultRecordIsFourteenLinesExactly) {
+    const std::string text = SerializeSettings(Settings{});
+    EXPECT_EQ(CountLines(text), 14u);
+    EXPECT_EQ(text,
+              "{\n"
+              "  \"UpdateIntervalMs\": 1000,\n"
+              "  \"UseFahrenheit\": false,\n"
+              "  \"WarningTemp\": 85,\n"
+              "  \"HistorySeconds\": 300,\n"
+              "  \"AlwaysOnTop\": false,\n"
+              "  \"MinimizeToTray\": true,\n"
+              "  \"ShowTempInTray\": true,\n"
+              "  \"TrayNotifications\": true,\n"
+              "  \"SmoothCpuTemp\": true,\n"
+              "  \"AdvancedSensors\": false,\n"
+              "  \"ShareData\": true,\n"
+              "  \"FirstTestOffered\": false\n"
+              "}\n");
+}
+
+TEST(SettingsSerialize, NegativeNumbersAndRoundTrip) {
+    Settings s;
+    s.WarningTemp = -7;  // written as it is; clamping is the reader's business
+    EXPECT_NE(SerializeSettings(s).find("\"WarningTemp\": -7,\n"), std::string::npos);
+    s.WarningTemp = 100;
+    s.ShareData = false;
+    s.FirstTestOffered = true;
+    EXPECT_EQ(ParseSettings(SerializeSettings(s)), s);
+}
+
+#if !defined(_WIN32)
+#include <unistd.h>
+
+namespace {
+class ConfigHomeScope {
+public:
+    ConfigHomeScope() {
+        dir_ = std::filesystem::temp_directory_path() / ("kalorix-settings-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old, hadOld_ = true;
+        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    }
+    ~ConfigHomeScope() {
+        if (hadOld_) setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+        else unsetenv("XDG_CONFIG_HOME");
+        std::filesystem::remove_all(dir_);
+    }
+    const std::filesystem::path& dir() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+}  // namespace
+
+TEST(SettingsFile, SaveCreatesFolderAndLoadReadsItBack) {
+    ConfigHomeScope home;
+    EXPECT_EQ(SettingsPath(false), home.dir() / "Kalorix" / "settings.json");
+    EXPECT_FALSE(std::filesystem::exists(home.dir() / "Kalorix"));  // asking for the path creates nothing
+    EXPECT_EQ(LoadSettings(), Settings{});
+
+    Settings s;
+    s.UpdateIntervalMs = 5000;
+    s.AdvancedSensors = true;
+    SaveSettings(s);
+    EXPECT_EQ(ReadFileBytes(SettingsPath(false)), SerializeSettings(s));
+    EXPECT_FALSE(std::filesystem::exists(home.dir() / "Kalorix" / "settings.json.tmp"));
+    EXPECT_EQ(LoadSettings(), s);
+}
+
+TEST(SettingsFile, FailedSaveKeepsTheOldFileWhole) {
+    ConfigHomeScope home;
+    Settings old;
+    old.WarningTemp = 60;
+    SaveSettings(old);
+    std::filesystem::create_directory(home.dir() / "Kalorix" / "settings.json.tmp");  // the write cannot start
+    Settings changed;
+    changed.WarningTemp = 95;
+    SaveSettings(changed);
+    EXPECT_EQ(ReadFileBytes(SettingsPath(false)), SerializeSettings(old));
+    EXPECT_EQ(LoadSettings(), old);
+}
+#endif

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include "sensors/text.h"
+#include "telemetry/json_writer.h"
+#include "telemetry/report.h"
+#include "telemetry/telemetry_state.h"
+
+using namespace kalorix;
+
+TEST(JsonWriter, LayoutEscapesAndNumbers) {
+    JsonWriter w;
+    w.beginObject();
+    w.number("a", 2.5);
+    w.number("b", 3.0);
+    w.number("c", 1e15);
+    w.number("d", -0.0001234);
+    w.string("model", std::string_view("Disk \"X\"\tA\\B\x7f"));
+    w.string("tr", std::wstring_view(L"Çekirdek ğ"));
+    w.beginObject("empty");
+    w.endObject();
+    w.beginArray("list");
+    w.boolean({}, true);
+    w.beginObject();
+    w.boolean("x", false);
+    w.endObject();
+    w.endArray();
+    w.beginArray("none");
+    w.endArray();
+    w.endObject();
+    EXPECT_EQ(w.text(),
+              "{\n"
+              "  \"a\": 2.5,\n"
+              "  \"b\": 3,\n"
+              "  \"c\": 1e+15,\n"
+              "  \"d\": -0.0001234,\n"
+              "  \"model\": \"Disk \\\"X\\\"\\u0009A\\\\B\x7f\",\n"
+              "  \"tr\": \"Çekirdek ğ\",\n"
+              "  \"empty\": {},\n"
+              "  \"list\": [\n"
+              "    true,\n"
+              "    {\n"
+              "      \"x\": false\n"
+              "    }\n"
+              "  ],\n"
+              "  \"none\": []\n"
+              "}\n");
+}
+
+TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
+    TelemetryState s;
+    s.id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    s.noticeShownAt = 1700000000;
+    s.noticeAcked = true;
+    s.lastSentAt = 1700003600;
+    s.lastHash = "0123456789abcdef";
+    s.pending = false;
+    s.lastAttemptAt = 99;  // not persisted
+    const std::string text = SerializeTelemetryState(s);
+    EXPECT_EQ(text,
+              "id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392\nnoticeShownAt=1700000000\nnoticeAcked=1\n"
+              "lastSentAt=1700003600\nlastHash=0123456789abcdef\npending=0\n");
+    bool valid = false;
+    TelemetryState back = ParseTelemetryState(text, &valid);
+    EXPECT_TRUE(valid);
+    EXPECT_EQ(back.id, s.id);
+    EXPECT_EQ(back.noticeShownAt, s.noticeShownAt);
+    EXPECT_TRUE(back.noticeAcked);
+    EXPECT_EQ(back.lastSentAt, s.lastSentAt);
+    EXPECT_EQ(back.lastHash, s.lastHash);
+    EXPECT_EQ(back.lastAttemptAt, 0);
+
+    back = ParseTelemetryState("garbage\nnoticeAcked=true\npending=1\npending=0x\nlastSentAt=12abc\n"
+                               "noticeShownAt=\nid=short\nid=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a39\n",
+                               &valid);
+    EXPECT_FALSE(valid);  // 35 characters
+    EXPECT_FALSE(back.noticeAcked);
+    EXPECT_FALSE(back.pending);  // the last occurrence wins
+    EXPECT_EQ(back.lastSentAt, 12);
+    EXPECT_EQ(back.noticeShownAt, 0);
+    ParseTelemetryState("", &valid);
+    EXPECT_FALSE(valid);
+}
+
+TEST(TelemetryState, IdNicknameAndHash) {
+    std::array<uint8_t, 16> bytes{};
+    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8_t>(0xF0 + i);
+    const std::string id = UuidFromBytes(bytes);
+    EXPECT_EQ(id, "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff");
+    EXPECT_EQ(id.size(), 36u);
+    // FNV-1a of "a" is 0xE40C292C: adjective 0xE40C292C % 24, animal (h/24) % 24, number (h/576) % 900 + 100.
+    const uint32_t h = 0xE40C292Cu;
+    EXPECT_EQ(h % 24, 4u);           // "Brave"
+    EXPECT_EQ((h / 24) % 24, 23u);   // "Orca"
+    EXPECT_EQ((h / 576) % 900 + 100, 464u);
+    EXPECT_EQ(MakeNickname("a"), L"BraveOrca464");
+    EXPECT_EQ(MakeNickname(id), MakeNickname(id));
+    EXPECT_NE(MakeNickname(id), MakeNickname("f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfefe"));
+    EXPECT_EQ(ChangeHash(""), "14650fb0739d0383");
+    EXPECT_EQ(ChangeHash("a").size(), 16u);
+    EXPECT_NE(ChangeHash("{}\n"), ChangeHash("{}"));
+    EXPECT_EQ(DeletionBody(id), "{\"v\":1,\"action\":\"delete\",\"id\":\"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff\"}");
+}
+
+TEST(TelemetryRules, NoticeRuleIsNeverSkipped) {
+    TelemetryState s;
+    const int64_t now = 1'800'000'000;
+    s.pending = true;
+    EXPECT_FALSE(ReportGateOpen(s, now));  // never shown
+    s.noticeShownAt = now - 3599;
+    EXPECT_FALSE(ReportGateOpen(s, now));
+    s.noticeShownAt = now - 3600;
+    EXPECT_TRUE(ReportGateOpen(s, now));
+    s.noticeShownAt = 0;
+    s.noticeAcked = true;
+    EXPECT_TRUE(ReportGateOpen(s, now));
+    s.busy = true;
+    EXPECT_FALSE(ReportGateOpen(s, now));
+}
+
+TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
+    TelemetryState s;
+    s.noticeAcked = true;
+    const int64_t t0 = 1'800'000'000;
+    ASSERT_TRUE(ReportGateOpen(s, t0));
+    EXPECT_FALSE(BeginReportAttempt(s, t0));
+    FinishReport(s, true, L"", "aaaaaaaaaaaaaaaa", false, t0);
+    EXPECT_EQ(s.lastSentAt, t0);
+    EXPECT_FALSE(s.busy);
+    // Six hours between successful reports, 30 minutes between attempts...
+    EXPECT_FALSE(ReportGateOpen(s, t0 + 21599));
+    EXPECT_TRUE(ReportGateOpen(s, t0 + 21600));
+    // ...but a new test result goes out at once.
+    s.pending = true;
+    s.lastAttemptAt = 0;
+    EXPECT_TRUE(ReportGateOpen(s, t0 + 10));
+    EXPECT_TRUE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 10));
+    s.pending = false;
+    // Unchanged content waits 30 days; changed content does not.
+    EXPECT_FALSE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 21600));
+    EXPECT_TRUE(ReportWorthSending(s, "bbbbbbbbbbbbbbbb", t0 + 21600));
+    EXPECT_TRUE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 2592000));
+    // A failed attempt for a pending result stays pending and is retried without the pause.
+    s.pending = true;
+    const bool was = BeginReportAttempt(s, t0 + 100);
+    EXPECT_TRUE(was);
+    EXPECT_FALSE(s.pending);
+    EXPECT_TRUE(s.busy);
+    EXPECT_FALSE(ReportGateOpen(s, t0 + 100));
+    FinishReport(s, false, L"Sunucuya ulaşılamadı", "cccccccccccccccc", was, t0 + 101);
+    EXPECT_TRUE(s.pending);
+    EXPECT_EQ(s.statusText, L"Son gönderim başarısız: Sunucuya ulaşılamadı");
+    EXPECT_EQ(s.lastHash, "aaaaaaaaaaaaaaaa");
+    EXPECT_TRUE(ReportGateOpen(s, t0 + 102));
+    // Without a pending result a failed attempt waits 30 minutes.
+    s.pending = false;
+    BeginReportAttempt(s, t0 + 30000);
+    FinishReport(s, false, L"Sunucu hatası (500)", "x", false, t0 + 30001);
+    EXPECT_FALSE(s.pending);
+    EXPECT_FALSE(ReportGateOpen(s, t0 + 30000 + 1799));
+    EXPECT_TRUE(ReportGateOpen(s, t0 + 30000 + 1800));
+}
+
+TEST(TelemetryRules, DeletionOutcomes) {
+    TelemetryState s;
+    s.id = "old";
+    s.lastSentAt = 5;
+    s.lastHash = "h";
+    s.noticeAcked = true;
+    s.busy = true;
+    FinishDeletion(s, false, L"Sunucu hatası (500)", "new", 100);
+    EXPECT_EQ(s.statusText, L"Silinemedi: Sunucu hatası (500). Daha sonra yeniden dene.");
+    EXPECT_EQ(s.id, "old");
+    EXPECT_FALSE(s.busy);
+    FinishDeletion(s, true, L"", "new", 100);
+    EXPECT_EQ(s.id, "new");
+    EXPECT_EQ(s.lastSentAt, 0);
+    EXPECT_TRUE(s.lastHash.empty());
+    EXPECT_EQ(s.lastAttemptAt, 100);
+    EXPECT_TRUE(s.noticeAcked);
+    EXPECT_EQ(s.statusText, L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.");
+    EXPECT_FALSE(ReportGateOpen(s, 100 + 1799));  // the next report waits the 30 minutes
+}
+
+TEST(CompatibilityReport, CpuidDecoding) {
+    EXPECT_EQ(CpuFamily(0x000906A3), 6u);   // family 6, extended model 9, model 10
+    EXPECT_EQ(CpuModel(0x000906A3), 0x9Au);
+    EXPECT_EQ(CpuFamily(0x00A70F52), 0x19u + 0);  // base 15 + extended 0x0A
+    EXPECT_EQ(CpuFamily(0x00A70F52), 25u);
+    EXPECT_EQ(CpuModel(0x00A70F52), 0x75u);
+    EXPECT_EQ(CpuModel(0x00000F4A & ~0xF00u | 0x500), 4u);  // family 5: no extended model
+    EXPECT_STREQ(CpuVendorWord("GenuineIntel"), "intel");
+    EXPECT_STREQ(CpuVendorWord("AuthenticAMD"), "amd");
+    EXPECT_STREQ(CpuVendorWord("HygonGenuine"), "other");
+    EXPECT_STREQ(TempSourceWord(L"ACPI"), "acpi");
+    EXPECT_STREQ(TempSourceWord(L"ACPI "), "none");
+    EXPECT_STREQ(TempSourceWord(L"MSI EC"), "msi");
+    EXPECT_STREQ(TempSourceWord(L"PawnIO"), "pawnio");
+    EXPECT_STREQ(TempSourceWord(L""), "none");
+}
+
+TEST(CompatibilityReport, WholeDocument) {
+    ReportInputs in;
+    in.id = "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff";
+    in.appVersion = L"1.4.2";
+    in.osBuildText = L" 22631 ";
+    in.maker = L" Micro-Star International Co., Ltd. ";
+    in.model = L"Katana 15";
+    in.cpuVendor = "GenuineIntel";
+    in.cpuidLeaf1Eax = 0x000906A3;
+    in.cpuName = L"12th Gen Intel(R) Core(TM) i7-12650H";
+    in.threads = 16;
+    in.adapters = {{L"Intel(R) UHD Graphics", 0x8086, 128ull << 20, false},
+                   {L"NVIDIA GeForce RTX 4060 Laptop GPU", 0x10DE, 8ull << 30, false},
+                   {L"Microsoft Basic Render Driver", 0x1414, 0, true}};
+    in.disks = {{0, L"WD \"Black\" SN770", L"nvme"}, {1, L"Msft Virtual Disk", L"virtual"}};
+    in.pawnIoInstalled = true;
+    in.installedMemoryKb = 16ull * 1048576 + 400000;
+    TestRecord cpu;
+    cpu.kind = 0;
+    cpu.time = 1765000000;
+    cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16}};
+    TestRecord disk;
+    disk.kind = 2;
+    disk.time = 1765000100;
+    disk.metrics = {{"disk.seq_read_mbs", 3450.5}};
+    disk.info = {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770"}};
+    in.latest[0] = cpu;
+    in.latest[2] = disk;
+
+    SensorSnapshot s;
+    s.valid = true;
+    s.hasBattery = true;
+    s.elevated = true;
+    s.cpuTempSource = L"MSI EC";
+    s.cpuPackagePower = 35.0;
+    auto entry = [](const wchar_t* id, const wchar_t* dev) { return SensorEntry{id, dev, L"x", SensorKind::Temperature, 1, 1, 1}; };
+    s.sensors = {entry(L"acpi/tz0", L"ACPI termal bölgeleri"),
+                 entry(L"gpu/0000_0001/temp", L"NVIDIA GeForce RTX 4060 Laptop GPU"),
+                 entry(L"disk/0/temp", L"WD"), entry(L"msi/fan/1", L"MSI"), entry(L"msi/fan/2", L"MSI")};
+
+    const std::string doc = BuildCompatibilityReport(in, s);
+    const std::string nick = "\"" + WideToUtf8(MakeNickname(in.id)) + "\"";
+    EXPECT_EQ(doc,
+              "{\n"
+              "  \"v\": 1,\n"
+              "  \"id\": \"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff\",\n"
+              "  \"app\": \"1.4.2\",\n"
+              "  \"os\": {\n    \"build\": 22631\n  },\n"
+              "  \"device\": {\n    \"type\": \"laptop\",\n    \"maker\": \"Micro-Star International Co., Ltd.\",\n"
+              "    \"model\": \"Katana 15\"\n  },\n"
+              "  \"cpu\": {\n    \"vendor\": \"intel\",\n    \"name\": \"12th Gen Intel(R) Core(TM) i7-12650H\",\n"
+              "    \"family\": 6,\n    \"model\": 154,\n    \"threads\": 16,\n    \"tempSource\": \"msi\",\n"
+              "    \"acpiTemp\": true,\n    \"coreTemps\": false,\n    \"power\": true\n  },\n"
+              "  \"gpus\": [\n"
+              "    {\n      \"name\": \"Intel(R) UHD Graphics\",\n      \"vendor\": \"intel\",\n      \"discrete\": false,\n"
+              "      \"temp\": false,\n      \"fan\": false\n    },\n"
+              "    {\n      \"name\": \"NVIDIA GeForce RTX 4060 Laptop GPU\",\n      \"vendor\": \"nvidia\",\n"
+              "      \"discrete\": true,\n      \"temp\": true,\n      \"fan\": false\n    }\n"
+              "  ],\n"
+              "  \"disks\": [\n    {\n      \"model\": \"WD \\\"Black\\\" SN770\",\n      \"bus\": \"nvme\",\n"
+              "      \"temp\": true\n    }\n  ],\n"
+              "  \"fans\": 2,\n  \"battery\": true,\n  \"pawnio\": true,\n  \"elevated\": true,\n"
+              "  \"memoryGb\": 16,\n"
+              "  \"leaderboard\": {\n    \"name\": " + nick + "\n  },\n"
+              "  \"bench\": {\n"
+              "    \"cpu\": {\n      \"at\": 1765000000,\n      \"metrics\": {\n        \"cpu.mt_score\": 9050,\n"
+              "        \"cpu.st_score\": 1210,\n        \"cpu.threads\": 16\n      }\n    },\n"
+              "    \"disk\": {\n      \"at\": 1765000100,\n      \"device\": \"WD Black SN770\",\n      \"metrics\": {\n"
+              "        \"disk.seq_read_mbs\": 3450.5\n      }\n    }\n"
+              "  }\n"
+              "}\n");
+
+    // Without records the bench object closes on its own line.
+    ReportInputs bare = in;
+    bare.latest = {};
+    bare.installedMemoryKb.reset();
+    const std::string doc2 = BuildCompatibilityReport(bare, SensorSnapshot{});
+    EXPECT_NE(doc2.find("\"bench\": {}\n}\n"), std::string::npos);
+    EXPECT_NE(doc2.find("\"memoryGb\": 0,"), std::string::npos);
+    EXPECT_NE(doc2.find("\"type\": \"desktop\""), std::string::npos);
+    EXPECT_NE(doc2.find("\"tempSource\": \"none\""), std::string::npos);
+}

@@ -1,0 +1,148 @@
+#include "ui/tray.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kalorix {
+namespace {
+
+SensorSnapshot Snap(std::optional<double> cpu, std::optional<double> gpu = std::nullopt,
+                    std::optional<double> load = std::nullopt) {
+    SensorSnapshot s;
+    s.cpuTempShown = cpu;
+    s.cpuTemp = cpu;
+    s.cpuLoad = load;
+    if (gpu) {
+        GpuSummary g;
+        g.name = L"GPU";
+        g.temperature = gpu;
+        s.gpu = g;
+    }
+    return s;
+}
+
+TEST(TrayContent, NumberAndLevelFollowTheShownTemperature) {
+    Settings settings;
+    settings.WarningTemp = 80;
+    // 79.6 rounds to 80 but stays below the limit: amber, not red.
+    TrayIconContent c = MakeTrayIconContent(Snap(79.6), settings);
+    EXPECT_EQ(c.text, L"80");
+    EXPECT_EQ(c.level, 1);
+    EXPECT_EQ(MakeTrayIconContent(Snap(80), settings).level, 2);
+    EXPECT_EQ(MakeTrayIconContent(Snap(64.9), settings).level, 0);
+    settings.UseFahrenheit = true;
+    EXPECT_EQ(MakeTrayIconContent(Snap(50), settings).text, L"122");
+}
+
+TEST(TrayContent, ApplicationIconWithoutTemperatureOrWhenSwitchedOff) {
+    Settings settings;
+    EXPECT_TRUE(MakeTrayIconContent(Snap(std::nullopt), settings).text.empty());
+    settings.ShowTempInTray = false;
+    TrayIconContent off = MakeTrayIconContent(Snap(55, 48), settings);
+    EXPECT_TRUE(off.text.empty());
+    EXPECT_EQ(off.level, 0);
+    // The tooltip still carries the temperatures.
+    EXPECT_EQ(MakeTrayTooltip(Snap(55, 48), false), L"Kalorix\nCPU 55 °C · GPU 48 °C");
+}
+
+TEST(TrayTooltip, Parts) {
+    EXPECT_EQ(MakeTrayTooltip(Snap(std::nullopt), false), L"Kalorix\nCPU —");
+    EXPECT_EQ(MakeTrayTooltip(Snap(56.4, 47.6, 12.4), false), L"Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12");
+    EXPECT_EQ(MakeTrayTooltip(Snap(50, std::nullopt, 3), true), L"Kalorix\nCPU 122 °F · Yük %3");
+    // An adapter without a temperature adds nothing.
+    SensorSnapshot s = Snap(40);
+    s.gpu = GpuSummary{};
+    EXPECT_EQ(MakeTrayTooltip(s, false), L"Kalorix\nCPU 40 °C");
+    EXPECT_EQ(MakeTrayMenuHeader(Snap(56, 48), false), L"CPU 56 °C  ·  GPU 48 °C");
+    EXPECT_EQ(MakeTrayMenuHeader(Snap(std::nullopt), false), L"CPU —");
+}
+
+TEST(TrayTooltip, LongTextIsCutNotRejected) {
+    std::wstring text(200, L'x');
+    EXPECT_EQ(TruncateUtf16(text, 127).size(), 127u);
+    EXPECT_EQ(TruncateUtf16(L"short", 127), L"short");
+    // A character outside the BMP is two UTF-16 units and is never split.
+    std::wstring pair = std::wstring(126, L'a');
+    if (sizeof(wchar_t) == 2) {
+        pair += static_cast<wchar_t>(0xD83D);
+        pair += static_cast<wchar_t>(0xDD25);
+    } else {
+        pair += static_cast<wchar_t>(0x1F525);
+    }
+    EXPECT_EQ(TruncateUtf16(pair, 127), std::wstring(126, L'a'));
+    EXPECT_EQ(TruncateUtf16(pair, 128), pair);
+}
+
+TEST(TrayIconKeyText, CombinesTextAndLevel) {
+    EXPECT_EQ(TrayIconKey(L"56", 0), L"56|0");
+    EXPECT_EQ(TrayIconKey(L"", 0), L"|0");
+    EXPECT_NE(TrayIconKey(L"80", 1), TrayIconKey(L"80", 2));
+}
+
+TEST(Overheat, TextNamesThePartsOverTheLimit) {
+    EXPECT_EQ(MakeOverheatText(90, 70, 85, false), L"İşlemci 90 °C — belirlediğin sınır (85 °C) aşıldı");
+    EXPECT_EQ(MakeOverheatText(90, 88, 85, false),
+              L"İşlemci 90 °C · Ekran kartı 88 °C — belirlediğin sınır (85 °C) aşıldı");
+    EXPECT_EQ(MakeOverheatText(std::nullopt, 88, 85, false),
+              L"Ekran kartı 88 °C — belirlediğin sınır (85 °C) aşıldı");
+    EXPECT_EQ(MakeOverheatText(90, std::nullopt, 85, true), L"İşlemci 194 °F — belirlediğin sınır (185 °F) aşıldı");
+    EXPECT_FALSE(MakeOverheatText(84.9, 60, 85, false));
+    EXPECT_FALSE(MakeOverheatText(std::nullopt, std::nullopt, 85, false));
+}
+
+TEST(Overheat, AtMostOnePerFiveMinutes) {
+    OverheatLimiter limiter;
+    // The first one fires even within five minutes of boot (tick 1000).
+    EXPECT_TRUE(limiter.TryFire(1000));
+    EXPECT_FALSE(limiter.TryFire(1000 + 299999));
+    EXPECT_FALSE(limiter.TryFire(1000 + 300000));  // "more than" 300 000 ms
+    EXPECT_TRUE(limiter.TryFire(1000 + 300001));
+    EXPECT_EQ(limiter.lastTick(), 301001u);
+
+    // A snapshot every second for ten minutes over the limit: two notifications.
+    OverheatLimiter every;
+    int fired = 0;
+    for (uint64_t t = 5000000; t < 5000000 + 600000; t += 1000) fired += every.TryFire(t) ? 1 : 0;
+    EXPECT_EQ(fired, 2);
+}
+
+TEST(TrayCallback, Notifications) {
+    EXPECT_EQ(ClassifyTrayCallback(0x007B), TrayCallbackAction::Menu);
+    EXPECT_EQ(ClassifyTrayCallback(0x0400), TrayCallbackAction::ToggleWindow);
+    EXPECT_EQ(ClassifyTrayCallback(0x0401), TrayCallbackAction::ToggleWindow);
+    EXPECT_EQ(ClassifyTrayCallback(0x0405), TrayCallbackAction::ShowWindow);
+    EXPECT_EQ(ClassifyTrayCallback(0x0200), TrayCallbackAction::None);  // WM_MOUSEMOVE
+}
+
+TEST(TrayFont, ShrinksFromSeventyEightPercentInHalfSteps) {
+    std::vector<float> tried;
+    // 16-pixel icon: starts at 12.48, must fit in 15.36.
+    float size = FitTrayFontSize(16, [&](float s) {
+        tried.push_back(s);
+        return s * 1.5f;
+    });
+    ASSERT_FALSE(tried.empty());
+    EXPECT_NEAR(tried.front(), 12.48f, 1e-4);
+    EXPECT_NEAR(tried[1], 11.98f, 1e-4);
+    EXPECT_NEAR(size, 9.98f, 1e-4);
+    EXPECT_LE(size * 1.5f, 15.36f);
+    // Text that never fits: no text, and no size below 6 was tried.
+    tried.clear();
+    EXPECT_EQ(FitTrayFontSize(16, [&](float s) { tried.push_back(s); return 1000.0f; }), 0.0f);
+    EXPECT_GE(tried.back(), 6.0f);
+    EXPECT_LT(tried.back() - 0.5f, 6.0f);
+}
+
+TEST(Theme, TemperatureLevels) {
+    EXPECT_EQ(TempLevel(std::nullopt, 85), 3);
+    EXPECT_EQ(TempLevel(85, 85), 2);
+    EXPECT_EQ(TempLevel(70, 85), 1);
+    EXPECT_EQ(TempLevel(69.9, 85), 0);
+    EXPECT_EQ(LevelColor(0), palette::kGreen);
+    EXPECT_EQ(LevelColor(3), palette::kMuted);
+    EXPECT_EQ(LevelColor(-1), palette::kMuted);
+}
+
+}  // namespace
+}  // namespace kalorix

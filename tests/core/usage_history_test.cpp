@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "store/file_util.h"
+#include "store/usage_history.h"
+
+using namespace kalorix;
+namespace fs = std::filesystem;
+
+namespace {
+
+HeavyUsePeriod SamplePeriod(int64_t start = 1718000000) {
+    HeavyUsePeriod p;
+    p.startTime = start;
+    p.duration = 612.4;
+    p.busySeconds = 580.6;
+    p.atLimitSeconds = 33.49;
+    p.precise = true;
+    p.maxCpuTemp = 97.25;
+    p.avgCpuTemp = 88.04;
+    p.maxGpuTemp = 71.96;
+    p.avgCpuClock = 3412.5;
+    p.avgCpuPower = 44.44;
+    return p;
+}
+
+TestRecord Record(int32_t kind, int64_t time, double score = 1.0) {
+    TestRecord r;
+    r.kind = kind;
+    r.time = time;
+    r.metrics["score"] = score;
+    return r;
+}
+
+struct Parsed {
+    std::vector<HeavyUsePeriod> periods;
+    std::vector<TestRecord> records;
+};
+
+Parsed Parse(std::string_view text) {
+    Parsed p;
+    ParseHistory(text, p.periods, p.records);
+    return p;
+}
+
+// A private folder per test, removed again afterwards.
+class HistoryFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() / (std::string("kalorix-history-") + info->name());
+        fs::remove_all(dir_);
+        path_ = dir_ / "Kalorix" / "history.txt";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_, path_;
+};
+
+}  // namespace
+
+TEST(HistoryFormat, PeriodLineLayoutAndRoundTrip) {
+    const std::string text = SerializeHistory({SamplePeriod()}, {});
+    EXPECT_EQ(text, "S\t1718000000\t612\t581\t33\t1\t97.2\t88.0\t72.0\t3412\t44.4\n");  // %.0f rounds half to even
+    const Parsed back = Parse(text);
+    ASSERT_EQ(back.periods.size(), 1u);
+    const HeavyUsePeriod& p = back.periods[0];
+    EXPECT_EQ(p.startTime, 1718000000);
+    EXPECT_TRUE(p.precise);
+    EXPECT_EQ(p.duration, 612);
+    EXPECT_EQ(p.busySeconds, 581);
+    EXPECT_EQ(p.atLimitSeconds, 33);
+    EXPECT_DOUBLE_EQ(p.maxCpuTemp, 97.2);
+    EXPECT_DOUBLE_EQ(p.avgCpuTemp, 88.0);
+    EXPECT_DOUBLE_EQ(p.maxGpuTemp, 72.0);
+    EXPECT_EQ(p.avgCpuClock, 3412);
+    EXPECT_DOUBLE_EQ(p.avgCpuPower, 44.4);
+    // Written again it is the same line.
+    EXPECT_EQ(SerializeHistory(back.periods, back.records), text);
+
+    HeavyUsePeriod negative;
+    negative.startTime = -5;
+    negative.precise = false;
+    EXPECT_EQ(SerializeHistory({negative}, {}), "S\t-5\t0\t0\t0\t0\t0.0\t0.0\t0.0\t0\t0.0\n");
+}
+
+TEST(HistoryFormat, RecordLineLayoutAndSixSignificantDigits) {
+    TestRecord r;
+    r.kind = 3;
+    r.time = 1718000001;
+    r.metrics["memory.read_gbs"] = 1234567;
+    r.metrics["a.first"] = 0.000123456789;
+    r.info["Model"] = L"DDR5 Kingston — 2×16 GB";
+    r.info["Empty"] = L"";
+    const std::string text = SerializeHistory({}, {r});
+    EXPECT_EQ(text,
+              "B\tmemory\t1718000001\ta.first=0.000123457;memory.read_gbs=1.23457e+06\t"
+              "Empty=;Model=DDR5 Kingston \xE2\x80\x94 2\xC3\x97" "16 GB\n");
+    const Parsed back = Parse(text);
+    ASSERT_EQ(back.records.size(), 1u);
+    EXPECT_EQ(back.records[0].kind, 3);
+    EXPECT_EQ(back.records[0].time, 1718000001);
+    EXPECT_EQ(back.records[0].metrics.at("memory.read_gbs"), 1234570);
+    EXPECT_EQ(back.records[0].info, r.info);
+
+    TestRecord bare;  // empty maps give empty fields
+    bare.kind = 1;
+    EXPECT_EQ(SerializeHistory({}, {bare}), "B\tgpu\t0\t\t\n");
+    EXPECT_EQ(Parse("B\tgpu\t0\t\t\n").records.size(), 1u);
+}
+
+TEST(HistoryFormat, SeparatorsInsideKeysAndTextsBecomeBlanks) {
+    TestRecord r;
+    r.kind = 2;
+    r.metrics["odd;key=x\ty"] = 2;
+    r.info["GPU;name"] = L"A=B;C\tD\r\nE";
+    const std::string text = SerializeHistory({}, {r});
+    EXPECT_EQ(text, "B\tdisk\t0\todd key x y=2\tGPU name=A B C D  E\n");
+    const Parsed back = Parse(text);
+    ASSERT_EQ(back.records.size(), 1u);
+    EXPECT_EQ(back.records[0].metrics.at("odd key x y"), 2);
+    EXPECT_EQ(back.records[0].info.at("GPU name"), L"A B C D  E");
+}
+
+TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
+    const std::string text =
+        "S\t1\t2\t3\t4\t1\t5\t6\t7\t8\n"              // ten fields: ignored
+        "B\tcpu\t1\tx=1\n"                              // four fields: ignored
+        "X\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"           // unknown letter
+        "s\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"           // case matters
+        " S\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"
+        "\n"
+        "garbage without tabs\n"
+        "S\t  42abc\tx\t\t+7\ttrue\t-3.5\t1e999\tnan\t 12.5 MHz\t.5\textra\tfields\r\n"  // damaged numbers
+        "B\tnpu\t99.9\tscore=7;junk;=3;score=8;bad=zz\tk=v=w;k=last;novalue\n"
+        "B\tdisk\t5\t\t\t\n";
+    const Parsed back = Parse(text);
+    ASSERT_EQ(back.periods.size(), 1u);
+    const HeavyUsePeriod& p = back.periods[0];
+    EXPECT_EQ(p.startTime, 42);
+    EXPECT_EQ(p.duration, 0);
+    EXPECT_EQ(p.busySeconds, 0);
+    EXPECT_EQ(p.atLimitSeconds, 7);
+    EXPECT_FALSE(p.precise);  // only "1" is precise
+    EXPECT_EQ(p.maxCpuTemp, -3.5);
+    EXPECT_EQ(p.avgCpuTemp, 0);  // out of range
+    EXPECT_EQ(p.maxGpuTemp, 0);  // not a number
+    EXPECT_EQ(p.avgCpuClock, 12.5);
+    EXPECT_EQ(p.avgCpuPower, 0.5);
+
+    ASSERT_EQ(back.records.size(), 2u);
+    const TestRecord& r = back.records[0];
+    EXPECT_EQ(r.kind, 0);  // unknown kind word
+    EXPECT_EQ(r.time, 99);
+    EXPECT_EQ(r.metrics.size(), 3u);
+    EXPECT_EQ(r.metrics.at("score"), 8);  // later wins
+    EXPECT_EQ(r.metrics.at(""), 3);
+    EXPECT_EQ(r.metrics.at("bad"), 0);
+    EXPECT_EQ(r.info.size(), 1u);
+    EXPECT_EQ(r.info.at("k"), L"last");
+    EXPECT_EQ(back.records[1].kind, 2);
+    EXPECT_EQ(Parse("B\tk\t1.5e3\t\t\n").records[0].time, 1500);  // exponent form
+    EXPECT_EQ(Parse("B\tk\t1e300\t\t\n").records[0].time, 0);   // beyond 64 bits
+    EXPECT_EQ(Parse("").periods.size(), 0u);
+}
+
+TEST(ReportCard, NoPeriodsInTheWindowMeansNoData) {
+    CoolingReportCard card = MakeReportCard({}, 1718000000);
+    EXPECT_EQ(card.count, 0);
+    EXPECT_EQ(card.grade, -1);
+    EXPECT_FALSE(card.precise);
+    EXPECT_EQ(card.gradeName, L"Henüz veri yok");
+    EXPECT_EQ(card.advice.rfind(L"Kalorix yapay yük uygulamaz.", 0), 0u);
+
+    card = MakeReportCard({SamplePeriod(1718000000 - 604801)}, 1718000000);
+    EXPECT_EQ(card.grade, -1);
+    EXPECT_EQ(card.maxCpuTemp, 0);
+}
+
+TEST(ReportCard, WeekBoundaryAndFuturePeriods) {
+    const int64_t now = 1718000000;
+    EXPECT_EQ(MakeReportCard({SamplePeriod(now - 604800)}, now).count, 1);
+    EXPECT_EQ(MakeReportCard({SamplePeriod(now - 604801)}, now).count, 0);
+    EXPECT_EQ(MakeReportCard({SamplePeriod(now + 86400)}, now).count, 1);
+    // Extreme dates from a damaged file neither overflow nor count.
+    EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MIN)}, now).count, 0);
+    EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MAX)}, now).count, 1);
+}
+
+TEST(ReportCard, GradeThresholdsAreStrict) {
+    auto gradeFor = [](double busy, double atLimit) {
+        HeavyUsePeriod p = SamplePeriod(100);
+        p.busySeconds = busy;
+        p.atLimitSeconds = atLimit;
+        return MakeReportCard({p}, 100);
+    };
+    CoolingReportCard card = gradeFor(600, 12);  // exactly 0.02
+    EXPECT_EQ(card.grade, 1);
+    EXPECT_EQ(card.gradeName, L"İyi");
+    card = gradeFor(600, 11.9);
+    EXPECT_EQ(card.grade, 0);
+    EXPECT_EQ(card.gradeName, L"Çok iyi");
+    EXPECT_EQ(card.advice, L"Yoğun kullanımda işlemci neredeyse hiç ısı sınırına dayanmadı. Soğutma işini iyi yapıyor.");
+    EXPECT_EQ(gradeFor(100, 9.99).grade, 1);
+    EXPECT_EQ(gradeFor(100, 10).grade, 2);
+    EXPECT_EQ(gradeFor(100, 24.99).grade, 2);
+    card = gradeFor(100, 25);
+    EXPECT_EQ(card.grade, 3);
+    EXPECT_EQ(card.gradeName, L"Zayıf");
+    card = gradeFor(100, 20);
+    EXPECT_EQ(card.gradeName, L"Orta");
+    EXPECT_NE(card.advice.find(L"Windows güç modunu \"Dengeli\"ye almak da ısıyı azaltır."), std::wstring::npos);
+}
+
+TEST(ReportCard, SumsWeightedClockAndPrecision) {
+    HeavyUsePeriod a = SamplePeriod(1000);
+    a.duration = 1800;
+    a.busySeconds = 300;
+    a.atLimitSeconds = 30;
+    a.avgCpuClock = 4000;
+    a.maxCpuTemp = 90;
+    HeavyUsePeriod b = a;
+    b.duration = 5400;
+    b.busySeconds = 100;
+    b.atLimitSeconds = 10;
+    b.avgCpuClock = 2000;
+    b.maxCpuTemp = 99;
+    b.precise = false;
+    CoolingReportCard card = MakeReportCard({a, b}, 2000);
+    EXPECT_EQ(card.count, 2);
+    EXPECT_DOUBLE_EQ(card.heavyUseHours, 2.0);
+    EXPECT_DOUBLE_EQ(card.atLimitRatio, 0.1);
+    EXPECT_DOUBLE_EQ(card.avgCpuClock, 3500);
+    EXPECT_EQ(card.maxCpuTemp, 99);
+    EXPECT_FALSE(card.precise);
+    EXPECT_EQ(card.grade, 2);
+    EXPECT_TRUE(MakeReportCard({a, a}, 2000).precise);
+
+    HeavyUsePeriod idle = a;  // busySeconds 0 only
+    idle.busySeconds = 0;
+    idle.atLimitSeconds = 50;
+    card = MakeReportCard({idle}, 2000);
+    EXPECT_EQ(card.atLimitRatio, 0);
+    EXPECT_EQ(card.avgCpuClock, 0);
+    EXPECT_EQ(card.grade, 0);
+    EXPECT_EQ(card.gradeName, L"Çok iyi");
+}
+
+TEST_F(HistoryFileTest, AdditionsAreSavedAndLoadedAgain) {
+    {
+        UsageHistory history(path_);  // no file yet: empty, nothing created
+        EXPECT_TRUE(history.periods().empty());
+        EXPECT_FALSE(fs::exists(dir_));
+        EXPECT_EQ(history.latestTestRecord(0), std::nullopt);
+        history.addPeriod(SamplePeriod(10));
+        history.addTestRecord(Record(0, 20, 1));
+        history.addTestRecord(Record(1, 21, 2));
+        history.addTestRecord(Record(0, 22, 3));
+        EXPECT_EQ(history.latestTestRecord(0)->time, 22);
+        EXPECT_EQ(history.latestTestRecord(3), std::nullopt);
+    }
+    EXPECT_FALSE(fs::exists(fs::path(path_) += ".tmp"));
+    UsageHistory again(path_);
+    ASSERT_EQ(again.periods().size(), 1u);
+    EXPECT_EQ(again.periods()[0].startTime, 10);
+    const auto records = again.testRecords();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1].kind, 1);
+    EXPECT_EQ(again.latestTestRecord(0)->metrics.at("score"), 3);
+    EXPECT_EQ(ReadFileBytes(path_), SerializeHistory(again.periods(), records));
+}
+
+TEST_F(HistoryFileTest, CapsKeepTheNewest) {
+    UsageHistory history(path_);
+    for (int i = 0; i < 30; ++i) history.addTestRecord(Record(0, 100 + i));
+    for (int i = 0; i < 3; ++i) history.addTestRecord(Record(1, 500 + i));
+    history.addTestRecord(Record(0, 200));  // the 31st CPU record
+    auto records = history.testRecords();
+    ASSERT_EQ(records.size(), 33u);
+    EXPECT_EQ(records.front().time, 101);  // only the oldest CPU record went
+    EXPECT_EQ(records[29].time, 500);      // GPU records keep their place and order
+    EXPECT_EQ(records[31].time, 502);
+    EXPECT_EQ(records.back().time, 200);
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](auto& r) { return r.kind == 1; }), 3);
+
+    for (int i = 0; i < 300; ++i) history.addPeriod(SamplePeriod(i));
+    EXPECT_EQ(history.periods().size(), 300u);
+    history.addPeriod(SamplePeriod(300));  // the 301st
+    const auto periods = history.periods();
+    ASSERT_EQ(periods.size(), 300u);
+    EXPECT_EQ(periods.front().startTime, 1);
+    EXPECT_EQ(periods.back().startTime, 300);
+    EXPECT_EQ(UsageHistory(path_).periods().size(), 300u);
+}
+
+TEST_F(HistoryFileTest, LoadingAppliesNoCapsUntilTheNextAddition) {
+    std::vector<TestRecord> many;
+    for (int i = 0; i < 35; ++i) many.push_back(Record(2, i));
+    ASSERT_TRUE(AtomicWriteFile(path_, SerializeHistory({}, many)));
+    UsageHistory history(path_);
+    EXPECT_EQ(history.testRecords().size(), 35u);
+    history.addTestRecord(Record(2, 99));
+    const auto records = history.testRecords();
+    ASSERT_EQ(records.size(), 30u);
+    EXPECT_EQ(records.front().time, 6);
+    EXPECT_EQ(records.back().time, 99);
+}
+
+TEST_F(HistoryFileTest, DamagedFileLoadsWhatItCan) {
+    std::string text = SerializeHistory({SamplePeriod(1), SamplePeriod(2)}, {Record(3, 7)});
+    text.insert(text.find("S\t2"), std::string("\x01\xFF broken\tline\n\0\0\n", 18));
+    text += "S\t3\t4";  // cut off in the middle of the last line
+    ASSERT_TRUE(AtomicWriteFile(path_, text));
+    UsageHistory history(path_);
+    ASSERT_EQ(history.periods().size(), 2u);
+    EXPECT_EQ(history.periods()[1].startTime, 2);
+    EXPECT_EQ(history.latestTestRecord(3)->time, 7);
+}
+
+TEST_F(HistoryFileTest, FailedSaveKeepsOldFileAndTheAdditionInMemory) {
+    UsageHistory history(path_);
+    history.addPeriod(SamplePeriod(1));
+    const auto before = ReadFileBytes(path_);
+    fs::create_directory(fs::path(path_) += ".tmp");  // the temporary file cannot be written
+    history.addPeriod(SamplePeriod(2));
+    EXPECT_EQ(history.periods().size(), 2u);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    fs::remove(fs::path(path_) += ".tmp");
+    history.addPeriod(SamplePeriod(3));  // the next good save writes everything
+    EXPECT_EQ(UsageHistory(path_).periods().size(), 3u);
+
+    UsageHistory nowhere{fs::path()};  // no folder known: works in memory only
+    nowhere.addPeriod(SamplePeriod(1));
+    EXPECT_EQ(nowhere.periods().size(), 1u);
+}
+
+TEST_F(HistoryFileTest, ConcurrentAdditionsLoseNothing) {
+    UsageHistory history(path_);
+    std::thread periods([&] {
+        for (int i = 0; i < 40; ++i) history.addPeriod(SamplePeriod(i));
+    });
+    for (int i = 0; i < 20; ++i) history.addTestRecord(Record(i % 4, i));
+    periods.join();
+    EXPECT_EQ(history.periods().size(), 40u);
+    EXPECT_EQ(history.testRecords().size(), 20u);
+    UsageHistory again(path_);
+    EXPECT_EQ(again.periods().size(), 40u);
+    EXPECT_EQ(again.testRecords().size(), 20u);
+}

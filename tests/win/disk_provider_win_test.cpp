@@ -1,0 +1,229 @@
+// DiskProvider and ListDisks against recorded storage answers.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "providers/disk_provider_win.h"
+
+using namespace kalorix;
+
+namespace {
+
+struct Answer {
+    bool ok = true;
+    std::vector<uint8_t> bytes;
+    DWORD returned = 0;  // 0 = bytes.size()
+};
+
+struct Drive {
+    bool opens = true;
+    Answer descriptor;
+    std::vector<Answer> temps;  // one per poll; the last repeats
+};
+
+Answer Descriptor(const std::string& productId, uint32_t bus) {
+    Answer a;
+    a.bytes.assign(300, 0);
+    const uint32_t size = 300, vendorOffset = 0, productOffset = 100;
+    std::memcpy(a.bytes.data() + 4, &size, 4);
+    std::memcpy(a.bytes.data() + 12, &vendorOffset, 4);
+    std::memcpy(a.bytes.data() + 16, &productOffset, 4);
+    std::memcpy(a.bytes.data() + 28, &bus, 4);
+    std::memcpy(a.bytes.data() + productOffset, productId.data(), productId.size());
+    return a;
+}
+
+Answer Temp(int16_t t, uint16_t infoCount = 1, DWORD returned = 40) {
+    Answer a;
+    a.bytes.assign(40, 0);
+    std::memcpy(a.bytes.data() + 12, &infoCount, 2);
+    std::memcpy(a.bytes.data() + 26, &t, 2);
+    a.returned = returned;
+    return a;
+}
+
+Answer Fail() {
+    Answer a;
+    a.ok = false;
+    return a;
+}
+
+class FakeStorage final : public StorageDeviceApi {
+public:
+    std::map<uint32_t, Drive> drives;
+    std::vector<std::wstring> paths;  // every open attempt
+    std::set<HANDLE> open;
+    int opens = 0, closes = 0, badRequests = 0;
+    std::map<uint32_t, int> tempRequests;
+
+    HANDLE OpenDrive(const wchar_t* path) override {
+        paths.push_back(path);
+        const std::wstring prefix = L"\\\\.\\PhysicalDrive";
+        std::wstring p = path;
+        if (p.rfind(prefix, 0) != 0) return INVALID_HANDLE_VALUE;
+        const uint32_t n = static_cast<uint32_t>(std::stoul(p.substr(prefix.size())));
+        auto it = drives.find(n);
+        if (it == drives.end() || !it->second.opens) return INVALID_HANDLE_VALUE;
+        ++opens;
+        HANDLE h = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x100 + n));
+        EXPECT_EQ(open.count(h), 0u) << "drive opened twice";
+        open.insert(h);
+        return h;
+    }
+    BOOL DeviceIoControl(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                         DWORD* returned) override {
+        *returned = 0;
+        if (!open.count(device) || code != 0x2D1400 || inSize != 12) {
+            ++badRequests;
+            return FALSE;
+        }
+        uint32_t property = 0, type = 0;
+        std::memcpy(&property, in, 4);
+        std::memcpy(&type, static_cast<const uint8_t*>(in) + 4, 4);
+        if (type != 0) ++badRequests;
+        for (DWORD i = 0; i < outSize; ++i) {
+            if (static_cast<uint8_t*>(out)[i] != 0) {
+                ++badRequests;  // buffers must arrive zeroed
+                break;
+            }
+        }
+        const uint32_t n = static_cast<uint32_t>(reinterpret_cast<intptr_t>(device) - 0x100);
+        Drive& d = drives.at(n);
+        const Answer* a = nullptr;
+        if (property == 0) {
+            if (outSize != 1024) ++badRequests;
+            a = &d.descriptor;
+        } else if (property == 52) {
+            if (outSize != 256) ++badRequests;
+            const int k = tempRequests[n]++;
+            if (d.temps.empty()) return FALSE;
+            a = &d.temps[std::min<size_t>(k, d.temps.size() - 1)];
+        } else {
+            ++badRequests;
+            return FALSE;
+        }
+        if (!a->ok) return FALSE;
+        const DWORD n2 = std::min<DWORD>(static_cast<DWORD>(a->bytes.size()), outSize);
+        std::memcpy(out, a->bytes.data(), n2);
+        *returned = a->returned ? a->returned : n2;
+        return TRUE;
+    }
+    void CloseDrive(HANDLE device) override {
+        ++closes;
+        EXPECT_EQ(open.erase(device), 1u) << "closed a handle that was not open";
+    }
+};
+
+}  // namespace
+
+TEST(DiskProviderWin, ConstructionNamesDrivesAndLooksAtSixteenAtMost) {
+    FakeStorage io;
+    io.drives[0] = {true, Descriptor("Samsung SSD 980 PRO 1TB   ", 17), {}};
+    io.drives[2] = {true, Descriptor("    ", 11), {}};
+    io.drives[3] = {true, Fail(), {}};
+    io.drives[5] = {false, Descriptor("hidden", 11), {}};
+    io.drives[16] = {true, Descriptor("too far", 11), {}};
+    DiskProvider p(io);
+    EXPECT_STREQ(p.name(), L"Depolama");
+    ASSERT_EQ(p.disks().size(), 3u);
+    EXPECT_EQ(p.disks()[0].number, 0u);
+    EXPECT_EQ(p.disks()[0].name, L"Samsung SSD 980 PRO 1TB");
+    EXPECT_EQ(p.disks()[1].number, 2u);
+    EXPECT_EQ(p.disks()[1].name, L"Disk 2");
+    EXPECT_EQ(p.disks()[2].name, L"Disk 3");
+    ASSERT_EQ(io.paths.size(), 16u);
+    EXPECT_EQ(io.paths.front(), L"\\\\.\\PhysicalDrive0");
+    EXPECT_EQ(io.paths.back(), L"\\\\.\\PhysicalDrive15");
+    EXPECT_EQ(io.opens, io.closes);  // no handle is kept
+    EXPECT_EQ(io.badRequests, 0);
+}
+
+TEST(DiskProviderWin, PollAppliesTheTemperatureFiltersAndPicksTheHottest) {
+    FakeStorage io;
+    const std::pair<uint32_t, Answer> cases[] = {
+        {0, Temp(45)}, {1, Temp(52)}, {2, Temp(52)}, {3, Temp(0)}, {4, Temp(-5)}, {5, Temp(120)},
+        {6, Temp(1)},  {7, Temp(119)}, {8, Temp(60, 1, 39)}, {9, Temp(60, 0)}, {10, Fail()}};
+    for (const auto& [n, a] : cases) io.drives[n] = {true, Descriptor("Drive" + std::to_string(n), 11), {a}};
+    DiskProvider p(io);
+    SensorFrame f;
+    p.poll(f);
+    std::vector<std::wstring> ids;
+    for (const auto& r : f.readings) ids.push_back(r.id);
+    EXPECT_EQ(ids, (std::vector<std::wstring>{L"disk/0/temp", L"disk/1/temp", L"disk/2/temp", L"disk/6/temp",
+                                              L"disk/7/temp"}));
+    EXPECT_EQ(f.readings[1].device, L"Drive1");
+    EXPECT_EQ(f.readings[1].label, L"Sıcaklık");
+    EXPECT_EQ(f.readings[1].kind, SensorKind::Temperature);
+    EXPECT_EQ(f.readings[1].value, 52.0);
+    EXPECT_EQ(f.readings[3].value, 1.0);
+    EXPECT_EQ(f.readings[4].value, 119.0);
+    // 119 on drive 7 is the hottest; before it, 52 of drive 1 held against drive 2.
+    EXPECT_EQ(f.hottestDiskTemp, 119.0);
+    EXPECT_EQ(f.hottestDiskName, L"Drive7");
+    EXPECT_EQ(io.badRequests, 0);
+    EXPECT_TRUE(io.open.empty());
+}
+
+TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
+    FakeStorage io;
+    io.drives[0] = {true, Descriptor("A", 11), {Temp(40), Temp(41)}};
+    io.drives[1] = {true, Descriptor("B", 11), {Temp(50)}};
+    DiskProvider p(io);
+    const int opensAfterStart = io.opens;
+    SensorFrame f1;
+    p.poll(f1);
+    EXPECT_EQ(io.opens - opensAfterStart, 2);
+    EXPECT_EQ(io.tempRequests[0], 1);
+    io.drives[1].opens = false;  // unplugged: skipped, the other goes on
+    SensorFrame f2;
+    p.poll(f2);
+    ASSERT_EQ(f2.readings.size(), 1u);
+    EXPECT_EQ(f2.readings[0].value, 41.0);
+    EXPECT_EQ(f2.hottestDiskName, L"A");
+    EXPECT_EQ(io.opens, io.closes);
+    EXPECT_TRUE(io.open.empty());
+}
+
+TEST(DiskProviderWin, ListDisksGivesRawModelsAndBusNames) {
+    FakeStorage io;
+    io.drives[0] = {true, Descriptor("WDC WD10EZEX  ", 11), {}};
+    io.drives[1] = {true, Descriptor("USB Bridge", 7), {}};
+    io.drives[3] = {true, Descriptor("SAS disk", 10), {}};
+    io.drives[4] = {true, Descriptor("   ", 17), {}};
+    io.drives[6] = {true, Fail(), {}};
+    io.drives[7] = {true, Descriptor("vhd", 15), {}};
+    io.drives[9] = {false, Descriptor("gone", 17), {}};
+    io.drives[20] = {true, Descriptor("never", 17), {}};
+    const auto list = ListDisks(io);
+    ASSERT_EQ(list.size(), 6u);
+    const struct {
+        uint32_t n;
+        const wchar_t* model;
+        const wchar_t* bus;
+    } want[] = {{0, L"WDC WD10EZEX", L"sata"}, {1, L"USB Bridge", L"usb"}, {3, L"SAS disk", L"other"},
+                {4, L"", L"nvme"},             {6, L"", L"other"},         {7, L"vhd", L"virtual"}};
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].number, want[i].n);
+        EXPECT_EQ(list[i].model, want[i].model);
+        EXPECT_EQ(list[i].bus, want[i].bus);
+    }
+    EXPECT_EQ(io.paths.size(), 16u);
+    EXPECT_EQ(io.opens, io.closes);
+    EXPECT_EQ(io.badRequests, 0);
+}
+
+TEST(DiskProviderWin, QueryDiskModelOnAnOpenHandle) {
+    FakeStorage io;
+    io.drives[0] = {true, Descriptor("KINGSTON SA400S37240G ", 11), {}};
+    HANDLE h = io.OpenDrive(L"\\\\.\\PhysicalDrive0");
+    EXPECT_EQ(QueryDiskModel(io, h), L"KINGSTON SA400S37240G");
+    io.drives[0].descriptor = Fail();
+    EXPECT_EQ(QueryDiskModel(io, h), L"");
+    io.CloseDrive(h);
+}

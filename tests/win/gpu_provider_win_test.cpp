@@ -1,0 +1,466 @@
+// GpuProvider against recorded answers of DXGI, the display kernel and PDH.
+#include <windows.h>
+#include <pdhmsg.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "providers/gpu_provider_win.h"
+
+using namespace kalorix;
+
+namespace {
+
+constexpr uint64_t MiB = 1ull << 20;
+constexpr uint64_t GiB = 1ull << 30;
+
+struct PerfAnswer {
+    LONG status = 0;
+    uint32_t fanRpm = 0;
+    uint32_t tempDeci = 0;
+};
+
+struct KernelAdapter {
+    LONG openStatus = 0;
+    std::vector<PerfAnswer> answers;  // one per query; the last repeats
+};
+
+struct CounterScript {
+    PDH_STATUS addStatus = ERROR_SUCCESS;
+    PDH_STATUS firstStatus = PDH_MORE_DATA;  // answer of the sizing call
+    PDH_STATUS secondStatus = ERROR_SUCCESS;
+    std::vector<GpuCounterItem> items;
+};
+
+// Everything the fakes were told and asked; owned by the test so it outlives the provider.
+struct GpuWorld {
+    bool factoryOk = true;
+    std::vector<GpuAdapterDesc> adapters;
+    std::map<DWORD, KernelAdapter> kernel;  // by LUID low part
+    bool pdhOpenOk = true;
+    std::map<std::wstring, CounterScript> counters;
+    PDH_STATUS collectStatus = ERROR_SUCCESS;
+
+    // Observations.
+    std::vector<DWORD> opened;                   // LUID low parts
+    std::map<GpuKernelHandle, int> queries;      // per handle
+    std::multiset<GpuKernelHandle> closed;
+    int openQueries = 0, closeQueries = 0, collects = 0, arrayCalls = 0;
+    std::vector<std::wstring> added;
+    std::set<PDH_HCOUNTER> validCounters;
+    bool readUnaddedCounter = false;
+    bool wrongFormat = false;
+};
+
+class FakeAdapters final : public GpuAdapterSource {
+public:
+    explicit FakeAdapters(GpuWorld& w) : w_(w) {}
+    std::optional<std::vector<GpuAdapterDesc>> EnumerateAdapters() override {
+        if (!w_.factoryOk) return std::nullopt;
+        return w_.adapters;
+    }
+
+private:
+    GpuWorld& w_;
+};
+
+class FakeKernel final : public GpuKernelApi {
+public:
+    explicit FakeKernel(GpuWorld& w) : w_(w) {}
+    LONG OpenAdapterFromLuid(LUID luid, GpuKernelHandle* handle) override {
+        w_.opened.push_back(luid.LowPart);
+        *handle = 0;
+        auto it = w_.kernel.find(luid.LowPart);
+        if (it == w_.kernel.end()) return static_cast<LONG>(0xC0000001);
+        if (it->second.openStatus < 0) return it->second.openStatus;
+        *handle = 0x40000000u + luid.LowPart;
+        return 0;
+    }
+    LONG QueryAdapterInfo(GpuKernelHandle handle, UINT type, void* data, UINT size) override {
+        EXPECT_EQ(type, 62u);
+        EXPECT_EQ(size, 64u);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        for (UINT i = 0; i < size; ++i) EXPECT_EQ(bytes[i], 0) << "perf data must start zeroed";
+        const int n = w_.queries[handle]++;
+        const auto& answers = w_.kernel.at(handle - 0x40000000u).answers;
+        if (answers.empty()) return static_cast<LONG>(0xC00000BB);
+        const PerfAnswer& a = answers[std::min<size_t>(n, answers.size() - 1)];
+        if (a.status < 0) return a.status;
+        std::memcpy(static_cast<uint8_t*>(data) + 48, &a.fanRpm, 4);
+        std::memcpy(static_cast<uint8_t*>(data) + 56, &a.tempDeci, 4);
+        return a.status;
+    }
+    LONG CloseAdapter(GpuKernelHandle handle) override {
+        w_.closed.insert(handle);
+        return 0;
+    }
+
+private:
+    GpuWorld& w_;
+};
+
+class FakePdh final : public GpuPdhApi {
+public:
+    explicit FakePdh(GpuWorld& w) : w_(w) {}
+    PDH_STATUS OpenQuery(PDH_HQUERY* query) override {
+        ++w_.openQueries;
+        if (!w_.pdhOpenOk) return PDH_INVALID_ARGUMENT;
+        *query = reinterpret_cast<PDH_HQUERY>(static_cast<intptr_t>(0x1234));
+        return ERROR_SUCCESS;
+    }
+    PDH_STATUS AddEnglishCounter(PDH_HQUERY, const wchar_t* path, PDH_HCOUNTER* counter) override {
+        w_.added.push_back(path);
+        auto it = w_.counters.find(path);
+        const PDH_STATUS st = it == w_.counters.end() ? PDH_CSTATUS_NO_OBJECT : it->second.addStatus;
+        if (st != ERROR_SUCCESS) {
+            *counter = reinterpret_cast<PDH_HCOUNTER>(static_cast<intptr_t>(0xBAD));  // garbage on failure
+            return st;
+        }
+        paths_.push_back(path);
+        *counter = reinterpret_cast<PDH_HCOUNTER>(static_cast<intptr_t>(paths_.size()));
+        w_.validCounters.insert(*counter);
+        return ERROR_SUCCESS;
+    }
+    PDH_STATUS CollectQueryData(PDH_HQUERY) override {
+        ++w_.collects;
+        return w_.collectStatus;
+    }
+    PDH_STATUS GetFormattedCounterArray(PDH_HCOUNTER counter, DWORD format, DWORD* bufferSize, DWORD* itemCount,
+                                        PDH_FMT_COUNTERVALUE_ITEM_W* items) override {
+        ++w_.arrayCalls;
+        if (!w_.validCounters.count(counter)) {
+            w_.readUnaddedCounter = true;  // on Wine this call would abort the process
+            return PDH_INVALID_HANDLE;
+        }
+        if (format != (PDH_FMT_DOUBLE | PDH_FMT_NOCAP100)) w_.wrongFormat = true;
+        const CounterScript& s = w_.counters.at(paths_[reinterpret_cast<intptr_t>(counter) - 1]);
+        DWORD need = static_cast<DWORD>(s.items.size() * sizeof(PDH_FMT_COUNTERVALUE_ITEM_W));
+        for (const auto& it : s.items) need += static_cast<DWORD>((it.name.size() + 1) * sizeof(wchar_t));
+        if (items == nullptr) {
+            if (s.firstStatus != static_cast<PDH_STATUS>(PDH_MORE_DATA)) return s.firstStatus;
+            *bufferSize = need;
+            *itemCount = static_cast<DWORD>(s.items.size());
+            return PDH_MORE_DATA;
+        }
+        if (s.secondStatus != ERROR_SUCCESS) return s.secondStatus;
+        if (*bufferSize < need) return PDH_MORE_DATA;
+        auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<uint8_t*>(items) +
+                                                 s.items.size() * sizeof(PDH_FMT_COUNTERVALUE_ITEM_W));
+        for (size_t i = 0; i < s.items.size(); ++i) {
+            std::memcpy(names, s.items[i].name.c_str(), (s.items[i].name.size() + 1) * sizeof(wchar_t));
+            items[i].szName = names;
+            items[i].FmtValue.CStatus = s.items[i].status;
+            items[i].FmtValue.doubleValue = s.items[i].value;
+            names += s.items[i].name.size() + 1;
+        }
+        *itemCount = static_cast<DWORD>(s.items.size());
+        return ERROR_SUCCESS;
+    }
+    PDH_STATUS CloseQuery(PDH_HQUERY) override {
+        ++w_.closeQueries;
+        return ERROR_SUCCESS;
+    }
+
+private:
+    GpuWorld& w_;
+    std::vector<std::wstring> paths_;
+};
+
+GpuAdapterDesc Desc(const wchar_t* name, DWORD luidLow, uint64_t dedicated, UINT flags = 0, LONG luidHigh = 0) {
+    GpuAdapterDesc d;
+    d.description = name;
+    d.luid.LowPart = luidLow;
+    d.luid.HighPart = luidHigh;
+    d.dedicatedVideoMemory = dedicated;
+    d.flags = flags;
+    return d;
+}
+
+std::unique_ptr<GpuProvider> Make(GpuWorld& w) {
+    return std::make_unique<GpuProvider>(std::make_unique<FakeAdapters>(w), std::make_unique<FakeKernel>(w),
+                                         std::make_unique<FakePdh>(w));
+}
+
+std::wstring Key(DWORD low) { return GpuLuidKey(0, low); }
+std::wstring EngineItem(DWORD low, int pid, int eng, const wchar_t* type) {
+    return L"pid_" + std::to_wstring(pid) + L"_" + Key(low) + L"_phys_0_eng_" + std::to_wstring(eng) +
+           L"_engtype_" + type;
+}
+
+const SensorReading* Find(const SensorFrame& f, const std::wstring& id) {
+    for (const auto& r : f.readings)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+std::vector<std::wstring> Ids(const SensorFrame& f) {
+    std::vector<std::wstring> ids;
+    for (const auto& r : f.readings) ids.push_back(r.id);
+    return ids;
+}
+
+// An integrated adapter enumerated first, a discrete one second, both with counters.
+GpuWorld Laptop() {
+    GpuWorld w;
+    w.adapters = {Desc(L"Intel(R) UHD Graphics 630", 0xA1, 128 * MiB),
+                  Desc(L"NVIDIA GeForce RTX 3060 Laptop GPU", 0xD1F2, 6 * GiB),
+                  Desc(L"Microsoft Basic Render Driver", 0xB0, 0, 2)};
+    w.kernel[0xA1] = {0, {{0, 0, 0}}};
+    w.kernel[0xD1F2] = {0, {{0, 1850, 655}}};
+    w.counters[kGpuEngineCounterPath].items = {
+        {EngineItem(0xD1F2, 10, 0, L"3D"), 30.0, 0},
+        {EngineItem(0xD1F2, 20, 0, L"3D"), 25.0, 0},
+        {EngineItem(0xD1F2, 10, 4, L"VideoDecode"), 40.0, 0},
+        {EngineItem(0xA1, 10, 0, L"3D"), 12.5, 0},
+        {L"pid_10_" + Key(0xA1) + L"_eng_0_engtype_3D", 90.0, 0},  // no "_phys_"
+    };
+    w.counters[kGpuMemoryCounterPath].items = {
+        {Key(0xD1F2) + L"_phys_0", static_cast<double>(GiB), 0},
+        {Key(0xD1F2) + L"_phys_1", static_cast<double>(GiB / 2), 0},
+        {Key(0xA1), 1e9, 0},  // no "_phys_"
+    };
+    return w;
+}
+
+}  // namespace
+
+TEST(GpuProviderWin, NameAndConstructionOrder) {
+    GpuWorld w = Laptop();
+    auto p = Make(w);
+    EXPECT_STREQ(p->name(), L"GPU (D3DKMT)");
+    ASSERT_EQ(p->adapters().size(), 2u);  // the software adapter is skipped
+    EXPECT_EQ(p->adapters()[0].name, L"NVIDIA GeForce RTX 3060 Laptop GPU");
+    EXPECT_TRUE(p->adapters()[0].discrete);
+    EXPECT_EQ(p->adapters()[0].dedicatedBytes, 6 * GiB);
+    EXPECT_EQ(p->adapters()[0].kernelHandle, 0x40000000u + 0xD1F2);
+    EXPECT_TRUE(p->adapters()[0].perfDataOk);
+    EXPECT_EQ(p->adapters()[1].name, L"Intel(R) UHD Graphics 630");
+    EXPECT_FALSE(p->adapters()[1].discrete);
+    EXPECT_EQ(w.opened, (std::vector<DWORD>{0xA1, 0xD1F2}));  // enumeration order, software one never opened
+    EXPECT_EQ(w.added, (std::vector<std::wstring>{L"\\GPU Engine(*)\\Utilization Percentage",
+                                                  L"\\GPU Adapter Memory(*)\\Dedicated Usage"}));
+    EXPECT_EQ(w.collects, 1);  // primes the rate counters
+    EXPECT_EQ(w.arrayCalls, 0);
+}
+
+TEST(GpuProviderWin, PollReportsDiscreteFirstWithExactSensors) {
+    GpuWorld w = Laptop();
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    const std::wstring d = L"gpu/" + Key(0xD1F2), i = L"gpu/" + Key(0xA1);
+    EXPECT_EQ(Ids(f), (std::vector<std::wstring>{d + L"/temp", d + L"/load", d + L"/fan", d + L"/mem", i + L"/load"}));
+    const SensorReading* t = Find(f, d + L"/temp");
+    EXPECT_EQ(t->id, L"gpu/luid_0x00000000_0x0000D1F2/temp");
+    EXPECT_EQ(t->device, L"NVIDIA GeForce RTX 3060 Laptop GPU");
+    EXPECT_EQ(t->label, L"GPU sıcaklığı");
+    EXPECT_EQ(t->kind, SensorKind::Temperature);
+    EXPECT_DOUBLE_EQ(t->value, 65.5);
+    const SensorReading* l = Find(f, d + L"/load");
+    EXPECT_EQ(l->label, L"GPU kullanımı");
+    EXPECT_EQ(l->kind, SensorKind::Load);
+    EXPECT_DOUBLE_EQ(l->value, 55.0);  // 30 + 25 of 3D beats 40 of VideoDecode
+    const SensorReading* fan = Find(f, d + L"/fan");
+    EXPECT_EQ(fan->label, L"GPU fanı");
+    EXPECT_EQ(fan->kind, SensorKind::Fan);
+    EXPECT_DOUBLE_EQ(fan->value, 1850.0);
+    const SensorReading* mem = Find(f, d + L"/mem");
+    EXPECT_EQ(mem->label, L"Ayrılmış bellek kullanımı");
+    EXPECT_EQ(mem->kind, SensorKind::Data);
+    EXPECT_DOUBLE_EQ(mem->value, 1.5);
+    EXPECT_DOUBLE_EQ(Find(f, i + L"/load")->value, 12.5);
+    EXPECT_EQ(Find(f, i + L"/load")->device, L"Intel(R) UHD Graphics 630");
+
+    ASSERT_TRUE(f.gpu);
+    EXPECT_EQ(f.gpu->name, L"NVIDIA GeForce RTX 3060 Laptop GPU");
+    EXPECT_TRUE(f.gpu->discrete);
+    EXPECT_EQ(f.gpu->temperature, 65.5);
+    EXPECT_EQ(f.gpu->fanSpeed, 1850.0);
+    EXPECT_EQ(f.gpu->load, 55.0);
+    EXPECT_EQ(f.gpu->dedicatedUsedBytes, GiB + GiB / 2);
+    EXPECT_EQ(f.gpu->dedicatedTotalBytes, 6 * GiB);
+    EXPECT_EQ(w.collects, 2);
+    EXPECT_FALSE(w.readUnaddedCounter);
+    EXPECT_FALSE(w.wrongFormat);
+}
+
+TEST(GpuProviderWin, IntegratedAdapterWinsWhenOnlyItHasATemperature) {
+    GpuWorld w = Laptop();
+    w.kernel[0xA1] = {0, {{0, 0, 412}}};
+    w.kernel[0xD1F2] = {0, {{0, 0, 1500}}};  // out of range: no temperature
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    ASSERT_TRUE(f.gpu);
+    EXPECT_EQ(f.gpu->name, L"Intel(R) UHD Graphics 630");
+    EXPECT_FALSE(f.gpu->discrete);
+    EXPECT_EQ(f.gpu->temperature, 41.2);
+    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/fan"), nullptr);
+}
+
+TEST(GpuProviderWin, FailedPerfDataSilencesTheAdapterForGood) {
+    GpuWorld w = Laptop();
+    w.kernel[0xD1F2] = {0, {{0, 1000, 500}, {static_cast<LONG>(0xC0000001), 0, 0}, {0, 1000, 500}}};
+    auto p = Make(w);
+    const GpuKernelHandle h = 0x40000000u + 0xD1F2;
+    SensorFrame f1, f2, f3;
+    p->poll(f1);
+    EXPECT_NE(Find(f1, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+    p->poll(f2);
+    EXPECT_EQ(Find(f2, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+    EXPECT_FALSE(p->adapters()[0].perfDataOk);
+    p->poll(f3);
+    EXPECT_EQ(Find(f3, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+    EXPECT_EQ(w.queries[h], 2);  // never asked again after the failure
+    EXPECT_NE(Find(f3, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);  // counters go on
+}
+
+TEST(GpuProviderWin, AdapterThatDoesNotOpenIsNeverQueriedNorClosed) {
+    GpuWorld w = Laptop();
+    w.kernel[0xD1F2].openStatus = static_cast<LONG>(0xC0000225);
+    {
+        auto p = Make(w);
+        EXPECT_EQ(p->adapters()[0].kernelHandle, 0u);
+        SensorFrame f;
+        p->poll(f);
+        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+        EXPECT_EQ(w.queries.count(0u), 0u);
+    }
+    EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{0x40000000u + 0xA1}));
+    EXPECT_EQ(w.closeQueries, 1);
+}
+
+TEST(GpuProviderWin, DestructionClosesEveryHandleAndTheQuery) {
+    GpuWorld w = Laptop();
+    { auto p = Make(w); }
+    EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{0x40000000u + 0xA1, 0x40000000u + 0xD1F2}));
+    EXPECT_EQ(w.openQueries, 1);
+    EXPECT_EQ(w.closeQueries, 1);
+}
+
+TEST(GpuProviderWin, OnlySoftwareAdapterGivesNothing) {
+    GpuWorld w;
+    w.adapters = {Desc(L"Microsoft Basic Render Driver", 0xB0, 0, 2)};
+    auto p = Make(w);
+    EXPECT_TRUE(p->adapters().empty());
+    SensorFrame f;
+    p->poll(f);
+    EXPECT_TRUE(f.readings.empty());
+    EXPECT_FALSE(f.gpu);
+    EXPECT_TRUE(w.opened.empty());
+}
+
+TEST(GpuProviderWin, NoFactoryMeansNoAdaptersAndNoQuery) {
+    GpuWorld w = Laptop();
+    w.factoryOk = false;
+    {
+        auto p = Make(w);
+        EXPECT_TRUE(p->adapters().empty());
+        EXPECT_FALSE(p->hasQuery());
+        SensorFrame f;
+        p->poll(f);
+        EXPECT_TRUE(f.readings.empty());
+        EXPECT_FALSE(f.gpu);
+    }
+    EXPECT_EQ(w.openQueries, 0);
+    EXPECT_EQ(w.collects, 0);
+    EXPECT_EQ(w.closeQueries, 0);
+}
+
+TEST(GpuProviderWin, MissingGpuCountersAreNeverRead) {
+    // What Wine answers: the query opens, both adds fail with no such object,
+    // collecting gives no data.
+    GpuWorld w = Laptop();
+    w.counters.clear();
+    w.collectStatus = PDH_NO_DATA;
+    auto p = Make(w);
+    EXPECT_TRUE(p->hasQuery());
+    SensorFrame f;
+    p->poll(f);
+    p->poll(f);
+    EXPECT_EQ(w.arrayCalls, 0);
+    EXPECT_FALSE(w.readUnaddedCounter);
+    const std::wstring d = L"gpu/" + Key(0xD1F2);
+    // Temperature still comes from the kernel; no load and no memory figure
+    // that would only be a made-up 0.
+    EXPECT_NE(Find(f, d + L"/temp"), nullptr);
+    EXPECT_EQ(Find(f, d + L"/load"), nullptr);
+    EXPECT_EQ(Find(f, d + L"/mem"), nullptr);
+    EXPECT_FALSE(f.gpu->load);
+    EXPECT_EQ(f.gpu->dedicatedUsedBytes, 0u);
+}
+
+TEST(GpuProviderWin, OneMissingCounterLeavesTheOtherWorking) {
+    GpuWorld w = Laptop();
+    w.counters[kGpuEngineCounterPath].addStatus = PDH_CSTATUS_NO_OBJECT;
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    EXPECT_FALSE(w.readUnaddedCounter);
+    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
+    EXPECT_DOUBLE_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/mem")->value, 1.5);
+}
+
+TEST(GpuProviderWin, FailedCollectOrArrayCallsGiveNoCounterValues) {
+    {
+        GpuWorld w = Laptop();
+        auto p = Make(w);
+        w.collectStatus = PDH_NO_DATA;
+        SensorFrame f;
+        p->poll(f);
+        EXPECT_EQ(w.arrayCalls, 0);
+        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
+    }
+    {
+        GpuWorld w = Laptop();
+        w.counters[kGpuEngineCounterPath].firstStatus = PDH_CSTATUS_INVALID_DATA;
+        w.counters[kGpuMemoryCounterPath].secondStatus = PDH_INVALID_DATA;
+        auto p = Make(w);
+        SensorFrame f;
+        p->poll(f);
+        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
+        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/mem"), nullptr);
+        EXPECT_NE(Find(f, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+    }
+}
+
+TEST(GpuProviderWin, LoadIsCappedAtOneHundred) {
+    GpuWorld w = Laptop();
+    w.counters[kGpuEngineCounterPath].items = {{EngineItem(0xD1F2, 1, 0, L"3D"), 70.0, 0},
+                                               {EngineItem(0xD1F2, 2, 1, L"3D"), 60.0, 0}};
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    EXPECT_DOUBLE_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load")->value, 100.0);
+    EXPECT_EQ(f.gpu->load, 100.0);
+}
+
+TEST(GpuProviderWin, MemorySensorNeedsQuarterGibibyteAndReadsZeroWithoutInstance) {
+    GpuWorld w;
+    w.adapters = {Desc(L"small", 0x10, 128 * MiB), Desc(L"big", 0x20, 2 * GiB)};
+    w.counters[kGpuEngineCounterPath].items = {};
+    w.counters[kGpuMemoryCounterPath].items = {{Key(0x99) + L"_phys_0", 1e9, 0}};
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"gpu/" + Key(0x20) + L"/mem"}));
+    EXPECT_EQ(f.readings[0].value, 0.0);
+    EXPECT_EQ(f.gpu->name, L"big");  // discrete (2 GiB) first
+}
+
+TEST(GpuProviderWin, HighLuidPartIsPartOfTheKey) {
+    GpuWorld w;
+    w.adapters = {Desc(L"gpu", 0x0000ABCD, 4 * GiB, 0, 1)};
+    w.counters[kGpuEngineCounterPath].items = {
+        {L"pid_1_luid_0x00000001_0x0000ABCD_phys_0_eng_0_engtype_3D", 20.0, 0},
+        {L"pid_1_luid_0x00000000_0x0000ABCD_phys_0_eng_0_engtype_3D", 90.0, 0}};
+    w.counters[kGpuMemoryCounterPath].items = {};
+    auto p = Make(w);
+    SensorFrame f;
+    p->poll(f);
+    EXPECT_DOUBLE_EQ(Find(f, L"gpu/luid_0x00000001_0x0000ABCD/load")->value, 20.0);
+}

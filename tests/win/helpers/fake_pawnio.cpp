@@ -1,0 +1,164 @@
+// A stand-in PawnIOLib.dll for the Windows tests. It exports the library's four
+// functions and serves recorded register values, so the provider's real
+// loading, resource and execute path runs without the driver.
+//
+// The scenario comes from the environment variable KALORIX_FAKE_PAWNIO, read on
+// every call:
+//   "intel" (also when unset)  per-core MSRs by the calling thread's pinned processor
+//   "intel-invalid"            every thermal status without its valid bit
+//   "amd"                      SMN values at both CCD layouts
+//   "amd-noread"               the Tctl register does not answer
+//   "refuse-load"              the driver refuses every module
+//   "no-open"                  the driver cannot be opened
+//   "null-handle"              open reports success but yields no handle
+// fake_pawnio_stats / fake_pawnio_reset let a test see what was called.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int32_t kFail = static_cast<int32_t>(0x80070005);  // access denied
+constexpr int32_t kNotFound = static_cast<int32_t>(0x80070002);
+
+enum Module : int32_t { kNone = 0, kIntel = 1, kAmd = 2 };
+
+struct Stats {
+    int32_t opens;
+    int32_t closes;
+    int32_t loads;
+    int32_t loadedModule;  // Module
+    uint64_t loadedSize;
+    int32_t executes;
+    int32_t unpinnedMsrReads;
+    int32_t lastHandleClosedOk;
+};
+
+Stats g_stats{};
+int g_handleToken = 0;  // the handle is this object's address
+
+std::string Scenario() {
+    char buffer[64] = {};
+    const DWORD n = GetEnvironmentVariableA("KALORIX_FAKE_PAWNIO", buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return "intel";
+    return buffer;
+}
+
+bool HasMarker(const uint8_t* bytes, size_t size, const char* name) {
+    const std::string marker = std::string("KALORIX PLACEHOLDER ") + name + " ";
+    return size >= marker.size() && std::memcmp(bytes, marker.data(), marker.size()) == 0;
+}
+
+// The one logical processor the calling thread is pinned to, or -1.
+int PinnedProcessor() {
+    GROUP_AFFINITY affinity{};
+    if (!GetThreadGroupAffinity(GetCurrentThread(), &affinity)) return -1;
+    const uint64_t mask = affinity.Mask;
+    if (mask == 0 || (mask & (mask - 1)) != 0) return -1;
+    int bit = 0;
+    while (!((mask >> bit) & 1)) ++bit;
+    return affinity.Group * 64 + bit;
+}
+
+bool IntelMsr(const std::string& scenario, uint32_t index, uint64_t& value) {
+    const int cpu = PinnedProcessor();
+    if (cpu < 0) {
+        ++g_stats.unpinnedMsrReads;
+        return false;
+    }
+    const uint64_t valid = scenario == "intel-invalid" ? 0 : 1ull << 31;
+    switch (index) {
+    case 0x1A2:  // TjMax: 95 on processor 0, 131 (implausible) on 1, 90 elsewhere
+        value = uint64_t(cpu == 0 ? 95 : cpu == 1 ? 131 : 90) << 16;
+        return true;
+    case 0x19C:  // readout 30 + 10 per processor; processor 1 throttles
+        value = valid | (uint64_t(30 + 10 * cpu) & 0x7F) << 16 | (cpu == 1 ? 1 : 0);
+        return true;
+    case 0x1B1:  // package: readout 35, power limit active
+        value = valid | (35ull << 16) | (1ull << 10);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool AmdSmn(const std::string& scenario, uint32_t address, uint64_t& value) {
+    auto ccd = [](double celsius) { return uint64_t(0x800 | uint32_t((celsius + 49) * 8)); };
+    switch (address) {
+    case 0x59800:
+        if (scenario == "amd-noread") return false;
+        value = 0xFFFFFFFF00000000ull | (600u << 21);  // 75 °C; the high half must be ignored
+        return true;
+    case 0x59954: value = ccd(60); return true;
+    case 0x59958: value = ccd(58.5); return true;
+    case 0x59B08: value = ccd(45); return true;
+    default:
+        value = 0;  // answers, but without the valid bit
+        return true;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) int32_t WINAPI pawnio_open(void** handle) {
+    ++g_stats.opens;
+    const std::string scenario = Scenario();
+    if (!handle) return kFail;
+    if (scenario == "no-open") return kFail;
+    *handle = scenario == "null-handle" ? nullptr : &g_handleToken;
+    return 0;
+}
+
+__declspec(dllexport) int32_t WINAPI pawnio_load(void* handle, const uint8_t* module, size_t size) {
+    ++g_stats.loads;
+    if (handle != &g_handleToken || !module) return kFail;
+    if (Scenario() == "refuse-load") return kFail;
+    if (size == 4068 && HasMarker(module, size, "PAWNIO_INTELMSR")) {
+        g_stats.loadedModule = kIntel;
+    } else if (size == 9300 && HasMarker(module, size, "PAWNIO_AMDFAMILY17")) {
+        g_stats.loadedModule = kAmd;
+    } else {
+        return kFail;
+    }
+    g_stats.loadedSize = size;
+    return 0;
+}
+
+__declspec(dllexport) int32_t WINAPI pawnio_execute(void* handle, const char* function, const uint64_t* in,
+                                                    size_t inCount, uint64_t* out, size_t outCount,
+                                                    size_t* returned) {
+    ++g_stats.executes;
+    if (returned) *returned = 0;
+    if (handle != &g_handleToken || !function || !in || inCount != 1 || !out || outCount < 1 || !returned)
+        return kFail;
+    const std::string scenario = Scenario();
+    uint64_t value = 0;
+    bool ok = false;
+    if (std::strcmp(function, "ioctl_read_msr") == 0 && g_stats.loadedModule == kIntel) {
+        ok = IntelMsr(scenario, static_cast<uint32_t>(in[0]), value);
+    } else if (std::strcmp(function, "ioctl_read_smn") == 0 && g_stats.loadedModule == kAmd) {
+        ok = AmdSmn(scenario, static_cast<uint32_t>(in[0]), value);
+    } else {
+        return kNotFound;
+    }
+    if (!ok) return kFail;
+    out[0] = value;
+    *returned = 1;
+    return 0;
+}
+
+__declspec(dllexport) int32_t WINAPI pawnio_close(void* handle) {
+    ++g_stats.closes;
+    g_stats.lastHandleClosedOk = handle == &g_handleToken ? 1 : 0;
+    g_stats.loadedModule = kNone;
+    return 0;
+}
+
+__declspec(dllexport) const Stats* WINAPI fake_pawnio_stats() { return &g_stats; }
+__declspec(dllexport) void WINAPI fake_pawnio_reset() { g_stats = Stats{}; }
+
+}  // extern "C"

@@ -1,0 +1,359 @@
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "inventory/inventory_win.h"
+#include "inventory/wmi_win.h"
+#include "sensors/text.h"
+
+using namespace kalorix;
+
+namespace {
+
+// Runs `body` on a new thread set up like the inventory thread (COM for
+// multithreaded use), and waits for it.
+void OnComThread(const std::function<void()>& body) {
+    std::thread worker([&] {
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        body();
+        if (SUCCEEDED(hr)) CoUninitialize();
+    });
+    worker.join();
+}
+
+// Builds the real report the way the window's inventory thread does.
+HardwareInventory CollectOnWorker() {
+    HardwareInventory result;
+    std::thread worker([&] { CollectHardwareInventory([&](HardwareInventory&& inv) { result = std::move(inv); }); });
+    worker.join();
+    return result;
+}
+
+const InventorySection* Find(const HardwareInventory& inv, const std::wstring& title) {
+    for (const auto& s : inv.sections)
+        if (s.title == title) return &s;
+    return nullptr;
+}
+
+std::optional<std::wstring> Value(const InventorySection& s, const std::wstring& label) {
+    for (const auto& r : s.rows)
+        if (r.label == label) return r.value;
+    return std::nullopt;
+}
+
+std::wstring ThisComputerName() {
+    wchar_t buffer[16] = {};
+    DWORD size = 16;
+    return GetComputerNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+}
+
+std::wstring ThisUserName() {
+    wchar_t buffer[257] = {};
+    DWORD size = 257;
+    return GetUserNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+}
+
+// Sets or clears an environment variable for the scope of one test.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+    ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
+class HiddenWindow {
+public:
+    HiddenWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KalorixInventoryTestWindow";
+        RegisterClassW(&wc);
+        hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    }
+    ~HiddenWindow() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    HWND get() const { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+std::optional<std::wstring> ReadClipboardText(HWND owner) {
+    if (!OpenClipboard(owner)) return std::nullopt;
+    std::optional<std::wstring> text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = std::wstring(p, wcsnlen(p, GlobalSize(data) / sizeof(wchar_t)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+TEST(WmiValueText, NullEmptyBlankAndNumericValues) {
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_FALSE(WmiValueText(v).has_value());  // VT_EMPTY
+    v.vt = VT_NULL;
+    EXPECT_FALSE(WmiValueText(v).has_value());
+
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"Intel(R) Core(TM) i7"));
+    EXPECT_EQ(std::wstring(v.bstrVal), L"  Intel(R) Core(TM) i7  ");  // the input is left alone
+    VariantClear(&v);
+
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"    ");
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));  // present, but empty
+    VariantClear(&v);
+
+    v.vt = VT_BSTR;
+    v.bstrVal = nullptr;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));
+
+    v.vt = VT_UI8;
+    v.ullVal = 17179869184ull;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"17179869184"));
+    v.vt = VT_I4;
+    v.lVal = 3600;
+    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"3600"));
+
+    // Arrays do not convert to text: the property is left out.
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
+    ASSERT_NE(array, nullptr);
+    v.vt = VT_ARRAY | VT_I4;
+    v.parray = array;
+    EXPECT_FALSE(WmiValueText(v).has_value());
+    VariantClear(&v);
+}
+
+TEST(WmiQueryWine, RealProcessorRowsAndMissingProperties) {
+    OnComThread([] {
+        const auto rows = WmiQuery(L"ROOT\\CIMV2", L"SELECT Name, NumberOfCores FROM Win32_Processor",
+                                   {L"Name", L"NoSuchProperty", L"NumberOfCores"});
+        ASSERT_FALSE(rows.empty());
+        for (const WmiRow& row : rows) {
+            EXPECT_FALSE(RowText(row, L"Name").empty());
+            EXPECT_EQ(row.count(L"NoSuchProperty"), 0u);
+            EXPECT_EQ(RowText(row, L"NoSuchProperty"), L"");
+            EXPECT_EQ(RowNumber(row, L"NoSuchProperty"), 0.0);
+            EXPECT_EQ(RowText(row, L"Name"), TrimSpaces(std::wstring_view(RowText(row, L"Name"))));
+        }
+
+        // Numbers arrive as their decimal text (Capacity is a 64-bit value).
+        const auto memory = WmiQuery(L"ROOT\\CIMV2", L"SELECT Capacity FROM Win32_PhysicalMemory", {L"Capacity"});
+        for (const WmiRow& row : memory) {
+            const std::wstring text = RowText(row, L"Capacity");
+            if (text.empty()) continue;
+            EXPECT_EQ(text.find_first_not_of(L"0123456789"), std::wstring::npos) << WideToUtf8(text);
+            EXPECT_GT(RowNumber(row, L"Capacity"), 0.0);
+        }
+    });
+}
+
+TEST(WmiQueryWine, FailuresGiveNoRows) {
+    OnComThread([] {
+        EXPECT_TRUE(WmiQuery(L"ROOT\\NoSuchNamespace", L"SELECT Name FROM Win32_Processor", {L"Name"}).empty());
+        EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"SELECT Name FROM NoSuchClass_Kalorix", {L"Name"}).empty());
+        EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"this is not WQL", {L"Name"}).empty());
+        // No properties asked: one empty row per object.
+        const auto rows = WmiQuery(L"ROOT\\CIMV2", L"SELECT Name FROM Win32_Processor", {});
+        ASSERT_FALSE(rows.empty());
+        EXPECT_TRUE(rows[0].empty());
+    });
+}
+
+TEST(InventoryWine, RealReportOfThisMachine) {
+    ScopedEnv noRedact(kRedactVariable, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const HardwareInventory inv = CollectOnWorker();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("inventory built in %.2f s\n%s", seconds, WideToUtf8(InventoryToText(inv)).c_str());
+
+    for (const wchar_t* title : {L"Sistem", L"İşlemci", L"Bellek", L"Depolama", L"İşletim sistemi"})
+        EXPECT_NE(Find(inv, title), nullptr) << WideToUtf8(title);
+    ASSERT_NE(Find(inv, L"İşlemci"), nullptr);
+    EXPECT_FALSE(inv.cpuName.empty());
+    EXPECT_EQ(Value(*Find(inv, L"İşlemci"), L"Model"), std::optional<std::wstring>(inv.cpuName));
+    for (const auto& s : inv.sections)
+        for (const auto& r : s.rows) EXPECT_FALSE(r.value.empty()) << WideToUtf8(r.label);
+
+    const std::wstring computer = ThisComputerName();
+    if (!computer.empty())
+        EXPECT_EQ(Value(*Find(inv, L"Sistem"), L"Bilgisayar adı"), std::optional<std::wstring>(computer));
+    const std::wstring user = ThisUserName();
+    if (!user.empty())
+        EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Kullanıcı"), std::optional<std::wstring>(user));
+
+    // The prefix's C: drive is a fixed drive with known space.
+    bool hasVolume = false;
+    for (const auto& r : Find(inv, L"Depolama")->rows) hasVolume |= r.label.rfind(L"C:", 0) == 0;
+    EXPECT_TRUE(hasVolume);
+}
+
+TEST(InventoryWine, RedactionHidesComputerAndUserName) {
+    ScopedEnv redact(kRedactVariable, L"");  // any value, even an empty one
+    const HardwareInventory inv = CollectOnWorker();
+    ASSERT_NE(Find(inv, L"Sistem"), nullptr);
+    ASSERT_NE(Find(inv, L"İşletim sistemi"), nullptr);
+    EXPECT_EQ(Value(*Find(inv, L"Sistem"), L"Bilgisayar adı"), std::optional<std::wstring>(kRedactedText));
+    EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Kullanıcı"), std::optional<std::wstring>(kRedactedText));
+    EXPECT_FALSE(inv.cpuName.empty());
+    const std::wstring text = InventoryToText(inv);
+    const std::wstring computer = ThisComputerName();
+    const std::wstring user = ThisUserName();
+    if (!computer.empty()) EXPECT_EQ(text.find(L": " + computer + L"\r\n"), std::wstring::npos);
+    if (!user.empty()) EXPECT_EQ(text.find(L": " + user + L"\r\n"), std::wstring::npos);
+}
+
+TEST(InventoryWine, ReportTextRoundTripsThroughTheClipboard) {
+    HiddenWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    const std::wstring text = InventoryToText(CollectOnWorker());
+    ASSERT_FALSE(text.empty());
+    ASSERT_TRUE(CopyTextToClipboard(window.get(), text));
+    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
+
+    // An empty text leaves the clipboard as it was.
+    EXPECT_FALSE(CopyTextToClipboard(window.get(), L""));
+    EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
+}
+
+namespace {
+
+constexpr const wchar_t* kDisplayClass =
+    L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
+
+// Adapter keys written into the (throwaway) prefix's registry for one test and
+// removed afterwards.
+class FakeAdapterKeys {
+public:
+    FakeAdapterKeys() {
+        ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &cls_,
+                              nullptr) == ERROR_SUCCESS;
+    }
+    ~FakeAdapterKeys() {
+        for (const auto& name : created_) RegDeleteKeyW(cls_, name.c_str());
+        if (cls_) RegCloseKey(cls_);
+    }
+    bool ok() const { return ok_; }
+
+    // desc may be null (no DriverDesc); size bytes are written as they are given.
+    bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(cls_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        created_.push_back(name);
+        bool good = true;
+        if (desc)
+            good &= RegSetValueExW(key, L"DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>(desc),
+                                   static_cast<DWORD>((wcslen(desc) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        if (size)
+            good &= RegSetValueExW(key, L"HardwareInformation.qwMemorySize", 0, type,
+                                   static_cast<const BYTE*>(size), sizeBytes) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return good;
+    }
+
+private:
+    HKEY cls_ = nullptr;
+    bool ok_ = false;
+    std::vector<std::wstring> created_;
+};
+
+// Sets registry values of the version key for one test and restores them.
+class FakeVersionValues {
+public:
+    FakeVersionValues() {
+        ok_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                            KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS;
+        // Only run where neither value exists yet, so nothing real is overwritten.
+        ok_ = ok_ && RegQueryValueExW(key_, L"DisplayVersion", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS &&
+              RegQueryValueExW(key_, L"UBR", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+    }
+    ~FakeVersionValues() {
+        if (!key_) return;
+        if (ok_) {
+            RegDeleteValueW(key_, L"DisplayVersion");
+            RegDeleteValueW(key_, L"UBR");
+        }
+        RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+    bool set(const wchar_t* displayVersion, DWORD ubr) {
+        return RegSetValueExW(key_, L"DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(displayVersion),
+                              static_cast<DWORD>((wcslen(displayVersion) + 1) * sizeof(wchar_t))) ==
+                   ERROR_SUCCESS &&
+               RegSetValueExW(key_, L"UBR", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ubr), sizeof(ubr)) ==
+                   ERROR_SUCCESS;
+    }
+
+private:
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
+    FakeAdapterKeys keys;
+    if (!keys.ok()) GTEST_SKIP() << "display class key not writable here";
+    const uint64_t eight = 8ull << 30, zero = 0, four = 4ull << 30;
+    const DWORD twoGiB = 2u << 30;
+    const unsigned char twelveBytes[12] = {1, 2, 3};
+    // A name too long for the enumeration buffer sorts first; the adapters after it are still read.
+    ASSERT_TRUE(keys.add(L"0000000000000000 Kalorix", L"Kalorix Test Overlong", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9990", L"Kalorix Test GPU A", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9991", L"Kalorix Test GPU B", REG_DWORD, &twoGiB, sizeof(twoGiB)));  // 4-byte value
+    ASSERT_TRUE(keys.add(L"9992", L"Kalorix Test Zero", REG_QWORD, &zero, sizeof(zero)));
+    ASSERT_TRUE(keys.add(L"9993", L"Kalorix Test NoSize", REG_QWORD, nullptr, 0));
+    ASSERT_TRUE(keys.add(L"9994", nullptr, REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"9995", L"Kalorix Test TooBig", REG_BINARY, twelveBytes, sizeof(twelveBytes)));
+    ASSERT_TRUE(keys.add(L"9996", L"Kalorix Test GPU A", REG_QWORD, &four, sizeof(four)));  // later one wins
+    ASSERT_TRUE(keys.add(L"Kalorix Test Long Name", L"Kalorix Test Long", REG_QWORD, &eight, sizeof(eight)));
+    ASSERT_TRUE(keys.add(L"KalorixTestName", L"Kalorix Test Letter", REG_QWORD, &eight, sizeof(eight)));
+
+    const auto map = ReadDisplayAdapterMemory();
+    const auto at = [&](const wchar_t* k) { return map.count(k) ? map.at(k) : -1.0; };
+    EXPECT_EQ(at(L"Kalorix Test GPU A"), static_cast<double>(four));
+    EXPECT_EQ(at(L"Kalorix Test GPU B"), static_cast<double>(twoGiB));
+    EXPECT_EQ(at(L"Kalorix Test Zero"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test NoSize"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test TooBig"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test Long"), -1.0);    // name does not begin with a digit
+    EXPECT_EQ(at(L"Kalorix Test Letter"), -1.0);
+    EXPECT_EQ(at(L"Kalorix Test Overlong"), -1.0);
+    EXPECT_EQ(map.count(L""), 0u);
+}
+
+TEST(InventoryWine, VersionValuesFromTheRegistryReachTheReport) {
+    FakeVersionValues values;
+    if (!values.ok() || !values.set(L" 23H2 ", 3007)) GTEST_SKIP() << "version values present or not writable";
+    const HardwareInventory inv = CollectOnWorker();
+    const InventorySection* os = Find(inv, L"İşletim sistemi");
+    ASSERT_NE(os, nullptr);
+    const auto version = Value(*os, L"Sürüm");
+    const auto build = Value(*os, L"Derleme");
+    ASSERT_TRUE(version && build);
+    EXPECT_TRUE(EndsWith(*version, L" 23H2")) << WideToUtf8(*version);
+    EXPECT_TRUE(EndsWith(*build, L".3007")) << WideToUtf8(*build);
+    EXPECT_EQ(version->find(L"Microsoft "), std::wstring::npos);
+}

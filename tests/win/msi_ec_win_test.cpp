@@ -1,0 +1,183 @@
+// The MSI embedded-controller provider with recorded MSI_ACPI answers, and the
+// real factory on a machine without the vendor class.
+#include <windows.h>
+
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "providers/msi_ec_provider_win.h"
+
+using namespace kalorix;
+
+namespace {
+
+// A Package_32 "Bytes" value as WMI hands it over.
+struct ByteArrayVariant {
+    VARIANT v;
+    explicit ByteArrayVariant(const std::vector<uint8_t>& bytes, VARTYPE type = VT_UI1) {
+        VariantInit(&v);
+        SAFEARRAY* a = SafeArrayCreateVector(type, 0, static_cast<ULONG>(bytes.size()));
+        void* data = nullptr;
+        SafeArrayAccessData(a, &data);
+        const size_t width = type == VT_UI1 ? 1 : 4;
+        for (size_t i = 0; i < bytes.size(); ++i) static_cast<uint8_t*>(data)[i * width] = bytes[i];
+        SafeArrayUnaccessData(a);
+        v.vt = VT_ARRAY | type;
+        v.parray = a;
+    }
+    ~ByteArrayVariant() { VariantClear(&v); }
+};
+
+// Answers recorded from an MSI notebook, replayed through the same SAFEARRAY
+// decoding the WMI path uses. A missing method is a failed call.
+class RecordedMsiAcpi : public EcMethodCaller {
+public:
+    explicit RecordedMsiAcpi(std::map<std::wstring, std::vector<uint8_t>> answers, int* calls = nullptr)
+        : answers_(std::move(answers)), calls_(calls) {}
+    std::optional<EcPacket> call(const wchar_t* method) override {
+        if (calls_) ++*calls_;
+        auto it = answers_.find(method);
+        if (it == answers_.end()) return std::nullopt;
+        ByteArrayVariant bytes(it->second);
+        return EcPacketFromVariant(bytes.v);
+    }
+
+private:
+    std::map<std::wstring, std::vector<uint8_t>> answers_;
+    int* calls_;
+};
+
+std::vector<uint8_t> Answer(std::initializer_list<uint8_t> head, size_t size = 32) {
+    std::vector<uint8_t> v(head);
+    v.resize(size, 0);
+    return v;
+}
+
+}  // namespace
+
+TEST(MsiEcWin, VariantShapes) {
+    ByteArrayVariant full(Answer({1, 61, 52}));
+    auto p = EcPacketFromVariant(full.v);
+    ASSERT_TRUE(p);
+    EXPECT_EQ((*p)[1], 61);
+
+    ByteArrayVariant shortOne(Answer({1, 0, 120}, 3));  // padded with zeros
+    p = EcPacketFromVariant(shortOne.v);
+    ASSERT_TRUE(p);
+    EXPECT_EQ((*p)[2], 120);
+    EXPECT_EQ((*p)[3], 0);
+
+    auto longBytes = Answer({1}, 64);
+    longBytes[31] = 9;
+    longBytes[32] = 8;
+    ByteArrayVariant longOne(longBytes);  // cut at 32
+    p = EcPacketFromVariant(longOne.v);
+    ASSERT_TRUE(p);
+    EXPECT_EQ((*p)[31], 9);
+
+    ByteArrayVariant status0(Answer({0, 61}));
+    EXPECT_FALSE(EcPacketFromVariant(status0.v));
+    ByteArrayVariant empty(std::vector<uint8_t>{});
+    EXPECT_FALSE(EcPacketFromVariant(empty.v));
+    ByteArrayVariant wrongType(Answer({1, 61}), VT_I4);
+    EXPECT_FALSE(EcPacketFromVariant(wrongType.v));
+
+    VARIANT nothing;
+    VariantInit(&nothing);
+    EXPECT_FALSE(EcPacketFromVariant(nothing));
+    nothing.vt = VT_ARRAY | VT_UI1;
+    nothing.parray = nullptr;
+    EXPECT_FALSE(EcPacketFromVariant(nothing));
+
+    SAFEARRAYBOUND bounds[2] = {{4, 0}, {8, 0}};
+    VARIANT twoDims;
+    VariantInit(&twoDims);
+    twoDims.vt = VT_ARRAY | VT_UI1;
+    twoDims.parray = SafeArrayCreate(VT_UI1, 2, bounds);
+    EXPECT_FALSE(EcPacketFromVariant(twoDims));
+    VariantClear(&twoDims);
+}
+
+TEST(MsiEcWin, RecordedAnswersThroughTheProvider) {
+    int calls = 0;
+    auto provider = CreateMsiEcProvider(std::make_unique<RecordedMsiAcpi>(
+        std::map<std::wstring, std::vector<uint8_t>>{
+            {L"Get_Temperature", Answer({1, 68, 57})},
+            {L"Get_Fan", Answer({1, 0x00, 0x78, 0x01, 0x2C, 0x00, 0x00, 0x00, 0x00})},
+        },
+        &calls));
+    ASSERT_NE(provider, nullptr);
+    EXPECT_EQ(calls, 1);  // the start-up probe
+    EXPECT_STREQ(provider->name(), L"MSI gömülü denetleyici");
+
+    SensorFrame frame;
+    frame.cpuTemp = 50;
+    frame.cpuTempSource = L"ACPI";
+    provider->poll(frame);
+    EXPECT_EQ(calls, 3);
+    ASSERT_EQ(frame.readings.size(), 4u);
+    const wchar_t* device = L"MSI gömülü denetleyici";
+    struct Expected {
+        const wchar_t* id;
+        const wchar_t* label;
+        SensorKind kind;
+        double value;
+    } expected[] = {
+        {L"msi/temp/cpu", L"CPU sıcaklığı", SensorKind::Temperature, 68},
+        {L"msi/temp/gpu", L"GPU sıcaklığı", SensorKind::Temperature, 57},
+        {L"msi/fan/0", L"CPU fanı", SensorKind::Fan, 4000},
+        {L"msi/fan/1", L"GPU fanı", SensorKind::Fan, 1600},
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(frame.readings[i].id, expected[i].id);
+        EXPECT_EQ(frame.readings[i].device, device);
+        EXPECT_EQ(frame.readings[i].label, expected[i].label);
+        EXPECT_EQ(frame.readings[i].kind, expected[i].kind);
+        EXPECT_DOUBLE_EQ(frame.readings[i].value, expected[i].value);
+    }
+    ASSERT_EQ(frame.fans.size(), 2u);
+    EXPECT_EQ(frame.fans[0].name, L"CPU fanı");
+    EXPECT_DOUBLE_EQ(frame.fans[0].speed, 4000);
+    EXPECT_DOUBLE_EQ(*frame.cpuTemp, 68);
+    EXPECT_EQ(frame.cpuTempSource, L"MSI EC");
+
+    SensorFrame pawn;
+    pawn.cpuTemp = 61;
+    pawn.cpuTempSource = L"PawnIO";
+    provider->poll(pawn);
+    EXPECT_DOUBLE_EQ(*pawn.cpuTemp, 61);
+    EXPECT_EQ(pawn.cpuTempSource, L"PawnIO");
+}
+
+TEST(MsiEcWin, NoProviderWhenTemperatureDoesNotAnswer) {
+    EXPECT_EQ(CreateMsiEcProvider(nullptr), nullptr);
+    EXPECT_EQ(CreateMsiEcProvider(std::make_unique<RecordedMsiAcpi>(
+                  std::map<std::wstring, std::vector<uint8_t>>{{L"Get_Fan", Answer({1, 0, 120})}})),
+              nullptr);
+    EXPECT_EQ(CreateMsiEcProvider(std::make_unique<RecordedMsiAcpi>(
+                  std::map<std::wstring, std::vector<uint8_t>>{{L"Get_Temperature", Answer({0, 60, 50})}})),
+              nullptr);
+}
+
+TEST(MsiEcWin, RealFactoryWithoutTheVendorClass) {
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(com) || com == RPC_E_CHANGED_MODE);
+    {
+        auto provider = CreateMsiEcProvider();
+        if (wine) {
+            EXPECT_EQ(provider, nullptr);  // Wine has no MSI_ACPI
+        } else if (provider) {
+            SensorFrame frame;
+            provider->poll(frame);  // a real MSI machine: must not throw
+            EXPECT_STREQ(provider->name(), L"MSI gömülü denetleyici");
+        }
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+}

@@ -1,0 +1,150 @@
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "store/file_util.h"
+#include "store/paths.h"
+#include "store/settings.h"
+
+using namespace kalorix;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const wchar_t* kKey = L"Software\\Kalorix";
+
+std::optional<DWORD> ReadShareDataValue() {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, L"ShareData", RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+void WriteShareDataValue(DWORD value) {
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData", REG_DWORD, &value, sizeof value), ERROR_SUCCESS);
+}
+
+bool KeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Works on the prefix's real settings file and registry key and puts both back
+// as they were: the old file bytes (or no file, no folder) and no ShareData value.
+class SettingsWinTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = SettingsPath(false);
+        ASSERT_FALSE(path_.empty());
+        folderExisted_ = fs::exists(path_.parent_path());
+        oldFile_ = ReadFileBytes(path_);
+        keyExisted_ = KeyExists();
+        oldValue_ = ReadShareDataValue();
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(tmpPath(), ec);
+        if (oldFile_) AtomicWriteFile(path_, *oldFile_);
+        else fs::remove(path_, ec);
+        if (!folderExisted_) fs::remove(path_.parent_path(), ec);  // only when empty again
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
+        if (oldValue_) WriteShareDataValue(*oldValue_);
+        if (!keyExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+    }
+    fs::path tmpPath() const { return fs::path(path_) += ".tmp"; }
+    void WriteFile(const Settings& s) { ASSERT_TRUE(AtomicWriteFile(path_, SerializeSettings(s))); }
+
+    fs::path path_;
+    bool folderExisted_ = false, keyExisted_ = false;
+    std::optional<std::string> oldFile_;
+    std::optional<DWORD> oldValue_;
+};
+
+}  // namespace
+
+TEST_F(SettingsWinTest, FileLivesInTheRoamingFolder) {
+    PWSTR roaming = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming), S_OK);
+    const fs::path expected = fs::path(roaming) / L"Kalorix" / L"settings.json";
+    CoTaskMemFree(roaming);
+    EXPECT_EQ(path_, expected);
+    EXPECT_EQ(KalorixDataFolder(false), expected.parent_path());
+    EXPECT_NE(path_.wstring().find(L"\\AppData\\Roaming\\Kalorix\\settings.json"), std::wstring::npos)
+        << path_.string();
+}
+
+TEST_F(SettingsWinTest, FolderIsCreatedOnlyBySaving) {
+    std::error_code ec;
+    fs::remove(path_, ec);
+    if (!folderExisted_) {
+        EXPECT_EQ(LoadSettings(), Settings{});
+        EXPECT_FALSE(fs::exists(path_.parent_path()));
+    }
+    Settings s;
+    s.HistorySeconds = 1800;
+    SaveSettings(s);
+    EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(s));
+    EXPECT_EQ(LoadSettings(), s);
+    s.HistorySeconds = 600;
+    SaveSettings(s);  // replaces the existing file
+    EXPECT_EQ(LoadSettings(), s);
+    EXPECT_FALSE(fs::exists(tmpPath()));
+}
+
+TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
+    Settings fileSays;  // ShareData true
+    fileSays.WarningTemp = 70;
+    WriteFile(fileSays);
+    WriteShareDataValue(0);
+
+    const Settings loaded = LoadSettings();
+    EXPECT_FALSE(loaded.ShareData);
+    EXPECT_EQ(loaded.WarningTemp, 70);
+    EXPECT_EQ(ReadShareDataValue(), std::nullopt);
+    const auto text = ReadFileBytes(path_);
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("\"ShareData\": false,\n"), std::string::npos);
+    EXPECT_EQ(*text, SerializeSettings(loaded));
+
+    // The file is now the only place it lives.
+    EXPECT_FALSE(LoadSettings().ShareData);
+
+    // A non-zero number means consent, also when there is no file yet.
+    std::error_code ec;
+    fs::remove(path_, ec);
+    WriteShareDataValue(7);
+    Settings fresh = LoadSettings();
+    EXPECT_TRUE(fresh.ShareData);
+    EXPECT_EQ(ReadShareDataValue(), std::nullopt);
+    EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(Settings{}));
+}
+
+TEST_F(SettingsWinTest, FailedSaveNeverLeavesAHalfFile) {
+    Settings good;
+    good.UpdateIntervalMs = 2000;
+    good.UseFahrenheit = true;
+    WriteFile(good);
+    const auto before = ReadFileBytes(path_);
+    fs::create_directory(tmpPath());  // the temporary file cannot be created
+
+    Settings changed;
+    changed.UpdateIntervalMs = 500;
+    SaveSettings(changed);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    EXPECT_EQ(LoadSettings(), good);
+
+    // A registry choice that could not be stored stays in the registry for the next start.
+    WriteShareDataValue(0);
+    EXPECT_FALSE(LoadSettings().ShareData);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    EXPECT_EQ(ReadShareDataValue(), 0u);
+}

@@ -1,0 +1,297 @@
+// SystemProvider against recorded memory, power and battery answers.
+#include <windows.h>
+#include <setupapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "providers/system_provider_win.h"
+
+using namespace kalorix;
+
+namespace {
+
+constexpr uint64_t GiB = 1ull << 30;
+const HDEVINFO kSet = reinterpret_cast<HDEVINFO>(static_cast<intptr_t>(0x5E7));
+const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xBA7));
+const std::wstring kPath = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
+
+class FakeSystem final : public SystemStatusApi {
+public:
+    // Answers.
+    bool memoryOk = true;
+    uint64_t total = 16 * GiB, avail = 6 * GiB;
+    bool powerOk = true;
+    BYTE ac = 1, flag = 128, percent = 255;
+    bool classDevsOk = true, hasInterface = true, detailOk = true, openOk = true;
+    bool tagOk = true, infoOk = true;
+    ULONG tag = 7;
+    uint32_t designed = 50000, full = 42000, cycles = 123;
+    DWORD infoReturned = 36;
+
+    // Observations.
+    DWORD classFlags = 0;
+    bool classGuidOk = false;
+    int destroyed = 0, closed = 0, opened = 0, memoryCalls = 0;
+    std::vector<DWORD> ioctls;
+    ULONG waitSent = 99;
+    ULONG queryIn[3] = {99, 99, 99};
+    DWORD detailCbSize = 0;
+    std::wstring openedPath;
+
+    BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* s) override {
+        ++memoryCalls;
+        EXPECT_EQ(s->dwLength, 64u);
+        if (!memoryOk) return FALSE;
+        s->dwMemoryLoad = 99;  // the provider must compute its own
+        s->ullTotalPhys = total;
+        s->ullAvailPhys = avail;
+        return TRUE;
+    }
+    BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* s) override {
+        if (!powerOk) return FALSE;
+        s->ACLineStatus = ac;
+        s->BatteryFlag = flag;
+        s->BatteryLifePercent = percent;
+        return TRUE;
+    }
+    HDEVINFO SetupDiGetClassDevsW(const GUID* guid, DWORD flags) override {
+        classFlags = flags;
+        classGuidOk = guid && IsEqualGUID(*guid, GUID{0x72631E54, 0x78A4, 0x11D0,
+                                                      {0xBC, 0xF7, 0x00, 0xAA, 0x00, 0xB7, 0xB3, 0x2A}});
+        return classDevsOk ? kSet : INVALID_HANDLE_VALUE;
+    }
+    BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, const GUID*, DWORD index, SP_DEVICE_INTERFACE_DATA* d) override {
+        EXPECT_EQ(set, kSet);
+        EXPECT_EQ(d->cbSize, sizeof(SP_DEVICE_INTERFACE_DATA));
+        if (!hasInterface || index != 0) {
+            SetLastError(ERROR_NO_MORE_ITEMS);
+            return FALSE;
+        }
+        return TRUE;
+    }
+    BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO, SP_DEVICE_INTERFACE_DATA*, SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail,
+                                          DWORD size, DWORD* required) override {
+        const DWORD need = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) +
+                                              (kPath.size() + 1) * sizeof(wchar_t));
+        if (detail == nullptr) {
+            if (required) *required = need;
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        detailCbSize = detail->cbSize;
+        if (!detailOk || size < need) return FALSE;
+        std::memcpy(detail->DevicePath, kPath.c_str(), (kPath.size() + 1) * sizeof(wchar_t));
+        return TRUE;
+    }
+    BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) override {
+        EXPECT_EQ(set, kSet);
+        ++destroyed;
+        return TRUE;
+    }
+    HANDLE OpenDevice(const wchar_t* path) override {
+        openedPath = path;
+        if (!openOk) return INVALID_HANDLE_VALUE;
+        ++opened;
+        return kDevice;
+    }
+    BOOL DeviceIoControl(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                         DWORD* returned) override {
+        EXPECT_EQ(device, kDevice);
+        ioctls.push_back(code);
+        if (code == 0x294040) {
+            EXPECT_EQ(inSize, 4u);
+            EXPECT_EQ(outSize, 4u);
+            std::memcpy(&waitSent, in, 4);
+            if (!tagOk) return FALSE;
+            std::memcpy(out, &tag, 4);
+            *returned = 4;
+            return TRUE;
+        }
+        if (code == 0x294044) {
+            EXPECT_EQ(inSize, 12u);
+            EXPECT_EQ(outSize, 36u);
+            std::memcpy(queryIn, in, 12);
+            if (!infoOk) return FALSE;
+            uint8_t info[36] = {};
+            std::memcpy(info + 12, &designed, 4);
+            std::memcpy(info + 16, &full, 4);
+            std::memcpy(info + 32, &cycles, 4);
+            std::memcpy(out, info, 36);
+            *returned = infoReturned;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    void CloseDevice(HANDLE device) override {
+        EXPECT_EQ(device, kDevice);
+        ++closed;
+    }
+};
+
+const SensorReading* Find(const SensorFrame& f, const std::wstring& id) {
+    for (const auto& r : f.readings)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(SystemProviderWin, DesktopReportsMemoryOnly) {
+    FakeSystem api;
+    api.hasInterface = false;
+    SystemProvider p(api);
+    EXPECT_STREQ(p.name(), L"Sistem");
+    EXPECT_FALSE(p.batteryInfo().valid);
+    SensorFrame f;
+    p.poll(f);
+    ASSERT_EQ(f.readings.size(), 3u);
+    const struct {
+        const wchar_t *id, *label;
+        SensorKind kind;
+        double value;
+    } want[] = {{L"mem/load", L"Kullanım", SensorKind::Load, 62.5},
+                {L"mem/used", L"Kullanılan", SensorKind::Data, 10.0},
+                {L"mem/avail", L"Boş", SensorKind::Data, 6.0}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(f.readings[i].id, want[i].id);
+        EXPECT_EQ(f.readings[i].device, L"Bellek");
+        EXPECT_EQ(f.readings[i].label, want[i].label);
+        EXPECT_EQ(f.readings[i].kind, want[i].kind);
+        EXPECT_DOUBLE_EQ(f.readings[i].value, want[i].value);
+    }
+    EXPECT_EQ(f.memoryTotalBytes, 16 * GiB);
+    EXPECT_EQ(f.memoryAvailableBytes, 6 * GiB);
+    EXPECT_FALSE(f.hasBattery);
+    EXPECT_EQ(f.batteryPercent, 0);
+    EXPECT_EQ(api.destroyed, 1);
+    EXPECT_EQ(api.opened, 0);
+}
+
+TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
+    FakeSystem api;
+    api.flag = 9;  // high + charging
+    api.percent = 80;
+    SystemProvider p(api);
+    EXPECT_EQ(api.classFlags, static_cast<DWORD>(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    EXPECT_TRUE(api.classGuidOk);
+    EXPECT_EQ(api.detailCbSize, 8u);
+    EXPECT_EQ(api.openedPath, kPath);
+    EXPECT_EQ(api.ioctls, (std::vector<DWORD>{0x294040, 0x294044}));
+    EXPECT_EQ(api.waitSent, 0u);
+    EXPECT_EQ(api.queryIn[0], 7u);  // the tag
+    EXPECT_EQ(api.queryIn[1], 0u);  // BatteryInformation
+    EXPECT_EQ(api.queryIn[2], 0u);  // AtRate
+    EXPECT_EQ(api.closed, 1);
+    EXPECT_EQ(api.destroyed, 1);
+    ASSERT_TRUE(p.batteryInfo().valid);
+
+    SensorFrame f;
+    p.poll(f);
+    EXPECT_TRUE(f.hasBattery);
+    EXPECT_EQ(f.batteryPercent, 80);
+    EXPECT_TRUE(f.charging);
+    EXPECT_TRUE(f.onAcPower);
+    EXPECT_EQ(f.designCapacity, 50000u);
+    EXPECT_EQ(f.fullChargeCapacity, 42000u);
+    EXPECT_EQ(f.cycleCount, 123u);
+    const SensorReading* level = Find(f, L"bat/level");
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level->device, L"Pil");
+    EXPECT_EQ(level->label, L"Şarj düzeyi");
+    EXPECT_EQ(level->kind, SensorKind::Level);
+    EXPECT_EQ(level->value, 80.0);
+    const SensorReading* health = Find(f, L"bat/health");
+    ASSERT_NE(health, nullptr);
+    EXPECT_EQ(health->device, L"Pil");
+    EXPECT_EQ(health->label, L"Sağlık");
+    EXPECT_EQ(health->kind, SensorKind::Level);
+    EXPECT_DOUBLE_EQ(health->value, 84.0);
+    EXPECT_EQ(f.readings.size(), 5u);
+
+    api.flag = 1;
+    api.ac = 0;
+    api.percent = 255;
+    SensorFrame g;
+    p.poll(g);
+    EXPECT_FALSE(g.charging);
+    EXPECT_FALSE(g.onAcPower);
+    EXPECT_EQ(Find(g, L"bat/level")->value, 0.0);
+    EXPECT_EQ(api.ioctls.size(), 2u);  // capacities are not read again
+}
+
+TEST(SystemProviderWin, HealthIsCappedAndNeedsADesignedCapacity) {
+    FakeSystem api;
+    api.flag = 0;
+    api.percent = 100;
+    api.full = 51000;
+    {
+        SystemProvider p(api);
+        SensorFrame f;
+        p.poll(f);
+        EXPECT_EQ(Find(f, L"bat/health")->value, 100.0);
+    }
+    api.designed = 0;
+    SystemProvider p(api);
+    SensorFrame f;
+    p.poll(f);
+    EXPECT_EQ(Find(f, L"bat/health"), nullptr);
+    EXPECT_NE(Find(f, L"bat/level"), nullptr);
+}
+
+TEST(SystemProviderWin, EveryBatteryFailureLeavesNoCapacitiesAndReleasesEverything) {
+    struct Case {
+        const char* what;
+        void (*spoil)(FakeSystem&);
+        int opened, destroyed;
+    };
+    const Case cases[] = {
+        {"no class list", [](FakeSystem& a) { a.classDevsOk = false; }, 0, 0},
+        {"no interface", [](FakeSystem& a) { a.hasInterface = false; }, 0, 1},
+        {"no detail", [](FakeSystem& a) { a.detailOk = false; }, 0, 1},
+        {"does not open", [](FakeSystem& a) { a.openOk = false; }, 0, 1},
+        {"tag fails", [](FakeSystem& a) { a.tagOk = false; }, 1, 1},
+        {"tag is 0", [](FakeSystem& a) { a.tag = 0; }, 1, 1},
+        {"information fails", [](FakeSystem& a) { a.infoOk = false; }, 1, 1},
+        {"short information", [](FakeSystem& a) { a.infoReturned = 20; }, 1, 1},
+    };
+    for (const Case& c : cases) {
+        FakeSystem api;
+        api.flag = 2;
+        api.percent = 30;
+        c.spoil(api);
+        SystemProvider p(api);
+        EXPECT_FALSE(p.batteryInfo().valid) << c.what;
+        EXPECT_EQ(api.opened, c.opened) << c.what;
+        EXPECT_EQ(api.closed, c.opened) << c.what;
+        EXPECT_EQ(api.destroyed, c.destroyed) << c.what;
+        SensorFrame f;
+        p.poll(f);
+        EXPECT_TRUE(f.hasBattery) << c.what;  // the power status still knows the battery
+        EXPECT_EQ(f.batteryPercent, 30) << c.what;
+        EXPECT_EQ(f.designCapacity, 0u) << c.what;
+        EXPECT_EQ(Find(f, L"bat/health"), nullptr) << c.what;
+    }
+}
+
+TEST(SystemProviderWin, FailedQueriesLeaveTheirSensorsOut) {
+    FakeSystem api;
+    api.hasInterface = false;
+    api.memoryOk = false;
+    api.flag = 255;  // state not known
+    SystemProvider p(api);
+    SensorFrame f;
+    p.poll(f);
+    EXPECT_TRUE(f.readings.empty());
+    EXPECT_EQ(f.memoryTotalBytes, 0u);
+    EXPECT_FALSE(f.hasBattery);
+    api.powerOk = false;
+    api.memoryOk = true;
+    SensorFrame g;
+    p.poll(g);
+    EXPECT_EQ(g.readings.size(), 3u);
+    EXPECT_FALSE(g.hasBattery);
+}

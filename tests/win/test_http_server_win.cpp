@@ -1,0 +1,152 @@
+#include "test_http_server_win.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kalorix::test {
+
+namespace {
+
+struct WinsockInit {
+    WinsockInit() {
+        WSADATA d;
+        WSAStartup(MAKEWORD(2, 2), &d);
+    }
+} gWinsock;
+
+std::string Lower(std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string RecordedRequest::header(const std::string& name) const {
+    const std::string want = Lower(name) + ":";
+    size_t pos = head.find("\r\n");
+    while (pos != std::string::npos && pos + 2 < head.size()) {
+        const size_t start = pos + 2;
+        const size_t end = head.find("\r\n", start);
+        const std::string line = head.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (Lower(line.substr(0, want.size())) == want) {
+            size_t v = want.size();
+            while (v < line.size() && line[v] == ' ') ++v;
+            return line.substr(v);
+        }
+        pos = end;
+    }
+    return {};
+}
+
+TestHttpServer::TestHttpServer() {
+    released_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    int len = sizeof(a);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    listen(listener_, 8);
+    thread_ = std::thread([this] { serve(); });
+}
+
+TestHttpServer::~TestHttpServer() {
+    stop_ = true;
+    SetEvent(released_);
+    closesocket(listener_);
+    if (thread_.joinable()) thread_.join();
+    CloseHandle(released_);
+}
+
+std::string TestHttpServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void TestHttpServer::hold(bool on) {
+    if (on) ResetEvent(released_);
+    else SetEvent(released_);
+}
+
+std::vector<RecordedRequest> TestHttpServer::requests() const {
+    std::lock_guard<std::mutex> g(lock_);
+    return requests_;
+}
+
+bool TestHttpServer::waitForRequests(size_t n, DWORD timeoutMs) const {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            if (requests_.size() >= n) return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+int TestHttpServer::UnusedPort() {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    int len = sizeof(a);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    closesocket(s);
+    return ntohs(a.sin_port);
+}
+
+void TestHttpServer::serve() {
+    while (!stop_) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(listener_, &set);
+        timeval tv{0, 100000};
+        if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
+        SOCKET c = accept(listener_, nullptr, nullptr);
+        if (c == INVALID_SOCKET) continue;
+        handle(c);
+        closesocket(c);
+    }
+}
+
+void TestHttpServer::handle(SOCKET c) {
+    std::string data;
+    char buf[4096];
+    size_t headEnd = std::string::npos;
+    size_t contentLength = 0;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (GetTickCount64() < deadline) {
+        if (headEnd != std::string::npos && data.size() >= headEnd + 4 + contentLength) break;
+        const int n = recv(c, buf, sizeof(buf), 0);
+        if (n <= 0) break;
+        data.append(buf, n);
+        if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
+            RecordedRequest probe;
+            probe.head = data.substr(0, headEnd);
+            contentLength = std::strtoul(probe.header("Content-Length").c_str(), nullptr, 10);
+        }
+    }
+    if (headEnd == std::string::npos) return;
+    RecordedRequest r;
+    r.head = data.substr(0, headEnd);
+    r.body = data.substr(headEnd + 4, contentLength);
+    const size_t sp1 = r.head.find(' '), sp2 = r.head.find(' ', sp1 + 1);
+    r.method = r.head.substr(0, sp1);
+    r.path = r.head.substr(sp1 + 1, sp2 - sp1 - 1);
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        requests_.push_back(r);
+    }
+    WaitForSingleObject(released_, 20000);
+    std::string reply = "HTTP/1.1 " + std::to_string(status_.load()) + " Test\r\n";
+    if (!location_.empty()) reply += "Location: " + location_ + "\r\n";
+    reply += "Content-Length: 2\r\nConnection: close\r\n\r\nok";
+    send(c, reply.data(), static_cast<int>(reply.size()), 0);
+    shutdown(c, SD_SEND);
+}
+
+}  // namespace kalorix::test

@@ -1,0 +1,828 @@
+// Drawing toolkit and tray icon under Windows (or Wine): everything is drawn
+// into the off-screen WIC target and checked pixel by pixel.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "store/file_util.h"
+#include "ui/toolkit_win.h"
+#include "ui/tray_win.h"
+
+namespace kalorix {
+namespace {
+
+class ComScope {
+public:
+    ComScope() { hr_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+
+private:
+    HRESULT hr_;
+};
+
+struct Bgra {
+    uint8_t b, g, r, a;
+};
+
+// Pixels of the toolkit's off-screen bitmap, straight from WIC.
+class Pixels {
+public:
+    explicit Pixels(const DrawingToolkit& tk) { ok_ = tk.CopyOffscreenPixels(data_, w_, h_); }
+    bool ok() const { return ok_; }
+    UINT width() const { return w_; }
+    UINT height() const { return h_; }
+    Bgra at(UINT x, UINT y) const {
+        const uint8_t* p = &data_[(static_cast<size_t>(y) * w_ + x) * 4];
+        return {p[0], p[1], p[2], p[3]};
+    }
+    // Pixels in [x0,x1) x [y0,y1) that differ from the colour by more than tol per channel.
+    int CountDifferent(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 8) const {
+        int n = 0;
+        for (UINT y = y0; y < std::min(y1, h_); ++y)
+            for (UINT x = x0; x < std::min(x1, w_); ++x)
+                if (!Near(at(x, y), rgb, tol)) ++n;
+        return n;
+    }
+    int CountNear(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 10) const {
+        int n = 0;
+        for (UINT y = y0; y < std::min(y1, h_); ++y)
+            for (UINT x = x0; x < std::min(x1, w_); ++x)
+                if (Near(at(x, y), rgb, tol)) ++n;
+        return n;
+    }
+    static bool Near(Bgra p, uint32_t rgb, int tol) {
+        return std::abs(p.r - static_cast<int>((rgb >> 16) & 0xFF)) <= tol &&
+               std::abs(p.g - static_cast<int>((rgb >> 8) & 0xFF)) <= tol &&
+               std::abs(p.b - static_cast<int>(rgb & 0xFF)) <= tol;
+    }
+
+private:
+    std::vector<uint8_t> data_;
+    UINT w_ = 0, h_ = 0;
+    bool ok_ = false;
+};
+
+class ToolkitTest : public ::testing::Test {
+protected:
+    ComScope com_;
+    DrawingToolkit tk_;
+
+    // Off-screen target cleared to the window background, frame begun.
+    void Start(float w, float h, float scale = 1.0f) {
+        ASSERT_TRUE(tk_.CreateOffscreen(w, h, scale));
+        ASSERT_TRUE(tk_.BeginFrame());
+        tk_.Clear(colors::WindowBackground);
+    }
+    void Finish() { ASSERT_EQ(tk_.EndFrame(), S_OK); }
+};
+
+TEST_F(ToolkitTest, OffscreenTargetUsesScaleForPixelsAndDips) {
+    Start(100, 50, 2.0f);
+    EXPECT_FLOAT_EQ(tk_.dpi(), 192.0f);
+    D2D1_SIZE_F size = tk_.size();
+    EXPECT_FLOAT_EQ(size.width, 100);
+    EXPECT_FLOAT_EQ(size.height, 50);
+    tk_.FillRect(Rect{0, 0, 50, 25}, colors::Red);
+    Finish();
+    Pixels px(tk_);
+    ASSERT_TRUE(px.ok());
+    EXPECT_EQ(px.width(), 200u);
+    EXPECT_EQ(px.height(), 100u);
+    EXPECT_TRUE(Pixels::Near(px.at(99, 49), palette::kRed, 2));
+    EXPECT_TRUE(Pixels::Near(px.at(100, 50), palette::kWindowBackground, 2));
+    EXPECT_EQ(px.at(150, 80).a, 255);
+    // Report image size.
+    DrawingToolkit report;
+    ASSERT_TRUE(report.CreateOffscreen(880, 560, 2.0f));
+    ASSERT_TRUE(report.BeginFrame());
+    report.Clear(colors::WindowBackground);
+    EXPECT_EQ(report.EndFrame(), S_OK);
+    Pixels big(report);
+    EXPECT_EQ(big.width(), 1760u);
+    EXPECT_EQ(big.height(), 1120u);
+    EXPECT_FALSE(report.CreateOffscreen(0, 10, 1.0f));
+}
+
+TEST_F(ToolkitTest, EveryTextStyleDrawsInk) {
+    Start(420, 30 * 18);
+    for (int style = 0; style < 18; ++style) {  // 17 is an unknown index: text 13
+        const bool icon = style >= text_style::IconNav && style <= text_style::IconCaption;
+        if (icon)
+            tk_.DrawGlyph(L'\uE713', Rect{10, 30.0f * style, 30, 30}, style, colors::PrimaryText);
+        else
+            tk_.DrawLabel(L"Sıcaklık 56 °C · Genel Bakış", Rect{10, 30.0f * style, 400, 30}, style,
+                          colors::PrimaryText, kAlignLeading);
+    }
+    Finish();
+    Pixels px(tk_);
+    for (int style = 0; style < 18; ++style) {
+        int ink = px.CountDifferent(0, 30 * style, 420, 30 * style + 30, palette::kWindowBackground, 24);
+        EXPECT_GT(ink, 8) << "style " << style;
+    }
+    EXPECT_NE(tk_.TextFormat(0), nullptr);
+    EXPECT_EQ(tk_.TextFormat(99), tk_.TextFormat(-1));  // the shared fallback
+    EXPECT_FLOAT_EQ(tk_.TextFormat(99)->GetFontSize(), 13.0f);
+    EXPECT_FLOAT_EQ(tk_.TextFormat(text_style::SectionHeading)->GetFontSize(), 10.5f);
+    EXPECT_EQ(tk_.TextFormat(text_style::BoldSmall)->GetFontWeight(), DWRITE_FONT_WEIGHT_BOLD);
+}
+
+TEST_F(ToolkitTest, LabelIsOneLineClippedToItsBox) {
+    Start(300, 100);
+    const std::wstring longText = L"Bu metin kutusuna sığmayacak kadar uzun bir etiket metni";
+    Rect box{20, 30, 120, 20};
+    tk_.DrawLabel(longText, box, text_style::Body, colors::PrimaryText, kAlignLeading);
+    tk_.DrawLabel(L"", Rect{0, 0, 100, 20}, text_style::Body, colors::Red, kAlignLeading);      // nothing
+    tk_.DrawLabel(L"x", Rect{0, 0, 0, 20}, text_style::Body, colors::Red, kAlignLeading);       // nothing
+    Finish();
+    Pixels px(tk_);
+    EXPECT_GT(tk_.MeasureWidth(longText, text_style::Body), box.w * 2);
+    EXPECT_GT(px.CountDifferent(20, 30, 140, 50, palette::kWindowBackground, 24), 20);
+    // Nothing outside the box: no overflow to the right, no second line.
+    EXPECT_EQ(px.CountDifferent(141, 0, 300, 100, palette::kWindowBackground, 4), 0);
+    EXPECT_EQ(px.CountDifferent(0, 51, 300, 100, palette::kWindowBackground, 4), 0);
+    EXPECT_EQ(px.CountDifferent(0, 0, 300, 29, palette::kWindowBackground, 4), 0);
+}
+
+TEST_F(ToolkitTest, MeasuringText) {
+    EXPECT_EQ(tk_.MeasureWidth(L"", text_style::Body), 0);
+    float ab = tk_.MeasureWidth(L"ab", text_style::Body);
+    EXPECT_GT(ab, 0);
+    EXPECT_GT(tk_.MeasureWidth(L"ab  ", text_style::Body), ab);  // trailing blanks count
+    EXPECT_GT(tk_.MeasureWidth(L"ab", text_style::PageTitle), ab);
+    float one = tk_.MeasureParagraph(L"kısa", 400, text_style::Secondary);
+    float many = tk_.MeasureParagraph(L"Yaklaşık 1,5 dakika sürer. Testler bilgisayarı uzun süre zorlamaz.", 80,
+                                      text_style::Secondary);
+    EXPECT_GT(one, 0);
+    EXPECT_GT(many, one * 2.5f);
+    EXPECT_EQ(tk_.MeasureParagraph(L"", 100, text_style::Body), 0);
+    EXPECT_EQ(tk_.MeasureParagraph(L"x", 0, text_style::Body), 0);
+    // Drawing returns the same height and works without a target too.
+    Start(200, 200);
+    EXPECT_FLOAT_EQ(tk_.DrawParagraph(L"kısa", 0, 0, 400, text_style::Secondary, colors::PrimaryText), one);
+    Finish();
+}
+
+TEST_F(ToolkitTest, ShapesUseTheirColours) {
+    Start(300, 120);
+    tk_.Card(Rect{10, 10, 120, 80});
+    tk_.FillPill(Rect{150, 10, 100, 20}, colors::Accent);
+    tk_.FillCircle(200, 70, 20, colors::Green);
+    tk_.Outline(Rect{260, 10, 30, 30}, 4, colors::Amber, 2);
+    tk_.Line(10, 110, 290, 110, colors::PrimaryText, 1, true);
+    Finish();
+    Pixels px(tk_);
+    EXPECT_TRUE(Pixels::Near(px.at(70, 50), palette::kPanel, 2));     // card inside
+    EXPECT_TRUE(Pixels::Near(px.at(70, 10), palette::kBorder, 12));   // 1-DIP border
+    EXPECT_TRUE(Pixels::Near(px.at(200, 20), palette::kAccent, 2));
+    EXPECT_TRUE(Pixels::Near(px.at(150, 10), palette::kWindowBackground, 30));  // rounded corner
+    EXPECT_TRUE(Pixels::Near(px.at(200, 70), palette::kGreen, 2));
+    EXPECT_TRUE(Pixels::Near(px.at(275, 25), palette::kWindowBackground, 2));  // outline is hollow
+    EXPECT_GT(px.CountNear(258, 8, 292, 42, palette::kAmber, 20), 40);
+    // The dashed line (Wine draws custom dashes solid, Windows with gaps).
+    EXPECT_GT(px.CountDifferent(10, 109, 290, 111, palette::kWindowBackground, 30), 40);
+}
+
+TEST_F(ToolkitTest, ButtonsRegisterRegionsAndReportClicks) {
+    InteractionState state;
+    tk_.SetInteraction(&state);
+    tk_.SetRegionOffset(-50);
+    tk_.SetRegionClip(36, 400);
+    const ActionId run = MakeActionId(L"tests/run/0");
+    const ActionId copy = MakeActionId(L"hw/copy");
+    state.clicked = run;
+    state.hovered = copy;
+    Start(400, 200);
+    EXPECT_TRUE(tk_.Button(run, Rect{10, 100, 150, 36}, L"Evet, test et", L'\uE768', true));
+    EXPECT_FALSE(tk_.Button(copy, Rect{170, 100, 120, 36}, L"Kopyala", 0, false));
+    tk_.Button(MakeActionId(L"hidden"), Rect{10, 10, 100, 30}, L"Gizli", 0, false);  // above the clip
+    Finish();
+    ASSERT_EQ(state.building.size(), 2u);
+    EXPECT_EQ(state.building[0].id, run);
+    EXPECT_FLOAT_EQ(state.building[0].top, 50);
+    EXPECT_TRUE(state.building[0].hand);
+    Pixels px(tk_);
+    EXPECT_TRUE(Pixels::Near(px.at(14, 118), palette::kAccent, 3));     // primary
+    EXPECT_TRUE(Pixels::Near(px.at(174, 118), palette::kSelection, 3));  // hovered secondary
+    EXPECT_GT(px.CountNear(10, 100, 160, 136, palette::kWhite, 40), 10);  // white label
+}
+
+TEST_F(ToolkitTest, ToggleSegmentedAndSlider) {
+    InteractionState state;
+    tk_.SetInteraction(&state);
+    const ActionId toggle = MakeActionId(L"set/tray");
+    const ActionId segments = MakeActionId(L"set/interval");
+    const ActionId slider = MakeActionId(L"set/warning");
+    bool on = false;
+    int selected = 0;
+    int warning = 85;
+    state.clicked = DrawingToolkit::SegmentId(segments, 2);
+    state.pressed = slider;
+    state.pointerX = 10 + 200 * 0.75f;  // 60 + 40 * 0.75 = 90
+    Start(500, 200);
+    EXPECT_FALSE(tk_.Toggle(toggle, Rect{10, 10, 44, 24}, on));
+    const std::vector<std::wstring> options = {L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"};
+    EXPECT_TRUE(tk_.Segmented(segments, 490, 50, options, selected, true));
+    EXPECT_TRUE(tk_.Slider(slider, Rect{10, 120, 200, 24}, warning));
+    Finish();
+    EXPECT_FALSE(on);
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(warning, 90);
+    EXPECT_TRUE(state.dragging);
+    Pixels off(tk_);
+    EXPECT_TRUE(Pixels::Near(off.at(44, 22), palette::kTrack, 3));           // track right of the knob
+    EXPECT_TRUE(Pixels::Near(off.at(21, 22), palette::kSecondaryText, 3));   // knob at the left
+    // Right-aligned: the control ends at x = 490 and has the computed width.
+    float width = tk_.SegmentedWidth(options);
+    EXPECT_TRUE(Pixels::Near(off.at(static_cast<UINT>(490 - width / 2), 52), palette::kWindowBackground, 3));
+    EXPECT_TRUE(Pixels::Near(off.at(492, 68), palette::kWindowBackground, 1));
+
+    // Next pass: the click flips the toggle on.
+    state.building.clear();
+    state.clicked = toggle;
+    state.pressed = 0;
+    state.dragging = false;
+    Start(500, 200);
+    EXPECT_TRUE(tk_.Toggle(toggle, Rect{10, 10, 44, 24}, on));
+    EXPECT_FALSE(tk_.Slider(slider, Rect{10, 120, 200, 24}, warning));
+    Finish();
+    EXPECT_TRUE(on);
+    EXPECT_EQ(warning, 90);
+    Pixels onPx(tk_);
+    EXPECT_TRUE(Pixels::Near(onPx.at(20, 22), palette::kAccent, 3));
+    EXPECT_TRUE(Pixels::Near(onPx.at(43, 22), palette::kWhite, 3));
+    EXPECT_TRUE(Pixels::Near(onPx.at(40, 132), palette::kAccent, 3));   // filled part of the slider
+    EXPECT_TRUE(Pixels::Near(onPx.at(200, 132), palette::kTrack, 3));   // rest of the track
+}
+
+TEST_F(ToolkitTest, ProgressBarAndBadge) {
+    Start(300, 100);
+    tk_.ProgressBar(Rect{10, 10, 200, 4}, 0.5, colors::Amber);
+    tk_.ProgressBar(Rect{10, 30, 200, 4}, 0.001, colors::Red);  // 0.2 DIP: track only
+    tk_.ProgressBar(Rect{10, 50, 200, 4}, NAN, colors::Red);
+    tk_.Badge(Rect{230, 10, 44, 44}, L'\uEC4A', colors::Accent, 0.15f, text_style::IconNav);
+    Finish();
+    Pixels px(tk_);
+    EXPECT_TRUE(Pixels::Near(px.at(100, 12), palette::kAmber, 3));
+    EXPECT_TRUE(Pixels::Near(px.at(150, 12), palette::kTrack, 3));
+    EXPECT_EQ(px.CountNear(0, 28, 300, 36, palette::kRed, 30), 0);
+    EXPECT_EQ(px.CountNear(0, 48, 300, 56, palette::kRed, 30), 0);
+    // Badge background: accent at 15 % over the background.
+    const uint32_t tint = 0x172035;  // 0x0E1014 * 0.85 + 0x5B8CFF * 0.15
+    EXPECT_TRUE(Pixels::Near(px.at(233, 13), tint, 4));
+    EXPECT_GT(px.CountNear(230, 10, 274, 54, palette::kAccent, 30), 6);  // the glyph
+}
+
+TEST_F(ToolkitTest, HistoryChartDrawsGridSeriesAndLabels) {
+    std::vector<HistoryPoint> samples;
+    for (int i = 0; i <= 300; i += 2) {
+        HistoryPoint p;
+        p.time = 1000 + i;
+        p.cpuTemp = 55 + 10 * std::sin(i / 25.0);
+        if (i % 10 != 0) p.gpuTemp = 45 + 5 * std::cos(i / 40.0);
+        samples.push_back(p);
+    }
+    Rect chart{0, 0, 500, 222};
+    Start(500, 222);
+    tk_.HistoryChart(chart, samples, 1300, 300, false);
+    Finish();
+    Pixels px(tk_);
+    Rect plot = *ChartPlotArea(chart);
+    ChartRange range = ComputeChartRange(samples, 1300, 300, false);
+    ChartSeries series = ComputeChartSeries(samples, 1300, 300, false, plot, range);
+    // The CPU end dot on top, the GPU line in its own colour.
+    ChartPoint cpu = series.cpu.back();
+    EXPECT_TRUE(Pixels::Near(px.at(static_cast<UINT>(cpu.x), static_cast<UINT>(cpu.y)), palette::kAccent, 12));
+    EXPECT_GT(px.CountNear(40, 0, 500, 200, palette::kGpuSeries, 16), 100);
+    EXPECT_GT(px.CountNear(40, 0, 500, 200, palette::kAccent, 16), 100);
+    // The area fill is translucent: far under both lines the background shows.
+    EXPECT_TRUE(Pixels::Near(px.at(static_cast<UINT>(plot.x + plot.w / 2), static_cast<UINT>(plot.bottom()) - 2),
+                             palette::kWindowBackground, 12));
+    // Axis labels in the muted colour left of the plot and under it.
+    EXPECT_GT(px.CountDifferent(0, 0, 34, 222, palette::kWindowBackground, 20), 30);
+    EXPECT_GT(px.CountDifferent(40, 196, 500, 214, palette::kWindowBackground, 20), 30);
+    // The area under the CPU line is tinted, decreasing towards the bottom.
+    Bgra underLine = px.at(static_cast<UINT>(series.cpu[75].x), static_cast<UINT>(series.cpu[75].y) + 6);
+    EXPECT_GT(underLine.b, 0x14 + 4);
+    // Nothing at all for a rectangle too small for a plot.
+    Start(60, 40);
+    tk_.HistoryChart(Rect{0, 0, 60, 40}, samples, 1300, 300, false);
+    Finish();
+    Pixels none(tk_);
+    EXPECT_EQ(none.CountDifferent(0, 0, 60, 40, palette::kWindowBackground, 2), 0);
+}
+
+TEST_F(ToolkitTest, ImageResourcesDecode) {
+    Start(500, 300);
+    ID2D1Bitmap* banner = tk_.Bitmap(kBannerResource);
+    ID2D1Bitmap* icon = tk_.Bitmap(kAppIconPng);
+    ASSERT_NE(banner, nullptr);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(banner->GetPixelSize().width, 436u);
+    EXPECT_EQ(banner->GetPixelSize().height, 120u);
+    EXPECT_EQ(icon->GetPixelSize().width, 256u);
+    EXPECT_EQ(tk_.Bitmap(kBannerResource), banner);  // cached
+    EXPECT_EQ(tk_.Bitmap(999), nullptr);
+    EXPECT_NEAR(tk_.BitmapWidthForHeight(kBannerResource, 30), 109, 0.01);
+    tk_.DrawBitmap(kAppIconPng, Rect{10, 10, 128, 128});
+    tk_.DrawBitmap(kBannerResource, Rect{150, 20, 218, 60});
+    tk_.DrawBitmap(999, Rect{0, 200, 100, 100});  // skipped
+    Finish();
+    Pixels px(tk_);
+    EXPECT_GT(px.CountDifferent(10, 10, 138, 138, palette::kWindowBackground, 12), 5000);
+    EXPECT_GT(px.CountNear(150, 20, 368, 80, palette::kPrimaryText, 40), 200);  // the wordmark
+    EXPECT_EQ(px.CountDifferent(0, 200, 100, 300, palette::kWindowBackground, 2), 0);
+    // The icon resource carries a small size.
+    HICON small = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIconResource), IMAGE_ICON, 16, 16, 0));
+    EXPECT_NE(small, nullptr);
+    if (small) DestroyIcon(small);
+    // Device resources are dropped and the bitmaps rebuilt on the next target.
+    tk_.ReleaseDeviceResources();
+    EXPECT_EQ(tk_.Bitmap(kBannerResource), nullptr);
+}
+
+// Colour of an icon's pixel (un-premultiplied is not needed: opaque pixels only).
+Bgra IconPixel(HICON icon, int x, int y, int* size) {
+    ICONINFO info{};
+    Bgra out{};
+    if (!GetIconInfo(icon, &info)) return out;
+    BITMAP bm{};
+    GetObjectW(info.hbmColor, sizeof bm, &bm);
+    *size = bm.bmWidth;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = -bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint8_t> bits(static_cast<size_t>(bm.bmWidth) * bm.bmHeight * 4);
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, bits.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    const uint8_t* p = &bits[(static_cast<size_t>(y) * bm.bmWidth + x) * 4];
+    out = {p[0], p[1], p[2], p[3]};
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return out;
+}
+
+TEST(TrayIconRendering, NumbersOnLevelColours) {
+    ComScope com;
+    for (const wchar_t* text : {L"56", L"100", L"\u2014"}) {
+        HICON icon = DrawingToolkit::RenderTrayIcon(text, 0);
+        ASSERT_NE(icon, nullptr) << "text";
+        int size = 0;
+        IconPixel(icon, 0, 0, &size);
+        EXPECT_EQ(size, GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForSystem()));
+        DestroyIcon(icon);
+    }
+    struct Case {
+        int level;
+        uint32_t back;
+    } cases[] = {{0, palette::kGreen}, {1, palette::kAmber}, {2, palette::kRed}, {3, palette::kMuted}};
+    for (const Case& c : cases) {
+        HICON icon = DrawingToolkit::RenderTrayIconAt(L"56", c.level, 32);
+        ASSERT_NE(icon, nullptr);
+        int size = 0;
+        Bgra edge = IconPixel(icon, 16, 1, &size);  // top middle: background, no text
+        Bgra corner = IconPixel(icon, 0, 0, &size);
+        EXPECT_EQ(size, 32);
+        EXPECT_TRUE(Pixels::Near(edge, c.back, 3)) << c.level;
+        EXPECT_EQ(edge.a, 255);
+        EXPECT_LT(corner.a, 64);  // rounded, transparent corner
+        // Text colour somewhere in the middle: dark, or white on red.
+        bool found = false;
+        for (int y = 8; y < 24 && !found; ++y)
+            for (int x = 4; x < 28 && !found; ++x)
+                found = Pixels::Near(IconPixel(icon, x, y, &size), c.level == 2 ? palette::kWhite
+                                                                                  : palette::kWindowBackground, 40);
+        EXPECT_TRUE(found) << c.level;
+        DestroyIcon(icon);
+    }
+    EXPECT_EQ(DrawingToolkit::RenderTrayIconAt(L"56", 0, 0), nullptr);
+}
+
+// ---- TrayIcon with a recording shell ----
+
+struct ShellCall {
+    DWORD message;
+    NOTIFYICONDATAW data;
+};
+
+class TrayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tray_.SetShellNotifyForTest([this](DWORD m, NOTIFYICONDATAW* d) {
+            calls_.push_back({m, *d});
+            return (m == NIM_ADD && failAdd_) ? FALSE : TRUE;
+        });
+        settings_.WarningTemp = 85;
+    }
+    int Count(DWORD message, UINT flag = 0) const {
+        int n = 0;
+        for (const auto& c : calls_) n += (c.message == message && (flag == 0 || (c.data.uFlags & flag))) ? 1 : 0;
+        return n;
+    }
+    SensorSnapshot Snap(std::optional<double> cpu) {
+        SensorSnapshot s;
+        s.cpuTempShown = cpu;
+        return s;
+    }
+
+    ComScope com_;
+    TrayIcon tray_;
+    std::vector<ShellCall> calls_;
+    bool failAdd_ = false;
+    Settings settings_;
+    HWND window_ = reinterpret_cast<HWND>(0x1234);
+};
+
+TEST_F(TrayTest, AddFillsTheNotifyDataAndSetsVersion) {
+    ASSERT_TRUE(tray_.Add(window_));
+    ASSERT_EQ(calls_.size(), 2u);
+    const NOTIFYICONDATAW& add = calls_[0].data;
+    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.cbSize, 976u);
+    EXPECT_EQ(add.uID, 1u);
+    EXPECT_EQ(add.uFlags, 0x87u);
+    EXPECT_EQ(add.uCallbackMessage, 0x8002u);
+    EXPECT_EQ(add.hWnd, window_);
+    EXPECT_NE(add.hIcon, nullptr);  // icon resource 101
+    EXPECT_STREQ(add.szTip, L"Kalorix");
+    EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_SETVERSION));
+    EXPECT_EQ(calls_[1].data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    tray_.Remove();
+    EXPECT_EQ(Count(NIM_DELETE), 1);
+    EXPECT_FALSE(tray_.added());
+}
+
+TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
+    tray_.Add(window_);
+    tray_.Refresh(Snap(56.2), settings_);
+    EXPECT_EQ(tray_.iconKey(), L"56|0");
+    HICON first = tray_.icon();
+    ASSERT_NE(first, nullptr);
+    ASSERT_FALSE(calls_.empty());
+    EXPECT_EQ(calls_.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(calls_.back().data.uFlags, 0x86u);
+    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 56 °C");
+    tray_.Refresh(Snap(55.8), settings_);  // still "56", level 0
+    EXPECT_EQ(tray_.icon(), first);
+    tray_.Refresh(Snap(79.6), settings_);  // "80" on amber
+    EXPECT_EQ(tray_.iconKey(), L"80|1");
+    EXPECT_NE(tray_.icon(), first);
+    settings_.ShowTempInTray = false;
+    tray_.Refresh(Snap(79.6), settings_);
+    EXPECT_EQ(tray_.iconKey(), L"|0");
+    EXPECT_NE(tray_.icon(), nullptr);
+    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 80 °C");
+}
+
+TEST_F(TrayTest, LongTooltipIsCut) {
+    tray_.Add(window_);
+    tray_.Update(L"", 0, std::wstring(300, L'a'));
+    EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
+}
+
+TEST_F(TrayTest, HintBalloonOnlyOnTheFirstHide) {
+    tray_.Add(window_);
+    tray_.HideToTray(nullptr, nullptr);
+    tray_.HideToTray(nullptr, nullptr);
+    ASSERT_EQ(Count(NIM_MODIFY, NIF_INFO), 1);
+    for (const auto& c : calls_) {
+        if (c.message == NIM_MODIFY && (c.data.uFlags & NIF_INFO)) {
+            EXPECT_STREQ(c.data.szInfoTitle, L"Kalorix arka planda çalışıyor");
+            EXPECT_EQ(c.data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+        }
+    }
+    EXPECT_TRUE(tray_.hintShown());
+}
+
+TEST_F(TrayTest, OverheatBalloonIsRateLimited) {
+    tray_.Add(window_);
+    SensorSnapshot hot = Snap(91);
+    EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 10000));
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 11000));
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 310000));
+    EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 310001));
+    ASSERT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
+    const NOTIFYICONDATAW& last = calls_.back().data;
+    EXPECT_STREQ(last.szInfoTitle, L"Aşırı ısınma uyarısı");
+    EXPECT_STREQ(last.szInfo, L"İşlemci 91 °C — belirlediğin sınır (85 °C) aşıldı");
+    EXPECT_EQ(last.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+    // Below the limit or with notifications off: nothing, and no tick is used up.
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(60), settings_, 900000));
+    settings_.TrayNotifications = false;
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 900000));
+    EXPECT_EQ(tray_.overheatLimiter().lastTick(), 310001u);
+}
+
+TEST_F(TrayTest, FailedAddSkipsEveryLaterShellCall) {
+    failAdd_ = true;
+    EXPECT_FALSE(tray_.Add(window_));
+    size_t afterAdd = calls_.size();
+    tray_.Refresh(Snap(50), settings_);
+    EXPECT_FALSE(tray_.ShowBalloon(L"t", L"x", 0));
+    tray_.Remove();
+    EXPECT_EQ(calls_.size(), afterAdd);
+}
+
+TEST_F(TrayTest, TaskbarRestartAddsAgainAndRefreshes) {
+    tray_.Add(window_, 0x8002);
+    tray_.Refresh(Snap(61), settings_);
+    calls_.clear();
+    tray_.OnTaskbarCreated(window_, Snap(62), settings_);
+    ASSERT_GE(calls_.size(), 3u);
+    EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_NE(calls_[0].data.hIcon, nullptr);  // the current (rendered) icon
+    EXPECT_EQ(calls_.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(tray_.iconKey(), L"62|0");
+    EXPECT_NE(TrayIcon::TaskbarCreatedMessage(), 0u);
+}
+
+TEST(TrayMenu, ItemsIdsAndChecks) {
+    HMENU menu = TrayIcon::BuildMenu(L"CPU 56 °C", true, false);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 7);
+    EXPECT_TRUE(GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(GetMenuItemID(menu, 2), 1u);
+    EXPECT_EQ(GetMenuItemID(menu, 3), 2u);
+    EXPECT_EQ(GetMenuItemID(menu, 4), 3u);
+    EXPECT_EQ(GetMenuItemID(menu, 6), 4u);
+    EXPECT_TRUE(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 1u);
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, 1, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Kalorix'i aç");
+    GetMenuStringW(menu, 4, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Çıkış");
+    DestroyMenu(menu);
+}
+
+TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
+    ComScope com;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KalorixTrayTestWindow";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"t", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    {
+        TrayIcon tray;
+        tray.Add(hwnd);  // succeeds or not depending on the desktop; both are fine
+        SensorSnapshot s;
+        s.cpuTempShown = 48;
+        tray.Refresh(s, Settings{});
+        tray.ShowBalloon(L"Kalorix", L"deneme", 0);
+    }  // removed by the destructor
+    DestroyWindow(hwnd);
+}
+
+LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
+
+TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
+    ComScope com;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KalorixToolkitTestWindow";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Kalorix", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    {
+        DrawingToolkit tk(hwnd);
+        EXPECT_FALSE(tk.hasTarget());
+        EXPECT_FALSE(tk.CreateOffscreen(100, 100, 1));  // the window toolkit stays on its window
+        tk.SetDpi(144);
+        ASSERT_TRUE(tk.BeginFrame());
+        EXPECT_TRUE(tk.hasTarget());
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        EXPECT_NEAR(tk.size().width, client.right * 96.0f / 144.0f, 0.5f);
+        tk.Clear(colors::WindowBackground);
+        tk.Card(Rect{10, 10, 100, 60});
+        tk.DrawLabel(L"Canlı izleniyor", Rect{20, 20, 120, 20}, text_style::LabelStrong, colors::PrimaryText);
+        EXPECT_EQ(tk.EndFrame(), S_OK);
+        tk.Resize(200, 100);
+        tk.SetDpi(96);
+        EXPECT_NEAR(tk.size().width, 200, 0.5f);
+        tk.ReleaseDeviceResources();
+        EXPECT_FALSE(tk.hasTarget());
+        ASSERT_TRUE(tk.BeginFrame());  // recreated at the next paint
+        EXPECT_EQ(tk.EndFrame(), S_OK);
+        // Without a target nothing is drawn and nothing fails.
+        tk.ReleaseDeviceResources();
+        tk.FillRect(Rect{0, 0, 10, 10}, colors::Red);
+        EXPECT_EQ(tk.EndFrame(), S_OK);
+    }
+    DestroyWindow(hwnd);
+}
+
+// ---- a demo of every primitive, saved for a look ----
+
+void DrawDemo(DrawingToolkit& tk, InteractionState& state) {
+    const float W = 880, H = 560;
+    tk.Clear(colors::WindowBackground);
+    // Sidebar.
+    tk.FillRect(Rect{0, 0, 232, H}, colors::Sidebar);
+    tk.FillRect(Rect{231, 0, 1, H}, colors::Border);
+    tk.DrawBitmap(kBannerResource, Rect{28, 22, tk.BitmapWidthForHeight(kBannerResource, 30), 30});
+    tk.DrawLabel(L"Sıcaklık ve donanım izleyici", Rect{30, 56, 190, 16}, text_style::Caption, colors::SecondaryText);
+    tk.DrawLabel(L"MENÜ", Rect{28, 96, 100, 16}, text_style::SectionHeading, colors::Muted);
+    const wchar_t* labels[] = {L"Genel Bakış", L"Sensörler", L"Donanım", L"Testler", L"Ayarlar"};
+    const wchar_t glyphs[] = {L'\uE80F', L'\uE9D9', L'\uE950', L'\uEC4A', L'\uE713'};
+    for (int i = 0; i < 5; ++i) {
+        float top = 116.0f + 44 * i;
+        bool sel = i == 0, hov = i == 2;
+        if (sel) {
+            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Selection);
+            tk.FillRounded(Rect{14, top + 12, 3, 16}, 1.5f, colors::Accent);
+        } else if (hov) {
+            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Panel);
+        }
+        const D2D1_COLOR_F& c = sel || hov ? colors::PrimaryText : colors::SecondaryText;
+        tk.DrawGlyph(glyphs[i], Rect{28, top, 20, 40}, text_style::IconNav, c);
+        tk.DrawLabel(labels[i], Rect{60, top, 154, 40}, sel ? text_style::LabelStrong : text_style::Label, c);
+    }
+    float st = H - 94;
+    tk.Card(Rect{14, st, 204, 78});
+    tk.FillCircle(32, st + 22, 3.5f, colors::Green);
+    tk.DrawLabel(L"Canlı izleniyor", Rect{44, st + 12, 168, 20}, text_style::LabelStrong, colors::PrimaryText);
+    tk.DrawLabel(L"Son güncelleme 22:41:07", Rect{44, st + 34, 168, 16}, text_style::Caption, colors::SecondaryText);
+    tk.DrawLabel(L"Açık kalma 3 sa 12 dk", Rect{44, st + 52, 168, 16}, text_style::Caption, colors::SecondaryText);
+    // Caption buttons.
+    tk.FillRect(Rect{W - 46, 0, 46, 36}, colors::CloseRed);
+    tk.DrawGlyph(L'\uE921', Rect{W - 138, 0, 46, 36}, text_style::IconCaption, colors::SecondaryText);
+    tk.DrawGlyph(L'\uE922', Rect{W - 92, 0, 46, 36}, text_style::IconCaption, colors::SecondaryText);
+    tk.DrawGlyph(L'\uE8BB', Rect{W - 46, 0, 46, 36}, text_style::IconCaption, colors::White);
+
+    // Content.
+    const float x0 = 256, cw = W - x0 - 24;
+    tk.DrawLabel(L"Genel Bakış", Rect{x0, 30, cw, 36}, text_style::PageTitle, colors::PrimaryText);
+    tk.DrawLabel(L"Kalorix Demo PC  ·  Örnek İşlemci 8 Çekirdek", Rect{x0, 68, cw, 20}, text_style::Body,
+                 colors::SecondaryText);
+    struct Metric {
+        wchar_t glyph;
+        const wchar_t* title;
+        const wchar_t* value;
+        const wchar_t* detail;
+        double fraction;
+        int level;
+    } metrics[] = {
+        {L'\uE950', L"İşlemci sıcaklığı", L"56 °C", L"En düşük 41 °C · En yüksek 78 °C", 0.56, 0},
+        {L'\uE7F4', L"Ekran kartı sıcaklığı", L"74 °C", L"Örnek Ekran Kartı", 0.74, 1},
+        {L'\uE9D9', L"İşlemci kullanımı", L"%93", L"Ort. 4,21 GHz", 0.93, 2},
+    };
+    const float mw = (cw - 24) / 3;
+    for (int i = 0; i < 3; ++i) {
+        const Metric& m = metrics[i];
+        float x = x0 + i * (mw + 12), y = 100;
+        tk.Card(Rect{x, y, mw, 150});
+        tk.Badge(Rect{x + 20, y + 20, 32, 32}, m.glyph, LevelColorF(m.level), 0.15f, text_style::IconSmall);
+        tk.DrawLabel(m.title, Rect{x + 64, y + 20, mw - 80, 32}, text_style::Label, colors::SecondaryText);
+        tk.DrawLabel(m.value, Rect{x + 20, y + 62, mw - 40, 44}, text_style::BigNumber, colors::PrimaryText);
+        tk.DrawLabel(m.detail, Rect{x + 20, y + 104, mw - 40, 18}, text_style::Secondary, colors::SecondaryText);
+        tk.ProgressBar(Rect{x + 20, y + 126, mw - 40, 4}, m.fraction, LevelColorF(m.level));
+    }
+    // History card with both series.
+    float hy = 262;
+    tk.Card(Rect{x0, hy, cw, 196});
+    tk.DrawLabel(L"Sıcaklık geçmişi", Rect{x0 + 20, hy + 10, 200, 24}, text_style::CardTitle, colors::PrimaryText);
+    tk.DrawLabel(L"Son 5 dk", Rect{x0 + 20, hy + 32, 200, 18}, text_style::Secondary, colors::SecondaryText);
+    float lx = x0 + cw - 20 - 130;
+    tk.FillCircle(lx + 4, hy + 22, 4, colors::Accent);
+    tk.DrawLabel(L"CPU", Rect{lx + 14, hy + 12, 40, 20}, text_style::Secondary, colors::SecondaryText);
+    tk.FillCircle(lx + 60, hy + 22, 4, colors::GpuSeries);
+    tk.DrawLabel(L"GPU", Rect{lx + 70, hy + 12, 40, 20}, text_style::Secondary, colors::SecondaryText);
+    std::vector<HistoryPoint> samples;
+    for (int i = 0; i <= 300; ++i) {
+        HistoryPoint p;
+        p.time = 5000 + i;
+        double load = i > 140 && i < 230 ? 1.0 : 0.0;
+        p.cpuTemp = 48 + 6 * std::sin(i / 17.0) + 24 * load * (1 - std::exp(-(i - 140) / 12.0)) +
+                    (i >= 230 ? 24 * std::exp(-(i - 230) / 20.0) : 0);
+        p.gpuTemp = 44 + 4 * std::cos(i / 29.0) + (i > 160 ? 9 * (1 - std::exp(-(i - 160) / 40.0)) : 0);
+        samples.push_back(p);
+    }
+    tk.HistoryChart(Rect{x0 + 12, hy + 52, cw - 24, 140}, samples, 5300, 300, false);
+    // Controls row.
+    float cy = 472;
+    tk.Card(Rect{x0, cy, cw, 72});
+    tk.Button(MakeActionId(L"demo/run"), Rect{x0 + 16, cy + 18, 150, 36}, L"Evet, test et", L'\uE768', true);
+    tk.Button(MakeActionId(L"demo/later"), Rect{x0 + 174, cy + 18, 120, 36}, L"Şimdi değil", 0, false);
+    bool on = true;
+    tk.Toggle(MakeActionId(L"demo/toggle"), Rect{x0 + 306, cy + 24, 44, 24}, on);
+    int sel = 1;
+    tk.Segmented(MakeActionId(L"demo/seg"), x0 + 362, cy + 18, {L"°C", L"°F"}, sel, false);
+    int warn = 85;
+    tk.Slider(MakeActionId(L"demo/slider"), Rect{x0 + 452, cy + 24, cw - 452 - 16, 24}, warn);
+    (void)state;
+}
+
+// The tray icons at 16 and 32 pixels, enlarged four times without smoothing.
+void SaveTrayIconPreview(const std::filesystem::path& file) {
+    struct Item {
+        const wchar_t* text;
+        int level;
+    } items[] = {{L"56", 0}, {L"80", 1}, {L"100", 2}, {L"\u2014", 3}, {L"9", 0}};
+    DrawingToolkit tk;
+    ASSERT_TRUE(tk.CreateOffscreen(5 * 150.0f, 2 * 140.0f, 1.0f));
+    ASSERT_TRUE(tk.BeginFrame());
+    tk.Clear(colors::Sidebar);
+    int row = 0;
+    for (int size : {16, 32}) {
+        for (int i = 0; i < 5; ++i) {
+            HICON icon = DrawingToolkit::RenderTrayIconAt(items[i].text, items[i].level, size);
+            ASSERT_NE(icon, nullptr);
+            std::vector<uint8_t> bits(static_cast<size_t>(size) * size * 4);
+            int s = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    Bgra p = IconPixel(icon, x, y, &s);
+                    uint8_t* d = &bits[(static_cast<size_t>(y) * size + x) * 4];
+                    d[0] = p.b, d[1] = p.g, d[2] = p.r, d[3] = p.a;
+                }
+            DestroyIcon(icon);
+            ID2D1Bitmap* bitmap = nullptr;
+            D2D1_BITMAP_PROPERTIES props =
+                D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+            ASSERT_TRUE(SUCCEEDED(tk.target()->CreateBitmap(D2D1::SizeU(size, size), bits.data(), size * 4, props,
+                                                             &bitmap)));
+            float x = 20.0f + 150 * i, y = 10.0f + 140 * row;
+            tk.target()->DrawBitmap(bitmap, D2D1::RectF(x, y, x + size * 4, y + size * 4), 1.0f,
+                                    D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+            bitmap->Release();
+        }
+        ++row;
+    }
+    ASSERT_EQ(tk.EndFrame(), S_OK);
+    EXPECT_TRUE(tk.SaveOffscreenPng(file));
+}
+
+// Every glyph the pages use, in the three icon styles, at twice the size.
+void SaveGlyphPreview(const std::filesystem::path& file) {
+    const wchar_t glyphs[] = {L'\uE80F', L'\uE9D9', L'\uE950', L'\uEC4A', L'\uE713', L'\uE921', L'\uE922', L'\uE923',
+                              L'\uE8BB', L'\uE768', L'\uE7BA', L'\uE946', L'\uE7F4', L'\uE964', L'\uEDA2', L'\uE9CA',
+                              L'\uE945', L'\uE83F', L'\uE8F1', L'\uE8A7', L'\uE76C', L'\uE734', L'\uE74E', L'\uE8C8',
+                              L'\uE72C', L'\uE71A', L'\uE7F8', L'\uE770'};
+    const int n = static_cast<int>(std::size(glyphs));
+    DrawingToolkit tk;
+    ASSERT_TRUE(tk.CreateOffscreen(n * 34.0f + 10, 3 * 40.0f + 10, 2.0f));
+    ASSERT_TRUE(tk.BeginFrame());
+    tk.Clear(colors::Panel);
+    for (int i = 0; i < n; ++i) {
+        tk.Badge(Rect{8.0f + 34 * i, 8, 30, 30}, glyphs[i], colors::Accent, 0.15f, text_style::IconNav);
+        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 48, 30, 30}, text_style::IconSmall, colors::PrimaryText);
+        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 88, 30, 30}, text_style::IconCaption, colors::SecondaryText);
+    }
+    ASSERT_EQ(tk.EndFrame(), S_OK);
+    EXPECT_TRUE(tk.SaveOffscreenPng(file));
+}
+
+TEST(ToolkitDemo, RendersAllPrimitivesIntoAnImage) {
+    ComScope com;
+    DrawingToolkit tk;
+    InteractionState state;
+    state.hovered = MakeActionId(L"demo/later");
+    tk.SetInteraction(&state);
+    ASSERT_TRUE(tk.CreateOffscreen(880, 560, 2.0f));
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass has formats and bitmaps cached
+        state.building.clear();
+        QueryPerformanceCounter(&t0);
+        ASSERT_TRUE(tk.BeginFrame());
+        DrawDemo(tk, state);
+        ASSERT_EQ(tk.EndFrame(), S_OK);
+        QueryPerformanceCounter(&t1);
+        std::printf("demo frame %d at 1760x1120: %.1f ms\n", pass + 1,
+                    1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart));
+    }
+    std::string png;
+    ASSERT_TRUE(tk.EncodeOffscreenPng(png));
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(state.building.size(), 6u);  // 2 buttons, toggle, 2 segments, slider
+    if (const char* dir = std::getenv("KALORIX_ARTIFACTS")) {
+        std::filesystem::path file = std::filesystem::path(dir) / "toolkit-demo.png";
+        EXPECT_TRUE(tk.SaveOffscreenPng(file));
+        EXPECT_TRUE(ReadFileBytes(file).has_value());
+        SaveTrayIconPreview(std::filesystem::path(dir) / "tray-icons.png");
+        SaveGlyphPreview(std::filesystem::path(dir) / "glyphs.png");
+    }
+}
+
+}  // namespace
+}  // namespace kalorix

@@ -1,0 +1,83 @@
+// What the tray shows, decided without the shell: the icon's number and level,
+// the tooltip, the menu header, the overheating text and its rate limit, the
+// callback's meaning and the icon font's shrink-to-fit size. Portable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "sensors/sensor_model.h"
+#include "store/settings.h"
+#include "ui/theme.h"
+
+namespace kalorix {
+
+inline constexpr uint32_t kTrayCallbackMessage = 0x8002;  // WM_APP + 2
+inline constexpr size_t kTrayTooltipUnits = 127;          // without the terminator
+
+// Context-menu command ids.
+enum TrayCommand : int {
+    kTrayCmdNone = 0,
+    kTrayCmdOpen = 1,         // "Kalorix'i aç" (default item)
+    kTrayCmdAlwaysOnTop = 2,  // "Her zaman üstte"
+    kTrayCmdAutostart = 3,    // "Windows ile başlat"
+    kTrayCmdExit = 4,         // "Çıkış"
+};
+
+// A temperature without decimals and with " °C" / " °F"; "—" when absent.
+std::wstring TrayTemperature(std::optional<double> celsius, bool fahrenheit);
+
+struct TrayIconContent {
+    std::wstring text;  // empty: the application icon
+    int level = 0;
+};
+
+// Number and level of the tray icon: only with ShowTempInTray and a shown CPU
+// temperature; the level is computed from the unrounded °C value.
+TrayIconContent MakeTrayIconContent(const SensorSnapshot& snapshot, const Settings& settings);
+
+// "Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12" (GPU and load only when known).
+std::wstring MakeTrayTooltip(const SensorSnapshot& snapshot, bool fahrenheit);
+
+// Cut to at most 127 UTF-16 units, never in the middle of a surrogate pair.
+std::wstring TruncateUtf16(const std::wstring& text, size_t maxUnits);
+
+// "CPU 56 °C  ·  GPU 48 °C": the disabled first item of the menu.
+std::wstring MakeTrayMenuHeader(const SensorSnapshot& snapshot, bool fahrenheit);
+
+// The icon cache key: text + "|" + level.
+std::wstring TrayIconKey(const std::wstring& text, int level);
+
+// The overheating balloon's text, or nothing when neither the shown CPU
+// temperature nor the GPU temperature is at or above the limit (°C):
+// "İşlemci 90 °C · Ekran kartı 88 °C — belirlediğin sınır (85 °C) aşıldı".
+std::optional<std::wstring> MakeOverheatText(std::optional<double> cpuShown, std::optional<double> gpu,
+                                             int limitCelsius, bool fahrenheit);
+std::optional<std::wstring> MakeOverheatText(const SensorSnapshot& snapshot, const Settings& settings);
+
+inline constexpr const wchar_t* kOverheatTitle = L"A\u015f\u0131r\u0131 \u0131s\u0131nma uyar\u0131s\u0131";
+inline constexpr uint64_t kOverheatIntervalMs = 300000;
+
+// At most one overheating notification per 300 000 ms of the tick clock. The
+// first one is allowed at any tick (also within five minutes of boot).
+class OverheatLimiter {
+public:
+    // True (and the tick is remembered) when a notification may be shown now.
+    bool TryFire(uint64_t nowTickMs);
+    std::optional<uint64_t> lastTick() const { return last_; }
+
+private:
+    std::optional<uint64_t> last_;
+};
+
+// What a tray callback notification (low word of lParam) asks for.
+enum class TrayCallbackAction { None, Menu, ToggleWindow, ShowWindow };
+TrayCallbackAction ClassifyTrayCallback(uint32_t notification);
+
+// Largest font size for the tray number: from S * 0.78 down in steps of 0.5
+// until widthAt(size) <= S * 0.96; 0 when the size would fall below 6.
+float FitTrayFontSize(float iconSize, const std::function<float(float)>& widthAt);
+
+}  // namespace kalorix
