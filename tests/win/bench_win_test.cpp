@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -51,15 +50,9 @@ std::string RunAndCapture(const std::wstring& exe, const std::wstring& args, DWO
     return out;
 }
 
-// The child program: kalorix.exe next to this test, or (while kalorix.exe does
-// not run the benchmark child yet) the stand-in built from the same code.
+// The child program: the real kalorix.exe next to this test.
 const std::wstring& ChildExe() {
-    static const std::wstring exe = [] {
-        const std::wstring real = ExeDirectory() + L"kalorix.exe";
-        if (RunAndCapture(real, L"--bench nosuchkind", nullptr) == "E Bilinmeyen test türü\n") return real;
-        std::fprintf(stderr, "note: kalorix.exe does not answer --bench yet; using kalorix_bench_child.exe\n");
-        return ExeDirectory() + L"kalorix_bench_child.exe";
-    }();
+    static const std::wstring exe = ExeDirectory() + L"kalorix.exe";
     return exe;
 }
 
