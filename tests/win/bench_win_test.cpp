@@ -231,6 +231,23 @@ TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
     EXPECT_EQ(runner.Snapshot().error, L"Geçersiz sürücü harfi.");
 }
 
+TEST(BenchChildWin, DiskRefusesLettersThatAreNotLocalDisks) {
+    // A letter with no drive behind it has no root directory: not a local disk.
+    const DWORD present = GetLogicalDrives();
+    wchar_t absent = 0;
+    for (wchar_t l = L'Y'; l >= L'D' && !absent; --l) {
+        if (!(present & (1u << (l - L'A')))) absent = l;
+    }
+    ASSERT_NE(absent, 0);
+    DWORD code = 0;
+    std::string out = RunAndCapture(ChildExe(), std::wstring(L"--bench disk ") + absent, &code);
+    EXPECT_EQ(out, "E Bu sürücü test edilemez (yalnızca yerel diskler desteklenir).\n");
+    EXPECT_EQ(code, 2u);
+    out = RunAndCapture(ChildExe(), L"--bench disk 1", &code);
+    EXPECT_EQ(out, "E Geçersiz sürücü harfi.\n");
+    EXPECT_EQ(code, 2u);
+}
+
 TEST(BenchDrivesWin, OnlyFixedDrivesFromC) {
     for (wchar_t d : bench::ListTestDrives()) {
         EXPECT_GE(d, L'C');
