@@ -2,13 +2,72 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cwchar>
+
+#include "bench/clock.h"
+#include "bench/cpu_bench.h"
+#include "bench/disk_bench_win.h"
+#include "bench/gpu_bench_win.h"
+#include "bench/memory_bench_win.h"
+#include "bench/protocol.h"
+
 namespace kalorix {
 
-int RunBenchChild(const std::wstring&) {
-    const char line[] = "E Bilinmeyen test türü\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, sizeof(line) - 1, &written, nullptr);
-    return 2;
+namespace {
+
+// Test harness only: KALORIX_BENCH_TIME_SCALE=0.05 makes every duration and
+// pause of the tests 20 times shorter (the figures are then meaningless).
+bench::SteadyClock MakeClock() {
+    wchar_t value[32] = {};
+    const DWORD n = GetEnvironmentVariableW(L"KALORIX_BENCH_TIME_SCALE", value, 32);
+    if (n == 0 || n >= 32) return bench::SteadyClock(1.0);
+    char narrow[32] = {};
+    for (DWORD i = 0; i < n; ++i) narrow[i] = value[i] < 128 ? static_cast<char>(value[i]) : '?';
+    return bench::SteadyClock(bench::ParseTimeScale(narrow));
+}
+
+}  // namespace
+
+int RunBenchChild(const std::wstring& commandLine) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return 2;
+    bench::Reporter reporter([out](std::string_view line) {
+        DWORD written = 0;
+        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    });
+
+    wchar_t kind[16] = {};
+    wchar_t arg[8] = {};
+    const size_t at = commandLine.find(L"--bench");
+    if (at != std::wstring::npos) {
+        const std::wstring rest = commandLine.substr(at + 7);
+        swscanf(rest.c_str(), L"%15ls %7ls", kind, arg);
+    }
+    const std::wstring word = kind;
+    bench::SteadyClock clock = MakeClock();
+
+    if (word == L"cpu") {
+        const bench::CpuResult result = bench::RunCpu(reporter, clock);
+        bench::ReportCpuResult(reporter, result);
+        return 0;
+    }
+    if (word == L"gpu") return bench::RunGpu(reporter, clock);
+    if (word == L"memory") {
+        bench::WinMemoryPlatform platform;
+        return bench::RunMemory(reporter, platform, clock, bench::HardwareThreads());
+    }
+    if (word == L"disk") {
+        wchar_t letter = arg[0];
+        if (letter == 0) {
+            wchar_t windows[MAX_PATH + 1] = {};
+            if (GetWindowsDirectoryW(windows, MAX_PATH + 1)) letter = windows[0];
+        }
+        if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - 32);
+        return bench::RunDisk(reporter, letter, clock);
+    }
+    reporter.Error(kErrorUnknownKind);
+    return 1;
 }
 
 }  // namespace kalorix

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "bench/cpu_bench.h"
+#include "bench/sha256.h"
+#include "tests/core/bench_fakes.h"
+
+namespace kalorix::bench {
+namespace {
+
+std::string Hex(const std::array<uint8_t, 32>& d) {
+    static const char* digits = "0123456789abcdef";
+    std::string s;
+    for (uint8_t b : d) {
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+std::array<uint8_t, 32> HashText(const std::string& t) {
+    return Sha256::Hash(reinterpret_cast<const uint8_t*>(t.data()), t.size());
+}
+
+TEST(BenchSha256, StandardTestVectors) {
+    EXPECT_EQ(Hex(HashText("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Hex(HashText("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Hex(HashText("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(Hex(HashText("abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu")),
+              "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1");
+    // One million 'a', fed in uneven pieces so that the block buffering is exercised.
+    Sha256 s;
+    const std::string chunk(997, 'a');
+    size_t left = 1000000;
+    while (left) {
+        const size_t n = std::min(left, chunk.size());
+        s.update(reinterpret_cast<const uint8_t*>(chunk.data()), n);
+        left -= n;
+    }
+    EXPECT_EQ(Hex(s.finish()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(BenchSha256, PaddingBoundaries) {
+    // 55 bytes fit the length into one block, 56 and 63 need a second one; 64 is a whole block.
+    for (size_t n : {55u, 56u, 63u, 64u, 65u, 119u, 120u}) {
+        const std::string text(n, 'x');
+        Sha256 pieces;
+        for (char c : text) pieces.update(reinterpret_cast<const uint8_t*>(&c), 1);
+        EXPECT_EQ(Hex(pieces.finish()), Hex(HashText(text))) << n;
+    }
+    EXPECT_EQ(Hex(HashText(std::string(56, 'a'))), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a");
+}
+
+TEST(BenchCpuKernels, SeedsAndSetup) {
+    EXPECT_EQ(CpuWorkerSeed(0), 0x9e3779b97f4a7c15ull);
+    EXPECT_EQ(CpuWorkerSeed(1), 0x9e3779b97f4a7c15ull * 2);  // wraps
+    uint64_t s = 1;
+    EXPECT_EQ(Xorshift64(s), 1082269761ull);
+
+    auto d = std::make_unique<CpuWorkerData>();
+    d->setup(2);  // even seed: OR 1 makes the generator non-zero
+    EXPECT_NE(d->rng, 0u);
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int i = 0; i < CpuWorkerData::kBodies; ++i) {
+            EXPECT_GE(d->pos[axis][i], 0.0f);
+            EXPECT_LE(d->pos[axis][i], 9.99f + 1e-4f);
+            EXPECT_EQ(d->vel[axis][i], 0.0f);
+        }
+    }
+    auto e = std::make_unique<CpuWorkerData>();
+    e->setup(3);  // 2 | 1 == 3: same stream
+    EXPECT_EQ(std::memcmp(d->hash, e->hash, sizeof d->hash), 0);
+}
+
+TEST(BenchCpuKernels, IterationsChangeTheirInput) {
+    auto d = std::make_unique<CpuWorkerData>();
+    d->setup(CpuWorkerSeed(0));
+    const uint64_t h1 = d->intIteration();
+    EXPECT_TRUE(std::is_sorted(std::begin(d->ints), std::end(d->ints)));
+    const uint64_t h2 = d->intIteration();
+    EXPECT_NE(h1, h2);  // refilled from the generator every time
+
+    const auto digest = Sha256::Hash(d->hash, sizeof d->hash);
+    const uint8_t last = d->cryptoIteration();
+    EXPECT_EQ(last, digest[31]);
+    EXPECT_EQ(d->hash[0], digest[0]);  // the next iteration hashes different data
+    EXPECT_NE(Sha256::Hash(d->hash, sizeof d->hash), digest);
+
+    // The n-body result is read after the positions moved; velocities are no longer zero.
+    const float r = d->nbodyStep();
+    EXPECT_FLOAT_EQ(r, d->pos[0][0] + d->pos[1][128] + d->pos[2][255]);
+    EXPECT_TRUE(std::isfinite(r));
+    bool moved = false;
+    for (int i = 0; i < CpuWorkerData::kBodies; ++i) moved = moved || d->vel[0][i] != 0.0f;
+    EXPECT_TRUE(moved);
+}
+
+TEST(BenchCpuScores, WorkloadAndPassScores) {
+    EXPECT_DOUBLE_EQ(CpuWorkloadScore(kCpuInt, 5000), 1000);
+    EXPECT_DOUBLE_EQ(CpuWorkloadScore(kCpuFloat, 750), 500);
+    EXPECT_DOUBLE_EQ(CpuWorkloadScore(kCpuCrypto, 2.4), 0.5);
+    EXPECT_DOUBLE_EQ(CpuPassScore({1000, 1000, 1000}), 1000);
+    // A score below 1 counts as 1 in the mean: cube root of 1000 * 1000 * 1.
+    EXPECT_DOUBLE_EQ(CpuPassScore({1000, 1000, 0.2}), 100);
+    EXPECT_DOUBLE_EQ(CpuPassScore({0, 0, 0}), 1);
+    EXPECT_DOUBLE_EQ(ShaMegabytesPerSecond(1000), 65.536);
+}
+
+TEST(BenchCpuRun, LineSequencePausesAndResults) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    std::vector<std::pair<int, unsigned>> calls;
+    // Rates: the reference rate in the single pass, 4x in the multi pass; float is very slow.
+    auto measure = [&](int w, unsigned n) {
+        calls.emplace_back(w, n);
+        if (w == kCpuFloat) return 0.3;  // score 0.2: metric 0, counts as 1
+        return kCpuWorkloads[w].reference * (n == 1 ? 1.0 : 4.0);
+    };
+    const CpuResult r = RunCpu(log.reporter, clock, 4, measure);
+    ReportCpuResult(log.reporter, r);
+
+    const std::vector<std::pair<int, unsigned>> wantCalls = {{0, 1}, {1, 1}, {2, 1}, {0, 4}, {1, 4}, {2, 4}};
+    EXPECT_EQ(calls, wantCalls);
+    EXPECT_EQ(clock.slept, (std::vector<uint32_t>{1250, 1250, 1250, 3000, 3000}));
+    const std::vector<std::string> want = {
+        "P 0.0000 Tek çekirdek: Tamsayı\n",
+        "M cpu.st.int 1000\n",
+        "P 0.1667 Soğuma molası\n",
+        "P 0.1667 Tek çekirdek: Kayan nokta\n",
+        "M cpu.st.float 0\n",
+        "P 0.3333 Soğuma molası\n",
+        "P 0.3333 Tek çekirdek: Şifreleme\n",
+        "M cpu.st.crypto 1000\n",
+        "M cpu.st.sha_mbs 314.573\n",
+        "P 0.5000 Soğuma molası\n",
+        "P 0.5000 Tüm çekirdekler: Tamsayı\n",
+        "M cpu.mt.int 4000\n",
+        "P 0.6667 Soğuma molası\n",
+        "P 0.6667 Tüm çekirdekler: Kayan nokta\n",
+        "M cpu.mt.float 0\n",
+        "P 0.8333 Soğuma molası\n",
+        "P 0.8333 Tüm çekirdekler: Şifreleme\n",
+        "M cpu.mt.crypto 4000\n",
+        "M cpu.mt.sha_mbs 1258.29\n",
+        "M cpu.st_score 100\n",
+        "M cpu.mt_score 252\n",
+        "M cpu.threads 4\n",
+        "P 1.0000 Tamamlandı\n",
+        "D\n",
+    };
+    EXPECT_EQ(log.lines, want);
+}
+
+TEST(BenchCpuRun, OneHardwareThreadRunsMultiPassOnOne) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    unsigned maxThreads = 0;
+    const CpuResult r = RunCpu(log.reporter, clock, 1, [&](int, unsigned n) {
+        maxThreads = std::max(maxThreads, n);
+        return 1.0;
+    });
+    EXPECT_EQ(maxThreads, 1u);
+    EXPECT_EQ(r.threads, 1u);
+    const CpuResult zero = RunCpu(log.reporter, clock, 0, [](int, unsigned) { return 1.0; });
+    EXPECT_EQ(zero.threads, 1u);
+}
+
+TEST(BenchCpuRun, RateMeasurementUsesTheClockOnly) {
+    // The fake clock jumps two seconds at the first sleep: the workers run only briefly,
+    // and the rate is their count over exactly the clock's elapsed time.
+    testing::FakeClock clock;
+    const double rate = MeasureCpuRate(kCpuInt, 3, clock, 2.0);
+    EXPECT_EQ(clock.slept, (std::vector<uint32_t>{50, 2000}));
+    EXPECT_GE(rate, 0.0);
+    EXPECT_LT(rate, 1e9);
+}
+
+}  // namespace
+}  // namespace kalorix::bench

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <set>
+#include <stdexcept>
+
+#include "bench/disk_bench.h"
+#include "tests/core/bench_fakes.h"
+
+namespace kalorix::bench {
+namespace {
+
+constexpr uint64_t MiB = 1024ull * 1024;
+
+struct Abandoned : std::runtime_error {
+    int code;
+    explicit Abandoned(int c) : std::runtime_error("abandoned"), code(c) {}
+};
+
+// A device whose requests complete in order, each wait returning up to
+// `perWait` completions and advancing the clock by `waitNs`.
+class FakeDevice : public DiskDevice {
+public:
+    explicit FakeDevice(testing::FakeClock& clock) : clock_(clock) {}
+
+    struct Request {
+        uint32_t slot;
+        bool write;
+        uint64_t offset;
+        uint32_t size;
+    };
+    std::vector<Request> submitted;
+    std::vector<uint64_t> stamps;
+    std::deque<Request> queue;
+    size_t perWait = 64;
+    uint64_t waitNs = 1000000;
+    int hangAfterWaits = -1;      // from this wait on, nothing completes (timeout)
+    bool cancelWaitFails = false;  // the waits after cancellation fail too
+    int failSubmitAt = -1;
+    int shortAt = -1, errorAt = -1;  // index of the completion that goes wrong
+    int waits = 0;
+    bool cancelled = false;
+
+    void stamp(uint32_t, uint32_t, uint64_t value) override { stamps.push_back(value); }
+    bool submit(uint32_t slot, bool write, uint64_t offset, uint32_t size, uint32_t& error) override {
+        if (static_cast<int>(submitted.size()) == failSubmitAt) {
+            error = 112;
+            return false;
+        }
+        submitted.push_back({slot, write, offset, size});
+        queue.push_back(submitted.back());
+        return true;
+    }
+    bool wait(std::vector<Completion>& out, uint32_t timeoutMs, uint32_t& error) override {
+        const int n = waits++;
+        if (cancelled) {
+            if (cancelWaitFails) {
+                error = 258;
+                return false;
+            }
+            while (!queue.empty()) {
+                out.push_back({queue.front().slot, false, 0});
+                queue.pop_front();
+            }
+            return true;
+        }
+        if (hangAfterWaits >= 0 && n >= hangAfterWaits) {
+            clock_.advanceNs(uint64_t(timeoutMs) * 1000000);
+            error = 258;
+            return false;
+        }
+        clock_.advanceNs(waitNs);
+        while (!queue.empty() && out.size() < std::min<size_t>(perWait, 64)) {
+            const Request r = queue.front();
+            queue.pop_front();
+            const int index = completed++;
+            Completion c{r.slot, index != errorAt, index == shortAt ? r.size / 2 : r.size};
+            out.push_back(c);
+        }
+        return true;
+    }
+    void cancelAll() override { cancelled = true; }
+    [[noreturn]] void abandon(int code) override { throw Abandoned(code); }
+
+private:
+    testing::FakeClock& clock_;
+    int completed = 0;
+};
+
+TEST(BenchDiskPhase, SequentialWriteStopsAtTheByteLimit) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    uint64_t rng = 12345;
+    const DiskPhaseResult r = RunDiskPhase(DiskPhaseSpec(1, 0), dev, clock, rng, log.reporter);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.error, 0u);
+    EXPECT_EQ(r.bytes, 512 * MiB);  // each issued block completes; nothing beyond the limit is issued
+    EXPECT_EQ(r.operations, 512u);
+    EXPECT_EQ(r.highestWrittenEnd, 256 * MiB);
+    // Sequential offsets wrap at the 256 MiB span; slots 0..7 start the queue.
+    for (size_t i = 0; i < dev.submitted.size(); ++i) {
+        EXPECT_EQ(dev.submitted[i].offset, (i % 256) * MiB);
+        EXPECT_TRUE(dev.submitted[i].write);
+    }
+    for (uint32_t s = 0; s < 8; ++s) EXPECT_EQ(dev.submitted[s].slot, s);
+    // Every written block carries a different stamp.
+    EXPECT_EQ(std::set<uint64_t>(dev.stamps.begin(), dev.stamps.end()).size(), dev.stamps.size());
+    EXPECT_GT(r.elapsed, 0.0);
+    for (const auto& l : log.lines) EXPECT_EQ(l.rfind("P 0.", 0), 0u) << l;
+    EXPECT_NE(log.lines.back().find("Sıralı yazma"), std::string::npos);
+}
+
+TEST(BenchDiskPhase, RandomReadsStayInsideTheSpanAndStopAfterTheTime) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.waitNs = 100000000;  // 0.1 s per wait
+    uint64_t rng = 777;
+    const DiskPhase ph = DiskPhaseSpec(3, 64 * MiB);
+    const DiskPhaseResult r = RunDiskPhase(ph, dev, clock, rng, log.reporter);
+    EXPECT_TRUE(r.ok);
+    std::set<uint64_t> offsets;
+    for (const auto& q : dev.submitted) {
+        EXPECT_EQ(q.offset % 4096, 0u);
+        EXPECT_LT(q.offset, 64 * MiB);
+        EXPECT_EQ(q.size, 4096u);
+        offsets.insert(q.offset);
+    }
+    EXPECT_GT(offsets.size(), dev.submitted.size() / 2);
+    // 25 waits of 0.1 s reach 2.5 s; the rest of the queue is collected without new requests.
+    EXPECT_NEAR(r.elapsed, 2.5, 1e-6);
+    EXPECT_EQ(r.operations, dev.submitted.size());
+    EXPECT_EQ(r.highestWrittenEnd, 0u);
+    // Progress lines at most every 0.2 s, ending at the top of the range.
+    EXPECT_LE(log.lines.size(), 15u);
+    for (const auto& l : log.lines) {
+        const double p = std::stod(l.substr(2));
+        EXPECT_GE(p, 0.55);
+        EXPECT_LE(p, 0.78);
+        EXPECT_NE(l.find(" Rastgele okuma (4 KB)\n"), std::string::npos);
+    }
+}
+
+TEST(BenchDiskPhase, DeviceThatNeverAnswersIsCancelled) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.hangAfterWaits = 0;
+    uint64_t rng = 1;
+    const DiskPhaseResult r = RunDiskPhase(DiskPhaseSpec(2, 256 * MiB), dev, clock, rng, log.reporter);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 258u);
+    EXPECT_TRUE(dev.cancelled);
+    EXPECT_TRUE(dev.queue.empty());
+    EXPECT_EQ(r.operations, 0u);
+
+    // If even the cancelled requests never come back, the child ends itself with 11.
+    FakeDevice stuck(clock);
+    stuck.hangAfterWaits = 0;
+    stuck.cancelWaitFails = true;
+    try {
+        RunDiskPhase(DiskPhaseSpec(2, 256 * MiB), stuck, clock, rng, log.reporter);
+        FAIL() << "expected abandon";
+    } catch (const Abandoned& a) {
+        EXPECT_EQ(a.code, 11);
+    }
+}
+
+TEST(BenchDiskPhase, FailedAndShortTransfers) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    uint64_t rng = 1;
+    FakeDevice failing(clock);
+    failing.errorAt = 3;
+    DiskPhaseResult r = RunDiskPhase(DiskPhaseSpec(4, 256 * MiB), failing, clock, rng, log.reporter);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 1117u);
+    EXPECT_TRUE(failing.queue.empty());  // outstanding requests were still collected
+
+    FakeDevice shortRead(clock);
+    shortRead.shortAt = 0;
+    r = RunDiskPhase(DiskPhaseSpec(2, 256 * MiB), shortRead, clock, rng, log.reporter);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 38u);
+
+    FakeDevice refusing(clock);
+    refusing.failSubmitAt = 0;
+    r = RunDiskPhase(DiskPhaseSpec(1, 0), refusing, clock, rng, log.reporter);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 112u);
+    EXPECT_EQ(r.operations, 0u);
+}
+
+TEST(BenchDiskRun, VerifiedSpan) {
+    EXPECT_EQ(VerifiedSpan(true, 0), 256 * MiB);
+    EXPECT_EQ(VerifiedSpan(false, 512 * MiB), 256 * MiB);
+    EXPECT_EQ(VerifiedSpan(false, 100 * MiB + 5), 100 * MiB);
+    EXPECT_EQ(VerifiedSpan(false, 16 * MiB), 16 * MiB);
+    EXPECT_FALSE(VerifiedSpan(false, 16 * MiB - 1));
+    EXPECT_FALSE(VerifiedSpan(false, 10 * MiB));
+}
+
+TEST(BenchDiskRun, WholeRunMetricsInOrder) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.waitNs = 10000000;
+    uint64_t rng = 99;
+    EXPECT_EQ(RunDiskPhases(log.reporter, dev, clock, rng, true), 0);
+    const auto m = log.withPrefix('M');
+    ASSERT_EQ(m.size(), 7u);
+    const char* keys[] = {"disk.seq_read_mbs", "disk.seq_write_mbs", "disk.rnd_read_iops", "disk.rnd_write_iops",
+                          "disk.rnd_read_mbs", "disk.rnd_write_mbs", "disk.score"};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(m[i].rfind(std::string("M ") + keys[i] + " ", 0), 0u) << m[i];
+    EXPECT_EQ(log.lines[log.lines.size() - 2], "P 1.0000 Tamamlandı\n");
+    EXPECT_EQ(log.lines.back(), "D\n");
+    EXPECT_EQ(clock.slept, (std::vector<uint32_t>{1000, 1000, 1000}));
+}
+
+TEST(BenchDiskRun, SlowDiskWithoutValidData) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.perWait = 1;
+    dev.waitNs = 400000000;  // 0.4 s per completion: 14 MiB issued when 2.5 s pass
+    uint64_t rng = 5;
+    EXPECT_EQ(RunDiskPhases(log.reporter, dev, clock, rng, false), 7);
+    EXPECT_EQ(log.lines.back(), "E Disk çok yavaş yanıt veriyor; test tamamlanamadı.\n");
+    EXPECT_TRUE(log.withPrefix('M').empty());
+}
+
+TEST(BenchDiskRun, FailingPhaseNamesItself) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.hangAfterWaits = 64;  // phase 1 takes 64 waits of 8 completions; phase 2 hangs
+    uint64_t rng = 5;
+    EXPECT_EQ(RunDiskPhases(log.reporter, dev, clock, rng, true), 8);
+    EXPECT_EQ(log.lines.back(), "E Sıralı okuma başarısız oldu.\n");
+}
+
+TEST(BenchDiskPrep, DirectoryFileNameAndSpace) {
+    EXPECT_EQ(DiskTestDirectory(L'C', L"C:\\windows", L"c:\\users\\a\\Temp\\"), L"c:\\users\\a\\Temp\\");
+    EXPECT_EQ(DiskTestDirectory(L'C', L"C:\\windows", L"C:\\Temp"), L"C:\\Temp\\");
+    EXPECT_EQ(DiskTestDirectory(L'D', L"C:\\windows", L"C:\\Temp\\"), L"D:\\");
+    EXPECT_EQ(DiskTestDirectory(L'D', L"C:\\windows", L"D:\\Temp\\"), L"D:\\");  // Windows elsewhere
+    EXPECT_EQ(DiskTestDirectory(L'C', L"", L""), L"C:\\");
+    EXPECT_EQ(DiskTestFileName(L"D:\\", 4242, 123456789), L"D:\\Kalorix-test-4242-123456789.tmp");
+    EXPECT_TRUE(EnoughDiskSpace(1342177280ull));
+    EXPECT_FALSE(EnoughDiskSpace(1342177279ull));
+}
+
+}  // namespace
+}  // namespace kalorix::bench

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <new>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "bench/memory_bench.h"
+#include "tests/core/bench_fakes.h"
+
+namespace kalorix::bench {
+namespace {
+
+TEST(BenchMemorySize, FromAvailableMemory) {
+    EXPECT_EQ(ChooseMemoryBufferSize(4096 * kMiB), 256 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(1024 * kMiB), 256 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(1024 * kMiB - 1), 128 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(768 * kMiB), 128 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(700 * kMiB), 64 * kMiB);  // 640 MiB needed for 64 MiB, 768 for 128
+    EXPECT_EQ(ChooseMemoryBufferSize(640 * kMiB), 64 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(640 * kMiB - 1), 32 * kMiB);
+    EXPECT_EQ(ChooseMemoryBufferSize(320 * kMiB), 32 * kMiB);
+    EXPECT_FALSE(ChooseMemoryBufferSize(320 * kMiB - 1));
+    EXPECT_FALSE(ChooseMemoryBufferSize(300 * kMiB));
+    EXPECT_FALSE(ChooseMemoryBufferSize(0));
+}
+
+TEST(BenchMemoryKernels, ReadWriteCopy) {
+    constexpr size_t kBytes = 64 * 1024;
+    std::vector<uint64_t> src(kBytes / 8), dst(kBytes / 8, 0);
+    FillMemorySource(src.data(), src.size());
+    uint64_t s = 88172645463325252ull;
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    EXPECT_EQ(src[0], s);
+    uint64_t sum = 0;
+    for (uint64_t w : src) sum += w;
+    EXPECT_EQ(MemoryReadKernel(src.data(), kBytes), sum);
+
+    MemoryWriteKernel(dst.data(), kBytes / 2);
+    EXPECT_EQ(dst[0], 0x5A5A5A5A5A5A5A5Aull);
+    EXPECT_EQ(dst[kBytes / 16 - 1], 0x5A5A5A5A5A5A5A5Aull);
+    EXPECT_EQ(dst[kBytes / 16], 0u);  // stops at the block end
+
+    MemoryCopyKernel(dst.data(), src.data(), kBytes);
+    EXPECT_EQ(std::memcmp(dst.data(), src.data(), kBytes), 0);
+
+    EXPECT_EQ(MemoryBlockSize(256 * kMiB, 3), (256 * kMiB / 3) / 256 * 256);
+    EXPECT_EQ(MemoryBlockSize(1000, 1), 768u);
+    EXPECT_EQ(MemoryBlockSize(1000, 0), 768u);
+}
+
+TEST(BenchMemoryLatency, ChainIsOneCycleThroughEveryLine) {
+    constexpr size_t kLines = 4096;
+    std::vector<uint64_t> buffer(kLines * 8);
+    BuildLatencyChain(buffer.data(), kLines * 64);
+    const char* base = reinterpret_cast<const char*>(buffer.data());
+    std::set<size_t> seen;
+    const char* p = base;
+    for (size_t i = 0; i < kLines; ++i) {
+        const size_t line = static_cast<size_t>(p - base) / 64;
+        EXPECT_EQ(static_cast<size_t>(p - base) % 64, 0u);
+        ASSERT_LT(line, kLines);
+        seen.insert(line);
+        std::memcpy(&p, p, sizeof p);
+    }
+    EXPECT_EQ(seen.size(), kLines);  // every line visited once...
+    EXPECT_EQ(p, base);              // ...and back at the start: one single cycle
+}
+
+TEST(BenchMemoryLatency, TimedInBatchesUntilTheDuration) {
+    constexpr size_t kLines = 1024;
+    std::vector<uint64_t> buffer(kLines * 8);
+    BuildLatencyChain(buffer.data(), kLines * 64);
+    // Each clock reading advances 0.7 s: batches end at 0.7, 1.4, 2.1 s -> 3 batches.
+    testing::FakeClock clock(700000000);
+    const double ns = MeasureLatency(buffer.data(), kLines * 64, clock, 2.0);
+    EXPECT_DOUBLE_EQ(ns, 2.1e9 / (3.0 * 1048576));
+}
+
+TEST(BenchMemoryScore, Formula) {
+    EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 100), 1000);
+    EXPECT_DOUBLE_EQ(MemoryScore(100, 80, 80, 50), 2000);
+    EXPECT_DOUBLE_EQ(MemoryScore(0, 40, 40, 100), 0);
+    EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 0), 0);
+}
+
+class FakeMemory : public MemoryPlatform {
+public:
+    uint64_t available = 4096 * kMiB;
+    int failAllocation = -1;  // index of the allocation that fails
+    std::optional<uint64_t> installed = 16ull * 1048576;
+    int allocations = 0;
+    int live = 0;
+
+    uint64_t availablePhysical() override { return available; }
+    void* allocate(size_t bytes) override {
+        if (allocations++ == failAllocation) return nullptr;
+        ++live;
+        return ::operator new(bytes, std::align_val_t(4096));
+    }
+    void release(void* p, size_t) override {
+        --live;
+        ::operator delete(p, std::align_val_t(4096));
+    }
+    std::optional<uint64_t> installedKilobytes() override { return installed; }
+};
+
+TEST(BenchMemoryRun, NotEnoughFreeMemory) {
+    FakeMemory mem;
+    mem.available = 300 * kMiB;
+    testing::FakeClock clock;
+    testing::LineLog log;
+    EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 1);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{
+                             "P 0.0000 Bellek hazırlanıyor\n",
+                             "E Test için yeterli boş bellek yok. Birkaç program kapatıp yeniden dene.\n"}));
+    EXPECT_EQ(mem.allocations, 0);
+}
+
+TEST(BenchMemoryRun, SecondBufferFailsFreesTheFirst) {
+    FakeMemory mem;
+    mem.failAllocation = 1;
+    testing::FakeClock clock;
+    testing::LineLog log;
+    EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 1);
+    EXPECT_EQ(log.lines.back(), "E Test belleği ayrılamadı.\n");
+    EXPECT_EQ(mem.live, 0);
+    EXPECT_TRUE(log.withPrefix('M').empty());
+}
+
+TEST(BenchMemoryRun, WholeRunOnTheSmallestBuffer) {
+    FakeMemory mem;
+    mem.available = 400 * kMiB;  // 32 MiB buffers
+    mem.installed = 15ull * 1048576 + 600000;  // rounds to 16 GiB
+    testing::FakeClock clock(1000000000);  // one second per reading keeps the latency loop short
+    testing::LineLog log;
+    EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 0);
+    EXPECT_EQ(mem.live, 0);
+    std::vector<std::string> order;
+    for (const auto& l : log.lines) order.push_back(l.substr(0, l.find(' ', 2)));
+    const std::vector<std::string> want = {
+        "P 0.0000", "P 0.0500", "P 0.2500", "P 0.3000", "P 0.5000", "P 0.5500", "P 0.7500",
+        "M memory.size_gb", "M memory.read_gbs", "M memory.write_gbs", "M memory.copy_gbs",
+        "M memory.latency_ns", "M memory.score", "P 1.0000", "D\n"};
+    EXPECT_EQ(order, want);
+    EXPECT_EQ(log.lines[7], "M memory.size_gb 16\n");
+    EXPECT_EQ(log.lines[2], "P 0.2500 Soğuma molası\n");
+    // Two cool-down pauses of 1.5 s, the set-up pauses and the timed waits.
+    int pauses = 0;
+    for (uint32_t ms : clock.slept) pauses += ms == 1500;
+    EXPECT_EQ(pauses, 2);
+
+    // Without the installed size the metric is left out.
+    FakeMemory noSize;
+    noSize.available = 400 * kMiB;
+    noSize.installed.reset();
+    testing::LineLog log2;
+    EXPECT_EQ(RunMemory(log2.reporter, noSize, clock, 1), 0);
+    EXPECT_EQ(log2.lines[7].rfind("M memory.read_gbs", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kalorix::bench
