@@ -452,7 +452,7 @@ void MainWindow::onSnapshotReady() {
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
-    if (visibleNotMinimized()) repaint();
+    repaintIfVisible();
 }
 
 void MainWindow::onShowRequest() {
@@ -513,7 +513,7 @@ void MainWindow::onTrayCommand(int command) {
 void MainWindow::onBenchChanged() {
     BenchOutcome outcome;
     if (!services_->takeFinishedRun(resultHandled_, outcome)) {
-        if (visibleNotMinimized()) repaint();
+        repaintIfVisible();
         return;
     }
     benchmarkMode_ = false;
@@ -528,7 +528,7 @@ void MainWindow::onBenchChanged() {
         UsageHistory::instance().addTestRecord(record);
         if (!testQueue_.empty()) {
             SetTimer(hwnd_, kTimerNextTest, 2500, nullptr);
-            if (visibleNotMinimized()) repaint();
+            repaintIfVisible();
             return;
         }
     }
@@ -537,7 +537,7 @@ void MainWindow::onBenchChanged() {
         services_->markResultPending();
         runSharingCheck();
     }
-    if (visibleNotMinimized()) repaint();
+    repaintIfVisible();
 }
 
 // ---- window state --------------------------------------------------------
@@ -546,6 +546,7 @@ void MainWindow::repaint() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+// Background messages repaint only while the window is shown and not minimised.
 void MainWindow::repaintIfVisible() {
     if (visibleNotMinimized()) repaint();
 }
