@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -43,13 +44,17 @@ public:
     bool create(bool hidden);
     HWND hwnd() const { return hwnd_; }
 
-    // One full paint pass into the toolkit's current target (the window's, or
-    // an off-screen one made with CreateOffscreen); used by WM_PAINT and the
-    // performance program.
+    // One full paint pass into the window's toolkit (WM_PAINT).
     void paintPass();
+    // The same pass into another toolkit, e.g. an off-screen one made with
+    // CreateOffscreen (the performance program). It uses the window's
+    // interaction state like a window pass does.
+    void paintPassInto(DrawingToolkit& target);
     DrawingToolkit& toolkit() { return toolkit_; }
     bool shown() const { return shown_; }
     int page() const { return page_; }
+    bool snapshotReady() const { return snapshot_.valid; }
+    int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
 
     // PageActions
     void ApplySettings() override;
@@ -98,7 +103,8 @@ private:
     float clientWidthDips() const;
     float clientHeightDips() const;
 
-    // paint parts
+    // paint parts, drawn into *painting_
+    void paintFrame();
     void drawStartingPlaceholder(const Rect& content);
     void drawSidebar(float height, bool ready);
     void drawTitleButtons(float width);
@@ -116,6 +122,7 @@ private:
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
+    DrawingToolkit* painting_ = &toolkit_;
     InteractionState interaction_;
 
     Settings settings_;
@@ -146,6 +153,8 @@ private:
     std::mutex reportMutex_;
     std::shared_ptr<const HardwareInventory> report_;
     std::thread reportThread_;
+    std::atomic<bool> reportBusy_{false};
+    std::atomic<bool> reportAgain_{false};
 
     // caption buttons: 0 none, 1 minimise, 2 maximise/restore, 3 close
     int hoverCaption_ = 0;
