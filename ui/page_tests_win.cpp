@@ -128,14 +128,14 @@ float DrawResult(DrawingToolkit& tk, const Rect& r, float y, const TestResultVie
     const size_t n = result.tiles.size();
     const float tileW = n > 1 ? (innerW - kGap) / 2 : std::min(innerW, 180.0f);
     for (size_t i = 0; i < n; ++i) {
-        const Rect tile{r.x + kPad + static_cast<float>(i) * (tileW + kGap), y, tileW, 56};
+        const Rect tile{r.x + kPad + static_cast<float>(i) * (tileW + kGap), y, tileW, 60};
         tk.FillRounded(tile, 8, colors::Selection);
-        tk.DrawLabel(result.tiles[i].label, Rect{tile.x + 14, tile.y + 8, tile.w - 28, 14}, text_style::SectionHeading,
+        tk.DrawLabel(result.tiles[i].label, Rect{tile.x + 14, tile.y + 9, tile.w - 28, 14}, text_style::SectionHeading,
                      colors::Muted);
-        tk.DrawLabel(result.tiles[i].value, Rect{tile.x + 12, tile.y + 20, tile.w - 24, 36}, text_style::BigNumber,
+        tk.DrawLabel(result.tiles[i].value, Rect{tile.x + 12, tile.y + 21, tile.w - 24, 36}, text_style::BigNumber,
                      colors::PrimaryText);
     }
-    y += 56 + 10;
+    y += 60 + 10;
     if (!error.empty()) {
         y += tk.DrawParagraph(error, r.x + kPad, y, innerW, text_style::Secondary, colors::Red);
     } else {
@@ -178,7 +178,13 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
         index = ClampDriveIndex(index, drives.size());
         letter = drives[static_cast<size_t>(index)];
         if (state.mode == TestCardMode::Running || state.mode == TestCardMode::OtherRunning) {
-            tk.DrawLabel(L"Sürücü " + DriveLabel(letter), Rect{r.x + kPad, y, innerW, 36}, text_style::Label,
+            // The drive the running disk test reports (a series runs on the system drive).
+            std::wstring shown = DriveLabel(letter);
+            if (state.mode == TestCardMode::Running) {
+                const auto it = ctx.bench->info.find("disk.drive");
+                if (it != ctx.bench->info.end() && !it->second.empty()) shown = it->second;
+            }
+            tk.DrawLabel(L"Sürücü " + shown, Rect{r.x + kPad, y, innerW, 36}, text_style::Label,
                          colors::SecondaryText);
         } else {
             std::vector<std::wstring> labels;
