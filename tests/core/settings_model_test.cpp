@@ -76,7 +76,7 @@ TEST(SettingsTextsTest, ShareDescriptionCarriesAddressesAndNickname) {
               std::wstring::npos);
     EXPECT_NE(d.find(L"takma adla (BraveOtter417) " + LeaderboardAddress() + L"'da listelenir."), std::wstring::npos);
     EXPECT_EQ(d.rfind(L"Kalorix'in hangi bilgisayarlarda", 0), 0u);
-    EXPECT_EQ(CompatibilityPageAddress().substr(CompatibilityPageAddress().size() - 11), L"/uyumluluk");
+    EXPECT_EQ(CompatibilityPageAddress().substr(CompatibilityPageAddress().size() - 10), L"/uyumluluk");
     EXPECT_EQ(LeaderboardAddress().substr(LeaderboardAddress().size() - 8), L"/skorlar");
     EXPECT_EQ(PrivacyPageAddress().rfind(L"https://", 0), 0u);
     EXPECT_EQ(PrivacyPageAddress().substr(PrivacyPageAddress().size() - 10), L"/gizlilik/");
