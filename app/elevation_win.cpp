@@ -63,8 +63,10 @@ void CALLBACK OnShowSignal(PVOID, BOOLEAN) {
     if (target) PostMessageW(target, g_showMessage.load(), 0, 0);
 }
 
+}  // namespace
+
 // Full path of this executable, not cut at MAX_PATH.
-std::wstring OwnExecutablePath() {
+std::wstring OwnProgramPath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -75,8 +77,8 @@ std::wstring OwnExecutablePath() {
     }
 }
 
+namespace {
 using GetCurrentPackageFullNameFn = LONG(WINAPI*)(UINT32*, PWSTR);
-
 }  // namespace
 
 bool IsProcessElevated() {
@@ -168,7 +170,7 @@ void RegisterShowSignal(HWND window, UINT messageId) {
 }
 
 bool RelaunchElevated(const std::wstring& extraArguments) {
-    const std::wstring path = OwnExecutablePath();
+    const std::wstring path = OwnProgramPath();
     if (path.empty()) return false;
     const std::wstring parameters = RelaunchParameters(extraArguments);
 

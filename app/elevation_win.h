@@ -10,6 +10,8 @@ namespace kalorix {
 bool IsProcessElevated();
 bool IsPackagedApp();
 bool RelaunchElevated(const std::wstring& extraArguments);
+// This program's full path (not cut at MAX_PATH); empty on failure.
+std::wstring OwnProgramPath();
 
 bool AcquireSingleInstance();
 void ReleaseSingleInstance();

@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/elevation_win.h"
 #include "app/probe_win.h"
+#include "app/winrt_win.h"
 #include "bench/child_win.h"
 #include "store/settings.h"
 #include "ui/main_window_win.h"
@@ -34,48 +35,19 @@ struct IAppInstanceStaticsAbi : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE GetActivatedEventArgs(IActivatedEventArgsAbi** args) = 0;
 };
 
-// GetProcAddress result as the function type it really has.
-template <class Fn>
-Fn ProcAddress(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-using RoGetActivationFactoryFn = HRESULT(WINAPI*)(HSTRING, REFIID, void**);
-using WindowsCreateStringFn = HRESULT(WINAPI*)(LPCWSTR, UINT32, HSTRING*);
-using WindowsDeleteStringFn = HRESULT(WINAPI*)(HSTRING);
-
 // The query itself; runs on its own thread inside the multithreaded apartment.
 bool AskActivationKind() {
-    // combase.dll is loaded at run time: systems (and Wine builds) without the
-    // Windows Runtime simply answer false.
-    const HMODULE combase = LoadLibraryExW(L"combase.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!combase) return false;
+    auto* statics = static_cast<IAppInstanceStaticsAbi*>(
+        GetRuntimeFactory(L"Windows.ApplicationModel.AppInstance", kIidAppInstanceStatics));
+    if (!statics) return false;
     bool startupTask = false;
-    const auto getFactory =
-        ProcAddress<RoGetActivationFactoryFn>(combase, "RoGetActivationFactory");
-    const auto createString =
-        ProcAddress<WindowsCreateStringFn>(combase, "WindowsCreateString");
-    const auto deleteString =
-        ProcAddress<WindowsDeleteStringFn>(combase, "WindowsDeleteString");
-    if (getFactory && createString && deleteString) {
-        static constexpr wchar_t kClass[] = L"Windows.ApplicationModel.AppInstance";
-        HSTRING className = nullptr;
-        if (SUCCEEDED(createString(kClass, static_cast<UINT32>(std::size(kClass) - 1), &className))) {
-            IAppInstanceStaticsAbi* statics = nullptr;
-            if (SUCCEEDED(getFactory(className, kIidAppInstanceStatics, reinterpret_cast<void**>(&statics))) &&
-                statics) {
-                IActivatedEventArgsAbi* args = nullptr;
-                if (SUCCEEDED(statics->GetActivatedEventArgs(&args)) && args) {
-                    INT32 kind = 0;
-                    if (SUCCEEDED(args->get_Kind(&kind))) startupTask = kind == kActivationKindStartupTask;
-                    args->Release();
-                }
-                statics->Release();
-            }
-            deleteString(className);
-        }
+    IActivatedEventArgsAbi* args = nullptr;
+    if (SUCCEEDED(statics->GetActivatedEventArgs(&args)) && args) {
+        INT32 kind = 0;
+        if (SUCCEEDED(args->get_Kind(&kind))) startupTask = kind == kActivationKindStartupTask;
+        args->Release();
     }
-    FreeLibrary(combase);
+    statics->Release();
     return startupTask;
 }
 
@@ -93,7 +65,8 @@ void SetPerMonitorDpiAwareness() {
     using SetContextFn = BOOL(WINAPI*)(HANDLE);
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     if (!user32) return;
-    const auto fn = ProcAddress<SetContextFn>(user32, "SetProcessDpiAwarenessContext");
+    const auto fn = reinterpret_cast<SetContextFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
     if (fn) fn(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));  // PER_MONITOR_AWARE_V2
 }
 

@@ -1,22 +1,12 @@
 #include "providers/disk_provider.h"
 
+#include "providers/byte_read.h"
+
 #include <cstring>
 
 namespace kalorix {
 
 namespace {
-
-uint32_t ReadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-uint16_t ReadU16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 int16_t ReadI16(const uint8_t* p) {
     int16_t v;

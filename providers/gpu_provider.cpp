@@ -1,5 +1,7 @@
 #include "providers/gpu_provider.h"
 
+#include "providers/byte_read.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -10,12 +12,6 @@ namespace {
 constexpr std::wstring_view kLuidTag = L"luid_";
 constexpr std::wstring_view kPhysTag = L"_phys_";
 constexpr std::wstring_view kEngTypeTag = L"engtype_";
-
-uint32_t ReadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;  // little-endian on every platform we build for
-}
 
 // The LUID key of an instance name ("luid_..." up to "_phys_"), with the
 // position just after "_phys_"; nothing without both tags.

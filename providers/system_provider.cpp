@@ -1,17 +1,13 @@
 #include "providers/system_provider.h"
 
+#include "providers/byte_read.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace kalorix {
 
 namespace {
-
-uint32_t ReadU32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 constexpr double kBytesPerGiB = 1073741824.0;
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/elevation_win.h"
+#include "app/registry_win.h"
 #include "providers/factories_win.h"
 #include "sensors/fake_providers.h"
 #include "sensors/text.h"
@@ -67,13 +68,7 @@ public:
         return CreateProviders(elevated);
     }
     std::wstring biosManufacturer() override {
-        wchar_t buf[512] = {};
-        DWORD size = sizeof(buf);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\BIOS", L"SystemManufacturer",
-                         RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-            return {};
-        buf[511] = 0;
-        return TrimSpaces(std::wstring_view(buf));
+        return RegReadTrimmed(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\BIOS", L"SystemManufacturer");
     }
     bool pawnIoInstalled() override {
         const std::wstring path = FindPawnIoLibrary();

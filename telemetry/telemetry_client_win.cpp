@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "app/elevation_win.h"
 #include "store/file_util.h"
 #include "store/paths.h"
 #include "telemetry/http_win.h"
@@ -32,13 +33,13 @@ std::string NewAnonymousId() {
 }
 
 std::wstring AppVersionText() {
-    wchar_t path[MAX_PATH] = {};
-    if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return L"?";
+    const std::wstring path = OwnProgramPath();
+    if (path.empty()) return L"?";
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
     if (size == 0) return L"?";
     std::vector<char> data(size);
-    if (!GetFileVersionInfoW(path, 0, size, data.data())) return L"?";
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return L"?";
     VS_FIXEDFILEINFO* info = nullptr;
     UINT len = 0;
     if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info || len < sizeof(*info))

@@ -858,7 +858,14 @@ void MainWindow::ShowPage(int page) {
 }
 
 void MainWindow::StartTest(uint32_t kind, wchar_t driveLetter) {
-    if (launchTest(kind, driveLetter)) {
+    if (!launchTest(kind, driveLetter)) {
+        // A series whose next test cannot start ends here (the Tests page
+        // shows the runner's error text); a run already under way keeps its series.
+        if (!testRunning()) {
+            testQueue_.clear();
+            KillTimer(hwnd_, kTimerNextTest);
+        }
+    } else {
         resultHandled_ = false;
         services_->resetThermalGuard();
         benchmarkMode_ = true;
@@ -949,15 +956,29 @@ void MainWindow::runSharingCheck() {
 }
 
 void MainWindow::startHardwareReport() {
-    if (reportThread_.joinable()) reportThread_.join();
+    // One collecting thread at a time. A refresh while it runs asks it for one
+    // more round instead of blocking this thread on a join while WMI answers.
+    if (reportBusy_.exchange(true)) {
+        reportAgain_.store(true);
+        return;
+    }
+    if (reportThread_.joinable()) reportThread_.join();  // finished: reportBusy_ was false
     reportThread_ = std::thread([this] {
-        std::shared_ptr<const HardwareInventory> built = WindowServices::CollectReport();
-        if (!built) return;
-        {
-            std::lock_guard<std::mutex> lock(reportMutex_);
-            report_ = std::move(built);
+        for (;;) {
+            reportAgain_.store(false);
+            std::shared_ptr<const HardwareInventory> built = WindowServices::CollectReport();
+            if (built) {
+                {
+                    std::lock_guard<std::mutex> lock(reportMutex_);
+                    report_ = std::move(built);
+                }
+                PostMessageW(hwnd_, kMsgInventory, 0, 0);
+            }
+            reportBusy_.store(false);
+            // A refresh that came in after the last round started: go again,
+            // unless the window has started a new thread meanwhile.
+            if (!reportAgain_.load() || reportBusy_.exchange(true)) break;
         }
-        PostMessageW(hwnd_, kMsgInventory, 0, 0);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,8 @@ public:
     DrawingToolkit& toolkit() { return toolkit_; }
     bool shown() const { return shown_; }
     int page() const { return page_; }
+    bool snapshotReady() const { return snapshot_.valid; }
+    int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
 
     // PageActions
     void ApplySettings() override;
@@ -146,6 +149,8 @@ private:
     std::mutex reportMutex_;
     std::shared_ptr<const HardwareInventory> report_;
     std::thread reportThread_;
+    std::atomic<bool> reportBusy_{false};
+    std::atomic<bool> reportAgain_{false};
 
     // caption buttons: 0 none, 1 minimise, 2 maximise/restore, 3 close
     int hoverCaption_ = 0;

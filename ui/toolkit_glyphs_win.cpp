@@ -175,16 +175,15 @@ bool DrawingToolkit::DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle 
             g.Dot(12, 10.6f, 0.8f);
             break;
         case L'\uE9CA':  // fan
-            g.Circle(8, 8, 6.5f);
-            g.Dot(8, 8, 1.4f);
+            g.Circle(8, 8, 7);
             for (int i = 0; i < 3; ++i) {
                 float a = i * 2.0943951f - 1.5707963f;
-                float b = a + 0.9f;
-                g.Poly({{8 + 1.8f * std::cos(a), 8 + 1.8f * std::sin(a)},
-                        {8 + 5.0f * std::cos(a + 0.25f), 8 + 5.0f * std::sin(a + 0.25f)},
-                        {8 + 4.4f * std::cos(b), 8 + 4.4f * std::sin(b)}},
+                auto at = [&](float r, float da) { return Pt{8 + r * std::cos(a + da), 8 + r * std::sin(a + da)}; };
+                g.Path({at(1.2f, -0.5f), at(4.6f, -0.35f), at(5.6f, 0.05f), at(5.0f, 0.55f), at(3.2f, 0.85f),
+                        at(1.2f, 0.9f)},
                        true, true);
             }
+            g.Dot(8, 8, 1.5f);
             break;
         case L'\uE945': g.Poly({{9.5f, 1}, {3, 9}, {7.5f, 9}, {6.5f, 15}, {13, 7}, {8.5f, 7}}, true, true); break;
         case L'\uE83F':  // battery

@@ -320,6 +320,7 @@ D2D1_SIZE_F DrawingToolkit::size() const {
 // ---- off-screen ----
 
 bool DrawingToolkit::CreateOffscreen(float widthDips, float heightDips, float scale) {
+    if (window_) return false;  // the window toolkit keeps its window target
     ReleaseOffscreen();
     ReleaseDeviceResources();
     if (!(scale > 0) || !(widthDips > 0) || !(heightDips > 0)) return false;

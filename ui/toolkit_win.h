@@ -149,7 +149,10 @@ public:
 
     // Off-screen drawing at any scale: a WIC bitmap of round(w*scale) x
     // round(h*scale) pixels, 32-bit premultiplied BGRA, dpi = 96 * scale,
-    // grayscale text. Replaces a previous off-screen target.
+    // grayscale text. Replaces a previous off-screen target. Only for a
+    // toolkit made without a window (the report image uses its own
+    // DrawingToolkit); false for the window's toolkit. Then draw between
+    // BeginFrame() and EndFrame() as usual.
     bool CreateOffscreen(float widthDips, float heightDips, float scale);
     IWICBitmap* offscreenBitmap() const { return offscreen_; }
     // Pixels of the off-screen bitmap, top-down rows of width*4 bytes (premultiplied BGRA).

@@ -1,19 +1,28 @@
 #include "ui/window_services_win.h"
 
+#include "app/autostart_win.h"
 #include "bench/runner_win.h"
 #include "bench/thermal_stop.h"
 #include "inventory/inventory.h"
 #include "inventory/inventory_win.h"
+#include "sensors/text.h"
+#include "telemetry/telemetry_client_win.h"
 
 namespace kalorix {
 
-// Subsystems that are not part of this build yet report "nothing there"
-// (no telemetry, autostart off, no report image).
+namespace {
+std::optional<std::wstring> CpuNameOf(const HardwareInventory* report) {
+    if (!report) return std::nullopt;
+    return report->cpuName;
+}
+}  // namespace
+
+// The report image is not part of this build yet: exporting reports nothing.
 struct WindowServices::State {
     BenchRunner runner;
     BenchState benchCopy;
     bench::ThermalGuard guard;
-    TelemetryView telemetry;
+    TelemetryClient telemetry;
 };
 
 WindowServices::WindowServices() : state_(std::make_unique<State>()) {}
@@ -53,14 +62,35 @@ void WindowServices::thermalCheck(const SensorSnapshot& snapshot, const Settings
         state_->runner.Stop(*reason);
 }
 
-void WindowServices::loadTelemetry(HWND, UINT) {}
-TelemetryView WindowServices::telemetryCopy() { return state_->telemetry; }
-void WindowServices::acknowledgeNotice() { state_->telemetry.noticeAcked = true; }
-void WindowServices::markNoticeShown() { state_->telemetry.noticeShown = true; }
-void WindowServices::requestDeletion() {}
-void WindowServices::markResultPending() {}
-void WindowServices::sharingCheck(bool, const SensorSnapshot&, const HardwareInventory*) {}
-std::wstring WindowServices::reportPreview(const SensorSnapshot&, const HardwareInventory*) { return {}; }
+void WindowServices::loadTelemetry(HWND window, UINT) {
+    state_->telemetry.setNotifyWindow(window);
+    state_->telemetry.load();
+}
+
+TelemetryView WindowServices::telemetryCopy() {
+    const TelemetryState st = state_->telemetry.state();
+    TelemetryView view;
+    view.noticeShown = st.noticeShownAt != 0;
+    view.noticeAcked = st.noticeAcked;
+    view.lastSentAt = st.lastSentAt;
+    view.statusText = st.statusText;
+    view.busy = st.busy;
+    view.nickname = state_->telemetry.nickname();
+    return view;
+}
+
+void WindowServices::acknowledgeNotice() { state_->telemetry.acknowledgeNotice(); }
+void WindowServices::markNoticeShown() { state_->telemetry.markNoticeShown(); }
+void WindowServices::requestDeletion() { state_->telemetry.requestDeletion(); }
+void WindowServices::markResultPending() { state_->telemetry.markNewResult(); }
+
+void WindowServices::sharingCheck(bool shareData, const SensorSnapshot& snapshot, const HardwareInventory* report) {
+    state_->telemetry.maybeSendReport(shareData, snapshot, CpuNameOf(report));
+}
+
+std::wstring WindowServices::reportPreview(const SensorSnapshot& snapshot, const HardwareInventory* report) {
+    return Utf8ToWide(state_->telemetry.previewReport(snapshot, CpuNameOf(report)));
+}
 
 std::shared_ptr<const HardwareInventory> WindowServices::CollectReport() {
     std::shared_ptr<const HardwareInventory> result;
@@ -74,8 +104,8 @@ void WindowServices::CopyReportToClipboard(HWND window, const HardwareInventory&
     CopyTextToClipboard(window, InventoryToText(report));
 }
 
-bool WindowServices::IsAutostartEnabled() { return false; }
-bool WindowServices::SetAutostart(bool, bool) { return false; }
+bool WindowServices::IsAutostartEnabled() { return kalorix::IsAutostartEnabled(); }
+bool WindowServices::SetAutostart(bool on, bool useTask) { return kalorix::SetAutostart(on, useTask); }
 
 bool WindowServices::exportReportImage(PageActions&, bool, std::wstring&) { return false; }
 

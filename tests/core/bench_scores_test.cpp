@@ -78,5 +78,23 @@ TEST(BenchScores, OverallUsesTheLatestOfEachKind) {
     EXPECT_EQ(s.overall, want);
 }
 
+TEST(BenchScores, FromTheUsageHistory) {
+    UsageHistory history{std::filesystem::path()};  // in memory only
+    EXPECT_FALSE(ComputeLatestScores(history).cpu);
+    history.addTestRecord(Record(BenchKind::Memory, 10, {{"memory.score", 800}}));
+    history.addTestRecord(Record(BenchKind::Cpu, 11, {{"cpu.st_score", 400}, {"cpu.mt_score", 900}}));
+    history.addTestRecord(Record(BenchKind::Gpu, 12, {{"gpu.score", 1000}}));
+    history.addTestRecord(Record(BenchKind::Memory, 13, {{"memory.score", 900}}));
+    LatestScores s = ComputeLatestScores(history);
+    EXPECT_EQ(s.cpu, 600.0);
+    EXPECT_EQ(s.memory, 900.0);
+    EXPECT_FALSE(s.disk);
+    EXPECT_FALSE(s.overall);  // no disk record yet
+    history.addTestRecord(Record(BenchKind::Disk, 14, {{"disk.score", 1000}}));
+    s = ComputeLatestScores(history);
+    ASSERT_TRUE(s.overall);
+    EXPECT_EQ(*s.overall, OverallScore(600, 1000, 900, 1000));
+}
+
 }  // namespace
 }  // namespace kalorix::bench

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "bench/gpu_measure.h"
+#include "tests/core/bench_fakes.h"
+
+namespace kalorix::bench {
+namespace {
+
+// A GPU whose work takes `secondsPerCall` of GPU time per call; each batch also
+// moves the host clock by that time plus a fixed overhead.
+class FakeGpu : public GpuTimer {
+public:
+    FakeGpu(testing::FakeClock& host, double secondsPerCall) : host_(host), perCall_(secondsPerCall) {}
+    int calls = 0;
+    std::vector<int> batchCalls;
+    int failAtBatch = -1;
+    bool zeroTime = false;
+    double overhead = 0.0005;
+
+    std::optional<double> timedBatch(const std::function<void()>& work) override {
+        if (static_cast<int>(batchCalls.size()) == failAtBatch) return std::nullopt;
+        const int before = calls;
+        work();
+        const int n = calls - before;
+        batchCalls.push_back(n);
+        const double gpu = zeroTime ? 0.0 : n * perCall_;
+        host_.advanceNs(static_cast<uint64_t>((n * perCall_ + overhead) * 1e9));
+        return gpu;
+    }
+
+private:
+    testing::FakeClock& host_;
+    double perCall_;
+};
+
+TEST(BenchGpuMeasure, BatchesGrowToAbout25msAndTheRateIsExact) {
+    testing::FakeClock host;
+    testing::LineLog log;
+    FakeGpu gpu(host, 0.001);
+    const auto rate = Measure(gpu, log.reporter, host, 1e9, [&] { ++gpu.calls; }, 0.05, 0.45, L"Hesaplama");
+    ASSERT_TRUE(rate);
+    EXPECT_NEAR(*rate, 1e12, 1e3);  // 1e9 units per 1 ms call
+    // 1, 2, 4, 8, 16, then 25 calls (25 ms) from there on: never more than doubling.
+    ASSERT_GE(gpu.batchCalls.size(), 6u);
+    EXPECT_EQ(std::vector<int>(gpu.batchCalls.begin(), gpu.batchCalls.begin() + 6),
+              (std::vector<int>{1, 2, 4, 8, 16, 25}));
+    for (size_t i = 1; i < gpu.batchCalls.size(); ++i) EXPECT_LE(gpu.batchCalls[i], 2 * gpu.batchCalls[i - 1]);
+    // Progress at most every 0.2 s, inside the phase's range.
+    EXPECT_GE(log.lines.size(), 10u);
+    EXPECT_LE(log.lines.size(), 13u);
+    EXPECT_EQ(log.lines.front(), "P 0.0500 Hesaplama\n");
+    for (const auto& l : log.lines) {
+        const double p = std::stod(l.substr(2));
+        EXPECT_GE(p, 0.05);
+        EXPECT_LT(p, 0.45);
+    }
+}
+
+TEST(BenchGpuMeasure, WarmUpIsLeftOut) {
+    // Two slow batches (0.2 s for one call) fill the first 0.4 s; the third ends at
+    // 0.6 s and already counts. Then one call per 0.02 s until 2.5 s: 95 batches.
+    testing::FakeClock host;
+    testing::LineLog log;
+    int batches = 0;
+    struct Warm : GpuTimer {
+        testing::FakeClock* host;
+        int* batches;
+        std::optional<double> timedBatch(const std::function<void()>& work) override {
+            work();
+            const double t = ++*batches <= 3 ? 0.2 : 0.02;  // three slow batches fill the warm-up
+            host->advanceNs(static_cast<uint64_t>(t * 1e9));
+            return t;
+        }
+    } warm;
+    warm.host = &host;
+    warm.batches = &batches;
+    int calls = 0;
+    const auto rate = Measure(warm, log.reporter, host, 1.0, [&] { ++calls; }, 0, 1, L"x");
+    ASSERT_TRUE(rate);
+    EXPECT_NEAR(*rate, 96 / 2.1, 0.2);  // counting the warm-up would give 98 / 2.5
+    EXPECT_EQ(calls, 98);
+}
+
+TEST(BenchGpuMeasure, FailuresAndZeroTimes) {
+    testing::FakeClock host;
+    testing::LineLog log;
+    FakeGpu failing(host, 0.001);
+    failing.failAtBatch = 3;
+    EXPECT_FALSE(Measure(failing, log.reporter, host, 1, [&] { ++failing.calls; }, 0, 1, L"x"));
+
+    FakeGpu instant(host, 0.001);
+    instant.zeroTime = true;
+    EXPECT_FALSE(Measure(instant, log.reporter, host, 1, [&] { ++instant.calls; }, 0, 1, L"x"));
+    // A zero sample doubles the batch every time (capped at 4096).
+    ASSERT_GE(instant.batchCalls.size(), 4u);
+    for (size_t i = 1; i < instant.batchCalls.size(); ++i) {
+        EXPECT_EQ(instant.batchCalls[i], std::min(4096, 2 * instant.batchCalls[i - 1]));
+    }
+}
+
+TEST(BenchGpuCalibration, DoublesHalvesAndStops) {
+    testing::FakeClock host;
+    // Very fast: 1 µs per 256 groups; doubles up to 16384 and stops there.
+    std::vector<uint32_t> sizes;
+    struct ByGroups : GpuTimer {
+        double perGroup;
+        uint32_t last = 0;
+        std::optional<double> timedBatch(const std::function<void()>& work) override {
+            work();
+            return last * perGroup;
+        }
+    };
+    ByGroups fast;
+    fast.perGroup = 1e-6 / 256;
+    auto groups = CalibrateGroups(fast, [&](uint32_t g) {
+        fast.last = g;
+        sizes.push_back(g);
+    });
+    EXPECT_EQ(groups, 16384u);
+    EXPECT_EQ(sizes, (std::vector<uint32_t>{256, 512, 1024, 2048, 4096, 8192, 16384}));
+
+    ByGroups slow;
+    slow.perGroup = 1.0 / 256;  // 1 s for 256 groups
+    groups = CalibrateGroups(slow, [&](uint32_t g) { slow.last = g; });
+    EXPECT_EQ(groups, 16u);  // halved while at least 17: 256 -> 128 ... 16
+
+    ByGroups right;
+    right.perGroup = 0.01 / 256;
+    EXPECT_EQ(CalibrateGroups(right, [&](uint32_t g) { right.last = g; }), 256u);
+
+    struct Dead : GpuTimer {
+        std::optional<double> timedBatch(const std::function<void()>&) override { return std::nullopt; }
+    } dead;
+    EXPECT_FALSE(CalibrateGroups(dead, [](uint32_t) {}));
+}
+
+TEST(BenchGpuTiming, TimestampsOrHostTime) {
+    EXPECT_DOUBLE_EQ(BatchSeconds(false, 1000000, true, 1000, 26000, 0.9), 0.025);
+    EXPECT_DOUBLE_EQ(BatchSeconds(true, 1000000, true, 1000, 26000, 0.9), 0.9);   // disjoint
+    EXPECT_DOUBLE_EQ(BatchSeconds(false, 0, true, 1000, 26000, 0.9), 0.9);        // no frequency
+    EXPECT_DOUBLE_EQ(BatchSeconds(false, 1000000, false, 1000, 26000, 0.9), 0.9); // stamps missing
+    EXPECT_DOUBLE_EQ(BatchSeconds(false, 1000000, true, 5000, 5000, 0.9), 0.9);   // end not after start
+}
+
+TEST(BenchGpuSetup, BufferSizesWorkAndShaderTexts) {
+    EXPECT_EQ(GpuCopyBufferSize(1536ull << 20), 64ull << 20);  // 1.5 GiB: each dispatch moves 128 MiB
+    EXPECT_EQ(GpuCopyBufferSize(2ull << 30), 128ull << 20);
+    EXPECT_DOUBLE_EQ(GpuFlopsPerDispatch(1), 256.0 * 64 * 512);
+    for (const char* text : {kGpuArithmeticShader, kGpuCopyShader}) {
+        const size_t n = std::strlen(text);
+        EXPECT_EQ(text[0], '\n');
+        EXPECT_EQ(std::string(text + n - 2), "}\n");
+    }
+    EXPECT_NE(std::string(kGpuArithmeticShader).find("    // Sonu\xC3\xA7 yaz\xC4\xB1l\xC4\xB1r ki"), std::string::npos);
+    EXPECT_NE(std::string(kGpuCopyShader).find("Izgara ad\xC4\xB1ml\xC4\xB1 d\xC3\xB6ng\xC3\xBC"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalorix::bench

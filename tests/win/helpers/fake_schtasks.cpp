@@ -1,0 +1,51 @@
+// Answers the three schtasks command lines the autostart code uses, keeping the
+// "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. Every command
+// line is appended to log.txt there. FAKE_SCHTASKS_CREATE_EXIT sets the exit code
+// of /create (default 0).
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::wstring StateDir() {
+    wchar_t buf[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, buf);
+    std::wstring dir = std::wstring(buf) + L"kalorix-fake-schtasks\\";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+void AppendLog(const std::wstring& dir, const std::wstring& line) {
+    HANDLE f = CreateFileW((dir + L"log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    const std::wstring text = line + L"\n";
+    DWORD written = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(f);
+}
+
+}  // namespace
+
+int wmain() {
+    const std::wstring cmd = GetCommandLineW();
+    const std::wstring dir = StateDir();
+    const std::wstring task = dir + L"task.xml";
+    AppendLog(dir, cmd);
+    if (cmd.find(L"/tn \"Kalorix\"") == std::wstring::npos) return 2;
+    const bool exists = GetFileAttributesW(task.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (cmd.find(L"/query") != std::wstring::npos) return exists ? 0 : 1;
+    if (cmd.find(L"/delete") != std::wstring::npos) return DeleteFileW(task.c_str()) ? 0 : 1;
+    if (cmd.find(L"/create") != std::wstring::npos) {
+        const size_t x = cmd.find(L"/xml \"");
+        if (x == std::wstring::npos) return 2;
+        const size_t start = x + 6, end = cmd.find(L'"', start);
+        const std::wstring xml = cmd.substr(start, end - start);
+        wchar_t code[16] = {};
+        if (GetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", code, 16) && _wtoi(code) != 0) return _wtoi(code);
+        return CopyFileW(xml.c_str(), task.c_str(), FALSE) ? 0 : 1;
+    }
+    return 2;
+}

@@ -1,0 +1,211 @@
+// The main window with the scripted demo sensors: the sampler interval
+// policy through tray start, show and hide, the keyboard rules, the frame hit
+// test and the close rules. Works on the prefix's settings file and puts it back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "app/elevation_win.h"
+#include "store/file_util.h"
+#include "store/settings.h"
+#include "ui/main_window_win.h"
+
+namespace kalorix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Dispatches messages until the condition holds or the time is up (the
+// sampler and the window run on real threads and timers here).
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    MSG msg;
+    while (!done()) {
+        if (GetTickCount64() >= end) return false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void Flush() { PumpUntil([] { return false; }, 100); }
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetEnvironmentVariableW(L"KALORIX_FAKE_SENSORS", L"demo");
+        path_ = SettingsPath(false);
+        ASSERT_FALSE(path_.empty());
+        oldFile_ = ReadFileBytes(path_);
+    }
+    void TearDown() override {
+        window_.reset();
+        Flush();
+        std::error_code ec;
+        if (oldFile_) AtomicWriteFile(path_, *oldFile_);
+        else fs::remove(path_, ec);
+        SetEnvironmentVariableW(L"KALORIX_FAKE_SENSORS", nullptr);
+    }
+    MainWindow& Start(const Settings& settings, bool hidden) {
+        SaveSettings(settings);
+        window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr));
+        EXPECT_TRUE(window_->create(hidden));
+        return *window_;
+    }
+    static Settings Quiet() {
+        Settings s;
+        s.FirstTestOffered = true;
+        s.TrayNotifications = false;
+        return s;
+    }
+
+    fs::path path_;
+    std::optional<std::string> oldFile_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, TraySamplingRateUntilShownAndAfterHiding) {
+    Settings s = Quiet();
+    s.UpdateIntervalMs = 500;
+    MainWindow& w = Start(s, true);
+    EXPECT_FALSE(w.shown());
+    EXPECT_FALSE(IsWindowVisible(w.hwnd()));
+    EXPECT_EQ(w.samplerInterval(), 2000);  // tray start: at least 2 s
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000)) << "no snapshot from the demo sensors";
+
+    PostMessageW(w.hwnd(), ShowMessageId(), 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return w.shown(); }, 5000));
+    EXPECT_TRUE(IsWindowVisible(w.hwnd()));
+    EXPECT_EQ(w.samplerInterval(), 500);
+
+    // Closing with MinimizeToTray on only hides; sampling slows down again.
+    SendMessageW(w.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(w.hwnd()));
+    EXPECT_FALSE(w.shown());
+    EXPECT_FALSE(IsWindowVisible(w.hwnd()));
+    EXPECT_EQ(w.samplerInterval(), 2000);
+
+    // The tray icon's click (NIN_SELECT) brings it back.
+    SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));
+    EXPECT_TRUE(w.shown());
+    EXPECT_EQ(w.samplerInterval(), 500);
+    // ... and a second click hides it again.
+    SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));
+    EXPECT_FALSE(w.shown());
+}
+
+TEST_F(MainWindowTest, CloseWithoutTrayEndsTheWindow) {
+    Settings s = Quiet();
+    s.MinimizeToTray = false;
+    MainWindow& w = Start(s, false);
+    HWND hwnd = w.hwnd();
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the message loop would end
+}
+
+TEST_F(MainWindowTest, CtrlDigitsSelectPagesPlainDigitsDoNot) {
+    MainWindow& w = Start(Quiet(), true);
+    BYTE keys[256];
+    ASSERT_TRUE(GetKeyboardState(keys));
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '3', 0);
+    EXPECT_EQ(w.page(), 0);
+
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '3', 0);
+    EXPECT_EQ(w.page(), 2);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '5', 0);
+    EXPECT_EQ(w.page(), 4);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '6', 0);
+    EXPECT_EQ(w.page(), 4);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '1', 0);
+    EXPECT_EQ(w.page(), 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(MainWindowTest, EscapeDismissesTheFirstTestPromptForGood) {
+    Settings s = Quiet();
+    s.FirstTestOffered = false;
+    MainWindow& w = Start(s, true);
+    EXPECT_FALSE(LoadSettings().FirstTestOffered);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(LoadSettings().FirstTestOffered);
+}
+
+TEST_F(MainWindowTest, FrameHitTestOnTheCustomFrame) {
+    MainWindow& w = Start(Quiet(), false);
+    Flush();
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(w.hwnd(), &r));
+    auto hit = [&](int x, int y) {
+        return SendMessageW(w.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
+    };
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    EXPECT_EQ(hit(300, 20), HTCAPTION);
+    EXPECT_EQ(hit(300, 300), HTCLIENT);
+    EXPECT_EQ(hit(width - 10, 20), HTCLOSE);
+    EXPECT_EQ(hit(width - 60, 20), HTMAXBUTTON);
+    EXPECT_EQ(hit(width - 120, 20), HTMINBUTTON);
+    EXPECT_EQ(hit(2, 300), HTLEFT);
+    EXPECT_EQ(hit(width - 2, height - 2), HTBOTTOMRIGHT);
+    EXPECT_EQ(hit(2, 2), HTTOPLEFT);
+
+    MINMAXINFO info{};
+    SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    const float scale = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    EXPECT_EQ(info.ptMinTrackSize.x, static_cast<LONG>(980 * scale));
+    EXPECT_EQ(info.ptMinTrackSize.y, static_cast<LONG>(640 * scale));
+}
+
+
+// Clicks go through the regions of the last paint pass: press and release on
+// the sidebar entry, then the next pass performs the action.
+void Click(HWND hwnd, int x, int y) {
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    UpdateWindow(hwnd);  // the paint pass that consumes the click
+}
+
+TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
+    Settings s = Quiet();
+    s.FirstTestOffered = false;
+    MainWindow& w = Start(s, false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    InvalidateRect(w.hwnd(), nullptr, FALSE);
+    UpdateWindow(w.hwnd());  // a pass with the prompt on top
+    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const int x = static_cast<int>(100 * k), sensorsY = static_cast<int>((116 + 44 + 20) * k);
+
+    // The prompt's backdrop takes the click: nothing under it reacts.
+    Click(w.hwnd(), x, sensorsY);
+    EXPECT_EQ(w.page(), 0);
+
+    // Dismissed, the sidebar entry works; a press that moves off before the
+    // release is no click.
+    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    UpdateWindow(w.hwnd());
+    Click(w.hwnd(), x, sensorsY);
+    EXPECT_EQ(w.page(), 1);
+    const int testsY = static_cast<int>((116 + 3 * 44 + 20) * k);
+    SendMessageW(w.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, testsY));
+    SendMessageW(w.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
+    SendMessageW(w.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
+    UpdateWindow(w.hwnd());
+    EXPECT_EQ(w.page(), 1);
+}
+
+}  // namespace
+}  // namespace kalorix
