@@ -11,8 +11,10 @@ namespace kalorix {
 
 namespace {
 
+// lineHeight: one wrapped line of the value style, so that a label centred in
+// it sits on the first value line's baseline.
 void DrawSectionCard(DrawingToolkit& tk, const InventorySection& section, const CardPlacement& place,
-                     const std::vector<float>& valueHeights) {
+                     const std::vector<float>& valueHeights, float lineHeight) {
     const float x = place.x, y = place.y, w = place.w;
     tk.Card(Rect{x, y, w, place.h});
     tk.Badge(Rect{x + 20, y + 18, 30, 30}, static_cast<wchar_t>(section.glyph), colors::Accent, palette::kBadgeAlpha,
@@ -25,7 +27,8 @@ void DrawSectionCard(DrawingToolkit& tk, const InventorySection& section, const 
     float top = y + kHardwareRowsTop;
     for (size_t i = 0; i < section.rows.size(); ++i) {
         const InventoryRow& row = section.rows[i];
-        tk.DrawLabel(row.label, Rect{labelX, top, kHardwareLabelWidth, 18}, text_style::Label, colors::SecondaryText);
+        tk.DrawLabel(row.label, Rect{labelX, top, kHardwareLabelWidth, lineHeight}, text_style::Label,
+                     colors::SecondaryText);
         tk.DrawParagraph(row.value, valueX, top, valueW, text_style::Label, colors::PrimaryText);
         top += HardwareRowHeight(valueHeights[i]);
     }
@@ -64,10 +67,12 @@ float DrawHardwarePage(PageContext& ctx) {
         cardHeights.push_back(HardwareCardHeight(valueHeights[i]));
     }
 
+    const float lineHeight = std::max(1.0f, tk.MeasureParagraph(L"Ag", 1000, text_style::Label));
     const MasonryLayout layout = LayoutHardwareCards(cardHeights, x0, y, w);
     for (size_t i = 0; i < sections.size(); ++i) {
         const CardPlacement& place = layout.cards[i];
-        if (ctx.visible(place.y, place.y + place.h)) DrawSectionCard(tk, sections[i], place, valueHeights[i]);
+        if (ctx.visible(place.y, place.y + place.h))
+            DrawSectionCard(tk, sections[i], place, valueHeights[i], lineHeight);
     }
     return layout.bottom;
 }

@@ -3,6 +3,7 @@
 // and PawnIO state, data sharing with its preview and deletion, and the about
 // paragraph.
 #include <algorithm>
+#include <string>
 
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
@@ -248,8 +249,9 @@ float DrawSharingCard(PageContext& ctx, float y) {
     const float noteH = tel.statusText.empty() ? 0.0f : tk.MeasureParagraph(tel.statusText, innerW, text_style::Secondary);
     const bool previewOpen = view.settingsPreviewVisible;
     const float panelTextW = innerW - 28;
-    const float previewH =
-        previewOpen ? tk.MeasureParagraph(view.settingsPreviewText, panelTextW, text_style::Mono) + 28 : 0.0f;
+    std::wstring previewText = view.settingsPreviewText;  // without the document's final line end
+    while (!previewText.empty() && (previewText.back() == L'\n' || previewText.back() == L'\r')) previewText.pop_back();
+    const float previewH = previewOpen ? tk.MeasureParagraph(previewText, panelTextW, text_style::Mono) + 28 : 0.0f;
     const float h = top.height + statusH + (noteH > 0 ? 4 + noteH : 0.0f) + 14 + 34 +
                     (previewOpen ? 14 + previewH : 0.0f) + 20;
     tk.Card(Rect{x0, y, w, h});
@@ -290,7 +292,7 @@ float DrawSharingCard(PageContext& ctx, float y) {
         tk.FillRounded(panel, 8, colors::WindowBackground);
         tk.Outline(panel, 8, colors::Border, 1);
         if (ctx.visible(panel.y, panel.bottom()))
-            tk.DrawParagraph(view.settingsPreviewText, panel.x + 14, panel.y + 14, panelTextW, text_style::Mono,
+            tk.DrawParagraph(previewText, panel.x + 14, panel.y + 14, panelTextW, text_style::Mono,
                              colors::SecondaryText);
     }
     return y + h;
