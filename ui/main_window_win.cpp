@@ -452,7 +452,7 @@ void MainWindow::onSnapshotReady() {
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
-    if (visibleNotMinimized()) repaint();
+    repaintIfVisible();
 }
 
 void MainWindow::onShowRequest() {
@@ -513,7 +513,7 @@ void MainWindow::onTrayCommand(int command) {
 void MainWindow::onBenchChanged() {
     BenchOutcome outcome;
     if (!services_->takeFinishedRun(resultHandled_, outcome)) {
-        if (visibleNotMinimized()) repaint();
+        repaintIfVisible();
         return;
     }
     benchmarkMode_ = false;
@@ -528,7 +528,7 @@ void MainWindow::onBenchChanged() {
         UsageHistory::instance().addTestRecord(record);
         if (!testQueue_.empty()) {
             SetTimer(hwnd_, kTimerNextTest, 2500, nullptr);
-            if (visibleNotMinimized()) repaint();
+            repaintIfVisible();
             return;
         }
     }
@@ -537,7 +537,7 @@ void MainWindow::onBenchChanged() {
         services_->markResultPending();
         runSharingCheck();
     }
-    if (visibleNotMinimized()) repaint();
+    repaintIfVisible();
 }
 
 // ---- window state --------------------------------------------------------
@@ -546,6 +546,7 @@ void MainWindow::repaint() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+// Background messages repaint only while the window is shown and not minimised.
 void MainWindow::repaintIfVisible() {
     if (visibleNotMinimized()) repaint();
 }
@@ -599,9 +600,17 @@ float MainWindow::clientHeightDips() const {
 
 // ---- paint pass ----------------------------------------------------------
 
-void MainWindow::paintPass() {
-    if (!toolkit_.BeginFrame()) return;
-    DrawingToolkit& tk = toolkit_;
+void MainWindow::paintPass() { paintPassInto(toolkit_); }
+
+void MainWindow::paintPassInto(DrawingToolkit& target) {
+    painting_ = &target;
+    paintFrame();
+    painting_ = &toolkit_;
+}
+
+void MainWindow::paintFrame() {
+    DrawingToolkit& tk = *painting_;
+    if (!tk.BeginFrame()) return;
     if (engine_) engine_->copySnapshot(snapshot_);
 
     const D2D1_SIZE_F size = tk.size();
@@ -677,7 +686,7 @@ float MainWindow::drawPage(PageContext& context) {
 }
 
 void MainWindow::drawStartingPlaceholder(const Rect& content) {
-    DrawingToolkit& tk = toolkit_;
+    DrawingToolkit& tk = *painting_;
     const float centreY = content.y + content.h / 2;
     tk.DrawBitmap(kAppIconPng, Rect{content.x + (content.w - 72) / 2, centreY - 70, 72, 72});
     tk.DrawLabel(L"Sensörler başlatılıyor…", Rect{content.x, centreY + 16, content.w, 20}, text_style::Secondary,
@@ -685,7 +694,7 @@ void MainWindow::drawStartingPlaceholder(const Rect& content) {
 }
 
 void MainWindow::drawSidebar(float height, bool ready) {
-    DrawingToolkit& tk = toolkit_;
+    DrawingToolkit& tk = *painting_;
     tk.SetRegionClip(kContentTop, height);
     tk.FillRect(Rect{0, 0, kSidebarWidth, height}, colors::Sidebar);
     tk.FillRect(Rect{kSidebarWidth - 1, 0, 1, height}, colors::Border);
@@ -731,7 +740,7 @@ void MainWindow::drawSidebar(float height, bool ready) {
 }
 
 void MainWindow::drawTitleButtons(float width) {
-    DrawingToolkit& tk = toolkit_;
+    DrawingToolkit& tk = *painting_;
     const bool maximized = hwnd_ && IsZoomed(hwnd_);
     const wchar_t glyphs[3] = {0xE921, static_cast<wchar_t>(maximized ? 0xE923 : 0xE922), 0xE8BB};
     for (int i = 0; i < 3; ++i) {
@@ -748,7 +757,7 @@ void MainWindow::drawTitleButtons(float width) {
 }
 
 void MainWindow::drawFirstTestPrompt(float width, float height) {
-    DrawingToolkit& tk = toolkit_;
+    DrawingToolkit& tk = *painting_;
     tk.SetRegionClip(0, height);
     tk.FillRect(Rect{0, 0, width, height}, colors::Overlay);
     tk.AddRegion(MakeActionId(L"prompt/block"), Rect{0, 0, width, height}, false);

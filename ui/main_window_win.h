@@ -44,10 +44,12 @@ public:
     bool create(bool hidden);
     HWND hwnd() const { return hwnd_; }
 
-    // One full paint pass into the toolkit's current target (the window's, or
-    // an off-screen one made with CreateOffscreen); used by WM_PAINT and the
-    // performance program.
+    // One full paint pass into the window's toolkit (WM_PAINT).
     void paintPass();
+    // The same pass into another toolkit, e.g. an off-screen one made with
+    // CreateOffscreen (the performance program). It uses the window's
+    // interaction state like a window pass does.
+    void paintPassInto(DrawingToolkit& target);
     DrawingToolkit& toolkit() { return toolkit_; }
     bool shown() const { return shown_; }
     int page() const { return page_; }
@@ -101,7 +103,8 @@ private:
     float clientWidthDips() const;
     float clientHeightDips() const;
 
-    // paint parts
+    // paint parts, drawn into *painting_
+    void paintFrame();
     void drawStartingPlaceholder(const Rect& content);
     void drawSidebar(float height, bool ready);
     void drawTitleButtons(float width);
@@ -119,6 +122,7 @@ private:
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
+    DrawingToolkit* painting_ = &toolkit_;
     InteractionState interaction_;
 
     Settings settings_;
