@@ -312,6 +312,29 @@ TEST_F(PagesTest, SettingsSliderDragFollowsThePointer) {
               5);
 }
 
+// The toolkit's slider and the portable rule give the same value everywhere,
+// including outside the track.
+TEST_F(PagesTest, ToolkitSliderAgreesWithTheSliderRule) {
+    const ActionId id = Id(L"set/warn");
+    const Rect track{300, 100, 517, 24};
+    ASSERT_TRUE(tk_.CreateOffscreen(900, 200, 1.0f));
+    ASSERT_TRUE(tk_.BeginFrame());
+    InteractionState toolkitUi, modelUi;
+    tk_.SetInteraction(&toolkitUi);
+    toolkitUi.pressed = modelUi.pressed = id;
+    int a = 85, b = 85;
+    for (float x = 250; x <= 870; x += 3.7f) {
+        toolkitUi.pointerX = modelUi.pointerX = x;
+        const bool changedA = tk_.Slider(id, track, a);
+        const bool changedB = WarningSliderDrag(modelUi, id, track.x, track.w, b);
+        ASSERT_EQ(a, b) << x;
+        ASSERT_EQ(changedA, changedB) << x;
+        ASSERT_EQ(toolkitUi.dragging, modelUi.dragging);
+    }
+    EXPECT_EQ(a, 100);
+    EXPECT_EQ(tk_.EndFrame(), S_OK);
+}
+
 TEST_F(PagesTest, SettingsPreviewOpensWithTheReportTextAndCloses) {
     const float closed = Pass(DrawSettingsPage);
     actions_.preview.clear();
