@@ -1,23 +1,10 @@
 #include "bench/runner_win.h"
 
+#include "app/elevation_win.h"
+
 #include <vector>
 
 namespace kalorix {
-
-namespace {
-
-std::wstring OwnExecutable() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        if (buffer.size() >= 32768) return {};
-        buffer.resize(buffer.size() * 2);  // truncated: a long path
-    }
-}
-
-}  // namespace
 
 BenchRunner::~BenchRunner() {
     {
@@ -46,7 +33,7 @@ HANDLE BenchRunner::jobHandle() const {
     return job_;
 }
 
-std::wstring BenchRunner::childExecutable() const { return childPath_.empty() ? OwnExecutable() : childPath_; }
+std::wstring BenchRunner::childExecutable() const { return childPath_.empty() ? OwnProgramPath() : childPath_; }
 
 BenchState BenchRunner::Snapshot() const {
     std::lock_guard<std::mutex> lock(mutex_);

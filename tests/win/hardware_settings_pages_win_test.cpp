@@ -1,0 +1,369 @@
+// The Hardware and Settings pages drawn into an off-screen target with a
+// recording PageActions: which controls they register, what a click on each
+// does to the settings record and which window operations it asks for.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "inventory/inventory.h"
+#include "ui/hardware_layout.h"
+#include "ui/pages_win.h"
+#include "ui/settings_model.h"
+#include "ui/toolkit_win.h"
+
+namespace kalorix {
+namespace {
+
+class ComScope {
+public:
+    ComScope() { hr_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+
+private:
+    HRESULT hr_;
+};
+
+// Records every call in order; the settings record is the page's, as in the window.
+class RecordingActions : public PageActions {
+public:
+    std::vector<std::string> calls;
+    bool autostart = false;
+    std::wstring preview = L"{\n  \"v\": 1\n}\n";
+
+    void ApplySettings() override { calls.push_back("ApplySettings"); }
+    void ResetMinMax() override { calls.push_back("ResetMinMax"); }
+    void CopyHardwareReport() override { calls.push_back("CopyHardwareReport"); }
+    void RefreshHardwareReport() override { calls.push_back("RefreshHardwareReport"); }
+    bool IsAutostartOn() override { return autostart; }
+    void SetStartWithWindows(bool on) override { calls.push_back(on ? "SetStartWithWindows(1)" : "SetStartWithWindows(0)"); }
+    void SetAdvancedSensors(bool on) override { calls.push_back(on ? "SetAdvancedSensors(1)" : "SetAdvancedSensors(0)"); }
+    void RestartAsAdministrator() override { calls.push_back("RestartAsAdministrator"); }
+    void ShowPage(int) override { calls.push_back("ShowPage"); }
+    void StartTest(uint32_t, wchar_t) override { calls.push_back("StartTest"); }
+    void StopTests() override { calls.push_back("StopTests"); }
+    void ExportReportImage(bool) override { calls.push_back("ExportReportImage"); }
+    void SetShareData(bool on) override { calls.push_back(on ? "SetShareData(1)" : "SetShareData(0)"); }
+    void AnswerConsent(bool) override { calls.push_back("AnswerConsent"); }
+    void MarkConsentNoticeShown() override { calls.push_back("MarkConsentNoticeShown"); }
+    void DeleteSharedData() override { calls.push_back("DeleteSharedData"); }
+    std::wstring BuildReportPreview() override {
+        calls.push_back("BuildReportPreview");
+        return preview;
+    }
+    void RunAllTests() override { calls.push_back("RunAllTests"); }
+};
+
+using Calls = std::vector<std::string>;
+
+class PagesTest : public ::testing::Test {
+protected:
+    ComScope com_;
+    DrawingToolkit tk_;
+    InteractionState ui_;
+    RecordingActions actions_;
+    SensorSnapshot snapshot_;
+    Settings settings_;
+    PageViewState view_;
+    TelemetryView telemetry_;
+    std::vector<uint8_t> pixels_;
+    UINT pw_ = 0, ph_ = 0;
+
+    void SetUp() override {
+        snapshot_.valid = true;
+        telemetry_.nickname = L"BraveOtter417";
+    }
+
+    // One paint pass of a page at 1180 x 780 (content left 232, top 36); the
+    // region lists are swapped at the end as the window does.
+    float Pass(float (*page)(PageContext&), ActionId clicked = 0, float width = 1180, float height = 780,
+               const HardwareInventory* hardware = nullptr) {
+        ui_.clicked = clicked;
+        EXPECT_TRUE(tk_.CreateOffscreen(width, height, 1.0f));
+        EXPECT_TRUE(tk_.BeginFrame());
+        tk_.Clear(colors::WindowBackground);
+        tk_.SetInteraction(&ui_);
+        PageContext ctx;
+        ctx.toolkit = &tk_;
+        ctx.ui = &ui_;
+        ctx.actions = &actions_;
+        ctx.snapshot = &snapshot_;
+        ctx.settings = &settings_;
+        ctx.hardware = hardware;
+        ctx.content = Rect{kSidebarWidth, kTitleBarHeight, width - kSidebarWidth, height - kTitleBarHeight};
+        ctx.telemetry = telemetry_;
+        ctx.view = &view_;
+        const float bottom = page(ctx);
+        FinishPass(ui_);
+        EXPECT_EQ(tk_.EndFrame(), S_OK);
+        EXPECT_TRUE(tk_.CopyOffscreenPixels(pixels_, pw_, ph_));
+        return bottom;
+    }
+
+    const HitRegion* Region(ActionId id) const {
+        for (const HitRegion& r : ui_.active)
+            if (r.id == id) return &r;
+        return nullptr;
+    }
+    bool Has(const wchar_t* action) const { return Region(MakeActionId(std::wstring_view(action))) != nullptr; }
+
+    uint32_t Pixel(UINT x, UINT y) const {
+        const uint8_t* p = &pixels_[(static_cast<size_t>(y) * pw_ + x) * 4];
+        return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+    }
+    bool Near(UINT x, UINT y, uint32_t rgb, int tol = 3) const {
+        const uint32_t p = Pixel(x, y);
+        for (int shift : {0, 8, 16})
+            if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > tol)
+                return false;
+        return true;
+    }
+    int CountNear(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 12) const {
+        int n = 0;
+        for (UINT y = y0; y < std::min(y1, ph_); ++y)
+            for (UINT x = x0; x < std::min(x1, pw_); ++x)
+                if (Near(x, y, rgb, tol)) ++n;
+        return n;
+    }
+    // Pixels in the box brighter than the secondary text's grey: text was drawn there.
+    int BrightPixels(UINT x0, UINT y0, UINT x1, UINT y1) const {
+        int n = 0;
+        for (UINT y = y0; y < std::min(y1, ph_); ++y)
+            for (UINT x = x0; x < std::min(x1, pw_); ++x)
+                if (((Pixel(x, y) >> 8) & 0xFF) > 0x70) ++n;
+        return n;
+    }
+};
+
+ActionId Id(const wchar_t* action) { return MakeActionId(std::wstring_view(action)); }
+
+HardwareInventory SampleReport() {
+    HardwareInventory r;
+    r.systemName = L"Contoso Book 14";
+    r.cpuName = L"Test CPU";
+    r.sections = {
+        {L"Sistem", kGlyphSystem, {{L"Model", L"Contoso Book 14"}, {L"BIOS", L"1.02 · 12.03.2024"}}},
+        {L"İşlemci", kGlyphProcessor, {{L"Model", L"Test CPU 8 Çekirdekli İşlemci ile uzun bir ad"}, {L"Soket", L"FP7"}}},
+        {L"Bellek", kGlyphMemory, {{L"Toplam", L"16 GB"}}},
+        {L"Depolama", kGlyphStorage, {{L"Disk 1", L"Contoso NVMe 1 TB · 953,9 GB · NVMe SSD"}, {L"C:", L"120 GB boş / 950 GB"}}},
+        {L"İşletim sistemi", kGlyphOperatingSystem, {{L"Sürüm", L"Windows 11 Pro 23H2"}}},
+    };
+    return r;
+}
+
+// ---- Hardware page ----
+
+TEST_F(PagesTest, HardwareWithoutReportShowsTheReadingLineAndStillOffersTheButtons) {
+    const float bottom = Pass(DrawHardwarePage);
+    EXPECT_FLOAT_EQ(bottom, 36 + 4 + 74 + 24);
+    EXPECT_TRUE(Has(L"hw/copy"));
+    EXPECT_TRUE(Has(L"hw/refresh"));
+    EXPECT_GT(BrightPixels(268, 114, 600, 138), 20);  // "Donanım bilgileri okunuyor…"
+    const HitRegion* copy = Region(Id(L"hw/copy"));
+    const HitRegion* refresh = Region(Id(L"hw/refresh"));
+    ASSERT_TRUE(copy && refresh);
+    EXPECT_FLOAT_EQ(copy->left + copy->width, 1180 - 36);  // right edge of the page margin
+    EXPECT_FLOAT_EQ(refresh->left + refresh->width + 10, copy->left);
+    EXPECT_TRUE(actions_.calls.empty());
+}
+
+TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
+    const HardwareInventory report = SampleReport();
+    const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
+    EXPECT_GT(desktop, 36 + 4 + 74 + 100);
+    // First card at the left column's top, the second at the right column's top.
+    EXPECT_TRUE(Near(232 + 36 + 40, 114 + 56, palette::kPanel));
+    const float cw = HardwareColumnWidth(1180 - 232 - 72);
+    EXPECT_TRUE(Near(static_cast<UINT>(232 + 36 + cw + 12 + 40), 114 + 56, palette::kPanel));
+    EXPECT_TRUE(Near(static_cast<UINT>(232 + 36 + cw + 6), 114 + 56, palette::kWindowBackground));  // the gap
+
+    snapshot_.hasBattery = true;
+    snapshot_.batteryPercent = 80;
+    snapshot_.designCapacity = 50000;
+    snapshot_.fullChargeCapacity = 45000;
+    const float laptop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
+    EXPECT_GT(laptop, desktop);  // the "Pil" card added a row block to a column
+
+    Pass(DrawHardwarePage, Id(L"hw/copy"), 1180, 780, &report);
+    EXPECT_EQ(actions_.calls, (Calls{"CopyHardwareReport"}));
+    // Refresh discards the report at once: this very pass shows the reading line.
+    const float afterRefresh = Pass(DrawHardwarePage, Id(L"hw/refresh"), 1180, 780, &report);
+    EXPECT_EQ(actions_.calls, (Calls{"CopyHardwareReport", "RefreshHardwareReport"}));
+    EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
+}
+
+TEST_F(PagesTest, HardwareAtTheMinimumWidthKeepsCardsInsideTheMargins) {
+    const HardwareInventory report = SampleReport();
+    Pass(DrawHardwarePage, 0, 980, 640, &report);
+    // The right column's card ends at the right margin: background beyond it.
+    EXPECT_TRUE(Near(980 - 36 + 4, 114 + 56, palette::kWindowBackground));
+    EXPECT_TRUE(Near(980 - 36 - 10, 114 + 56, palette::kPanel));
+}
+
+// ---- Settings page ----
+
+TEST_F(PagesTest, SettingsRegistersEveryControl) {
+    Pass(DrawSettingsPage);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/interval"), i)), nullptr) << i;
+        EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/span"), i)), nullptr) << i;
+    }
+    EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/unit"), 1)), nullptr);
+    for (const wchar_t* a : {L"set/smooth", L"set/warn", L"set/startup", L"set/tray", L"set/traytemp", L"set/notify",
+                             L"set/topmost", L"set/advanced", L"set/share", L"set/preview", L"set/delete",
+                             L"set/privacy", L"set/pawnio"})
+        EXPECT_TRUE(Has(a));
+    EXPECT_TRUE(actions_.calls.empty());  // drawing alone changes nothing
+
+    snapshot_.pawnIoInstalled = true;  // installed: no download button
+    Pass(DrawSettingsPage);
+    EXPECT_FALSE(Has(L"set/pawnio"));
+    // Segmented controls and toggles end 20 DIPs inside the card.
+    const HitRegion* smooth = Region(Id(L"set/smooth"));
+    ASSERT_TRUE(smooth);
+    EXPECT_FLOAT_EQ(smooth->left + smooth->width, 1180 - 36 - 20);
+    EXPECT_FLOAT_EQ(smooth->width, 40);
+    EXPECT_FLOAT_EQ(smooth->height, 22);
+}
+
+TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
+    settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
+    Pass(DrawSettingsPage);
+    EXPECT_EQ(settings_.UpdateIntervalMs, 750);
+    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/interval"), 0));
+    EXPECT_EQ(settings_.UpdateIntervalMs, 500);
+    EXPECT_EQ(actions_.calls, (Calls{"ApplySettings"}));
+
+    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/span"), 3));
+    EXPECT_EQ(settings_.HistorySeconds, 1800);
+    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/unit"), 1));
+    EXPECT_TRUE(settings_.UseFahrenheit);
+    Pass(DrawSettingsPage, Id(L"set/smooth"));
+    EXPECT_FALSE(settings_.SmoothCpuTemp);
+    Pass(DrawSettingsPage, Id(L"set/topmost"));
+    EXPECT_TRUE(settings_.AlwaysOnTop);
+    Pass(DrawSettingsPage, Id(L"set/tray"));
+    EXPECT_FALSE(settings_.MinimizeToTray);
+    EXPECT_EQ(actions_.calls.size(), 6u);
+    // Clicking the segment already selected changes nothing and saves nothing.
+    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/interval"), 0));
+    EXPECT_EQ(actions_.calls.size(), 6u);
+}
+
+TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
+    actions_.autostart = true;
+    Pass(DrawSettingsPage, Id(L"set/startup"));
+    EXPECT_EQ(actions_.calls, (Calls{"SetStartWithWindows(0)"}));
+    actions_.calls.clear();
+
+    // Sharing: the window sets the field, acknowledges the notice and saves.
+    Pass(DrawSettingsPage, Id(L"set/share"));
+    EXPECT_EQ(actions_.calls, (Calls{"SetShareData(0)"}));
+    EXPECT_TRUE(settings_.ShareData);  // the page only asked
+    actions_.calls.clear();
+
+    Pass(DrawSettingsPage, Id(L"set/delete"));
+    EXPECT_EQ(actions_.calls, (Calls{"DeleteSharedData"}));
+    actions_.calls.clear();
+
+    // Advanced sensors go last in the pass, after the settings were applied:
+    // turning them on may end this window.
+    ui_.pressed = Id(L"set/warn");
+    const HitRegion* warn = Region(Id(L"set/warn"));
+    ASSERT_TRUE(warn);
+    ui_.pointerX = warn->left + warn->width;  // far right
+    Pass(DrawSettingsPage, Id(L"set/advanced"));
+    EXPECT_EQ(actions_.calls, (Calls{"ApplySettings", "SetAdvancedSensors(1)"}));
+    EXPECT_EQ(settings_.WarningTemp, 100);
+    EXPECT_FALSE(settings_.AdvancedSensors);  // the window decides
+}
+
+TEST_F(PagesTest, SettingsSliderDragFollowsThePointer) {
+    Pass(DrawSettingsPage);
+    const HitRegion* warn = Region(Id(L"set/warn"));
+    ASSERT_TRUE(warn);
+    const float left = warn->left, width = warn->width, y = warn->top + warn->height / 2;
+    PointerMove(ui_, left + width * 0.5f, y);
+    ASSERT_EQ(ui_.hovered, Id(L"set/warn"));
+    PointerDown(ui_, left + width * 0.5f, y);
+    Pass(DrawSettingsPage);
+    EXPECT_TRUE(ui_.dragging);
+    EXPECT_EQ(settings_.WarningTemp, 80);
+    PointerMove(ui_, left - 200, y + 300);  // far left, off the slider
+    Pass(DrawSettingsPage);
+    EXPECT_EQ(settings_.WarningTemp, 60);
+    PointerMove(ui_, left + width - 1, y);
+    Pass(DrawSettingsPage);
+    EXPECT_EQ(settings_.WarningTemp, 100);
+    PointerUp(ui_, left + width - 1, y);
+    EXPECT_EQ(ui_.clicked, 0u);  // a release after a drag is no click
+    EXPECT_EQ(actions_.calls, (Calls{"ApplySettings", "ApplySettings", "ApplySettings"}));
+    // The value label shows the limit in °C even with °F selected: the red text exists.
+    settings_.UseFahrenheit = true;
+    Pass(DrawSettingsPage);
+    EXPECT_GT(CountNear(1180 - 36 - 20 - 80, static_cast<UINT>(warn->top - 120), 1180 - 36 - 20,
+                        static_cast<UINT>(warn->top), palette::kRed),
+              5);
+}
+
+// The toolkit's slider and the portable rule give the same value everywhere,
+// including outside the track.
+TEST_F(PagesTest, ToolkitSliderAgreesWithTheSliderRule) {
+    const ActionId id = Id(L"set/warn");
+    const Rect track{300, 100, 517, 24};
+    ASSERT_TRUE(tk_.CreateOffscreen(900, 200, 1.0f));
+    ASSERT_TRUE(tk_.BeginFrame());
+    InteractionState toolkitUi, modelUi;
+    tk_.SetInteraction(&toolkitUi);
+    toolkitUi.pressed = modelUi.pressed = id;
+    int a = 85, b = 85;
+    for (float x = 250; x <= 870; x += 3.7f) {
+        toolkitUi.pointerX = modelUi.pointerX = x;
+        const bool changedA = tk_.Slider(id, track, a);
+        const bool changedB = WarningSliderDrag(modelUi, id, track.x, track.w, b);
+        ASSERT_EQ(a, b) << x;
+        ASSERT_EQ(changedA, changedB) << x;
+        ASSERT_EQ(toolkitUi.dragging, modelUi.dragging);
+    }
+    EXPECT_EQ(a, 100);
+    EXPECT_EQ(tk_.EndFrame(), S_OK);
+}
+
+TEST_F(PagesTest, SettingsPreviewOpensWithTheReportTextAndCloses) {
+    const float closed = Pass(DrawSettingsPage);
+    actions_.preview.clear();
+    for (int i = 0; i < 40; ++i) actions_.preview += L"  \"line\": " + std::to_wstring(i) + L",\n";
+    Pass(DrawSettingsPage, Id(L"set/preview"));
+    EXPECT_TRUE(view_.settingsPreviewVisible);
+    EXPECT_EQ(view_.settingsPreviewText, actions_.preview);
+    EXPECT_EQ(actions_.calls, (Calls{"BuildReportPreview"}));
+    const float open = Pass(DrawSettingsPage);
+    EXPECT_GT(open, closed + 40 * 12);  // forty monospace lines
+    Pass(DrawSettingsPage, Id(L"set/preview"));
+    EXPECT_FALSE(view_.settingsPreviewVisible);
+    EXPECT_EQ(actions_.calls.size(), 1u);  // hiding builds nothing
+    EXPECT_FLOAT_EQ(Pass(DrawSettingsPage), closed);
+}
+
+TEST_F(PagesTest, SettingsStatusTextAddsALine) {
+    // A target tall enough for the whole page.
+    const float plain = Pass(DrawSettingsPage, 0, 1180, 2400);
+    EXPECT_EQ(CountNear(268, 0, 1100, 2400, palette::kGreen), 0);
+    telemetry_.statusText = L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.";
+    const float withNote = Pass(DrawSettingsPage, 0, 1180, 2400);
+    EXPECT_GT(withNote, plain + 10);
+    EXPECT_GT(CountNear(268, 0, 1100, 2400, palette::kGreen), 10);  // the confirmation is good news
+    telemetry_.statusText = L"Silinemedi: Sunucuya ulaşılamadı. Daha sonra yeniden dene.";
+    Pass(DrawSettingsPage, 0, 1180, 2400);
+    EXPECT_EQ(CountNear(268, 0, 1100, 2400, palette::kGreen), 0);
+    EXPECT_GT(CountNear(268, 900, 1100, 2400, palette::kRed), 10);  // an error, below the warning row
+}
+
+}  // namespace
+}  // namespace kalorix

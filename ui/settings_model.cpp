@@ -1,0 +1,187 @@
+#include "ui/settings_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <cwchar>
+
+#include "ui/page_models.h"
+
+namespace kalorix {
+
+// ---- choice tables ----
+
+const IntChoices& IntervalChoices() {
+    static const IntChoices choices{{L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"}, {500, 1000, 2000, 5000}};
+    return choices;
+}
+
+const IntChoices& SpanChoices() {
+    static const IntChoices choices{{L"1 dk", L"5 dk", L"10 dk", L"30 dk"}, {60, 300, 600, 1800}};
+    return choices;
+}
+
+const std::vector<std::wstring>& UnitLabels() {
+    static const std::vector<std::wstring> labels{L"°C  Celsius", L"°F  Fahrenheit"};
+    return labels;
+}
+
+int ChoiceIndex(const IntChoices& choices, int32_t value) {
+    const auto it = std::find(choices.values.begin(), choices.values.end(), value);
+    return it == choices.values.end() ? -1 : static_cast<int>(it - choices.values.begin());
+}
+
+std::optional<int32_t> ChoiceValue(const IntChoices& choices, int index) {
+    if (index < 0 || index >= static_cast<int>(choices.values.size())) return std::nullopt;
+    return choices.values[static_cast<size_t>(index)];
+}
+
+// ---- texts ----
+
+SettingRowText IntervalRowText() {
+    return {L"Güncelleme sıklığı",
+            L"Sensörlerin ne sıklıkla okunacağı. Daha kısa aralık biraz daha fazla işlemci kullanır."};
+}
+
+SettingRowText SpanRowText() {
+    return {L"Grafik süresi", L"Sıcaklık geçmişi grafiğinde gösterilen zaman aralığı."};
+}
+
+SettingRowText UnitRowText() { return {L"Sıcaklık birimi", L""}; }
+
+SettingRowText SmoothingRowText() {
+    return {L"İşlemci sıcaklığını yumuşat",
+            L"Modern işlemcilerde tek bir çekirdek boost'a çıktığında sıcaklık saniyenin altında 20–40° sıçrayıp geri "
+            L"iner; bu gerçektir ama göstergeyi zıplatır. Açıkken kart, grafik, tepsi ve uyarılar birkaç saniyelik "
+            L"ortalamayı gösterir. 'En yüksek' değeri ve Sensörler sayfası her zaman ham ölçümü gösterir."};
+}
+
+SettingRowText WarningRowText() {
+    return {L"Aşırı ısınma uyarısı",
+            L"İşlemci veya ekran kartı bu sıcaklığa ulaştığında uyarı gösterilir; kartlar 15° öncesinden turuncuya "
+            L"döner."};
+}
+
+const std::vector<TrayToggleRow>& TrayToggleRows() {
+    static const std::vector<TrayToggleRow> rows{
+        {L"Windows ile başlat", L"Oturum açıldığında Kalorix saatin yanında sessizce başlar.", L"set/startup",
+         nullptr},
+        {L"Kapatınca tepsiye küçült",
+         L"Pencereyi kapatmak uygulamayı sonlandırmaz; izleme arka planda sürer. Tamamen çıkmak için tepsi "
+         L"menüsünden 'Çıkış'ı seç.",
+         L"set/tray", &Settings::MinimizeToTray},
+        {L"Tepside sıcaklığı göster",
+         L"Tepsi simgesi işlemci sıcaklığını gösterir ve sıcaklığa göre renk değiştirir.", L"set/traytemp",
+         &Settings::ShowTempInTray},
+        {L"Aşırı ısınma bildirimi",
+         L"Uyarı sınırı aşıldığında Windows bildirimi gösterilir (en fazla 5 dakikada bir).", L"set/notify",
+         &Settings::TrayNotifications},
+        {L"Her zaman üstte", L"Oyun veya yoğun iş sırasında sıcaklıkları göz önünde tut.", L"set/topmost",
+         &Settings::AlwaysOnTop},
+    };
+    return rows;
+}
+
+std::wstring AdvancedSensorsDescription(bool elevated, bool advancedSensorsOn) {
+    std::wstring text =
+        L"Bazı bilgileri Windows yalnızca yönetici izniyle verir: MSI cihazlarda fan hızları, PawnIO kuruluysa "
+        L"çekirdek başına işlemci sıcaklıkları. Açınca Kalorix bir kez izin ister ve yeniden başlar.";
+    text += elevated ? L"\nŞu an: yönetici olarak çalışıyor." : L"\nŞu an: normal izinle çalışıyor.";
+    if (elevated && !advancedSensorsOn) text += L" Bir sonraki açılışta normal izinle başlar.";
+    return text;
+}
+
+PawnIoRowText PawnIoRow(bool pawnIoActive, bool pawnIoInstalled, bool elevated) {
+    if (pawnIoActive) return {L"Etkin: işlemci sıcaklığı doğrudan işlemcinin kendi sensörlerinden okunuyor.", false};
+    if (pawnIoInstalled && elevated) return {L"Kurulu, ancak bu işlemcide kullanılamadı.", false};
+    if (pawnIoInstalled) return {L"Kurulu. Gelişmiş sensörler açılınca kullanılır.", false};
+    return {L"Kurulu değil. İşlemci sıcaklığı hiç görünmüyorsa veya daha isabetli ölçüm istiyorsan bu ücretsiz, "
+            L"imzalı sürücüyü kurabilirsin.",
+            true};
+}
+
+std::wstring CompatibilityPageAddress() { return std::wstring(kServiceHost) + L"/uyumluluk"; }
+std::wstring LeaderboardAddress() { return std::wstring(kServiceHost) + L"/skorlar"; }
+std::wstring PrivacyPageAddress() { return L"https://" + std::wstring(kServiceHost) + L"/gizlilik/"; }
+
+std::wstring ShareDescription(const std::wstring& nickname) {
+    return L"Kalorix'in hangi bilgisayarlarda hangi sensörleri okuyabildiğini öğrenmek için donanım modeli, sensör "
+           L"durumu ve test puanları anonim olarak gönderilir. Adın, kullanıcı adın, bilgisayarının adı, seri "
+           L"numaraları, dosyaların ya da IP adresin gönderilmez. Toplanan veriler " +
+           CompatibilityPageAddress() +
+           L" sayfasında herkese açık istatistik olarak yayımlanır. Test puanların da bilgisayarının özellikleriyle "
+           L"birlikte takma adla (" +
+           nickname + L") " + LeaderboardAddress() + L"'da listelenir.";
+}
+
+std::wstring ShareStatusLine(bool shareData, const TelemetryView& t, const LocalTime& sent) {
+    if (!shareData) return L"Şu an: paylaşım kapalı, hiçbir şey gönderilmiyor.";
+    if (t.busy) return L"Gönderiliyor…";
+    if (t.lastSentAt != 0) {
+        wchar_t buffer[64];
+        std::swprintf(buffer, 64, L"Son gönderim: %02u.%02u.%u %02u:%02u", unsigned{sent.day}, unsigned{sent.month},
+                      unsigned{sent.year}, unsigned{sent.hour}, unsigned{sent.minute});
+        return buffer;
+    }
+    if (t.noticeAcked) return L"Henüz gönderilmedi.";
+    return L"Henüz gönderilmedi; ilk gönderim bilgilendirmeden en erken 1 saat sonra yapılır.";
+}
+
+bool StatusTextIsConfirmation(const std::wstring& statusText) {
+    return statusText.rfind(L"Sunucudaki", 0) == 0;
+}
+
+std::wstring PreviewButtonLabel(bool previewVisible) {
+    return previewVisible ? L"Önizlemeyi gizle" : L"Gönderilen veriyi göster";
+}
+
+std::wstring AboutText() {
+    return L"Kalorix sensörleri Windows'un kendi arayüzleriyle okur: performans sayaçları, ekran kartı sürücüsünün "
+           L"D3DKMT arayüzü, depolama ve pil sorguları ile WMI. İsteğe bağlı PawnIO desteği imzalı PawnIO "
+           L"modüllerini (LGPL-2.1) kullanır.";
+}
+
+LocalTime ToLocalTime(int64_t unixSeconds) {
+    LocalTime out;
+    const std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+#if defined(_WIN32)
+    if (localtime_s(&local, &t) != 0) return out;
+#else
+    if (localtime_r(&t, &local) == nullptr) return out;
+#endif
+    out.year = static_cast<uint16_t>(local.tm_year + 1900);
+    out.month = static_cast<uint16_t>(local.tm_mon + 1);
+    out.day = static_cast<uint16_t>(local.tm_mday);
+    out.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    out.hour = static_cast<uint16_t>(local.tm_hour);
+    out.minute = static_cast<uint16_t>(local.tm_min);
+    out.second = static_cast<uint16_t>(local.tm_sec);
+    return out;
+}
+
+// ---- warning slider ----
+
+int WarningSliderValue(float pointerX, float left, float width) {
+    if (!(width > 0)) return kWarningSliderMin;
+    const double f = std::clamp((static_cast<double>(pointerX) - left) / width, 0.0, 1.0);
+    return kWarningSliderMin + static_cast<int>(std::lround((kWarningSliderMax - kWarningSliderMin) * f));
+}
+
+float WarningSliderKnobX(int value, float left, float width) {
+    const int shown = std::clamp(value, kWarningSliderMin, kWarningSliderMax);
+    return left + width * static_cast<float>(shown - kWarningSliderMin) /
+                      static_cast<float>(kWarningSliderMax - kWarningSliderMin);
+}
+
+bool WarningSliderDrag(InteractionState& ui, ActionId sliderId, float left, float width, int& value) {
+    if (sliderId == 0 || ui.pressed != sliderId) return false;
+    ui.dragging = true;
+    if (ui.pointerX < 0) return false;  // the pointer left the window: keep the value
+    const int v = WarningSliderValue(ui.pointerX, left, width);
+    if (v == value) return false;
+    value = v;
+    return true;
+}
+
+}  // namespace kalorix

@@ -1,0 +1,103 @@
+// What the Settings page shows and how its controls map to the settings
+// record, without drawing: the choice tables, every row's title and
+// description, the state-dependent texts (advanced sensors, PawnIO, data
+// sharing) and the warning slider's value rule. Portable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sensors/sensor_model.h"
+#include "store/settings.h"
+#include "ui/interaction.h"
+
+namespace kalorix {
+
+// ---- choice tables of the segmented controls ----
+
+struct IntChoices {
+    std::vector<std::wstring> labels;
+    std::vector<int32_t> values;
+};
+const IntChoices& IntervalChoices();  // "0,5 sn" … "5 sn" = 500 … 5000 ms
+const IntChoices& SpanChoices();      // "1 dk" … "30 dk" = 60 … 1800 s
+const std::vector<std::wstring>& UnitLabels();  // "°C  Celsius", "°F  Fahrenheit"
+
+// Index of the value in the table, or -1 (no segment selected) when it is not there.
+int ChoiceIndex(const IntChoices& choices, int32_t value);
+// The value for a selected index; nothing for an index outside the table.
+std::optional<int32_t> ChoiceValue(const IntChoices& choices, int index);
+
+// ---- texts ----
+
+inline constexpr const wchar_t* kSettingsSubtitle = L"Değişiklikler otomatik olarak kaydedilir.";
+
+struct SettingRowText {
+    const wchar_t* title;
+    const wchar_t* description;
+};
+SettingRowText IntervalRowText();
+SettingRowText SpanRowText();
+SettingRowText UnitRowText();
+SettingRowText SmoothingRowText();
+SettingRowText WarningRowText();
+
+// A toggle row of the "SİSTEM TEPSİSİ VE PENCERE" card. member is the bound
+// settings field, or nullptr for the autostart row (bound to the window's
+// autostart state instead).
+struct TrayToggleRow {
+    const wchar_t* title;
+    const wchar_t* description;
+    const wchar_t* action;
+    bool Settings::*member;
+};
+const std::vector<TrayToggleRow>& TrayToggleRows();
+
+inline constexpr const wchar_t* kAdvancedSensorsTitle = L"Gelişmiş sensörler (yönetici izni)";
+std::wstring AdvancedSensorsDescription(bool elevated, bool advancedSensorsOn);
+
+inline constexpr const wchar_t* kPawnIoTitle = L"PawnIO hassas modu (isteğe bağlı)";
+struct PawnIoRowText {
+    std::wstring description;
+    bool offerDownload = false;  // the "PawnIO'yu indir" button
+};
+PawnIoRowText PawnIoRow(bool pawnIoActive, bool pawnIoInstalled, bool elevated);
+
+inline constexpr const wchar_t* kShareTitle = L"Anonim uyumluluk verisi paylaş";
+// Addresses of the service's pages as shown in the text, and the privacy page opened by "Gizlilik".
+std::wstring CompatibilityPageAddress();
+std::wstring LeaderboardAddress();
+std::wstring PrivacyPageAddress();
+std::wstring ShareDescription(const std::wstring& nickname);
+
+// The status line under the sharing description. sentLocal is lastSentAt in
+// local time (used only when lastSentAt is set).
+std::wstring ShareStatusLine(bool shareData, const TelemetryView& telemetry, const LocalTime& sentLocal);
+// How the telemetry status text is shown: the deletion confirmation (it
+// begins "Sunucudaki") as good news, anything else as an error.
+bool StatusTextIsConfirmation(const std::wstring& statusText);
+
+std::wstring PreviewButtonLabel(bool previewVisible);  // "Gönderilen veriyi göster" / "Önizlemeyi gizle"
+
+std::wstring AboutText();
+inline constexpr const wchar_t* kVersionLabel = L"Kalorix 2.1";
+
+// lastSentAt (Unix seconds) in the local time zone; zeros when it cannot be converted.
+LocalTime ToLocalTime(int64_t unixSeconds);
+
+// ---- warning slider ----
+
+inline constexpr int kWarningSliderMin = 60;
+inline constexpr int kWarningSliderMax = 100;
+// 60 + round(40 × clamp((x − left) / width, 0, 1)); the lower end for a zero-width track.
+int WarningSliderValue(float pointerX, float left, float width);
+// Knob position of a value (clamped to the slider's range).
+float WarningSliderKnobX(int value, float left, float width);
+// One paint pass of the slider's drag rule: while the slider is the pressed
+// region it marks the interaction as dragging (so the release is no click)
+// and takes the value under the pointer. Returns true when the value changed.
+bool WarningSliderDrag(InteractionState& ui, ActionId sliderId, float left, float width, int& value);
+
+}  // namespace kalorix
