@@ -10,6 +10,7 @@
 #include "app/elevation_win.h"
 #include "app/registry_win.h"
 #include "providers/factories_win.h"
+#include "sensors/clock_win.h"
 #include "sensors/fake_providers.h"
 #include "sensors/text.h"
 #include "store/usage_history.h"
@@ -25,17 +26,6 @@ std::string EnvText(const wchar_t* name) {
     return WideToUtf8(std::wstring(buf, n));
 }
 
-double QpcSeconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / frequency;
-}
-
 class WinEngineHost : public EngineHost {
 public:
     WinEngineHost() : fakeScenario_(EnvText(L"KALORIX_FAKE_SENSORS")) {
@@ -43,20 +33,15 @@ public:
             const double f = std::atof(EnvText(L"KALORIX_FAKE_CLOCK").c_str());
             if (f > 0.0) clockFactor_ = f;
         }
-        origin_ = QpcSeconds();
+        origin_ = MonotonicSeconds();
     }
 
     double monotonicNow() override {
-        const double t = QpcSeconds();
+        const double t = MonotonicSeconds();
         return clockFactor_ == 1.0 ? t : origin_ + (t - origin_) * clockFactor_;
     }
     int64_t wallNow() override { return static_cast<int64_t>(std::time(nullptr)); }
-    LocalTime localTime() override {
-        SYSTEMTIME st;
-        GetLocalTime(&st);
-        return LocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                         st.wMilliseconds};
-    }
+    LocalTime localTime() override { return CurrentLocalTime(); }
     void sleepMs(int ms) override { Sleep(static_cast<DWORD>(ms)); }
     bool threadStarted() override { return SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); }
     void threadEnding(bool started) override {

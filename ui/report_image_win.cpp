@@ -1,3 +1,4 @@
+#include "sensors/clock_win.h"
 #include "ui/report_image_win.h"
 
 #include <shellapi.h>
@@ -98,21 +99,6 @@ void DrawScores(DrawingToolkit& tk, const ReportImageContent& c) {
 }
 
 }  // namespace
-
-LocalTime CurrentLocalTime() {
-    SYSTEMTIME st{};
-    GetLocalTime(&st);
-    LocalTime t;
-    t.year = st.wYear;
-    t.month = st.wMonth;
-    t.dayOfWeek = st.wDayOfWeek;
-    t.day = st.wDay;
-    t.hour = st.wHour;
-    t.minute = st.wMinute;
-    t.second = st.wSecond;
-    t.milliseconds = st.wMilliseconds;
-    return t;
-}
 
 ReportImageContent CollectReportImageContent(const HardwareInventory* report, bool fahrenheit,
                                              const LocalTime& now) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "sensors/clock_win.h"  // CurrentLocalTime
 #include "ui/report_image.h"
 
 namespace kalorix {
@@ -49,8 +50,5 @@ struct ReportExportResult {
 // its own toast text; no partial file is reported as saved.
 ReportExportResult ExportReportImage(HWND owner, bool toClipboard, const ReportImageContent& content,
                                      const LocalTime& now, const ReportExportEnv& env);
-
-// The current local time in the record layout.
-LocalTime CurrentLocalTime();
 
 }  // namespace kalorix

@@ -3,6 +3,7 @@
 // report, and the share of it that goes to measuring wrapped text (the pages
 // lay out every paragraph twice: once to size the cards, once to draw).
 #include <windows.h>
+#include "sensors/clock_win.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,16 +17,7 @@
 namespace kalorix {
 namespace {
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / frequency;
-}
+double Now() { return kalorix::MonotonicSeconds(); }
 
 class NoActions : public PageActions {
 public:

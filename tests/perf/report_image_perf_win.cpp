@@ -2,6 +2,7 @@
 // encoding it as PNG, turning it into the clipboard's bottom-up DIB, and the
 // Tests page's card texts built from a full set of records.
 #include <windows.h>
+#include "sensors/clock_win.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,16 +14,7 @@
 
 namespace {
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / frequency;
-}
+double Now() { return kalorix::MonotonicSeconds(); }
 
 template <typename F>
 double BestMs(int runs, F&& body) {

@@ -5,6 +5,7 @@
 // draws through wined3d and a software OpenGL driver, which dominates the
 // figures there; the primitive costs printed alongside show that share.
 #include <windows.h>
+#include "sensors/clock_win.h"
 #include <psapi.h>
 
 #include <algorithm>
@@ -15,16 +16,7 @@
 
 namespace {
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / frequency;
-}
+double Now() { return kalorix::MonotonicSeconds(); }
 
 // Dispatches messages for the given time.
 void Pump(double seconds) {
