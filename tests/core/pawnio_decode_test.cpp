@@ -405,9 +405,3 @@ TEST(PawnIoAmd, NoOffsetAndRejectedTctl) {
     regs.smn[kSmnTctl] = 0;
     EXPECT_TRUE(ProbeAmdSmn(regs));  // the value itself does not matter at start-up
 }
-
-TEST(PawnIoMisc, CpuDisplayName) {
-    EXPECT_EQ(CpuDisplayName(L"  Intel(R) Core(TM) i7  "), L"Intel(R) Core(TM) i7");
-    EXPECT_EQ(CpuDisplayName(L"   "), L"İşlemci");
-    EXPECT_EQ(CpuDisplayName(L""), L"İşlemci");
-}
