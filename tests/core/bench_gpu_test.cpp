@@ -149,7 +149,6 @@ TEST(BenchGpuTiming, TimestampsOrHostTime) {
 TEST(BenchGpuSetup, BufferSizesWorkAndShaderTexts) {
     EXPECT_EQ(GpuCopyBufferSize(1536ull << 20), 64ull << 20);  // 1.5 GiB: each dispatch moves 128 MiB
     EXPECT_EQ(GpuCopyBufferSize(2ull << 30), 128ull << 20);
-    EXPECT_DOUBLE_EQ(GpuFlopsPerDispatch(1), 256.0 * 64 * 512);
     for (const char* text : {kGpuArithmeticShader, kGpuCopyShader}) {
         const size_t n = std::strlen(text);
         EXPECT_EQ(text[0], '\n');

@@ -55,33 +55,24 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 }  // namespace
 
-TEST(PerfCounterDecode, CoreIndexComesFromTheNumberAfterTheFirstComma) {
-    EXPECT_EQ(CoreIndexOfInstance(L"0,3"), 3);
-    EXPECT_EQ(CoreIndexOfInstance(L"1,12"), 12);   // the group is not part of the index
-    EXPECT_EQ(CoreIndexOfInstance(L"0,7x"), 7);    // leading number only
-    EXPECT_EQ(CoreIndexOfInstance(L"0,0"), 0);
-    EXPECT_FALSE(CoreIndexOfInstance(L"0,_Total"));
-    EXPECT_FALSE(CoreIndexOfInstance(L"_Total"));
-    EXPECT_FALSE(CoreIndexOfInstance(L"3"));        // no comma
-    EXPECT_FALSE(CoreIndexOfInstance(L"0,"));
-    EXPECT_FALSE(CoreIndexOfInstance(L"0, 3"));
-    EXPECT_FALSE(CoreIndexOfInstance(L"a,b,5"));    // only the first comma counts
-    EXPECT_FALSE(CoreIndexOfInstance(L"0,99999999999999999999"));  // no overflow
-}
+TEST(PerfCounterDecode, CoreIndexAndLabels) {
+    // The core index is the leading number after the first comma; the group is not part of it.
+    const std::pair<const wchar_t*, std::optional<int>> index[] = {
+        {L"0,3", 3}, {L"1,12", 12}, {L"0,7x", 7}, {L"0,0", 0}, {L"0,_Total", std::nullopt},
+        {L"_Total", std::nullopt}, {L"3", std::nullopt}, {L"0,", std::nullopt}, {L"0, 3", std::nullopt},
+        {L"a,b,5", std::nullopt}, {L"0,99999999999999999999", std::nullopt}};  // no overflow
+    for (auto [instance, want] : index) EXPECT_EQ(CoreIndexOfInstance(instance), want) << instance;
 
-TEST(PerfCounterDecode, LabelsOfZonesChannelsAndTheProcessorName) {
-    EXPECT_EQ(ThermalZoneLabel(L"\\_TZ.CPUZ"), L"Bölge CPUZ");
-    EXPECT_EQ(ThermalZoneLabel(L"\\_TZ.tz01"), L"Bölge TZ01");
-    EXPECT_EQ(ThermalZoneLabel(L"a.b.cpu"), L"Bölge CPU");  // after the last dot
-    EXPECT_EQ(ThermalZoneLabel(L"thrm"), L"Bölge THRM");
-    EXPECT_EQ(ThermalZoneLabel(L"zone."), L"Bölge ");
-
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_pkg"), L"Paket gücü");
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_pp0"), L"Çekirdek gücü");
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_pp1"), L"Tümleşik GPU gücü");
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_dram"), L"Bellek gücü");
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_psys"), L"");
-    EXPECT_EQ(EnergyChannelLabel(L"pkg"), L"");
+    // Zones: the part after the last dot, upper-cased; channels: by suffix, psys and unknown ones unnamed.
+    const std::pair<const wchar_t*, const wchar_t*> labels[] = {
+        {L"\\_TZ.CPUZ", L"Bölge CPUZ"}, {L"\\_TZ.tz01", L"Bölge TZ01"}, {L"a.b.cpu", L"Bölge CPU"},
+        {L"thrm", L"Bölge THRM"}, {L"zone.", L"Bölge "}};
+    for (auto [zone, want] : labels) EXPECT_EQ(ThermalZoneLabel(zone), want) << zone;
+    const std::pair<const wchar_t*, const wchar_t*> channels[] = {
+        {L"rapl_package0_pkg", L"Paket gücü"}, {L"rapl_package0_pp0", L"Çekirdek gücü"},
+        {L"rapl_package0_pp1", L"Tümleşik GPU gücü"}, {L"rapl_package0_dram", L"Bellek gücü"},
+        {L"rapl_package0_psys", L""}, {L"pkg", L""}};
+    for (auto [channel, want] : channels) EXPECT_EQ(EnergyChannelLabel(channel), want) << channel;
 
     EXPECT_EQ(CpuDisplayName(L"  Intel(R) Core(TM) i7  "), L"Intel(R) Core(TM) i7");
     EXPECT_EQ(CpuDisplayName(L""), L"İşlemci");

@@ -74,6 +74,20 @@ void FeedSeconds(SamplingEngine& e, double& t, int count, const SensorFrame& f) 
     }
 }
 
+using ProviderList = std::vector<std::unique_ptr<Provider>>;
+
+template <class... P>
+ProviderList List(P... providers) {
+    ProviderList v;
+    (v.push_back(std::move(providers)), ...);
+    return v;
+}
+
+// A factory for one scripted provider named "p".
+std::function<ProviderList()> One(std::function<void(SensorFrame&)> poll) {
+    return [poll] { return List(std::make_unique<ScriptedProvider>(L"p", poll)); };
+}
+
 }  // namespace
 
 // Providers following the headline rules: ACPI only when absent, MSI EC unless PawnIO, PawnIO always.
@@ -120,12 +134,7 @@ SensorSnapshot RunCycles(FakeHost& host, int polls) {
 TEST(SensorModelRules, HeadlineTemperaturePrecedenceAndThrowingProvider) {
     FakeHost host;
     host.bios = L"  Micro-Star International Co., Ltd. ";
-    host.make = [] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(Acpi(60));
-        v.push_back(MsiThatThrows(70));
-        return v;
-    };
+    host.make = [] { return List(Acpi(60), MsiThatThrows(70)); };
     SensorSnapshot s = RunCycles(host, 2);
     ASSERT_TRUE(s.valid);
     EXPECT_EQ(*s.cpuTemp, 70.0);
@@ -139,13 +148,7 @@ TEST(SensorModelRules, HeadlineTemperaturePrecedenceAndThrowingProvider) {
     EXPECT_EQ(s.sensors[2].id, L"msi/fan/1");
 
     host.bios = L"American Megatrends";
-    host.make = [] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(Acpi(60));
-        v.push_back(MsiThatThrows(70));
-        v.push_back(Pawn(66));
-        return v;
-    };
+    host.make = [] { return List(Acpi(60), MsiThatThrows(70), Pawn(66)); };
     s = RunCycles(host, 2);
     EXPECT_EQ(*s.cpuTemp, 66.0);
     EXPECT_EQ(s.cpuTempSource, L"PawnIO");
@@ -156,14 +159,10 @@ TEST(SensorModelRules, HeadlineTemperaturePrecedenceAndThrowingProvider) {
 TEST(SamplingWorker, StartAndStopOnARealThread) {
     FakeHost host;  // its clock moves only in the worker, which alone touches it while running
     std::atomic<int> polls{0};
-    host.make = [&] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
-            ++polls;
-            f.cpuTemp = 40;
-        }));
-        return v;
-    };
+    host.make = One([&](SensorFrame& f) {
+        ++polls;
+        f.cpuTemp = 40;
+    });
     SamplingEngine e(host);
     int window = 0;
     e.start(&window, 500, true);
@@ -180,16 +179,12 @@ TEST(SamplingWorker, PrimingPollPublishesNothingAndFirstSnapshotHasOnePoint) {
     SamplingEngine* engine = nullptr;
     bool validAfterPriming = true;
     std::stop_source stop;
-    host.make = [&] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
-            ++polls;
-            if (polls == 2) validAfterPriming = engine->snapshot().valid;
-            f.cpuTemp = 50.0 + polls;
-            host.now += 0.2;  // the poll costs 200 ms
-        }));
-        return v;
-    };
+    host.make = One([&](SensorFrame& f) {
+        ++polls;
+        if (polls == 2) validAfterPriming = engine->snapshot().valid;
+        f.cpuTemp = 50.0 + polls;
+        host.now += 0.2;  // the poll costs 200 ms
+    });
     host.onSleep = [&] {
         if (polls == 2) stop.request_stop();
     };
@@ -213,16 +208,12 @@ TEST(SamplingWorker, IntervalIsMeasuredFromCycleStartIn50msSteps) {
     int polls = 0;
     std::vector<double> starts;
     std::stop_source stop;
-    host.make = [&] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame&) {
-            ++polls;
-            starts.push_back(host.now);
-            host.now += 0.3;
-            if (polls == 5) stop.request_stop();
-        }));
-        return v;
-    };
+    host.make = One([&](SensorFrame&) {
+        ++polls;
+        starts.push_back(host.now);
+        host.now += 0.3;
+        if (polls == 5) stop.request_stop();
+    });
     SamplingEngine e(host);
     e.setInterval(1000);
     e.runWorker(stop.get_token());
@@ -481,15 +472,11 @@ TEST(UsageTracker, StopRecordsThePeriodInProgress) {
     FakeHost host;
     std::stop_source stop;
     int polls = 0;
-    host.make = [&] {
-        std::vector<std::unique_ptr<Provider>> v;
-        v.push_back(std::make_unique<ScriptedProvider>(L"p", [&](SensorFrame& f) {
-            f.cpuLoad = 100;
-            f.cpuTemp = 70;
-            if (++polls == 400) stop.request_stop();
-        }));
-        return v;
-    };
+    host.make = One([&](SensorFrame& f) {
+        f.cpuLoad = 100;
+        f.cpuTemp = 70;
+        if (++polls == 400) stop.request_stop();
+    });
     SamplingEngine e(host);
     e.setInterval(1000);
     e.runWorker(stop.get_token());

@@ -11,12 +11,6 @@ using namespace kalorix;
 
 namespace {
 
-size_t CountLines(const std::string& text) {
-    size_t n = 0;
-    for (char c : text) n += c == '\n';
-    return n;
-}
-
 std::string OneKey(const std::string& key, const std::string& value) {
     return "{\n  \"" + key + "\": " + value + "\n}\n";
 }
@@ -45,8 +39,7 @@ TEST(SettingsParse, EmptyOrForeignTextGivesDefaults) {
 TEST(SettingsParse, NumbersAreClampedOrKeepTheirDefault) {
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "100")).UpdateIntervalMs, 500);
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "99999")).UpdateIntervalMs, 5000);
-    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")).UpdateIntervalMs, 1000);
-    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")), Settings{});
+    EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")), Settings{});  // 1000 kept, defaults elsewhere
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "2000ms")).UpdateIntervalMs, 2000);  // trailing garbage
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "+750")).UpdateIntervalMs, 750);
     EXPECT_EQ(ParseSettings(OneKey("HistorySeconds", "30")).HistorySeconds, 60);
@@ -102,9 +95,7 @@ TEST(SettingsParse, DamagedValueSparesTheOtherKeys) {
 }
 
 TEST(SettingsSerialize, DefaultRecordIsFourteenLinesExactly) {
-    const std::string text = SerializeSettings(Settings{});
-    EXPECT_EQ(CountLines(text), 14u);
-    EXPECT_EQ(text,
+    EXPECT_EQ(SerializeSettings(Settings{}),
               "{\n"
               "  \"UpdateIntervalMs\": 1000,\n"
               "  \"UseFahrenheit\": false,\n"

@@ -74,10 +74,9 @@ TEST(TrayTooltip, LongTextIsCutNotRejected) {
     EXPECT_EQ(TruncateUtf16(pair, 128), pair);
 }
 
-TEST(TrayIconKeyText, CombinesTextAndLevel) {
-    EXPECT_EQ(TrayIconKey(L"56", 0), L"56|0");
-    EXPECT_EQ(TrayIconKey(L"", 0), L"|0");
+TEST(TrayIconKeyText, DiffersByTextAndLevel) {
     EXPECT_NE(TrayIconKey(L"80", 1), TrayIconKey(L"80", 2));
+    EXPECT_NE(TrayIconKey(L"80", 1), TrayIconKey(L"81", 1));
 }
 
 TEST(Overheat, TextNamesThePartsOverTheLimit) {
