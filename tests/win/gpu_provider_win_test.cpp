@@ -227,23 +227,28 @@ GpuWorld Laptop() {
 
 }  // namespace
 
-TEST(GpuProviderWin, NameAndConstructionOrder) {
+TEST(GpuProviderWin, ConstructionOrderAndTeardown) {
     GpuWorld w = Laptop();
-    auto p = Make(w);
-    EXPECT_STREQ(p->name(), L"GPU (D3DKMT)");
-    ASSERT_EQ(p->adapters().size(), 2u);  // the software adapter is skipped
-    EXPECT_EQ(p->adapters()[0].name, L"NVIDIA GeForce RTX 3060 Laptop GPU");
-    EXPECT_TRUE(p->adapters()[0].discrete);
-    EXPECT_EQ(p->adapters()[0].dedicatedBytes, 6 * GiB);
-    EXPECT_EQ(p->adapters()[0].kernelHandle, 0x40000000u + 0xD1F2);
-    EXPECT_TRUE(p->adapters()[0].perfDataOk);
-    EXPECT_EQ(p->adapters()[1].name, L"Intel(R) UHD Graphics 630");
-    EXPECT_FALSE(p->adapters()[1].discrete);
-    EXPECT_EQ(w.opened, (std::vector<DWORD>{0xA1, 0xD1F2}));  // enumeration order, software one never opened
-    EXPECT_EQ(w.added, (std::vector<std::wstring>{L"\\GPU Engine(*)\\Utilization Percentage",
-                                                  L"\\GPU Adapter Memory(*)\\Dedicated Usage"}));
-    EXPECT_EQ(w.collects, 1);  // primes the rate counters
-    EXPECT_EQ(w.arrayCalls, 0);
+    {
+        auto p = Make(w);
+        EXPECT_STREQ(p->name(), L"GPU (D3DKMT)");
+        ASSERT_EQ(p->adapters().size(), 2u);  // the software adapter is skipped
+        EXPECT_EQ(p->adapters()[0].name, L"NVIDIA GeForce RTX 3060 Laptop GPU");
+        EXPECT_TRUE(p->adapters()[0].discrete);
+        EXPECT_EQ(p->adapters()[0].dedicatedBytes, 6 * GiB);
+        EXPECT_EQ(p->adapters()[0].kernelHandle, 0x40000000u + 0xD1F2);
+        EXPECT_TRUE(p->adapters()[0].perfDataOk);
+        EXPECT_EQ(p->adapters()[1].name, L"Intel(R) UHD Graphics 630");
+        EXPECT_FALSE(p->adapters()[1].discrete);
+        EXPECT_EQ(w.opened, (std::vector<DWORD>{0xA1, 0xD1F2}));  // enumeration order, software one never opened
+        EXPECT_EQ(w.added, (std::vector<std::wstring>{L"\\GPU Engine(*)\\Utilization Percentage",
+                                                      L"\\GPU Adapter Memory(*)\\Dedicated Usage"}));
+        EXPECT_EQ(w.collects, 1);  // primes the rate counters
+        EXPECT_EQ(w.arrayCalls, 0);
+    }
+    EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{0x40000000u + 0xA1, 0x40000000u + 0xD1F2}));
+    EXPECT_EQ(w.openQueries, 1);
+    EXPECT_EQ(w.closeQueries, 1);
 }
 
 TEST(GpuProviderWin, PollReportsDiscreteFirstWithExactSensors) {
@@ -253,27 +258,27 @@ TEST(GpuProviderWin, PollReportsDiscreteFirstWithExactSensors) {
     p->poll(f);
     const std::wstring d = L"gpu/" + Key(0xD1F2), i = L"gpu/" + Key(0xA1);
     EXPECT_EQ(Ids(f), (std::vector<std::wstring>{d + L"/temp", d + L"/load", d + L"/fan", d + L"/mem", i + L"/load"}));
-    const SensorReading* t = Find(f, d + L"/temp");
-    EXPECT_EQ(t->id, L"gpu/luid_0x00000000_0x0000D1F2/temp");
-    EXPECT_EQ(t->device, L"NVIDIA GeForce RTX 3060 Laptop GPU");
-    EXPECT_EQ(t->label, L"GPU sıcaklığı");
-    EXPECT_EQ(t->kind, SensorKind::Temperature);
-    EXPECT_DOUBLE_EQ(t->value, 65.5);
-    const SensorReading* l = Find(f, d + L"/load");
-    EXPECT_EQ(l->label, L"GPU kullanımı");
-    EXPECT_EQ(l->kind, SensorKind::Load);
-    EXPECT_DOUBLE_EQ(l->value, 55.0);  // 30 + 25 of 3D beats 40 of VideoDecode
-    const SensorReading* fan = Find(f, d + L"/fan");
-    EXPECT_EQ(fan->label, L"GPU fanı");
-    EXPECT_EQ(fan->kind, SensorKind::Fan);
-    EXPECT_DOUBLE_EQ(fan->value, 1850.0);
-    const SensorReading* mem = Find(f, d + L"/mem");
-    EXPECT_EQ(mem->label, L"Ayrılmış bellek kullanımı");
-    EXPECT_EQ(mem->kind, SensorKind::Data);
-    EXPECT_DOUBLE_EQ(mem->value, 1.5);
-    EXPECT_DOUBLE_EQ(Find(f, i + L"/load")->value, 12.5);
-    EXPECT_EQ(Find(f, i + L"/load")->device, L"Intel(R) UHD Graphics 630");
-
+    EXPECT_EQ(d, L"gpu/luid_0x00000000_0x0000D1F2");
+    struct Expected {
+        std::wstring id, device, label;
+        SensorKind kind;
+        double value;
+    } expected[] = {
+        {d + L"/temp", L"NVIDIA GeForce RTX 3060 Laptop GPU", L"GPU sıcaklığı", SensorKind::Temperature, 65.5},
+        {d + L"/load", L"NVIDIA GeForce RTX 3060 Laptop GPU", L"GPU kullanımı", SensorKind::Load, 55.0},
+        {d + L"/fan", L"NVIDIA GeForce RTX 3060 Laptop GPU", L"GPU fanı", SensorKind::Fan, 1850.0},
+        {d + L"/mem", L"NVIDIA GeForce RTX 3060 Laptop GPU", L"Ayrılmış bellek kullanımı", SensorKind::Data, 1.5},
+        {i + L"/load", L"Intel(R) UHD Graphics 630", L"GPU kullanımı", SensorKind::Load, 12.5},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(testing::Message() << e.id);
+        const SensorReading* r = Find(f, e.id);
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->device, e.device);
+        EXPECT_EQ(r->label, e.label);
+        EXPECT_EQ(r->kind, e.kind);
+        EXPECT_DOUBLE_EQ(r->value, e.value);
+    }
     ASSERT_TRUE(f.gpu);
     EXPECT_EQ(f.gpu->name, L"NVIDIA GeForce RTX 3060 Laptop GPU");
     EXPECT_TRUE(f.gpu->discrete);
@@ -285,21 +290,6 @@ TEST(GpuProviderWin, PollReportsDiscreteFirstWithExactSensors) {
     EXPECT_EQ(w.collects, 2);
     EXPECT_FALSE(w.readUnaddedCounter);
     EXPECT_FALSE(w.wrongFormat);
-}
-
-TEST(GpuProviderWin, IntegratedAdapterWinsWhenOnlyItHasATemperature) {
-    GpuWorld w = Laptop();
-    w.kernel[0xA1] = {0, {{0, 0, 412}}};
-    w.kernel[0xD1F2] = {0, {{0, 0, 1500}}};  // out of range: no temperature
-    auto p = Make(w);
-    SensorFrame f;
-    p->poll(f);
-    ASSERT_TRUE(f.gpu);
-    EXPECT_EQ(f.gpu->name, L"Intel(R) UHD Graphics 630");
-    EXPECT_FALSE(f.gpu->discrete);
-    EXPECT_EQ(f.gpu->temperature, 41.2);
-    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
-    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/fan"), nullptr);
 }
 
 TEST(GpuProviderWin, FailedPerfDataSilencesTheAdapterForGood) {
@@ -334,125 +324,76 @@ TEST(GpuProviderWin, AdapterThatDoesNotOpenIsNeverQueriedNorClosed) {
     EXPECT_EQ(w.closeQueries, 1);
 }
 
-TEST(GpuProviderWin, DestructionClosesEveryHandleAndTheQuery) {
-    GpuWorld w = Laptop();
-    { auto p = Make(w); }
-    EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{0x40000000u + 0xA1, 0x40000000u + 0xD1F2}));
-    EXPECT_EQ(w.openQueries, 1);
-    EXPECT_EQ(w.closeQueries, 1);
-}
-
-TEST(GpuProviderWin, OnlySoftwareAdapterGivesNothing) {
-    GpuWorld w;
-    w.adapters = {Desc(L"Microsoft Basic Render Driver", 0xB0, 0, 2)};
-    auto p = Make(w);
-    EXPECT_TRUE(p->adapters().empty());
-    SensorFrame f;
-    p->poll(f);
-    EXPECT_TRUE(f.readings.empty());
-    EXPECT_FALSE(f.gpu);
-    EXPECT_TRUE(w.opened.empty());
-}
-
-TEST(GpuProviderWin, NoFactoryMeansNoAdaptersAndNoQuery) {
-    GpuWorld w = Laptop();
-    w.factoryOk = false;
-    {
-        auto p = Make(w);
-        EXPECT_TRUE(p->adapters().empty());
-        EXPECT_FALSE(p->hasQuery());
-        SensorFrame f;
-        p->poll(f);
-        EXPECT_TRUE(f.readings.empty());
-        EXPECT_FALSE(f.gpu);
+TEST(GpuProviderWin, NoUsableAdapterGivesNothing) {
+    GpuWorld softwareOnly;
+    softwareOnly.adapters = {Desc(L"Microsoft Basic Render Driver", 0xB0, 0, 2)};
+    GpuWorld noFactory = Laptop();
+    noFactory.factoryOk = false;
+    for (GpuWorld* w : {&softwareOnly, &noFactory}) {
+        SCOPED_TRACE(w == &noFactory ? "no factory" : "software adapter only");
+        {
+            auto p = Make(*w);
+            EXPECT_TRUE(p->adapters().empty());
+            SensorFrame f;
+            p->poll(f);
+            EXPECT_TRUE(f.readings.empty());
+            EXPECT_FALSE(f.gpu);
+            EXPECT_TRUE(w->opened.empty());
+        }
+        if (w == &noFactory) {  // not even a query is opened
+            EXPECT_EQ(w->openQueries, 0);
+            EXPECT_EQ(w->collects, 0);
+            EXPECT_EQ(w->closeQueries, 0);
+        }
     }
-    EXPECT_EQ(w.openQueries, 0);
-    EXPECT_EQ(w.collects, 0);
-    EXPECT_EQ(w.closeQueries, 0);
 }
 
-TEST(GpuProviderWin, MissingGpuCountersAreNeverRead) {
-    // What Wine answers: the query opens, both adds fail with no such object,
-    // collecting gives no data.
-    GpuWorld w = Laptop();
-    w.counters.clear();
-    w.collectStatus = PDH_NO_DATA;
-    auto p = Make(w);
-    EXPECT_TRUE(p->hasQuery());
-    SensorFrame f;
-    p->poll(f);
-    p->poll(f);
-    EXPECT_EQ(w.arrayCalls, 0);
-    EXPECT_FALSE(w.readUnaddedCounter);
-    const std::wstring d = L"gpu/" + Key(0xD1F2);
-    // Temperature still comes from the kernel; no load and no memory figure
-    // that would only be a made-up 0.
-    EXPECT_NE(Find(f, d + L"/temp"), nullptr);
-    EXPECT_EQ(Find(f, d + L"/load"), nullptr);
-    EXPECT_EQ(Find(f, d + L"/mem"), nullptr);
-    EXPECT_FALSE(f.gpu->load);
-    EXPECT_EQ(f.gpu->dedicatedUsedBytes, 0u);
-}
-
-TEST(GpuProviderWin, OneMissingCounterLeavesTheOtherWorking) {
-    GpuWorld w = Laptop();
-    w.counters[kGpuEngineCounterPath].addStatus = PDH_CSTATUS_NO_OBJECT;
-    auto p = Make(w);
-    SensorFrame f;
-    p->poll(f);
-    EXPECT_FALSE(w.readUnaddedCounter);
-    EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
-    EXPECT_DOUBLE_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/mem")->value, 1.5);
-}
-
-TEST(GpuProviderWin, FailedCollectOrArrayCallsGiveNoCounterValues) {
-    {
+// The kernel temperature survives every counter failure; the failing counter
+// gives no figure (never a made-up 0) and is never read when it was not added.
+TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
+    struct Case {
+        const char* what;
+        void (*before)(GpuWorld&);
+        DWORD collectAfterConstruction;
+        bool load, mem, noArrayCalls;
+    } cases[] = {
+        {"both adds fail, no data (what Wine answers)",
+         [](GpuWorld& w) { w.counters.clear(), w.collectStatus = PDH_NO_DATA; }, PDH_NO_DATA, false, false, true},
+        {"engine counter missing", [](GpuWorld& w) { w.counters[kGpuEngineCounterPath].addStatus = PDH_CSTATUS_NO_OBJECT; },
+         ERROR_SUCCESS, false, true, false},
+        {"collect fails", [](GpuWorld&) {}, PDH_NO_DATA, false, false, true},
+        {"array calls fail",
+         [](GpuWorld& w) {
+             w.counters[kGpuEngineCounterPath].firstStatus = PDH_CSTATUS_INVALID_DATA;
+             w.counters[kGpuMemoryCounterPath].secondStatus = PDH_INVALID_DATA;
+         },
+         ERROR_SUCCESS, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         GpuWorld w = Laptop();
+        c.before(w);
         auto p = Make(w);
-        w.collectStatus = PDH_NO_DATA;
+        EXPECT_TRUE(p->hasQuery());
+        w.collectStatus = static_cast<PDH_STATUS>(c.collectAfterConstruction);
+        const int arrayCallsBefore = w.arrayCalls;
         SensorFrame f;
         p->poll(f);
-        EXPECT_EQ(w.arrayCalls, 0);
-        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
-    }
-    {
-        GpuWorld w = Laptop();
-        w.counters[kGpuEngineCounterPath].firstStatus = PDH_CSTATUS_INVALID_DATA;
-        w.counters[kGpuMemoryCounterPath].secondStatus = PDH_INVALID_DATA;
-        auto p = Make(w);
-        SensorFrame f;
         p->poll(f);
-        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load"), nullptr);
-        EXPECT_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/mem"), nullptr);
-        EXPECT_NE(Find(f, L"gpu/" + Key(0xD1F2) + L"/temp"), nullptr);
+        EXPECT_FALSE(w.readUnaddedCounter);
+        if (c.noArrayCalls) EXPECT_EQ(w.arrayCalls, arrayCallsBefore);
+        const std::wstring d = L"gpu/" + Key(0xD1F2);
+        EXPECT_NE(Find(f, d + L"/temp"), nullptr);
+        EXPECT_EQ(Find(f, d + L"/load") != nullptr, c.load);
+        EXPECT_EQ(Find(f, d + L"/mem") != nullptr, c.mem);
+        if (c.mem) EXPECT_DOUBLE_EQ(Find(f, d + L"/mem")->value, 1.5);
+        ASSERT_TRUE(f.gpu);
+        EXPECT_FALSE(f.gpu->load);
+        if (!c.mem) EXPECT_EQ(f.gpu->dedicatedUsedBytes, 0u);
     }
 }
 
-TEST(GpuProviderWin, LoadIsCappedAtOneHundred) {
-    GpuWorld w = Laptop();
-    w.counters[kGpuEngineCounterPath].items = {{EngineItem(0xD1F2, 1, 0, L"3D"), 70.0, 0},
-                                               {EngineItem(0xD1F2, 2, 1, L"3D"), 60.0, 0}};
-    auto p = Make(w);
-    SensorFrame f;
-    p->poll(f);
-    EXPECT_DOUBLE_EQ(Find(f, L"gpu/" + Key(0xD1F2) + L"/load")->value, 100.0);
-    EXPECT_EQ(f.gpu->load, 100.0);
-}
-
-TEST(GpuProviderWin, MemorySensorNeedsQuarterGibibyteAndReadsZeroWithoutInstance) {
-    GpuWorld w;
-    w.adapters = {Desc(L"small", 0x10, 128 * MiB), Desc(L"big", 0x20, 2 * GiB)};
-    w.counters[kGpuEngineCounterPath].items = {};
-    w.counters[kGpuMemoryCounterPath].items = {{Key(0x99) + L"_phys_0", 1e9, 0}};
-    auto p = Make(w);
-    SensorFrame f;
-    p->poll(f);
-    EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"gpu/" + Key(0x20) + L"/mem"}));
-    EXPECT_EQ(f.readings[0].value, 0.0);
-    EXPECT_EQ(f.gpu->name, L"big");  // discrete (2 GiB) first
-}
-
-TEST(GpuProviderWin, HighLuidPartIsPartOfTheKey) {
+TEST(GpuProviderWin, HighLuidPartKeysTheCountersAndLoadIsCapped) {
     GpuWorld w;
     w.adapters = {Desc(L"gpu", 0x0000ABCD, 4 * GiB, 0, 1)};
     w.counters[kGpuEngineCounterPath].items = {
@@ -463,4 +404,13 @@ TEST(GpuProviderWin, HighLuidPartIsPartOfTheKey) {
     SensorFrame f;
     p->poll(f);
     EXPECT_DOUBLE_EQ(Find(f, L"gpu/luid_0x00000001_0x0000ABCD/load")->value, 20.0);
+
+    GpuWorld busy = Laptop();
+    busy.counters[kGpuEngineCounterPath].items = {{EngineItem(0xD1F2, 1, 0, L"3D"), 70.0, 0},
+                                                  {EngineItem(0xD1F2, 2, 1, L"3D"), 60.0, 0}};
+    auto q = Make(busy);
+    SensorFrame g;
+    q->poll(g);
+    EXPECT_DOUBLE_EQ(Find(g, L"gpu/" + Key(0xD1F2) + L"/load")->value, 100.0);
+    EXPECT_EQ(g.gpu->load, 100.0);
 }

@@ -196,10 +196,8 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const float afterRefresh = Pass(DrawHardwarePage, Id(L"hw/refresh"), 1180, 780, &report);
     EXPECT_EQ(actions_.calls, (Calls{"CopyHardwareReport", "RefreshHardwareReport"}));
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
-}
 
-TEST_F(PagesTest, HardwareAtTheMinimumWidthKeepsCardsInsideTheMargins) {
-    const HardwareInventory report = SampleReport();
+    // At the minimum width the cards stay inside the margins.
     Pass(DrawHardwarePage, 0, 980, 640, &report);
     // The right column's card ends at the right margin: background beyond it.
     EXPECT_TRUE(Near(980 - 36 + 4, 114 + 56, palette::kWindowBackground));

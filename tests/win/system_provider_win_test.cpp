@@ -6,9 +6,11 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "providers/system_provider_win.h"
+#include "sensors/text.h"
 
 using namespace kalorix;
 
@@ -198,18 +200,15 @@ TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
     EXPECT_EQ(f.designCapacity, 50000u);
     EXPECT_EQ(f.fullChargeCapacity, 42000u);
     EXPECT_EQ(f.cycleCount, 123u);
-    const SensorReading* level = Find(f, L"bat/level");
-    ASSERT_NE(level, nullptr);
-    EXPECT_EQ(level->device, L"Pil");
-    EXPECT_EQ(level->label, L"Şarj düzeyi");
-    EXPECT_EQ(level->kind, SensorKind::Level);
-    EXPECT_EQ(level->value, 80.0);
-    const SensorReading* health = Find(f, L"bat/health");
-    ASSERT_NE(health, nullptr);
-    EXPECT_EQ(health->device, L"Pil");
-    EXPECT_EQ(health->label, L"Sağlık");
-    EXPECT_EQ(health->kind, SensorKind::Level);
-    EXPECT_DOUBLE_EQ(health->value, 84.0);
+    for (const auto& [id, label, value] : {std::tuple{L"bat/level", L"Şarj düzeyi", 80.0},
+                                           std::tuple{L"bat/health", L"Sağlık", 84.0}}) {
+        const SensorReading* r = Find(f, id);
+        ASSERT_NE(r, nullptr) << WideToUtf8(id);
+        EXPECT_EQ(r->device, L"Pil");
+        EXPECT_EQ(r->label, label);
+        EXPECT_EQ(r->kind, SensorKind::Level);
+        EXPECT_DOUBLE_EQ(r->value, value);
+    }
     EXPECT_EQ(f.readings.size(), 5u);
 
     api.flag = 1;
@@ -221,25 +220,6 @@ TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
     EXPECT_FALSE(g.onAcPower);
     EXPECT_EQ(Find(g, L"bat/level")->value, 0.0);
     EXPECT_EQ(api.ioctls.size(), 2u);  // capacities are not read again
-}
-
-TEST(SystemProviderWin, HealthIsCappedAndNeedsADesignedCapacity) {
-    FakeSystem api;
-    api.flag = 0;
-    api.percent = 100;
-    api.full = 51000;
-    {
-        SystemProvider p(api);
-        SensorFrame f;
-        p.poll(f);
-        EXPECT_EQ(Find(f, L"bat/health")->value, 100.0);
-    }
-    api.designed = 0;
-    SystemProvider p(api);
-    SensorFrame f;
-    p.poll(f);
-    EXPECT_EQ(Find(f, L"bat/health"), nullptr);
-    EXPECT_NE(Find(f, L"bat/level"), nullptr);
 }
 
 TEST(SystemProviderWin, EveryBatteryFailureLeavesNoCapacitiesAndReleasesEverything) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -108,6 +107,14 @@ TEST_F(ToolkitTest, OffscreenTargetUsesScaleForPixelsAndDips) {
     Pixels big(report);
     EXPECT_EQ(big.width(), 1760u);
     EXPECT_EQ(big.height(), 1120u);
+    std::string png;
+    ASSERT_TRUE(report.EncodeOffscreenPng(png));
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    if (const char* dir = std::getenv("KALORIX_ARTIFACTS")) {
+        const std::filesystem::path file = std::filesystem::path(dir) / "toolkit-blank.png";
+        ASSERT_TRUE(report.SaveOffscreenPng(file));
+        EXPECT_EQ(ReadFileBytes(file), png);
+    }
     EXPECT_FALSE(report.CreateOffscreen(0, 10, 1.0f));
 }
 
@@ -485,11 +492,7 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     EXPECT_EQ(tray_.iconKey(), L"|0");
     EXPECT_NE(tray_.icon(), nullptr);
     EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 80 °C");
-}
-
-TEST_F(TrayTest, LongTooltipIsCut) {
-    tray_.Add(window_);
-    tray_.Update(L"", 0, std::wstring(300, L'a'));
+    tray_.Update(L"", 0, std::wstring(300, L'a'));  // cut to fit szTip
     EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
 }
 
@@ -511,8 +514,7 @@ TEST_F(TrayTest, OverheatBalloonIsRateLimited) {
     tray_.Add(window_);
     SensorSnapshot hot = Snap(91);
     EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 10000));
-    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 11000));
-    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 310000));
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 11000));  // the limiter's own rule is checked natively
     EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 310001));
     ASSERT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
     const NOTIFYICONDATAW& last = calls_.back().data;
@@ -570,14 +572,21 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     DestroyMenu(menu);
 }
 
+LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
+
+HWND MakeTestWindow(DWORD style, int w, int h) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KalorixToolkitTestWindow";
+    RegisterClassW(&wc);  // fails harmlessly the second time
+    return CreateWindowExW(0, wc.lpszClassName, L"Kalorix", style, 0, 0, w, h, nullptr, nullptr, wc.hInstance,
+                           nullptr);
+}
+
 TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
     ComScope com;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KalorixTrayTestWindow";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"t", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = MakeTestWindow(0, 10, 10);
     ASSERT_NE(hwnd, nullptr);
     {
         TrayIcon tray;
@@ -590,17 +599,9 @@ TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
     DestroyWindow(hwnd);
 }
 
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
-
 TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
     ComScope com;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = PlainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KalorixToolkitTestWindow";
-    RegisterClassW(&wc);
-    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Kalorix", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+    HWND hwnd = MakeTestWindow(WS_OVERLAPPEDWINDOW, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     {
         DrawingToolkit tk(hwnd);
@@ -629,199 +630,6 @@ TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
         EXPECT_EQ(tk.EndFrame(), S_OK);
     }
     DestroyWindow(hwnd);
-}
-
-// ---- a demo of every primitive, saved for a look ----
-
-void DrawDemo(DrawingToolkit& tk, InteractionState& state) {
-    const float W = 880, H = 560;
-    tk.Clear(colors::WindowBackground);
-    // Sidebar.
-    tk.FillRect(Rect{0, 0, 232, H}, colors::Sidebar);
-    tk.FillRect(Rect{231, 0, 1, H}, colors::Border);
-    tk.DrawBitmap(kBannerResource, Rect{28, 22, tk.BitmapWidthForHeight(kBannerResource, 30), 30});
-    tk.DrawLabel(L"Sıcaklık ve donanım izleyici", Rect{30, 56, 190, 16}, text_style::Caption, colors::SecondaryText);
-    tk.DrawLabel(L"MENÜ", Rect{28, 96, 100, 16}, text_style::SectionHeading, colors::Muted);
-    const wchar_t* labels[] = {L"Genel Bakış", L"Sensörler", L"Donanım", L"Testler", L"Ayarlar"};
-    const wchar_t glyphs[] = {L'\uE80F', L'\uE9D9', L'\uE950', L'\uEC4A', L'\uE713'};
-    for (int i = 0; i < 5; ++i) {
-        float top = 116.0f + 44 * i;
-        bool sel = i == 0, hov = i == 2;
-        if (sel) {
-            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Selection);
-            tk.FillRounded(Rect{14, top + 12, 3, 16}, 1.5f, colors::Accent);
-        } else if (hov) {
-            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Panel);
-        }
-        const D2D1_COLOR_F& c = sel || hov ? colors::PrimaryText : colors::SecondaryText;
-        tk.DrawGlyph(glyphs[i], Rect{28, top, 20, 40}, text_style::IconNav, c);
-        tk.DrawLabel(labels[i], Rect{60, top, 154, 40}, sel ? text_style::LabelStrong : text_style::Label, c);
-    }
-    float st = H - 94;
-    tk.Card(Rect{14, st, 204, 78});
-    tk.FillCircle(32, st + 22, 3.5f, colors::Green);
-    tk.DrawLabel(L"Canlı izleniyor", Rect{44, st + 12, 168, 20}, text_style::LabelStrong, colors::PrimaryText);
-    tk.DrawLabel(L"Son güncelleme 22:41:07", Rect{44, st + 34, 168, 16}, text_style::Caption, colors::SecondaryText);
-    tk.DrawLabel(L"Açık kalma 3 sa 12 dk", Rect{44, st + 52, 168, 16}, text_style::Caption, colors::SecondaryText);
-    // Caption buttons.
-    tk.FillRect(Rect{W - 46, 0, 46, 36}, colors::CloseRed);
-    tk.DrawGlyph(L'\uE921', Rect{W - 138, 0, 46, 36}, text_style::IconCaption, colors::SecondaryText);
-    tk.DrawGlyph(L'\uE922', Rect{W - 92, 0, 46, 36}, text_style::IconCaption, colors::SecondaryText);
-    tk.DrawGlyph(L'\uE8BB', Rect{W - 46, 0, 46, 36}, text_style::IconCaption, colors::White);
-
-    // Content.
-    const float x0 = 256, cw = W - x0 - 24;
-    tk.DrawLabel(L"Genel Bakış", Rect{x0, 30, cw, 36}, text_style::PageTitle, colors::PrimaryText);
-    tk.DrawLabel(L"Kalorix Demo PC  ·  Örnek İşlemci 8 Çekirdek", Rect{x0, 68, cw, 20}, text_style::Body,
-                 colors::SecondaryText);
-    struct Metric {
-        wchar_t glyph;
-        const wchar_t* title;
-        const wchar_t* value;
-        const wchar_t* detail;
-        double fraction;
-        int level;
-    } metrics[] = {
-        {L'\uE950', L"İşlemci sıcaklığı", L"56 °C", L"En düşük 41 °C · En yüksek 78 °C", 0.56, 0},
-        {L'\uE7F4', L"Ekran kartı sıcaklığı", L"74 °C", L"Örnek Ekran Kartı", 0.74, 1},
-        {L'\uE9D9', L"İşlemci kullanımı", L"%93", L"Ort. 4,21 GHz", 0.93, 2},
-    };
-    const float mw = (cw - 24) / 3;
-    for (int i = 0; i < 3; ++i) {
-        const Metric& m = metrics[i];
-        float x = x0 + i * (mw + 12), y = 100;
-        tk.Card(Rect{x, y, mw, 150});
-        tk.Badge(Rect{x + 20, y + 20, 32, 32}, m.glyph, LevelColorF(m.level), 0.15f, text_style::IconSmall);
-        tk.DrawLabel(m.title, Rect{x + 64, y + 20, mw - 80, 32}, text_style::Label, colors::SecondaryText);
-        tk.DrawLabel(m.value, Rect{x + 20, y + 62, mw - 40, 44}, text_style::BigNumber, colors::PrimaryText);
-        tk.DrawLabel(m.detail, Rect{x + 20, y + 104, mw - 40, 18}, text_style::Secondary, colors::SecondaryText);
-        tk.ProgressBar(Rect{x + 20, y + 126, mw - 40, 4}, m.fraction, LevelColorF(m.level));
-    }
-    // History card with both series.
-    float hy = 262;
-    tk.Card(Rect{x0, hy, cw, 196});
-    tk.DrawLabel(L"Sıcaklık geçmişi", Rect{x0 + 20, hy + 10, 200, 24}, text_style::CardTitle, colors::PrimaryText);
-    tk.DrawLabel(L"Son 5 dk", Rect{x0 + 20, hy + 32, 200, 18}, text_style::Secondary, colors::SecondaryText);
-    float lx = x0 + cw - 20 - 130;
-    tk.FillCircle(lx + 4, hy + 22, 4, colors::Accent);
-    tk.DrawLabel(L"CPU", Rect{lx + 14, hy + 12, 40, 20}, text_style::Secondary, colors::SecondaryText);
-    tk.FillCircle(lx + 60, hy + 22, 4, colors::GpuSeries);
-    tk.DrawLabel(L"GPU", Rect{lx + 70, hy + 12, 40, 20}, text_style::Secondary, colors::SecondaryText);
-    std::vector<HistoryPoint> samples;
-    for (int i = 0; i <= 300; ++i) {
-        HistoryPoint p;
-        p.time = 5000 + i;
-        double load = i > 140 && i < 230 ? 1.0 : 0.0;
-        p.cpuTemp = 48 + 6 * std::sin(i / 17.0) + 24 * load * (1 - std::exp(-(i - 140) / 12.0)) +
-                    (i >= 230 ? 24 * std::exp(-(i - 230) / 20.0) : 0);
-        p.gpuTemp = 44 + 4 * std::cos(i / 29.0) + (i > 160 ? 9 * (1 - std::exp(-(i - 160) / 40.0)) : 0);
-        samples.push_back(p);
-    }
-    tk.HistoryChart(Rect{x0 + 12, hy + 52, cw - 24, 140}, samples, 5300, 300, false);
-    // Controls row.
-    float cy = 472;
-    tk.Card(Rect{x0, cy, cw, 72});
-    tk.Button(MakeActionId(L"demo/run"), Rect{x0 + 16, cy + 18, 150, 36}, L"Evet, test et", L'\uE768', true);
-    tk.Button(MakeActionId(L"demo/later"), Rect{x0 + 174, cy + 18, 120, 36}, L"Şimdi değil", 0, false);
-    bool on = true;
-    tk.Toggle(MakeActionId(L"demo/toggle"), Rect{x0 + 306, cy + 24, 44, 24}, on);
-    int sel = 1;
-    tk.Segmented(MakeActionId(L"demo/seg"), x0 + 362, cy + 18, {L"°C", L"°F"}, sel, false);
-    int warn = 85;
-    tk.Slider(MakeActionId(L"demo/slider"), Rect{x0 + 452, cy + 24, cw - 452 - 16, 24}, warn);
-    (void)state;
-}
-
-// The tray icons at 16 and 32 pixels, enlarged four times without smoothing.
-void SaveTrayIconPreview(const std::filesystem::path& file) {
-    struct Item {
-        const wchar_t* text;
-        int level;
-    } items[] = {{L"56", 0}, {L"80", 1}, {L"100", 2}, {L"\u2014", 3}, {L"9", 0}};
-    DrawingToolkit tk;
-    ASSERT_TRUE(tk.CreateOffscreen(5 * 150.0f, 2 * 140.0f, 1.0f));
-    ASSERT_TRUE(tk.BeginFrame());
-    tk.Clear(colors::Sidebar);
-    int row = 0;
-    for (int size : {16, 32}) {
-        for (int i = 0; i < 5; ++i) {
-            HICON icon = DrawingToolkit::RenderTrayIconAt(items[i].text, items[i].level, size);
-            ASSERT_NE(icon, nullptr);
-            std::vector<uint8_t> bits(static_cast<size_t>(size) * size * 4);
-            int s = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x) {
-                    Bgra p = IconPixel(icon, x, y, &s);
-                    uint8_t* d = &bits[(static_cast<size_t>(y) * size + x) * 4];
-                    d[0] = p.b, d[1] = p.g, d[2] = p.r, d[3] = p.a;
-                }
-            DestroyIcon(icon);
-            ID2D1Bitmap* bitmap = nullptr;
-            D2D1_BITMAP_PROPERTIES props =
-                D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
-            ASSERT_TRUE(SUCCEEDED(tk.target()->CreateBitmap(D2D1::SizeU(size, size), bits.data(), size * 4, props,
-                                                             &bitmap)));
-            float x = 20.0f + 150 * i, y = 10.0f + 140 * row;
-            tk.target()->DrawBitmap(bitmap, D2D1::RectF(x, y, x + size * 4, y + size * 4), 1.0f,
-                                    D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
-            bitmap->Release();
-        }
-        ++row;
-    }
-    ASSERT_EQ(tk.EndFrame(), S_OK);
-    EXPECT_TRUE(tk.SaveOffscreenPng(file));
-}
-
-// Every glyph the pages use, in the three icon styles, at twice the size.
-void SaveGlyphPreview(const std::filesystem::path& file) {
-    const wchar_t glyphs[] = {L'\uE80F', L'\uE9D9', L'\uE950', L'\uEC4A', L'\uE713', L'\uE921', L'\uE922', L'\uE923',
-                              L'\uE8BB', L'\uE768', L'\uE7BA', L'\uE946', L'\uE7F4', L'\uE964', L'\uEDA2', L'\uE9CA',
-                              L'\uE945', L'\uE83F', L'\uE8F1', L'\uE8A7', L'\uE76C', L'\uE734', L'\uE74E', L'\uE8C8',
-                              L'\uE72C', L'\uE71A', L'\uE7F8', L'\uE770'};
-    const int n = static_cast<int>(std::size(glyphs));
-    DrawingToolkit tk;
-    ASSERT_TRUE(tk.CreateOffscreen(n * 34.0f + 10, 3 * 40.0f + 10, 2.0f));
-    ASSERT_TRUE(tk.BeginFrame());
-    tk.Clear(colors::Panel);
-    for (int i = 0; i < n; ++i) {
-        tk.Badge(Rect{8.0f + 34 * i, 8, 30, 30}, glyphs[i], colors::Accent, 0.15f, text_style::IconNav);
-        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 48, 30, 30}, text_style::IconSmall, colors::PrimaryText);
-        tk.DrawGlyph(glyphs[i], Rect{8.0f + 34 * i, 88, 30, 30}, text_style::IconCaption, colors::SecondaryText);
-    }
-    ASSERT_EQ(tk.EndFrame(), S_OK);
-    EXPECT_TRUE(tk.SaveOffscreenPng(file));
-}
-
-TEST(ToolkitDemo, RendersAllPrimitivesIntoAnImage) {
-    ComScope com;
-    DrawingToolkit tk;
-    InteractionState state;
-    state.hovered = MakeActionId(L"demo/later");
-    tk.SetInteraction(&state);
-    ASSERT_TRUE(tk.CreateOffscreen(880, 560, 2.0f));
-    LARGE_INTEGER freq, t0, t1;
-    QueryPerformanceFrequency(&freq);
-    for (int pass = 0; pass < 2; ++pass) {  // the second pass has formats and bitmaps cached
-        state.building.clear();
-        QueryPerformanceCounter(&t0);
-        ASSERT_TRUE(tk.BeginFrame());
-        DrawDemo(tk, state);
-        ASSERT_EQ(tk.EndFrame(), S_OK);
-        QueryPerformanceCounter(&t1);
-        std::printf("demo frame %d at 1760x1120: %.1f ms\n", pass + 1,
-                    1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart));
-    }
-    std::string png;
-    ASSERT_TRUE(tk.EncodeOffscreenPng(png));
-    EXPECT_EQ(png.substr(1, 3), "PNG");
-    EXPECT_EQ(state.building.size(), 6u);  // 2 buttons, toggle, 2 segments, slider
-    if (const char* dir = std::getenv("KALORIX_ARTIFACTS")) {
-        std::filesystem::path file = std::filesystem::path(dir) / "toolkit-demo.png";
-        EXPECT_TRUE(tk.SaveOffscreenPng(file));
-        EXPECT_TRUE(ReadFileBytes(file).has_value());
-        SaveTrayIconPreview(std::filesystem::path(dir) / "tray-icons.png");
-        SaveGlyphPreview(std::filesystem::path(dir) / "glyphs.png");
-    }
 }
 
 }  // namespace
