@@ -39,13 +39,29 @@ region_is "$f" 4 300 8 200 12151A 6 "prompt dismissed: sidebar" || fail "the pro
 rm -f "$f"
 
 # ---- the five pages ---------------------------------------------------------------
+# Ctrl+N until the sidebar shows entry N-1 selected. The window can be busy for
+# a moment (the inventory arriving, a page's first layout) and a key sent then
+# may go missing, so it is sent again once halfway.
+goto_page() {  # index
+    local k f r g b
+    xdotool key "ctrl+$(($1 + 1))"
+    for k in $(seq 1 12); do
+        sleep 0.5
+        f=$(shoot "$win" _page)
+        read -r r g b <<<"$(region_rgb "$f" 190 $((116 + 44 * $1 + 12)) 20 16)"
+        rm -f "$f"
+        [ $(( (r-29)*(r-29) <= 25 && (g-33)*(g-33) <= 25 && (b-41)*(b-41) <= 25 )) -eq 1 ] && return 0
+        [ "$k" -eq 6 ] && xdotool key "ctrl+$(($1 + 1))"
+    done
+    return 1
+}
 names=(overview sensors hardware tests settings)
 for i in 0 1 2 3 4; do
-    xdotool key "ctrl+$((i + 1))"
+    goto_page $i || fail "${names[$i]}: Ctrl+$((i + 1)) did not select the page within 6 s"
     if [ $i -eq 2 ]; then
         f=$(wait_cards "$win" 30 "0$((i + 1))-${names[$i]}") || fail "hardware: no report cards within 30 s"
     else
-        sleep 1.5
+        sleep 1
         f=$(shoot "$win" "0$((i + 1))-${names[$i]}")
     fi
     check_frame "$f" 1180 780 "${names[$i]}"
