@@ -426,8 +426,8 @@ IDWriteTextFormat* DrawingToolkit::TextFormat(TextStyle style) {
     }
     IDWriteTextFormat*& slot = formats_[style];
     if (!slot) {
-        const StyleSpec& spec = kStyles[style];
-        slot = CreateFormat(FamilyName(spec.family), spec.size, spec.weight);
+        const StyleSpec& def = kStyles[style];
+        slot = CreateFormat(FamilyName(def.family), def.size, def.weight);
     }
     return slot;
 }
