@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "com_scope_win.h"
 #include "inventory/inventory.h"
 #include "ui/hardware_layout.h"
 #include "ui/pages_win.h"
@@ -19,16 +20,7 @@
 namespace kalorix {
 namespace {
 
-class ComScope {
-public:
-    ComScope() { hr_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
+using test::ComScope;
 
 // Records every call in order; the settings record is the page's, as in the window.
 class RecordingActions : public PageActions {

@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "com_scope_win.h"
 #include "store/file_util.h"
 #include "ui/report_image_win.h"
 #include "ui/toolkit_win.h"
@@ -20,16 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ComScope {
-public:
-    ComScope() { hr_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
+using test::ComScope;
 
 struct Decoded {
     UINT width = 0, height = 0;

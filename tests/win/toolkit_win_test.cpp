@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "com_scope_win.h"
 #include "store/file_util.h"
 #include "ui/toolkit_win.h"
 #include "ui/tray_win.h"
@@ -16,16 +17,7 @@
 namespace kalorix {
 namespace {
 
-class ComScope {
-public:
-    ComScope() { hr_ = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
+using test::ComScope;
 
 struct Bgra {
     uint8_t b, g, r, a;
