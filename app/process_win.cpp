@@ -7,11 +7,15 @@
 #include <thread>
 
 #include "app/command_line.h"
+#include "base/log.h"
+#include "base/log_win.h"
 #include "app/elevation_win.h"
 #include "app/probe_win.h"
 #include "app/winrt_win.h"
 #include "bench/child_win.h"
+#include "sensors/text.h"
 #include "store/settings.h"
+#include "telemetry/telemetry_client_win.h"
 #include "ui/main_window_win.h"
 
 namespace kalorix {
@@ -99,6 +103,9 @@ int RunProcess(HINSTANCE instance, const std::wstring& commandLine) {
     if (HasFlag(commandLine, kBenchFlag)) return RunBenchChild(commandLine);
     // Diagnostic console mode: what the real providers report on this machine.
     if (HasFlag(commandLine, L"--probe")) return RunProbe(commandLine);
+
+    StartFileLog();
+    Log(LogLevel::Info, "process", "monitor starting, version " + WideToUtf8(AppVersionText()));
 
     // 2-3. Tray mode: asked for, or started by the package's startup task.
     const bool launchedByStartupTask = IsPackagedApp() && QueryLaunchedByStartupTask();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "app/test_hooks_win.h"
 #include "bench/clock.h"
 #include "bench/cpu_bench.h"
 #include "bench/disk_bench_win.h"
@@ -16,16 +17,9 @@ namespace kalorix {
 
 namespace {
 
-// Test harness only: KALORIX_BENCH_TIME_SCALE=0.05 makes every duration and
-// pause of the tests 20 times shorter (the figures are then meaningless).
-bench::SteadyClock MakeClock() {
-    wchar_t value[32] = {};
-    const DWORD n = GetEnvironmentVariableW(L"KALORIX_BENCH_TIME_SCALE", value, 32);
-    if (n == 0 || n >= 32) return bench::SteadyClock(1.0);
-    char narrow[32] = {};
-    for (DWORD i = 0; i < n; ++i) narrow[i] = value[i] < 128 ? static_cast<char>(value[i]) : '?';
-    return bench::SteadyClock(bench::ParseTimeScale(narrow));
-}
+// The test build may shorten every duration and pause (the figures are then
+// meaningless); the product always measures at full length.
+bench::SteadyClock MakeClock() { return bench::SteadyClock(ActiveTestHooks().benchTimeScale); }
 
 }  // namespace
 

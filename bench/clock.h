@@ -21,8 +21,8 @@ public:
 // scale < 1 makes time run faster for the benchmark: every sleep lasts scale
 // times as long and the clock advances 1 / scale times as fast, so every
 // measurement and pause shrinks by the same factor. Only the test harness sets
-// it (through KALORIX_BENCH_TIME_SCALE, read by the benchmark child); the
-// figures measured that way are meaningless.
+// it (the test build's hooks, read by the benchmark child); the figures
+// measured that way are meaningless.
 class SteadyClock : public Clock {
 public:
     explicit SteadyClock(double scale = 1.0);
@@ -37,7 +37,7 @@ private:
 // Sleeps in whole milliseconds (rounded up) until clock passes deadlineNs.
 void SleepUntil(Clock& clock, uint64_t deadlineNs);
 
-// Parses the value of KALORIX_BENCH_TIME_SCALE: a number in (0, 1]; anything
+// Parses a time-scale text: a number in (0, 1]; anything
 // else (missing, damaged, out of range) gives 1.
 double ParseTimeScale(const char* text);
 

@@ -8,7 +8,9 @@
 #include <array>
 #include <vector>
 
+#include "base/log.h"
 #include "providers/factories_win.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
@@ -25,6 +27,9 @@ public:
                 PdhAddEnglishCounterW(query_, PerfCounterPath(static_cast<PerfCounterId>(i)), 0, &counter);
             // A counter this machine lacks stays null and is never read.
             counters_[i] = status == ERROR_SUCCESS ? counter : nullptr;
+            if (status != ERROR_SUCCESS)
+                LogHResult("pdh", "PdhAddEnglishCounterW " + WideToUtf8(PerfCounterPath(static_cast<PerfCounterId>(i))),
+                           static_cast<long>(status));
         }
         // First sample, so the rate counters have a value at the next collection.
         PdhCollectQueryData(query_);
@@ -33,7 +38,11 @@ public:
     PdhCounterSource(const PdhCounterSource&) = delete;
     PdhCounterSource& operator=(const PdhCounterSource&) = delete;
 
-    bool collect() override { return PdhCollectQueryData(query_) == ERROR_SUCCESS; }
+    bool collect() override {
+        const PDH_STATUS status = PdhCollectQueryData(query_);
+        if (status != ERROR_SUCCESS) LogHResult("pdh", "PdhCollectQueryData", static_cast<long>(status));
+        return status == ERROR_SUCCESS;
+    }
 
     CounterArray readArray(PerfCounterId id) override {
         CounterArray out;
@@ -84,7 +93,11 @@ private:
 
 std::unique_ptr<CounterSource> OpenPdhCounterSource() {
     PDH_HQUERY query = nullptr;
-    if (PdhOpenQueryW(nullptr, 0, &query) != ERROR_SUCCESS || !query) return nullptr;
+    const PDH_STATUS status = PdhOpenQueryW(nullptr, 0, &query);
+    if (status != ERROR_SUCCESS || !query) {
+        LogHResult("pdh", "PdhOpenQueryW", static_cast<long>(status));
+        return nullptr;
+    }
     return std::make_unique<PdhCounterSource>(query);
 }
 

@@ -4,14 +4,13 @@
 #include <objbase.h>
 
 #include <ctime>
-#include <cstdlib>
 #include <string>
 
 #include "app/elevation_win.h"
 #include "app/registry_win.h"
+#include "app/test_hooks_win.h"
 #include "providers/factories_win.h"
 #include "sensors/clock_win.h"
-#include "sensors/fake_providers.h"
 #include "sensors/text.h"
 #include "store/usage_history.h"
 
@@ -19,20 +18,10 @@ namespace kalorix {
 
 namespace {
 
-std::string EnvText(const wchar_t* name) {
-    wchar_t buf[256];
-    const DWORD n = GetEnvironmentVariableW(name, buf, 256);
-    if (n == 0 || n >= 256) return {};
-    return WideToUtf8(std::wstring(buf, n));
-}
-
 class WinEngineHost : public EngineHost {
 public:
-    WinEngineHost() : fakeScenario_(EnvText(L"KALORIX_FAKE_SENSORS")) {
-        if (!fakeScenario_.empty()) {
-            const double f = std::atof(EnvText(L"KALORIX_FAKE_CLOCK").c_str());
-            if (f > 0.0) clockFactor_ = f;
-        }
+    WinEngineHost() : hooks_(ActiveTestHooks()) {
+        if (hooks_.fakeProviders) clockFactor_ = hooks_.clockFactor;
         origin_ = MonotonicSeconds();
     }
 
@@ -49,7 +38,7 @@ public:
     }
     bool isElevated() override { return IsProcessElevated(); }
     std::vector<std::unique_ptr<Provider>> createProviders(bool elevated) override {
-        if (!fakeScenario_.empty()) return MakeFakeProviders(fakeScenario_);
+        if (hooks_.fakeProviders) return hooks_.fakeProviders();
         return CreateProviders(elevated);
     }
     std::wstring biosManufacturer() override {
@@ -65,7 +54,7 @@ public:
     void recordPeriod(const HeavyUsePeriod& period) override { UsageHistory::instance().addPeriod(period); }
 
 private:
-    std::string fakeScenario_;
+    TestHooks hooks_;
     double clockFactor_ = 1.0;
     double origin_ = 0.0;
 };

@@ -8,9 +8,8 @@
 
 namespace kalorix {
 
-// With KALORIX_FAKE_SENSORS set (test harnesses only) the providers are the scripted
-// ones of that scenario, and KALORIX_FAKE_CLOCK (a factor, e.g. 30) speeds the clock up
-// so a chart fills in seconds.
+// In the test build the hooks may replace the providers with scripted ones and
+// speed the clock up so a chart fills in seconds (app/test_hooks_win.h).
 std::unique_ptr<EngineHost> MakeWindowsEngineHost();
 
 }  // namespace kalorix

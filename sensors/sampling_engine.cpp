@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <string>
 
+#include "base/log.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
@@ -51,10 +55,13 @@ SensorSnapshot SamplingEngine::snapshot() const {
 void SamplingEngine::pollAll(std::vector<std::unique_ptr<Provider>>& providers, SensorFrame& frame) {
     frame.clear();
     for (auto& p : providers) {
+        // A failing source loses only its own readings of this cycle.
         try {
             p->poll(frame);
+        } catch (const std::exception& e) {
+            Log(LogLevel::Error, WideToUtf8(p->name()), std::string("poll failed: ") + e.what());
         } catch (...) {
-            // A failing source loses only its own readings of this cycle.
+            Log(LogLevel::Error, WideToUtf8(p->name()), "poll failed with an unknown exception");
         }
     }
 }

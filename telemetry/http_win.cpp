@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <optional>
+#include <string>
+
+#include "base/log.h"
 #include "telemetry/telemetry_client_win.h"
 
 namespace kalorix {
@@ -10,6 +14,35 @@ namespace kalorix {
 namespace {
 
 constexpr wchar_t kDefaultEndpoint[] = L"https://kalorix.app/api/report.php";
+
+// The parts of an endpoint address that the request needs.
+struct Endpoint {
+    std::wstring host;
+    std::wstring path;  // path and query
+    INTERNET_PORT port = 0;
+    bool secure = false;
+};
+
+// Only http and https addresses with a host; nothing for anything else.
+std::optional<Endpoint> CrackEndpoint(const std::wstring& url) {
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (url.empty() || !WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return std::nullopt;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return std::nullopt;
+    if (!parts.lpszHostName || parts.dwHostNameLength == 0) return std::nullopt;
+    Endpoint e;
+    e.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    if (parts.lpszUrlPath) e.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) e.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (e.path.empty()) e.path = L"/";
+    e.port = parts.nPort;
+    e.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    return e;
+}
 
 // Closes a WinHTTP handle when it goes out of scope.
 struct HttpHandle {
@@ -24,26 +57,26 @@ struct HttpHandle {
 
 }  // namespace
 
-std::wstring TelemetryEndpoint() {
-    wchar_t buf[512];
-    const DWORD n = GetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", buf, 512);
-    if (n > 0 && n < 512) return std::wstring(buf, n);
-    return kDefaultEndpoint;
+std::optional<std::wstring> TelemetryEndpoint() {
+    const DWORD size = GetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", nullptr, 0);
+    if (size == 0) return std::wstring(kDefaultEndpoint);
+    std::wstring value(size, L'\0');
+    const DWORD n = GetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", value.data(), size);
+    if (n == 0 || n >= size) return std::nullopt;
+    value.resize(n);
+    if (!CrackEndpoint(value)) return std::nullopt;
+    return value;
 }
 
 std::wstring TelemetryUserAgent() { return L"Kalorix/" + AppVersionText(); }
 
 RequestResult PostJson(const std::string& body) {
-    const std::wstring url = TelemetryEndpoint();
-    wchar_t host[256] = {};
-    wchar_t path[1024] = {};
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 1024;
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return {false, L"Adres geçersiz"};
+    const std::optional<std::wstring> url = TelemetryEndpoint();
+    const std::optional<Endpoint> endpoint = url ? CrackEndpoint(*url) : std::nullopt;
+    if (!endpoint) {
+        Log(LogLevel::Error, "telemetry", "the report address is not a usable http or https address");
+        return {false, L"Adres geçersiz"};
+    }
 
     const std::wstring agent = TelemetryUserAgent();
     HttpHandle session(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -53,30 +86,38 @@ RequestResult PostJson(const std::string& body) {
         session.h = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                 WINHTTP_NO_PROXY_BYPASS, 0);
     }
-    if (!session.h) return {false, L"Bağlantı kurulamadı"};
+    if (!session.h) {
+        LogWin32Error("telemetry", "WinHttpOpen", GetLastError());
+        return {false, L"Bağlantı kurulamadı"};
+    }
     WinHttpSetTimeouts(session.h, 10000, 10000, 10000, 15000);
 
-    RequestResult result{false, L"Sunucuya ulaşılamadı"};
-    HttpHandle connection(WinHttpConnect(session.h, host, parts.nPort, 0));
-    if (!connection.h) return result;
-    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    HttpHandle request(WinHttpOpenRequest(connection.h, L"POST", path, nullptr, WINHTTP_NO_REFERER,
+    // Every failed step is logged with its error code; the user sees one sentence.
+    auto unreachable = [](const char* step) {
+        LogWin32Error("telemetry", step, GetLastError());
+        return RequestResult{false, L"Sunucuya ulaşılamadı"};
+    };
+    HttpHandle connection(WinHttpConnect(session.h, endpoint->host.c_str(), endpoint->port, 0));
+    if (!connection.h) return unreachable("WinHttpConnect");
+    const DWORD flags = endpoint->secure ? WINHTTP_FLAG_SECURE : 0;
+    HttpHandle request(WinHttpOpenRequest(connection.h, L"POST", endpoint->path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                           WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-    if (!request.h) return result;
+    if (!request.h) return unreachable("WinHttpOpenRequest");
     // A redirect is an answer of its own, never a success reached by following it.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     const wchar_t* header = L"Content-Type: application/json; charset=utf-8\r\n";
     if (!WinHttpSendRequest(request.h, header, static_cast<DWORD>(-1L), const_cast<char*>(body.data()),
                             static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0))
-        return result;
-    if (!WinHttpReceiveResponse(request.h, nullptr)) return result;
+        return unreachable("WinHttpSendRequest");
+    if (!WinHttpReceiveResponse(request.h, nullptr)) return unreachable("WinHttpReceiveResponse");
     DWORD status = 0;
     DWORD size = sizeof(status);
     if (!WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        return result;
+        return unreachable("WinHttpQueryHeaders");
     if (status >= 200 && status <= 299) return {true, L""};
+    Log(LogLevel::Error, "telemetry", "the report service answered HTTP " + std::to_string(status));
     return {false, L"Sunucu hatası (" + std::to_wstring(status) + L")"};
 }
 

@@ -1,6 +1,11 @@
 #include "ui/interaction.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <unordered_map>
+
+#include "sensors/text.h"
 
 namespace kalorix {
 
@@ -9,12 +14,42 @@ constexpr uint32_t kFnvBasis = 2166136261u;
 constexpr uint32_t kFnvPrime = 16777619u;
 
 uint32_t Mix(uint32_t hash, uint32_t unit) { return (hash ^ unit) * kFnvPrime; }
+
+struct ActionNames {
+    bool recording = false;
+    std::unordered_map<ActionId, std::string> names;
+};
+ActionNames& Names() {
+    static ActionNames names;
+    return names;
+}
+
+void Remember(ActionId id, std::string name) {
+    ActionNames& n = Names();
+    if (n.recording) n.names.try_emplace(id, std::move(name));
+}
 }  // namespace
 
 ActionId MakeActionId(std::u16string_view action) {
     uint32_t hash = kFnvBasis;
     for (char16_t unit : action) hash = Mix(hash, static_cast<uint16_t>(unit));
     return hash | 1u;
+}
+
+ActionId SegmentActionId(ActionId base, int index) {
+    const ActionId id = base * 31u + 1u + static_cast<uint32_t>(index);
+    if (Names().recording) Remember(id, ActionName(base) + "/" + std::to_string(index));
+    return id;
+}
+
+void RecordActionNames(bool on) { Names().recording = on; }
+
+std::string ActionName(ActionId id) {
+    const ActionNames& n = Names();
+    if (auto it = n.names.find(id); it != n.names.end()) return it->second;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "#%08x", id);
+    return hex;
 }
 
 ActionId MakeActionId(std::wstring_view action) {
@@ -31,7 +66,9 @@ ActionId MakeActionId(std::wstring_view action) {
         }
         hash = Mix(hash, cp & 0xFFFF);
     }
-    return hash | 1u;
+    const ActionId id = hash | 1u;
+    if (Names().recording) Remember(id, WideToUtf8(action));
+    return id;
 }
 
 std::optional<HitRegion> PlaceRegion(ActionId id, const Rect& rect, bool hand, float offsetY,
@@ -44,6 +81,17 @@ std::optional<HitRegion> PlaceRegion(ActionId id, const Rect& rect, bool hand, f
     bottom = std::min(bottom, clipBottom);
     if (bottom <= top) return std::nullopt;
     return HitRegion{id, rect.x, top, rect.w, bottom - top, hand};
+}
+
+void RegisterRegion(InteractionState& state, const HitRegion& region) {
+    for (const HitRegion& r : state.building) {
+        if (r.id == region.id) {
+            state.duplicates.push_back(region.id);
+            assert(!"an action id was registered twice in one pass");
+            break;
+        }
+    }
+    state.building.push_back(region);
 }
 
 ActionId HitTest(const std::vector<HitRegion>& regions, float x, float y) {

@@ -4,10 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
-
-#include <string>
 
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
@@ -33,6 +32,16 @@ ActionId MakeActionId(std::u16string_view action);
 // points above U+FFFF are split into their surrogate pair first.
 ActionId MakeActionId(std::wstring_view action);
 
+// The id of segment index of a segmented choice (base * 31 + 1 + index).
+ActionId SegmentActionId(ActionId base, int index);
+
+// Action names for the test build's frame report: while recording is on, every
+// id made above remembers its text (a segment's is the base's text + "/" + index).
+// Main thread only.
+void RecordActionNames(bool on);
+// The remembered text of an id, or its number in hex when unknown.
+std::string ActionName(ActionId id);
+
 struct HitRegion {
     ActionId id = 0;
     float left = 0, top = 0, width = 0, height = 0;  // window DIPs, offset and clip applied
@@ -42,6 +51,7 @@ struct HitRegion {
 struct InteractionState {
     std::vector<HitRegion> active;    // regions of the last finished pass (hit-testing)
     std::vector<HitRegion> building;  // regions of the pass under way
+    std::vector<ActionId> duplicates; // ids registered twice within one pass (a page bug)
     ActionId hovered = 0;
     ActionId pressed = 0;
     ActionId clicked = 0;             // consumed by the next paint pass
@@ -53,6 +63,11 @@ struct InteractionState {
 // and cut to [clipTop, clipBottom); nothing when it lies entirely outside.
 std::optional<HitRegion> PlaceRegion(ActionId id, const Rect& rect, bool hand, float offsetY,
                                      float clipTop, float clipBottom);
+
+// Adds a placed region to the pass under way. An id already registered in this
+// pass is a page bug (two controls would share clicks): it is recorded in
+// duplicates and, in debug builds, stops the program.
+void RegisterRegion(InteractionState& state, const HitRegion& region);
 
 // The topmost region containing the point (the last registered wins); 0 for none.
 ActionId HitTest(const std::vector<HitRegion>& regions, float x, float y);

@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "app/elevation_win.h"
+#include "bench/protocol.h"
 #include "sensors/engine_host_win.h"
 #include "sensors/format.h"
 #include "store/usage_history.h"
+#include "sensors/text.h"
+#include "ui/frame_report.h"
 #include "ui/pages_win.h"
 #include "ui/window_services_win.h"
 
@@ -23,12 +27,13 @@ constexpr wchar_t kClassName[] = L"KalorixNativeWindow";
 constexpr float kContentTop = kTitleBarHeight;
 
 struct NavEntry {
+    const wchar_t* key;  // stable part of the action id
     const wchar_t* label;
     wchar_t glyph;
 };
 constexpr NavEntry kNavEntries[kPageCount] = {
-    {L"Genel Bakış", 0xE80F}, {L"Sensörler", 0xE9D9}, {L"Donanım", 0xE950},
-    {L"Testler", 0xEC4A},     {L"Ayarlar", 0xE713},
+    {L"overview", L"Genel Bakış", 0xE80F}, {L"sensors", L"Sensörler", 0xE9D9}, {L"hardware", L"Donanım", 0xE950},
+    {L"tests", L"Testler", 0xEC4A},        {L"settings", L"Ayarlar", 0xE713},
 };
 
 constexpr wchar_t kPromptTitle[] =
@@ -38,7 +43,7 @@ constexpr wchar_t kPromptBody[] =
     L"soğuma molası verir ve sıcaklık sınırı aşılırsa kendiliğinden durur. İstediğin an durdurabilirsin; "
     L"sonuçlar Testler sayfasında görünür.";
 
-ActionId NavId(int page) { return MakeActionId(std::wstring(L"nav/") + kNavEntries[page].label); }
+ActionId NavId(int page) { return MakeActionId(std::wstring(L"nav/") + kNavEntries[page].key); }
 
 // Makes the tray menu follow the dark theme (undocumented uxtheme exports).
 void RequestDarkMenus() {
@@ -93,8 +98,10 @@ std::wstring TwoDigits(int v) {
 // ---- construction --------------------------------------------------------
 
 MainWindow::MainWindow(HINSTANCE instance)
-    : instance_(instance), tray_(instance), services_(std::make_unique<WindowServices>()) {
+    : instance_(instance), hooks_(ActiveTestHooks()), tray_(instance),
+      services_(std::make_unique<WindowServices>()) {
     settings_ = LoadSettings();
+    if (hooks_.frameReport) RecordActionNames(true);
 }
 
 MainWindow::~MainWindow() {
@@ -674,6 +681,42 @@ void MainWindow::paintFrame() {
 
     FinishPass(interaction_);
     tk.EndFrame();
+    ++frames_;
+    if (hooks_.frameReport && &tk == &toolkit_) reportFrame(tk);
+}
+
+void MainWindow::reportFrame(const DrawingToolkit& tk) {
+    FrameReport report;
+    report.frame = frames_;
+    report.add("page", page_);
+    report.add("ready", snapshot_.valid ? 1 : 0);
+    report.add("prompt", snapshot_.valid && !settings_.FirstTestOffered ? 1 : 0);
+    report.add("width", std::lround(tk.size().width));
+    report.add("height", std::lround(tk.size().height));
+    report.add("dpi", std::lround(tk.dpi()));
+    report.add("maximized", hwnd_ && IsZoomed(hwnd_) ? 1 : 0);
+    report.add("scroll", std::lround(scroll_[page_]));
+    report.add("maxscroll", std::lround(MaxScroll(contentHeight_[page_], clientHeightDips() - kContentTop)));
+    report.add("filter", view_.sensorsFilter);
+    report.add("drive", view_.testsDriveIndex);
+    report.add("preview", view_.settingsPreviewVisible ? 1 : 0);
+    {
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        report.add("hardware", report_ ? 1 : 0);
+    }
+    const bool toastLive = !toastText_.empty() && GetTickCount64() < toastExpiry_;
+    report.add("toast", toastLive ? WideToUtf8(toastText_) : std::string());
+    if (const BenchState* bench = services_->benchStateCopy()) {
+        report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
+        report.add("bench.error", WideToUtf8(bench->error));
+    }
+    report.add("queue", static_cast<long long>(testQueue_.size()));
+    char cpuTemp[32] = "-";
+    if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
+    report.add("cputemp", cpuTemp);
+    report.add("duplicates", static_cast<long long>(interaction_.duplicates.size()));
+    report.regions = interaction_.active;
+    hooks_.frameReport(FormatFrameReport(report));
 }
 
 float MainWindow::drawPage(PageContext& context) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/test_hooks_win.h"
 #include "sensors/sampling_engine.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
@@ -110,6 +111,7 @@ private:
     void drawTitleButtons(float width);
     void drawFirstTestPrompt(float width, float height);
     float drawPage(PageContext& context);
+    void reportFrame(const DrawingToolkit& tk);  // test build only
 
     // the runner, telemetry, hardware report and autostart, through services_
     bool testRunning() const;
@@ -120,6 +122,8 @@ private:
     void refreshAutostartInBackground();
 
     HINSTANCE instance_;
+    TestHooks hooks_;
+    uint64_t frames_ = 0;
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
     DrawingToolkit* painting_ = &toolkit_;

@@ -155,6 +155,17 @@ std::array<MetricCard, 4> MakeSmallCards(const SensorSnapshot& s, const Settings
     return cards;
 }
 
+std::wstring BannerActionKey(BannerAction action) {
+    switch (action) {
+        case BannerAction::ShowTests: return L"banner/tests";
+        case BannerAction::EnableAdvanced: return L"banner/advanced";
+        case BannerAction::DownloadPawnIo: return L"banner/pawnio";
+        case BannerAction::RestartElevated: return L"banner/elevate";
+        case BannerAction::None: break;
+    }
+    return L"banner/none";
+}
+
 std::vector<Banner> MakeBanners(const SensorSnapshot& s, const Settings& settings) {
     std::vector<Banner> banners;
     const bool f = settings.UseFahrenheit;

@@ -46,6 +46,9 @@ struct Banner {
     BannerAction action = BannerAction::None;
 };
 
+// The action id text of a banner's button ("banner/tests", "banner/advanced", …).
+std::wstring BannerActionKey(BannerAction action);
+
 // The banners in drawing order: over the limit, heat throttling, at most one
 // advanced-sensor banner.
 std::vector<Banner> MakeBanners(const SensorSnapshot& snapshot, const Settings& settings);

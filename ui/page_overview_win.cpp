@@ -56,7 +56,7 @@ float DrawBanner(PageContext& ctx, const Banner& banner, float y) {
         tk.DrawParagraph(banner.body, x0 + 48, y + 32, bodyW, text_style::Secondary, colors::SecondaryText);
     if (hasButton) {
         const Rect button{x0 + w - 14 - 130, y + (h - 34) / 2, 130, 34};
-        if (tk.Button(MakeActionId(L"banner/" + banner.button), button, banner.button, 0, true)) {
+        if (tk.Button(MakeActionId(BannerActionKey(banner.action)), button, banner.button, 0, true)) {
             switch (banner.action) {
                 case BannerAction::ShowTests: ctx.actions->ShowPage(kPageTests); break;
                 case BannerAction::EnableAdvanced: ctx.actions->SetAdvancedSensors(true); break;

@@ -215,7 +215,7 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
     const float by = r.bottom() - kPad - 36;
     switch (state.mode) {
         case TestCardMode::Running:
-            if (tk.Button(MakeActionId(L"tests/stop/" + std::wstring(info.title)), Rect{r.x + kPad, by, 130, 36},
+            if (tk.Button(MakeActionId(TestStopAction(info)), Rect{r.x + kPad, by, 130, 36},
                           L"Durdur", 0xE71A, false))
                 ctx.actions->StopTests();
             break;

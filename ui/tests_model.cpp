@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bench/protocol.h"
 #include "sensors/format.h"
 #include "ui/page_models.h"
 #include "ui/theme.h"
@@ -142,7 +143,13 @@ TestCardState MakeTestCardState(uint32_t kind, const BenchState* bench, bool has
     return s;
 }
 
-std::wstring TestRunAction(const TestCardInfo& card) { return std::wstring(L"tests/run/") + card.title; }
+std::wstring TestRunAction(const TestCardInfo& card) {
+    return std::wstring(L"tests/run/") + BenchKindWordW(static_cast<BenchKind>(card.kind));
+}
+
+std::wstring TestStopAction(const TestCardInfo& card) {
+    return std::wstring(L"tests/stop/") + BenchKindWordW(static_cast<BenchKind>(card.kind));
+}
 
 uint32_t GradeColor(int32_t grade) {
     switch (grade) {

@@ -67,8 +67,9 @@ struct TestCardState {
 // bench may be null (no runner). hasRecord: the history holds a record of the kind.
 TestCardState MakeTestCardState(uint32_t kind, const BenchState* bench, bool hasRecord);
 
-// "tests/run/" + the card's title.
+// "tests/run/" and "tests/stop/" + the kind's word ("cpu", "memory", "gpu", "disk").
 std::wstring TestRunAction(const TestCardInfo& card);
+std::wstring TestStopAction(const TestCardInfo& card);
 
 // ---- cooling report card ---------------------------------------------------
 

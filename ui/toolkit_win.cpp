@@ -509,7 +509,7 @@ float DrawingToolkit::BitmapWidthForHeight(int resourceId, float height) {
 void DrawingToolkit::AddRegion(ActionId id, const Rect& rect, bool hand) {
     if (!interaction_ || id == 0) return;
     if (auto region = PlaceRegion(id, rect, hand, regionOffset_, clipTop_, clipBottom_))
-        interaction_->building.push_back(*region);
+        RegisterRegion(*interaction_, *region);
 }
 
 bool DrawingToolkit::IsHovered(ActionId id) const { return interaction_ && id != 0 && interaction_->hovered == id; }
@@ -730,7 +730,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
     bool changed = false;
     float sx = left + 3;
     for (size_t i = 0; i < options.size(); ++i) {
-        const ActionId id = SegmentId(baseId, static_cast<int>(i));
+        const ActionId id = SegmentActionId(baseId, static_cast<int>(i));
         const Rect seg{sx, y + 3, widths[i] + 24, 30};
         AddRegion(id, seg, true);
         if (IsClicked(id)) {
@@ -741,7 +741,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
     }
     sx = left + 3;
     for (size_t i = 0; i < options.size(); ++i) {
-        const ActionId id = SegmentId(baseId, static_cast<int>(i));
+        const ActionId id = SegmentActionId(baseId, static_cast<int>(i));
         const Rect seg{sx, y + 3, widths[i] + 24, 30};
         const bool isSelected = selected == static_cast<int>(i);
         if (isSelected) FillRounded(seg, 6, colors::Selection);

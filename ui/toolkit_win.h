@@ -225,14 +225,11 @@ public:
     bool Button(ActionId id, const Rect& rect, std::wstring_view label, wchar_t glyph, bool primary);
     // A click flips value; true when clicked.
     bool Toggle(ActionId id, const Rect& rect, bool& value);
-    // Segment i has id baseId * 31 + 1 + i. With alignRight x is the right edge.
+    // Segment i has id SegmentActionId(baseId, i). With alignRight x is the right edge.
     // True when a click selected a segment.
     bool Segmented(ActionId baseId, float x, float y, const std::vector<std::wstring>& options, int& selected,
                    bool alignRight = false);
     float SegmentedWidth(const std::vector<std::wstring>& options);
-    static ActionId SegmentId(ActionId baseId, int index) {
-        return baseId * 31u + 1u + static_cast<uint32_t>(index);
-    }
     // Warning-temperature slider, 60 ... 100; true when the value changed.
     bool Slider(ActionId id, const Rect& rect, int& value);
     void ProgressBar(const Rect& rect, double fraction, const D2D1_COLOR_F& color);

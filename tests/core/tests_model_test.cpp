@@ -33,7 +33,7 @@ TEST(TestsPageTest, CardsDrivesAndParagraph) {
     EXPECT_EQ(cards[1].kind, 3u);  // memory top right
     EXPECT_EQ(cards[2].kind, 1u);
     EXPECT_EQ(cards[3].kind, 2u);
-    EXPECT_EQ(TestRunAction(cards[3]), L"tests/run/SSD / disk");
+    EXPECT_EQ(TestRunAction(cards[3]), L"tests/run/disk");
 
     EXPECT_EQ(TestCardHeight(1), 262.0f);  // one fixed drive: no drive choice
     EXPECT_EQ(TestCardHeight(0), 262.0f);

@@ -50,9 +50,9 @@ std::string RunAndCapture(const std::wstring& exe, const std::wstring& args, DWO
     return out;
 }
 
-// The child program: the real kalorix.exe next to this test.
+// The child program: the test build of kalorix.exe next to this test (its hooks shorten the tests).
 const std::wstring& ChildExe() {
-    static const std::wstring exe = ExeDirectory() + L"kalorix.exe";
+    static const std::wstring exe = ExeDirectory() + L"kalorix-test.exe";
     return exe;
 }
 

@@ -201,10 +201,10 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
 TEST_F(PagesTest, SettingsRegistersEveryControl) {
     Pass(DrawSettingsPage);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/interval"), i)), nullptr) << i;
-        EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/span"), i)), nullptr) << i;
+        EXPECT_NE(Region(SegmentActionId(Id(L"set/interval"), i)), nullptr) << i;
+        EXPECT_NE(Region(SegmentActionId(Id(L"set/span"), i)), nullptr) << i;
     }
-    EXPECT_NE(Region(DrawingToolkit::SegmentId(Id(L"set/unit"), 1)), nullptr);
+    EXPECT_NE(Region(SegmentActionId(Id(L"set/unit"), 1)), nullptr);
     for (const wchar_t* a : {L"set/smooth", L"set/warn", L"set/startup", L"set/tray", L"set/traytemp", L"set/notify",
                              L"set/topmost", L"set/advanced", L"set/share", L"set/preview", L"set/delete",
                              L"set/privacy", L"set/pawnio"})
@@ -226,13 +226,13 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
     Pass(DrawSettingsPage);
     EXPECT_EQ(settings_.UpdateIntervalMs, 750);
-    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/interval"), 0));
+    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
     EXPECT_EQ(settings_.UpdateIntervalMs, 500);
     EXPECT_EQ(actions_.calls, (Calls{"ApplySettings"}));
 
-    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/span"), 3));
+    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/span"), 3));
     EXPECT_EQ(settings_.HistorySeconds, 1800);
-    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/unit"), 1));
+    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/unit"), 1));
     EXPECT_TRUE(settings_.UseFahrenheit);
     Pass(DrawSettingsPage, Id(L"set/smooth"));
     EXPECT_FALSE(settings_.SmoothCpuTemp);
@@ -242,7 +242,7 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     EXPECT_FALSE(settings_.MinimizeToTray);
     EXPECT_EQ(actions_.calls.size(), 6u);
     // Clicking the segment already selected changes nothing and saves nothing.
-    Pass(DrawSettingsPage, DrawingToolkit::SegmentId(Id(L"set/interval"), 0));
+    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
     EXPECT_EQ(actions_.calls.size(), 6u);
 }
 

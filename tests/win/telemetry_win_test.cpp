@@ -22,9 +22,9 @@ namespace {
 class EndpointOverride {
 public:
     explicit EndpointOverride(const std::string& url) {
-        wchar_t buf[512];
-        const DWORD n = GetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", buf, 512);
-        if (n > 0 && n < 512) old_ = std::wstring(buf, n);
+        wchar_t buf[2048];
+        const DWORD n = GetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", buf, 2048);
+        if (n > 0 && n < 2048) old_ = std::wstring(buf, n);
         SetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", Utf8ToWide(url).c_str());
     }
     ~EndpointOverride() { SetEnvironmentVariableW(L"KALORIX_TELEMETRY_URL", old_ ? old_->c_str() : nullptr); }
@@ -107,12 +107,24 @@ TEST(PostJson, UnreachableServerAndMalformedAddress) {
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.message, L"Sunucuya ulaşılamadı");
     }
-    {
-        EndpointOverride url("bu bir adres değil");
+    // Unusable values never fall back to the service's address, however long they are.
+    for (const std::string& bad : {std::string("bu bir adres değil"), std::string("ftp://127.0.0.1/api"),
+                                   std::string("http://"), std::string(600, 'x')}) {
+        EndpointOverride url(bad);
+        EXPECT_FALSE(TelemetryEndpoint().has_value()) << bad;
         const RequestResult r = PostJson("{}");
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message, L"Adres geçersiz");
+        EXPECT_EQ(r.message, L"Adres geçersiz") << bad;
     }
+}
+
+TEST(PostJson, ALongAddressIsUsedWhole) {
+    TestHttpServer server;
+    const std::string path = "/api/" + std::string(600, 'a');
+    EndpointOverride url(server.url(path));
+    EXPECT_TRUE(PostJson("{}").ok);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].path, path);
 }
 
 TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsOnlyThatLine) {

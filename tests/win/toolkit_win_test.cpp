@@ -222,7 +222,7 @@ TEST_F(ToolkitTest, ToggleSegmentedAndSlider) {
     bool on = false;
     int selected = 0;
     int warning = 85;
-    state.clicked = DrawingToolkit::SegmentId(segments, 2);
+    state.clicked = SegmentActionId(segments, 2);
     state.pressed = slider;
     state.pointerX = 10 + 200 * 0.75f;  // 60 + 40 * 0.75 = 90
     Start(500, 200);
