@@ -4,14 +4,14 @@ namespace kalorix {
 
 AutostartWorker::AutostartWorker(IsEnabledFn isEnabled, SetFn set, NotifyFn notify)
     : isEnabled_(std::move(isEnabled)), set_(std::move(set)), notify_(std::move(notify)),
-      thread_([this](std::stop_token stop) { Run(stop); }) {}
+      thread_([this] { Run(); }) {}
 
 AutostartWorker::~AutostartWorker() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.clear();
+        stopping_ = true;
     }
-    thread_.request_stop();
     wake_.notify_all();
     thread_.join();
 }
@@ -40,13 +40,13 @@ AutostartView AutostartWorker::View() const {
     return view_;
 }
 
-void AutostartWorker::Run(std::stop_token stop) {
+void AutostartWorker::Run() {
     for (;;) {
         Job job;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            wake_.wait(lock, stop, [this] { return !jobs_.empty(); });
-            if (stop.stop_requested() || jobs_.empty()) return;
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_) return;
             job = jobs_.front();
             jobs_.pop_front();
         }

@@ -46,18 +46,19 @@ private:
         bool enable = false;
         bool useTask = false;
     };
-    void Run(std::stop_token stop);
+    void Run();
     void Do(const Job& job);
 
     IsEnabledFn isEnabled_;
     SetFn set_;
     NotifyFn notify_;
     mutable std::mutex mutex_;
-    std::condition_variable_any wake_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
     std::deque<Job> jobs_;
     AutostartView view_;
     int changesQueued_ = 0;
-    std::jthread thread_;
+    std::thread thread_;
 };
 
 }  // namespace kalorix

@@ -9,6 +9,7 @@
 #include "app/elevation_win.h"
 #include "app/registry_win.h"
 #include "app/test_hooks_win.h"
+#include "base/messages.h"
 #include "providers/factories_win.h"
 #include "sensors/clock_win.h"
 #include "sensors/text.h"
@@ -49,7 +50,7 @@ public:
         return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     void postReady(void* window) override {
-        PostMessageW(static_cast<HWND>(window), kSnapshotReadyMessage, 0, 0);
+        PostMessageW(static_cast<HWND>(window), kMsgSnapshotReady, 0, 0);
     }
     void recordPeriod(const HeavyUsePeriod& period) override { UsageHistory::instance().addPeriod(period); }
 

@@ -38,7 +38,6 @@ public:
     virtual void recordPeriod(const HeavyUsePeriod& period) = 0;
 };
 
-constexpr uint32_t kSnapshotReadyMessage = 0x8001;  // WM_APP + 1
 constexpr double kChartHistorySeconds = 1810.0;
 constexpr double kRecentSeconds = 600.0;
 constexpr double kSmoothingTimeConstant = 3.0;

@@ -1,5 +1,7 @@
 #include "telemetry/telemetry_client_win.h"
 
+#include "base/messages.h"
+
 #include <bcrypt.h>
 
 #include <array>
@@ -124,7 +126,7 @@ void TelemetryClient::markNewResult() {
 }
 
 void TelemetryClient::notify() {
-    if (window_) PostMessageW(window_, kTelemetryMessage, 0, 0);
+    if (window_) PostMessageW(window_, kMsgTelemetry, 0, 0);
 }
 
 std::string TelemetryClient::previewReport(const SensorSnapshot& snapshot,

@@ -16,7 +16,6 @@
 
 namespace kalorix {
 
-constexpr UINT kTelemetryMessage = 0x8005;  // WM_APP + 5, after every finished request
 
 std::string NewAnonymousId();   // BCryptGenRandom, version-4 UUID text
 std::wstring AppVersionText();  // "major.minor.build" of this executable, or "?"

@@ -189,12 +189,12 @@ FrameHit FrameHitTest(float x, float y, float width, float height, bool maximize
     return FrameHit::CloseButton;
 }
 
-int CaptionButtonOf(FrameHit hit) {
+CaptionButton CaptionButtonOf(FrameHit hit) {
     switch (hit) {
-        case FrameHit::MinButton: return 1;
-        case FrameHit::MaxButton: return 2;
-        case FrameHit::CloseButton: return 3;
-        default: return 0;
+        case FrameHit::MinButton: return CaptionButton::Minimize;
+        case FrameHit::MaxButton: return CaptionButton::Maximize;
+        case FrameHit::CloseButton: return CaptionButton::Close;
+        default: return CaptionButton::None;
     }
 }
 

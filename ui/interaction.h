@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/autostart_worker.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
 
@@ -117,7 +118,6 @@ public:
     virtual void ResetMinMax() = 0;
     virtual void CopyHardwareReport() = 0;
     virtual void RefreshHardwareReport() = 0;
-    virtual bool IsAutostartOn() = 0;
     virtual void SetStartWithWindows(bool on) = 0;
     virtual void SetAdvancedSensors(bool on) = 0;
     virtual void RestartAsAdministrator() = 0;
@@ -179,6 +179,7 @@ struct PageContext {
     TelemetryView telemetry;
     PageViewState* view = nullptr;
     std::vector<uint32_t> testQueue;  // kinds still to run in a test series, in order
+    AutostartView autostart;          // start with Windows, as the worker last reported
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }
@@ -203,8 +204,9 @@ enum class FrameHit {
     Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight,
 };
 FrameHit FrameHitTest(float x, float y, float width, float height, bool maximized);
-// Caption button number of a frame hit: 1 minimise, 2 maximise/restore, 3 close, else 0.
-int CaptionButtonOf(FrameHit hit);
+// The three buttons of the custom title band, left to right.
+enum class CaptionButton { None, Minimize, Maximize, Close };
+CaptionButton CaptionButtonOf(FrameHit hit);
 
 // Scrolling: the offset after a wheel turn of wheelDelta (120 per notch, 56
 // DIPs each), clamped to [0, max(0, contentHeight - visibleHeight)].

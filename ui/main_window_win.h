@@ -1,5 +1,9 @@
 // The one window of the monitor: custom frame, sidebar, pages, tray, and the
 // owner of the sampling engine and every other piece of state the pages show.
+//
+// main_window_win.cpp holds creation and the message handlers,
+// main_window_paint_win.cpp the paint pass, main_window_actions_win.cpp what
+// the pages may ask of the window (PageActions).
 #pragma once
 
 #include <windows.h>
@@ -7,13 +11,16 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/autostart_worker.h"
 #include "app/test_hooks_win.h"
+#include "base/messages.h"
 #include "sensors/sampling_engine.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
@@ -23,16 +30,6 @@
 #include "ui/window_services_win.h"
 
 namespace kalorix {
-
-// Application messages (all posted, none sent).
-constexpr UINT kMsgSnapshotReady = 0x8001;  // sampling thread
-constexpr UINT kMsgTray = 0x8002;           // shell, tray icon callback
-constexpr UINT kMsgInventory = 0x8003;      // hardware report stored
-constexpr UINT kMsgBench = 0x8004;          // benchmark state changed
-constexpr UINT kMsgTelemetry = 0x8005;      // upload or deletion finished
-
-constexpr UINT_PTR kTimerSharing = 1;  // 120 s first, then every 600 s
-constexpr UINT_PTR kTimerNextTest = 2;  // 2.5 s pause between the tests of a series
 
 class MainWindow : public PageActions {
 public:
@@ -56,13 +53,13 @@ public:
     int page() const { return page_; }
     bool snapshotReady() const { return snapshot_.valid; }
     int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
+    const InteractionState& interaction() const { return interaction_; }
 
     // PageActions
     void ApplySettings() override;
     void ResetMinMax() override;
     void CopyHardwareReport() override;
     void RefreshHardwareReport() override;
-    bool IsAutostartOn() override;
     void SetStartWithWindows(bool on) override;
     void SetAdvancedSensors(bool on) override;
     void RestartAsAdministrator() override;
@@ -81,18 +78,36 @@ private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT proc(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    // message handlers
+    // ---- message handlers (main_window_win.cpp) ----
+    LRESULT onDestroy();
+    LRESULT onSize(WPARAM kind, LPARAM size);
+    LRESULT onPaint();
+    LRESULT onClose();
+    bool onSetCursor(LPARAM lParam);
+    LRESULT onGetMinMaxInfo(LPARAM lParam);
+    bool onNcCalcSize(WPARAM wParam, LPARAM lParam);
+    LRESULT onNcHitTest(LPARAM lParam);
+    bool onNcMouseMove(WPARAM hitCode);
+    bool onNcButtonDown(WPARAM hitCode);
+    bool onNcButtonUp(WPARAM hitCode);
+    LRESULT onNcMouseLeave();
+    LRESULT onMouseMove(LPARAM lParam);
+    LRESULT onButtonDown(LPARAM lParam);
+    LRESULT onButtonUp(LPARAM lParam);
+    LRESULT onMouseLeave();
+    LRESULT onCaptureLost();
+    LRESULT onMouseWheel(int delta);
+    bool onKeyDown(WPARAM key);
+    LRESULT onTimer(UINT_PTR id);
+    LRESULT onDpiChanged(WPARAM wParam, LPARAM lParam);
     void onSnapshotReady();
+    void onTaskbarCreated();
     void onTrayCallback(LPARAM lParam);
     void onTrayCommand(int command);
     void onBenchChanged();
     void onShowRequest();
-    void onTimer(UINT_PTR id);
-    LRESULT onNcHitTest(LPARAM lParam);
-    void onKeyDown(WPARAM key);
-    void onMouseWheel(int delta);
 
-    // window state
+    // ---- window state (main_window_win.cpp) ----
     void repaint();
     void repaintIfVisible();
     bool visibleNotMinimized() const;
@@ -100,35 +115,45 @@ private:
     void hideToTray();
     void applySamplerInterval();
     void applyTopmost();
+    void applyFrameAttributes();
     void trimWorkingSet();
     float clientWidthDips() const;
     float clientHeightDips() const;
+    float pointerScale() const { return 96.0f / toolkit_.dpi(); }
+    void scrollBy(float dips);
+    bool useAutostartTask() const;
 
-    // paint parts, drawn into *painting_
+    // ---- paint pass (main_window_paint_win.cpp) ----
     void paintFrame();
+    PageContext makePageContext(DrawingToolkit& tk, const Rect& content);
     void drawStartingPlaceholder(const Rect& content);
     void drawSidebar(float height, bool ready);
     void drawTitleButtons(float width);
     void drawFirstTestPrompt(float width, float height);
     float drawPage(PageContext& context);
+    void runAfterPaint();
     void reportFrame(const DrawingToolkit& tk);  // test build only
 
-    // the runner, telemetry, hardware report and autostart, through services_
+    // ---- the runner, telemetry, hardware report, through services_ ----
     bool testRunning() const;
     bool launchTest(uint32_t kind, wchar_t driveLetter);
     void thermalCheck();
     void runSharingCheck();
     void startHardwareReport();
-    void refreshAutostartInBackground();
+    std::shared_ptr<const HardwareInventory> hardwareReport();
 
     HINSTANCE instance_;
     TestHooks hooks_;
     uint64_t frames_ = 0;
     const BenchState* drawnBench_ = nullptr;  // the runner state the last page pass drew
+    std::shared_ptr<const HardwareInventory> drawnReport_;  // the hardware report it drew
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
     DrawingToolkit* painting_ = &toolkit_;
     InteractionState interaction_;
+    // Work a page asked for during a pass that must not run inside it (saving
+    // an image, starting a process): run right after the frame is presented.
+    std::vector<std::function<void()>> afterPaint_;
 
     Settings settings_;
     std::unique_ptr<EngineHost> engineHost_;
@@ -136,6 +161,7 @@ private:
     SensorSnapshot snapshot_;  // main thread's copy
     TrayIcon tray_;
     std::unique_ptr<WindowServices> services_;
+    std::unique_ptr<AutostartWorker> autostart_;
 
     int page_ = kPageOverview;
     std::array<float, kPageCount> scroll_{};
@@ -161,15 +187,12 @@ private:
     std::atomic<bool> reportBusy_{false};
     std::atomic<bool> reportAgain_{false};
 
-    // caption buttons: 0 none, 1 minimise, 2 maximise/restore, 3 close
-    int hoverCaption_ = 0;
-    int pressCaption_ = 0;
+    CaptionButton hoverCaption_ = CaptionButton::None;
+    CaptionButton pressCaption_ = CaptionButton::None;
     bool trackingClient_ = false;
     bool trackingNonClient_ = false;
 
     bool shown_ = false;
-    bool autostartCached_ = false;
-    bool autostartValid_ = false;
     UINT showMessage_ = 0;
     UINT taskbarCreated_ = 0;
 };

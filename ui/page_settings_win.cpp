@@ -189,8 +189,9 @@ float DrawTrayCard(PageContext& ctx, float y, bool& changed) {
         if (specs[i].member) {
             if (tk.Toggle(id, toggle, s.*specs[i].member)) changed = true;
         } else {
-            bool on = ctx.actions->IsAutostartOn();
-            if (tk.Toggle(id, toggle, on)) ctx.actions->SetStartWithWindows(on);
+            // Disabled while a change is on its way (schtasks can take seconds).
+            bool on = ctx.autostart.enabled;
+            if (tk.Toggle(id, toggle, on, !ctx.autostart.pending)) ctx.actions->SetStartWithWindows(on);
         }
     }
     return y + CardHeight(rows);

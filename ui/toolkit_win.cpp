@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "base/log.h"
 #include "sensors/text.h"
@@ -285,6 +286,7 @@ HRESULT DrawingToolkit::EndFrame() {
     if (!drawing_ || !target_) return S_OK;
     while (clipDepth_ > 0) PopClip();
     HRESULT hr = target_->EndDraw();
+    if (FAILED(injectedEndFrame_)) hr = std::exchange(injectedEndFrame_, S_OK);
     drawing_ = false;
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) ReleaseDeviceResources();
     return hr;

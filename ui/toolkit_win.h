@@ -141,6 +141,9 @@ public:
     // so the next BeginFrame recreates it. Returns the EndDraw result (S_OK
     // when there was nothing to end).
     HRESULT EndFrame();
+    // The next EndFrame behaves as if EndDraw had returned hr (a lost device
+    // cannot be provoked on demand; the window's reaction to one is tested so).
+    void InjectNextEndFrameResult(HRESULT hr) { injectedEndFrame_ = hr; }
     // Drops bitmaps, brush and render target; text formats and factories stay.
     void ReleaseDeviceResources();
     bool hasTarget() const { return static_cast<bool>(target_); }
@@ -281,6 +284,7 @@ private:
     CachedBitmap bitmaps_[8] = {};
     int clipDepth_ = 0;
     bool drawing_ = false;
+    HRESULT injectedEndFrame_ = S_OK;
 
     InteractionState* interaction_ = nullptr;
     float regionOffset_ = 0;

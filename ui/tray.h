@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "base/messages.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
 #include "ui/theme.h"
 
 namespace kalorix {
 
-inline constexpr uint32_t kTrayCallbackMessage = 0x8002;  // WM_APP + 2
 inline constexpr size_t kTrayTooltipUnits = 127;          // without the terminator
 
 // Context-menu command ids.

@@ -41,7 +41,7 @@ public:
 
     // NIM_ADD (icon id 1, callback message, current icon or icon resource 101,
     // tooltip "Kalorix"), then NIM_SETVERSION 4. Returns whether NIM_ADD worked.
-    bool Add(HWND window, UINT callbackMessage = kTrayCallbackMessage);
+    bool Add(HWND window, UINT callbackMessage = kMsgTray);
     // New icon only when text|level changed (rendered number, or the app icon for
     // an empty text; a failed rendering keeps the old icon); tooltip cut to 127
     // units; NIM_MODIFY while added.
@@ -92,7 +92,7 @@ private:
     bool ownsIcon_ = false;
     std::wstring iconKey_;
     bool hintShown_ = false;
-    UINT callbackMessage_ = kTrayCallbackMessage;
+    UINT callbackMessage_ = kMsgTray;
     OverheatLimiter overheat_;
     ShellNotify shell_;
 };

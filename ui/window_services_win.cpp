@@ -1,6 +1,5 @@
 #include "ui/window_services_win.h"
 
-#include "app/autostart_win.h"
 #include "bench/runner_win.h"
 #include "bench/thermal_stop.h"
 #include "inventory/inventory.h"
@@ -105,8 +104,6 @@ void WindowServices::CopyReportToClipboard(HWND window, const HardwareInventory&
     CopyTextToClipboard(window, InventoryToText(report));
 }
 
-bool WindowServices::IsAutostartEnabled() { return kalorix::IsAutostartEnabled(); }
-bool WindowServices::SetAutostart(bool on, bool useTask) { return kalorix::SetAutostart(on, useTask); }
 
 bool WindowServices::exportReportImage(PageActions&, bool toClipboard, std::wstring& toast) {
     return exportReportImage(nullptr, toClipboard, nullptr, false, toast);

@@ -1,6 +1,6 @@
 // The window's links to the subsystems it owns but does not draw: the
 // benchmark runner with its thermal safety stop, the telemetry client, the
-// hardware report, autostart and the report image. MainWindow holds one
+// hardware report and the report image. MainWindow holds one
 // WindowServices and reaches those subsystems only through it.
 #pragma once
 
@@ -61,10 +61,6 @@ public:
     // Runs on the report thread: COM, the collection, nothing shared.
     static std::shared_ptr<const HardwareInventory> CollectReport();
     static void CopyReportToClipboard(HWND window, const HardwareInventory& report);
-
-    // ---- autostart ----
-    static bool IsAutostartEnabled();
-    static bool SetAutostart(bool on, bool useTask);
 
     // ---- report image ----
     // Saves or copies the image; toast receives the text to show.

@@ -107,10 +107,10 @@ TEST(FrameTest, BordersCornersCaptionAndButtons) {
     EXPECT_EQ(FrameHitTest(w - 1, 2, w, h, true), FrameHit::CloseButton);
     EXPECT_EQ(FrameHitTest(2, h - 1, w, h, true), FrameHit::Client);
     EXPECT_EQ(FrameHitTest(w - 138, 2, w, h, true), FrameHit::MinButton);
-    EXPECT_EQ(CaptionButtonOf(FrameHit::MinButton), 1);
-    EXPECT_EQ(CaptionButtonOf(FrameHit::MaxButton), 2);
-    EXPECT_EQ(CaptionButtonOf(FrameHit::CloseButton), 3);
-    EXPECT_EQ(CaptionButtonOf(FrameHit::Caption), 0);
+    EXPECT_EQ(CaptionButtonOf(FrameHit::MinButton), CaptionButton::Minimize);
+    EXPECT_EQ(CaptionButtonOf(FrameHit::MaxButton), CaptionButton::Maximize);
+    EXPECT_EQ(CaptionButtonOf(FrameHit::CloseButton), CaptionButton::Close);
+    EXPECT_EQ(CaptionButtonOf(FrameHit::Caption), CaptionButton::None);
 }
 
 TEST(ScrollTest, WheelClampsAndThumbFollows) {

@@ -25,7 +25,6 @@ public:
     void ResetMinMax() override {}
     void CopyHardwareReport() override {}
     void RefreshHardwareReport() override {}
-    bool IsAutostartOn() override { return false; }
     void SetStartWithWindows(bool) override {}
     void SetAdvancedSensors(bool) override {}
     void RestartAsAdministrator() override {}

@@ -26,14 +26,12 @@ using test::ComScope;
 class RecordingActions : public PageActions {
 public:
     std::vector<std::string> calls;
-    bool autostart = false;
     std::wstring preview = L"{\n  \"v\": 1\n}\n";
 
     void ApplySettings() override { calls.push_back("ApplySettings"); }
     void ResetMinMax() override { calls.push_back("ResetMinMax"); }
     void CopyHardwareReport() override { calls.push_back("CopyHardwareReport"); }
     void RefreshHardwareReport() override { calls.push_back("RefreshHardwareReport"); }
-    bool IsAutostartOn() override { return autostart; }
     void SetStartWithWindows(bool on) override { calls.push_back(on ? "SetStartWithWindows(1)" : "SetStartWithWindows(0)"); }
     void SetAdvancedSensors(bool on) override { calls.push_back(on ? "SetAdvancedSensors(1)" : "SetAdvancedSensors(0)"); }
     void RestartAsAdministrator() override { calls.push_back("RestartAsAdministrator"); }
@@ -64,6 +62,7 @@ protected:
     Settings settings_;
     PageViewState view_;
     TelemetryView telemetry_;
+    AutostartView autostart_;
     std::vector<uint8_t> pixels_;
     UINT pw_ = 0, ph_ = 0;
 
@@ -91,6 +90,7 @@ protected:
         ctx.content = Rect{kSidebarWidth, kTitleBarHeight, width - kSidebarWidth, height - kTitleBarHeight};
         ctx.telemetry = telemetry_;
         ctx.view = &view_;
+        ctx.autostart = autostart_;
         const float bottom = page(ctx);
         FinishPass(ui_);
         EXPECT_EQ(tk_.EndFrame(), S_OK);
@@ -247,10 +247,15 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
 }
 
 TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
-    actions_.autostart = true;
+    autostart_.enabled = true;
     Pass(DrawSettingsPage, Id(L"set/startup"));
     EXPECT_EQ(actions_.calls, (Calls{"SetStartWithWindows(0)"}));
     actions_.calls.clear();
+    // While a change is on its way the switch takes no click.
+    autostart_.pending = true;
+    Pass(DrawSettingsPage, Id(L"set/startup"));
+    EXPECT_TRUE(actions_.calls.empty());
+    autostart_.pending = false;
 
     // Sharing: the window sets the field, acknowledges the notice and saves.
     Pass(DrawSettingsPage, Id(L"set/share"));

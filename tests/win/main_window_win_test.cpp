@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -149,11 +150,22 @@ TEST_F(MainWindowTest, CtrlDigitsSelectPagesAndTheCustomFrameHitTest) {
     EXPECT_EQ(hit(width - 2, height - 2), HTBOTTOMRIGHT);
     EXPECT_EQ(hit(2, 2), HTTOPLEFT);
 
+}
+
+TEST_F(MainWindowTest, MinimumSizeStaysInsideTheWorkAreaAtHighScale) {
+    MainWindow& w = Start(Quiet(), false);
+    MONITORINFO monitor{sizeof(monitor)};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(w.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const LONG workW = monitor.rcWork.right - monitor.rcWork.left, workH = monitor.rcWork.bottom - monitor.rcWork.top;
+    // 175 % (the system tells the window with WM_DPICHANGED and a suggested rectangle).
+    RECT suggested{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.left + 1200, monitor.rcWork.top + 800};
+    SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(168, 168), reinterpret_cast<LPARAM>(&suggested));
     MINMAXINFO info{};
     SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    const float scale = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
-    EXPECT_EQ(info.ptMinTrackSize.x, static_cast<LONG>(980 * scale));
-    EXPECT_EQ(info.ptMinTrackSize.y, static_cast<LONG>(640 * scale));
+    // 980 x 640 DIPs would be 1715 x 1120 pixels: never more than the work area.
+    EXPECT_EQ(info.ptMinTrackSize.x, std::min<LONG>(1715, workW));
+    EXPECT_EQ(info.ptMinTrackSize.y, std::min<LONG>(1120, workH));
+    EXPECT_LE(info.ptMinTrackSize.y, workH);
 }
 
 // Clicks go through the regions of the last paint pass: press and release on
@@ -193,6 +205,58 @@ TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
     SendMessageW(w.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
     UpdateWindow(w.hwnd());
     EXPECT_EQ(w.page(), 1);
+}
+
+const HitRegion* RegionOf(const MainWindow& w, const wchar_t* action) {
+    for (const HitRegion& r : w.interaction().active)
+        if (r.id == MakeActionId(std::wstring_view(action))) return &r;
+    return nullptr;
+}
+
+TEST_F(MainWindowTest, LostCaptureEndsASliderDrag) {
+    Settings s = Quiet();
+    s.WarningTemp = 80;
+    MainWindow& w = Start(s, false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    w.ShowPage(kPageSettings);
+    UpdateWindow(w.hwnd());
+    const HitRegion* slider = RegionOf(w, L"set/warn");
+    ASSERT_NE(slider, nullptr);
+    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const int y = static_cast<int>((slider->top + slider->height / 2) * k);
+    auto at = [&](float fraction) { return static_cast<int>((slider->left + slider->width * fraction) * k); };
+
+    // A press at the start of the track and a drag to the middle: 80 becomes 60, then 80.
+    SendMessageW(w.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(at(0.0f), y));
+    SendMessageW(w.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at(0.0f), y));
+    UpdateWindow(w.hwnd());
+    SendMessageW(w.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at(0.5f), y));
+    UpdateWindow(w.hwnd());
+    EXPECT_EQ(LoadSettings().WarningTemp, 80);
+
+    // Another window takes the mouse mid-drag; the bare pointer moves on.
+    SendMessageW(w.hwnd(), WM_CAPTURECHANGED, 0, 0);
+    SendMessageW(w.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(at(1.0f), y));
+    UpdateWindow(w.hwnd());
+    EXPECT_EQ(LoadSettings().WarningTemp, 80) << "the slider followed the pointer after the capture was lost";
+    EXPECT_EQ(w.interaction().pressed, 0u);
+    EXPECT_FALSE(w.interaction().dragging);
+}
+
+TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
+    MainWindow& w = Start(Quiet(), false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    UpdateWindow(w.hwnd());
+    RECT dirty{};
+    ASSERT_FALSE(GetUpdateRect(w.hwnd(), &dirty, FALSE));
+    // The next frame reports a lost device, as EndDraw does after a driver reset.
+    w.toolkit().InjectNextEndFrameResult(static_cast<HRESULT>(D2DERR_RECREATE_TARGET));
+    InvalidateRect(w.hwnd(), nullptr, FALSE);
+    UpdateWindow(w.hwnd());
+    EXPECT_FALSE(w.toolkit().hasTarget());
+    EXPECT_TRUE(GetUpdateRect(w.hwnd(), &dirty, FALSE)) << "no repaint was asked for after the lost target";
+    UpdateWindow(w.hwnd());
+    EXPECT_TRUE(w.toolkit().hasTarget());
 }
 
 }  // namespace

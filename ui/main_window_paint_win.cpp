@@ -1,0 +1,295 @@
+// MainWindow: the paint pass (page, sidebar, caption buttons, first-test
+// prompt) and the test build's frame report.
+#include "ui/main_window_win.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/log.h"
+#include "bench/protocol.h"
+#include "sensors/format.h"
+#include "sensors/text.h"
+#include "ui/frame_report.h"
+#include "ui/pages_win.h"
+
+namespace kalorix {
+
+namespace {
+
+struct NavEntry {
+    const wchar_t* key;  // stable part of the action id
+    const wchar_t* label;
+    wchar_t glyph;
+};
+constexpr NavEntry kNavEntries[kPageCount] = {
+    {L"overview", L"Genel Bakış", 0xE80F}, {L"sensors", L"Sensörler", 0xE9D9}, {L"hardware", L"Donanım", 0xE950},
+    {L"tests", L"Testler", 0xEC4A},        {L"settings", L"Ayarlar", 0xE713},
+};
+
+constexpr wchar_t kPromptTitle[] =
+    L"Hızlı bir şekilde işlemci, bellek (RAM), ekran kartı ve SSD'ni test etmek ister misin?";
+constexpr wchar_t kPromptBody[] =
+    L"Yaklaşık 1,5 dakika sürer. Testler bilgisayarı uzun süre zorlamaz: kısa atışlarla çalışır, aralarda "
+    L"soğuma molası verir ve sıcaklık sınırı aşılırsa kendiliğinden durur. İstediğin an durdurabilirsin; "
+    L"sonuçlar Testler sayfasında görünür.";
+
+ActionId NavId(int page) { return MakeActionId(std::wstring(L"nav/") + kNavEntries[page].key); }
+
+std::wstring TwoDigits(int v) {
+    wchar_t buffer[8];
+    swprintf(buffer, 8, L"%02d", v);
+    return buffer;
+}
+
+}  // namespace
+
+void MainWindow::paintPass() { paintPassInto(toolkit_); }
+
+void MainWindow::paintPassInto(DrawingToolkit& target) {
+    painting_ = &target;
+    paintFrame();
+    painting_ = &toolkit_;
+}
+
+void MainWindow::paintFrame() {
+    DrawingToolkit& tk = *painting_;
+    if (!tk.BeginFrame()) return;
+    if (engine_) engine_->copySnapshot(snapshot_);
+
+    const D2D1_SIZE_F size = tk.size();
+    const float width = size.width, height = size.height;
+    tk.Clear(colors::WindowBackground);
+    tk.SetInteraction(&interaction_);
+    tk.SetRegionOffset(0);
+    tk.SetRegionClip(kTitleBarHeight, height);
+
+    const bool ready = snapshot_.valid;
+    const Rect content{kSidebarWidth, kTitleBarHeight, width - kSidebarWidth, height - kTitleBarHeight};
+    if (ready) {
+        PageContext context = makePageContext(tk, content);
+        const int drawnPage = page_;
+        tk.PushClip(content);
+        tk.SetTranslation(0, -context.scroll);
+        tk.SetRegionOffset(-context.scroll);
+        const float bottom = drawPage(context);
+        tk.SetRegionOffset(0);
+        tk.ResetTransform();
+        tk.PopClip();
+
+        const float visible = height - kTitleBarHeight;
+        contentHeight_[drawnPage] = bottom - kTitleBarHeight + 30.0f;
+        const float maximum = MaxScroll(contentHeight_[drawnPage], visible);
+        if (scroll_[drawnPage] > maximum) {
+            scroll_[drawnPage] = maximum;
+            repaint();
+        }
+        if (drawnPage == page_) {
+            const ScrollThumb thumb = ScrollBarThumb(scroll_[drawnPage], contentHeight_[drawnPage], visible);
+            if (thumb.visible) tk.FillRounded(Rect{width - 8, thumb.top, 4, thumb.length}, 2, colors::ScrollThumb);
+        }
+    } else {
+        drawStartingPlaceholder(content);
+    }
+
+    drawSidebar(height, ready);
+    drawTitleButtons(width);
+    if (ready && !settings_.FirstTestOffered) drawFirstTestPrompt(width, height);
+
+    FinishPass(interaction_);
+    const HRESULT presented = tk.EndFrame();
+    if (presented == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+        // The device was lost: the toolkit dropped its target; draw again at once
+        // on a new one instead of waiting for the next snapshot.
+        Log(LogLevel::Warning, "window", "render target lost (D2DERR_RECREATE_TARGET), drawing again");
+        repaint();
+    } else if (FAILED(presented)) {
+        LogHResult("window", "EndDraw", presented);
+    }
+    ++frames_;
+    if (hooks_.frameReport && &tk == &toolkit_) reportFrame(tk);
+}
+
+float MainWindow::drawPage(PageContext& context) {
+    switch (page_) {
+        case kPageSensors: return DrawSensorsPage(context);
+        case kPageHardware: return DrawHardwarePage(context);
+        case kPageTests: return DrawTestsPage(context);
+        case kPageSettings: return DrawSettingsPage(context);
+        default: return DrawOverviewPage(context);
+    }
+}
+
+void MainWindow::drawStartingPlaceholder(const Rect& content) {
+    DrawingToolkit& tk = *painting_;
+    const float centreY = content.y + content.h / 2;
+    tk.DrawBitmap(kAppIconPng, Rect{content.x + (content.w - 72) / 2, centreY - 70, 72, 72});
+    tk.DrawLabel(L"Sensörler başlatılıyor…", Rect{content.x, centreY + 16, content.w, 20}, text_style::Secondary,
+                 colors::SecondaryText, kAlignCenter);
+}
+
+void MainWindow::drawSidebar(float height, bool ready) {
+    DrawingToolkit& tk = *painting_;
+    tk.SetRegionClip(kTitleBarHeight, height);
+    tk.FillRect(Rect{0, 0, kSidebarWidth, height}, colors::Sidebar);
+    tk.FillRect(Rect{kSidebarWidth - 1, 0, 1, height}, colors::Border);
+
+    const float bannerWidth = tk.BitmapWidthForHeight(kBannerResource, 30);
+    if (bannerWidth > 0) tk.DrawBitmap(kBannerResource, Rect{28, 22, bannerWidth, 30});
+    else tk.DrawLabel(L"Kalorix", Rect{28, 22, 180, 30}, text_style::Headline, colors::PrimaryText);
+    tk.DrawLabel(L"Sıcaklık ve donanım izleyici", Rect{30, 56, 190, 16}, text_style::Caption, colors::SecondaryText);
+    tk.DrawLabel(L"MENÜ", Rect{28, 96, 100, 16}, text_style::SectionHeading, colors::Muted);
+
+    for (int i = 0; i < kPageCount; ++i) {
+        const float top = 116.0f + 44.0f * static_cast<float>(i);
+        const ActionId id = NavId(i);
+        const Rect region{14, top, 204, 40};
+        tk.AddRegion(id, region, true);
+        const bool selected = page_ == i;
+        const bool hovered = tk.IsHovered(id);
+        if (selected) {
+            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Selection);
+            tk.FillRounded(Rect{14, top + 12, 3, 16}, 1.5f, colors::Accent);
+        } else if (hovered) {
+            tk.FillRounded(Rect{14, top, 204, 40}, 8, colors::Panel);
+        }
+        const D2D1_COLOR_F color = selected || hovered ? colors::PrimaryText : colors::SecondaryText;
+        tk.DrawGlyph(kNavEntries[i].glyph, Rect{28, top, 20, 40}, text_style::IconNav, color);
+        tk.DrawLabel(kNavEntries[i].label, Rect{60, top, 154, 40},
+                     selected ? text_style::LabelStrong : text_style::Label, color);
+        if (tk.IsClicked(id)) ShowPage(i);
+    }
+
+    const float top = height - 94;
+    tk.Card(Rect{14, top, 204, 78});
+    tk.FillCircle(32, top + 22, 3.5f, ready ? colors::Green : colors::Muted);
+    tk.DrawLabel(ready ? L"Canlı izleniyor" : L"Başlatılıyor", Rect{44, top + 12, 168, 20}, text_style::LabelStrong,
+                 colors::PrimaryText);
+    if (ready) {
+        const LocalTime& t = snapshot_.localTime;
+        tk.DrawLabel(L"Son güncelleme " + TwoDigits(t.hour) + L":" + TwoDigits(t.minute) + L":" + TwoDigits(t.second),
+                     Rect{44, top + 34, 168, 16}, text_style::Caption, colors::SecondaryText);
+        tk.DrawLabel(L"Açık kalma " + FormatUptime(GetTickCount64()), Rect{44, top + 52, 168, 16},
+                     text_style::Caption, colors::SecondaryText);
+    }
+}
+
+void MainWindow::drawTitleButtons(float width) {
+    DrawingToolkit& tk = *painting_;
+    const bool maximized = hwnd_ && IsZoomed(hwnd_);
+    const wchar_t glyphs[3] = {0xE921, static_cast<wchar_t>(maximized ? 0xE923 : 0xE922), 0xE8BB};
+    const CaptionButton buttons[3] = {CaptionButton::Minimize, CaptionButton::Maximize, CaptionButton::Close};
+    for (int i = 0; i < 3; ++i) {
+        const CaptionButton button = buttons[i];
+        const Rect r{width - 3 * kCaptionButtonWidth + kCaptionButtonWidth * static_cast<float>(i), 0,
+                     kCaptionButtonWidth, kTitleBarHeight};
+        const bool over = hoverCaption_ == button;
+        const bool active = over || pressCaption_ == button;
+        const bool close = button == CaptionButton::Close;
+        if (active) tk.FillRect(r, close ? colors::CloseRed : colors::Selection);
+        D2D1_COLOR_F color = colors::SecondaryText;
+        if (over) color = close ? colors::White : colors::PrimaryText;
+        tk.DrawGlyph(glyphs[i], r, text_style::IconCaption, color);
+    }
+}
+
+void MainWindow::drawFirstTestPrompt(float width, float height) {
+    DrawingToolkit& tk = *painting_;
+    tk.SetRegionClip(0, height);
+    tk.FillRect(Rect{0, 0, width, height}, colors::Overlay);
+    tk.AddRegion(MakeActionId(L"prompt/block"), Rect{0, 0, width, height}, false);
+
+    const float panelW = std::min(width - 48, 500.0f);
+    const float textW = panelW - 56;
+    const float titleH = tk.MeasureParagraph(kPromptTitle, textW, text_style::CardTitle);
+    const float bodyH = tk.MeasureParagraph(kPromptBody, textW, text_style::Secondary);
+    const float panelH = bodyH + titleH + 90 + 10 + 26 + 36 + 28;
+    const float left = std::round((width - panelW) / 2), top = std::round((height - panelH) / 2);
+    const Rect panel{left, top, panelW, panelH};
+    tk.FillRounded(panel, 14, colors::Panel);
+    tk.Outline(panel, 14, colors::Border, 1);
+    tk.Badge(Rect{left + 28, top + 28, 44, 44}, 0xEC4A, colors::Accent, palette::kBadgeAlpha, text_style::IconNav);
+    float y = top + 28 + 62;
+    y += tk.DrawParagraph(kPromptTitle, left + 28, y, textW, text_style::CardTitle, colors::PrimaryText);
+    y += 10;
+    y += tk.DrawParagraph(kPromptBody, left + 28, y, textW, text_style::Secondary, colors::SecondaryText);
+    y += 26;
+    const float yesX = left + panelW - 28 - 150;
+    const bool yes = tk.Button(MakeActionId(L"prompt/yes"), Rect{yesX, y, 150, 36}, L"Evet, test et", 0xE768, true);
+    const bool no = tk.Button(MakeActionId(L"prompt/no"), Rect{yesX - 8 - 120, y, 120, 36}, L"Şimdi değil", 0, false);
+    if (yes || no) {
+        settings_.FirstTestOffered = true;
+        SaveSettings(settings_);
+        // Starting the series (a child process) waits until this frame is on screen.
+        if (yes) afterPaint_.push_back([this] {
+            if (!testRunning()) RunAllTests();
+        });
+        repaint();
+    }
+}
+
+PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content) {
+    PageContext context;
+    context.toolkit = &tk;
+    context.ui = &interaction_;
+    context.actions = this;
+    context.snapshot = &snapshot_;
+    context.settings = &settings_;
+    drawnReport_ = hardwareReport();  // kept alive until the next pass
+    context.hardware = drawnReport_.get();
+    context.window = hwnd_;
+    context.content = content;
+    context.scroll = scroll_[page_];
+    if (!toastText_.empty() && GetTickCount64() < toastExpiry_) context.toast = toastText_;
+    context.bench = services_->benchStateCopy();
+    drawnBench_ = context.bench;
+    context.telemetry = services_->telemetryCopy();
+    context.view = &view_;
+    context.testQueue = testQueue_;
+    if (autostart_) context.autostart = autostart_->View();
+    return context;
+}
+
+// Work the pages asked for during the pass, now that the frame is on screen.
+void MainWindow::runAfterPaint() {
+    std::vector<std::function<void()>> work;
+    work.swap(afterPaint_);
+    for (auto& job : work) job();
+}
+
+void MainWindow::reportFrame(const DrawingToolkit& tk) {
+    FrameReport report;
+    report.frame = frames_;
+    report.add("page", page_);
+    report.add("ready", snapshot_.valid ? 1 : 0);
+    report.add("prompt", snapshot_.valid && !settings_.FirstTestOffered ? 1 : 0);
+    report.add("width", std::lround(tk.size().width));
+    report.add("height", std::lround(tk.size().height));
+    report.add("dpi", std::lround(tk.dpi()));
+    report.add("maximized", hwnd_ && IsZoomed(hwnd_) ? 1 : 0);
+    report.add("scroll", std::lround(scroll_[page_]));
+    report.add("maxscroll", std::lround(MaxScroll(contentHeight_[page_], clientHeightDips() - kTitleBarHeight)));
+    report.add("filter", view_.sensorsFilter);
+    report.add("drive", view_.testsDriveIndex);
+    report.add("preview", view_.settingsPreviewVisible ? 1 : 0);
+    {
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        report.add("hardware", report_ ? 1 : 0);
+    }
+    const bool toastLive = !toastText_.empty() && GetTickCount64() < toastExpiry_;
+    report.add("toast", toastLive ? WideToUtf8(toastText_) : std::string());
+    if (const BenchState* bench = drawnBench_) {  // the state this frame was drawn with
+        report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
+        report.add("bench.error", WideToUtf8(bench->error));
+    }
+    report.add("queue", static_cast<long long>(testQueue_.size()));
+    char cpuTemp[32] = "-";
+    if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
+    report.add("cputemp", cpuTemp);
+    report.add("hovered", interaction_.hovered ? ActionName(interaction_.hovered) : "-");
+    report.add("duplicates", static_cast<long long>(interaction_.duplicates.size()));
+    report.regions = interaction_.active;
+    hooks_.frameReport(FormatFrameReport(report));
+}
+
+}  // namespace kalorix
