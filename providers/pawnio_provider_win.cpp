@@ -65,7 +65,13 @@ private:
         uint64_t output = 0;
         size_t returned = 0;
         const int32_t status = execute(driver, function, &input, 1, &output, 1, &returned);
-        if (status < 0 || returned < 1) return std::nullopt;
+        if (status < 0 || returned < 1) {
+            // Logged once per function and register (the log drops repeats).
+            Log(LogLevel::Warning, kLogSource, std::string(function) + " " + Hex(static_cast<int32_t>(input)) +
+                                                   ": status " + Hex(status) + ", " + std::to_string(returned) +
+                                                   " words");
+            return std::nullopt;
+        }
         return output;
     }
 };
@@ -81,7 +87,12 @@ public:
         target.Mask = static_cast<KAFFINITY>(affinity.mask);
         target.Group = affinity.group;
         GROUP_AFFINITY before{};
-        if (!SetThreadGroupAffinity(GetCurrentThread(), &target, &before)) return false;
+        if (!SetThreadGroupAffinity(GetCurrentThread(), &target, &before)) {
+            LogWin32Error(kLogSource, "SetThreadGroupAffinity group " + std::to_string(affinity.group) + " mask " +
+                                          std::to_string(affinity.mask),
+                          GetLastError());
+            return false;
+        }
         previous_ = before;
         return true;
     }
