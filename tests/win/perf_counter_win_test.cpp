@@ -56,20 +56,22 @@ TEST(PerfCounterProviderWin, RealCountersPollSafelyAndLoadAlwaysArrives) {
     std::unique_ptr<Provider> provider = CreatePerfCounterProvider();
     ASSERT_NE(provider, nullptr);  // always created, even when nothing can be read
     EXPECT_STREQ(provider->name(), L"Performans sayaçları");
-    // Load needs time to pass between two samples: poll until it arrives (bounded).
+    // Load needs time to pass on every processor between two samples: poll
+    // until every one has it (bounded).
+    const size_t threads = std::min<size_t>(ProcessorCount(), 64);
     SensorFrame frame;
     for (int i = 0; i < 100; ++i) {
         frame.clear();
         provider->poll(frame);
         ExpectWellFormed(frame);
-        if (frame.cpuLoad && CountWithPrefix(frame, L"cpu/load/core") > 0) break;
-        Sleep(20);
+        if (frame.cpuLoad && CountWithPrefix(frame, L"cpu/load/core") == threads) break;
+        Sleep(50);
     }
     ASSERT_TRUE(frame.cpuLoad) << "neither the counters nor the system times gave a load";
     EXPECT_GE(*frame.cpuLoad, 0.0);
     EXPECT_LE(*frame.cpuLoad, 100.0);
     // One load per logical processor of this group (the fallback's and the counters' alike).
-    EXPECT_EQ(CountWithPrefix(frame, L"cpu/load/core"), std::min<size_t>(ProcessorCount(), 64));
+    EXPECT_EQ(CountWithPrefix(frame, L"cpu/load/core"), threads);
     if (UnderWine()) EXPECT_FALSE(frame.cpuTemp);  // no thermal zones there
 }
 
