@@ -16,29 +16,6 @@ namespace {
 
 constexpr char kLogSource[] = "msi-ec";
 
-// A VARIANT that is cleared on every path.
-struct Variant {
-    VARIANT v;
-    Variant() { VariantInit(&v); }
-    ~Variant() { VariantClear(&v); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
-
-// A BSTR freed on every path.
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text = nullptr) : s_(text ? SysAllocString(text) : nullptr) {}
-    ~Bstr() { SysFreeString(s_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return s_; }
-    explicit operator bool() const { return s_ != nullptr; }
-
-private:
-    BSTR s_;
-};
-
 // Logs a failed call (or a null result with S_OK) and says whether it failed.
 bool Failed(HRESULT hr, bool gotResult, std::string_view what) {
     if (SUCCEEDED(hr) && gotResult) return false;
@@ -58,7 +35,7 @@ private:
     ComPtr<IWbemServices> services_;
     ComPtr<IWbemClassObject> package32_;
     ComPtr<IWbemClassObject> msiAcpi_;
-    std::optional<Bstr> path_;
+    std::optional<ScopedBstr> path_;
 };
 
 bool WmiMsiAcpi::open() {
@@ -66,7 +43,7 @@ bool WmiMsiAcpi::open() {
     HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                   locator.putVoid());
     if (Failed(hr, bool(locator), "CoCreateInstance(WbemLocator)")) return false;
-    Bstr ns(L"ROOT\\WMI");
+    ScopedBstr ns(L"ROOT\\WMI");
     if (!ns) return false;
     hr = locator->ConnectServer(ns.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services_.put());
     if (Failed(hr, bool(services_), "ConnectServer ROOT\\WMI")) return false;
@@ -75,8 +52,8 @@ bool WmiMsiAcpi::open() {
     if (FAILED(hr)) LogHResult(kLogSource, "CoSetProxyBlanket", hr);  // the calls may still work
     if (!findInstance()) return false;
 
-    Bstr packageClass(L"Package_32");
-    Bstr acpiClass(L"MSI_ACPI");
+    ScopedBstr packageClass(L"Package_32");
+    ScopedBstr acpiClass(L"MSI_ACPI");
     if (!packageClass || !acpiClass) return false;
     hr = services_->GetObject(packageClass.get(), 0, nullptr, package32_.put(), nullptr);
     if (Failed(hr, bool(package32_), "GetObject Package_32")) return false;
@@ -88,8 +65,8 @@ bool WmiMsiAcpi::open() {
 // The path of the one MSI_ACPI instance; a machine without the class (every
 // non-MSI machine) answers the query with WBEM_E_INVALID_CLASS.
 bool WmiMsiAcpi::findInstance() {
-    Bstr language(L"WQL");
-    Bstr query(L"SELECT __PATH FROM MSI_ACPI");
+    ScopedBstr language(L"WQL");
+    ScopedBstr query(L"SELECT __PATH FROM MSI_ACPI");
     if (!language || !query) return false;
     ComPtr<IEnumWbemClassObject> results;
     HRESULT hr = services_->ExecQuery(language.get(), query.get(),
@@ -103,10 +80,10 @@ bool WmiMsiAcpi::findInstance() {
         LogHResult(kLogSource, "MSI_ACPI instance (IEnumWbemClassObject::Next)", hr);
         return false;
     }
-    Variant path;
+    ScopedVariant path;
     hr = instance->Get(L"__PATH", 0, &path.v, nullptr, nullptr);
     if (Failed(hr, path.v.vt == VT_BSTR && path.v.bstrVal, "MSI_ACPI __PATH")) return false;
-    path_.emplace(path.v.bstrVal);
+    path_.emplace(std::wstring_view(path.v.bstrVal, SysStringLen(path.v.bstrVal)));
     return bool(*path_);
 }
 
@@ -127,7 +104,7 @@ std::optional<EcPacket> WmiMsiAcpi::call(const wchar_t* method) {
     hr = package32_->SpawnInstance(0, package.put());
     if (Failed(hr, bool(package), "SpawnInstance Package_32")) return std::nullopt;
     {
-        Variant bytes;
+        ScopedVariant bytes;
         SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, kEcPacketSize);  // zero-filled
         if (!array) return std::nullopt;
         bytes.v.vt = VT_ARRAY | VT_UI1;
@@ -137,7 +114,7 @@ std::optional<EcPacket> WmiMsiAcpi::call(const wchar_t* method) {
 
     // 3. The package as the "Data" argument.
     {
-        Variant data;
+        ScopedVariant data;
         data.v.vt = VT_UNKNOWN;
         data.v.punkVal = package.get();
         data.v.punkVal->AddRef();  // released by the VARIANT
@@ -145,20 +122,20 @@ std::optional<EcPacket> WmiMsiAcpi::call(const wchar_t* method) {
     }
 
     // 4. The call on the instance found at start.
-    Bstr methodName(method);
+    ScopedBstr methodName(method);
     if (!methodName) return std::nullopt;
     ComPtr<IWbemClassObject> output;
     hr = services_->ExecMethod(path_->get(), methodName.get(), 0, nullptr, input.get(), output.put(), nullptr);
     if (Failed(hr, bool(output), "ExecMethod " + name)) return std::nullopt;
 
     // 5. Data -> Package_32 -> Bytes.
-    Variant data;
+    ScopedVariant data;
     hr = output->Get(L"Data", 0, &data.v, nullptr, nullptr);
     if (Failed(hr, data.v.vt == VT_UNKNOWN && data.v.punkVal, name + " output Data")) return std::nullopt;
     ComPtr<IWbemClassObject> answer;
     hr = data.v.punkVal->QueryInterface(IID_IWbemClassObject, answer.putVoid());
     if (Failed(hr, bool(answer), name + " output Package_32")) return std::nullopt;
-    Variant bytes;
+    ScopedVariant bytes;
     if (Failed(answer->Get(L"Bytes", 0, &bytes.v, nullptr, nullptr), true, name + " output Bytes")) return std::nullopt;
     // 6. Status byte checked while decoding.
     auto packet = EcPacketFromVariant(bytes.v);
