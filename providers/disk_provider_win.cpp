@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "base/log.h"
 #include "providers/factories_win.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
@@ -20,12 +22,19 @@ public:
     void CloseDrive(HANDLE device) override { CloseHandle(device); }
 };
 
-// An open drive handle, closed when it goes out of scope.
+constexpr char kLogSource[] = "disk";
+
+// An open drive handle, closed through the device calls when it goes out of
+// scope (the calls are a seam, so the tests count every close).
 class DriveHandle {
 public:
     DriveHandle(StorageDeviceApi& api, uint32_t number) : api_(api) {
         const std::wstring path = PhysicalDrivePath(number);
         handle_ = api_.OpenDrive(path.c_str());
+        // Numbers without a drive are the normal end of the list.
+        const DWORD error = ok() ? ERROR_SUCCESS : GetLastError();
+        if (!ok() && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_SUCCESS)
+            LogWin32Error(kLogSource, "CreateFileW " + WideToUtf8(path), error);
     }
     ~DriveHandle() {
         if (ok()) api_.CloseDrive(handle_);
@@ -47,6 +56,8 @@ long QueryProperty(StorageDeviceApi& api, HANDLE drive, uint32_t propertyId, uin
     DWORD returned = 0;
     if (!api.DeviceIoControl(drive, kIoctlStorageQueryProperty, query.data(), static_cast<DWORD>(query.size()), out,
                              outSize, &returned)) {
+        // Many drives do not answer the temperature property: logged once per property and code.
+        LogWin32Error(kLogSource, "IOCTL_STORAGE_QUERY_PROPERTY " + std::to_string(propertyId), GetLastError());
         return -1;
     }
     return static_cast<long>(std::min<DWORD>(returned, outSize));

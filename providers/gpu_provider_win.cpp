@@ -4,8 +4,12 @@
 #include <pdhmsg.h>
 
 #include <cstring>
+#include <string>
 
+#include "base/log.h"
+#include "base/scoped_win.h"
 #include "providers/factories_win.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
@@ -34,50 +38,56 @@ struct KmtCloseAdapter {
 static_assert(sizeof(KmtOpenAdapterFromLuid) == 12);
 static_assert(sizeof(KmtQueryAdapterInfo) == 24);
 
+constexpr char kLogSource[] = "gpu";
+
 class DxgiAdapterSource final : public GpuAdapterSource {
 public:
     std::optional<std::vector<GpuAdapterDesc>> EnumerateAdapters() override {
-        IDXGIFactory1* factory = nullptr;
-        if (FAILED(CreateDXGIFactory1(__uuidof(IDXGIFactory1), reinterpret_cast<void**>(&factory))) || !factory) {
+        ComPtr<IDXGIFactory1> factory;
+        const HRESULT created = CreateDXGIFactory1(__uuidof(IDXGIFactory1), factory.putVoid());
+        if (FAILED(created) || !factory) {
+            LogHResult(kLogSource, "CreateDXGIFactory1", created);
             return std::nullopt;
         }
         std::vector<GpuAdapterDesc> list;
         for (UINT i = 0; i < kMaxAdapters; ++i) {
-            IDXGIAdapter1* adapter = nullptr;
-            const HRESULT hr = factory->EnumAdapters1(i, &adapter);
-            if (hr == DXGI_ERROR_NOT_FOUND || FAILED(hr) || !adapter) break;
+            ComPtr<IDXGIAdapter1> adapter;
+            const HRESULT hr = factory->EnumAdapters1(i, adapter.put());
+            if (hr == DXGI_ERROR_NOT_FOUND) break;
+            if (FAILED(hr) || !adapter) {
+                LogHResult(kLogSource, "EnumAdapters1 " + std::to_string(i), hr);
+                break;
+            }
             DXGI_ADAPTER_DESC1 desc;
             std::memset(&desc, 0, sizeof desc);
-            if (SUCCEEDED(adapter->GetDesc1(&desc))) {
-                desc.Description[127] = L'\0';
-                GpuAdapterDesc d;
-                d.description = desc.Description;
-                d.luid = desc.AdapterLuid;
-                d.dedicatedVideoMemory = desc.DedicatedVideoMemory;
-                d.flags = desc.Flags;
-                list.push_back(std::move(d));
+            const HRESULT described = adapter->GetDesc1(&desc);
+            if (FAILED(described)) {
+                LogHResult(kLogSource, "GetDesc1 of adapter " + std::to_string(i), described);
+                continue;
             }
-            adapter->Release();
+            desc.Description[127] = L'\0';
+            GpuAdapterDesc d;
+            d.description = desc.Description;
+            d.luid = desc.AdapterLuid;
+            d.dedicatedVideoMemory = desc.DedicatedVideoMemory;
+            d.flags = desc.Flags;
+            list.push_back(std::move(d));
         }
-        factory->Release();
         return list;
     }
 };
 
 class Gdi32KernelApi final : public GpuKernelApi {
 public:
-    Gdi32KernelApi() {
-        gdi32_ = LoadLibraryW(L"gdi32.dll");
-        if (!gdi32_) return;
-        open_ = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(gdi32_, "D3DKMTOpenAdapterFromLuid")));
-        query_ = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(gdi32_, "D3DKMTQueryAdapterInfo")));
-        close_ = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(gdi32_, "D3DKMTCloseAdapter")));
+    Gdi32KernelApi() : gdi32_(LoadLibraryExW(L"gdi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        if (!gdi32_) {
+            LogWin32Error(kLogSource, "LoadLibraryExW gdi32.dll", GetLastError());
+            return;
+        }
+        Resolve("D3DKMTOpenAdapterFromLuid", open_);
+        Resolve("D3DKMTQueryAdapterInfo", query_);
+        Resolve("D3DKMTCloseAdapter", close_);
     }
-    ~Gdi32KernelApi() override {
-        if (gdi32_) FreeLibrary(gdi32_);
-    }
-    Gdi32KernelApi(const Gdi32KernelApi&) = delete;
-    Gdi32KernelApi& operator=(const Gdi32KernelApi&) = delete;
 
     LONG OpenAdapterFromLuid(LUID luid, GpuKernelHandle* handle) override {
         *handle = 0;
@@ -87,6 +97,7 @@ public:
         args.AdapterLuid = luid;
         const LONG st = open_(&args);
         if (st >= 0) *handle = args.hAdapter;
+        else LogHResult(kLogSource, "D3DKMTOpenAdapterFromLuid", st);
         return st;
     }
     LONG QueryAdapterInfo(GpuKernelHandle handle, UINT type, void* data, UINT size) override {
@@ -96,19 +107,30 @@ public:
         args.Type = type;
         args.pPrivateDriverData = data;
         args.PrivateDriverDataSize = size;
-        return query_(&args);
+        const LONG st = query_(&args);
+        if (st < 0) LogHResult(kLogSource, "D3DKMTQueryAdapterInfo type " + std::to_string(type), st);
+        return st;
     }
     LONG CloseAdapter(GpuKernelHandle handle) override {
         if (!close_) return kStatusProcedureNotFound;
         KmtCloseAdapter args{handle};
-        return close_(&args);
+        const LONG st = close_(&args);
+        if (st < 0) LogHResult(kLogSource, "D3DKMTCloseAdapter", st);
+        return st;
     }
 
 private:
     using OpenFn = LONG(APIENTRY*)(KmtOpenAdapterFromLuid*);
     using QueryFn = LONG(APIENTRY*)(KmtQueryAdapterInfo*);
     using CloseFn = LONG(APIENTRY*)(KmtCloseAdapter*);
-    HMODULE gdi32_ = nullptr;
+
+    template <typename Fn>
+    void Resolve(const char* name, Fn& out) {
+        out = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(gdi32_.get(), name)));
+        if (!out) Log(LogLevel::Warning, kLogSource, std::string(name) + " is missing from gdi32.dll");
+    }
+
+    UniqueModule gdi32_;
     OpenFn open_ = nullptr;
     QueryFn query_ = nullptr;
     CloseFn close_ = nullptr;
@@ -158,14 +180,16 @@ GpuProvider::GpuProvider(std::unique_ptr<GpuAdapterSource> source, std::unique_p
 
     if (!pdh_) return;
     PDH_HQUERY q = nullptr;
-    if (pdh_->OpenQuery(&q) != ERROR_SUCCESS || !q) return;
+    const PDH_STATUS opened = pdh_->OpenQuery(&q);
+    if (opened != ERROR_SUCCESS || !q) {
+        LogHResult(kLogSource, "PdhOpenQueryW", static_cast<long>(opened));
+        return;
+    }
     query_ = q;
     // A counter that does not add stays null and is never read: under Wine the
     // GPU objects do not exist, and reading an array there would abort the process.
-    PDH_HCOUNTER c = nullptr;
-    if (pdh_->AddEnglishCounter(query_, kGpuEngineCounterPath, &c) == ERROR_SUCCESS) engineCounter_ = c;
-    c = nullptr;
-    if (pdh_->AddEnglishCounter(query_, kGpuMemoryCounterPath, &c) == ERROR_SUCCESS) memoryCounter_ = c;
+    engineCounter_ = AddCounter(kGpuEngineCounterPath);
+    memoryCounter_ = AddCounter(kGpuMemoryCounterPath);
     pdh_->CollectQueryData(query_);  // primes the rate counters
 }
 
@@ -178,11 +202,21 @@ GpuProvider::~GpuProvider() {
     if (query_ && pdh_) pdh_->CloseQuery(query_);
 }
 
+PDH_HCOUNTER GpuProvider::AddCounter(const wchar_t* path) {
+    PDH_HCOUNTER counter = nullptr;
+    const PDH_STATUS status = pdh_->AddEnglishCounter(query_, path, &counter);
+    if (status == ERROR_SUCCESS) return counter;
+    LogHResult(kLogSource, "PdhAddEnglishCounterW " + WideToUtf8(path), static_cast<long>(status));
+    return nullptr;
+}
+
 std::optional<std::vector<GpuCounterItem>> GpuProvider::ReadCounterArray(PDH_HCOUNTER counter) {
     if (!counter) return std::nullopt;
     constexpr DWORD kFormat = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;
     DWORD size = 0, count = 0;
-    if (pdh_->GetFormattedCounterArray(counter, kFormat, &size, &count, nullptr) != static_cast<PDH_STATUS>(PDH_MORE_DATA)) {
+    const PDH_STATUS sized = pdh_->GetFormattedCounterArray(counter, kFormat, &size, &count, nullptr);
+    if (sized != static_cast<PDH_STATUS>(PDH_MORE_DATA)) {
+        LogHResult(kLogSource, "PdhGetFormattedCounterArrayW size", static_cast<long>(sized));
         return std::nullopt;
     }
     if (size == 0) return std::vector<GpuCounterItem>{};
@@ -190,7 +224,9 @@ std::optional<std::vector<GpuCounterItem>> GpuProvider::ReadCounterArray(PDH_HCO
     std::vector<PDH_FMT_COUNTERVALUE_ITEM_W> buffer(size / sizeof(PDH_FMT_COUNTERVALUE_ITEM_W) + 1);
     DWORD size2 = size;
     count = 0;
-    if (pdh_->GetFormattedCounterArray(counter, kFormat, &size2, &count, buffer.data()) != ERROR_SUCCESS) {
+    const PDH_STATUS read = pdh_->GetFormattedCounterArray(counter, kFormat, &size2, &count, buffer.data());
+    if (read != ERROR_SUCCESS) {
+        LogHResult(kLogSource, "PdhGetFormattedCounterArrayW", static_cast<long>(read));
         return std::nullopt;
     }
     const size_t fits = static_cast<size_t>(size) / sizeof(PDH_FMT_COUNTERVALUE_ITEM_W);
@@ -210,7 +246,9 @@ std::optional<std::vector<GpuCounterItem>> GpuProvider::ReadCounterArray(PDH_HCO
 void GpuProvider::poll(SensorFrame& frame) {
     std::map<std::wstring, double> engineLoads, dedicatedUsage;
     bool usageKnown = false;
-    if (query_ && pdh_->CollectQueryData(query_) == ERROR_SUCCESS) {
+    const PDH_STATUS collected = query_ ? pdh_->CollectQueryData(query_) : static_cast<PDH_STATUS>(ERROR_SUCCESS);
+    if (query_ && collected != ERROR_SUCCESS) LogHResult(kLogSource, "PdhCollectQueryData", static_cast<long>(collected));
+    if (query_ && collected == ERROR_SUCCESS) {
         if (auto items = ReadCounterArray(engineCounter_)) engineLoads = GpuEngineLoads(*items);
         if (auto items = ReadCounterArray(memoryCounter_)) {
             dedicatedUsage = GpuDedicatedUsage(*items);

@@ -89,6 +89,8 @@ public:
     bool hasQuery() const { return query_ != nullptr; }
 
 private:
+    // The counter, or null (logged) when this machine lacks it.
+    PDH_HCOUNTER AddCounter(const wchar_t* path);
     // Items of one formatted counter array; nothing when either call fails.
     std::optional<std::vector<GpuCounterItem>> ReadCounterArray(PDH_HCOUNTER counter);
 

@@ -3,172 +3,144 @@
 #include <oleauto.h>
 #include <wbemidl.h>
 
+#include <string>
 #include <utility>
+
+#include "base/log.h"
+#include "base/scoped_win.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
 namespace {
 
-// Minimal owner of one COM interface pointer.
-template <typename T>
-class Com {
-public:
-    Com() = default;
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    Com(Com&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    Com& operator=(Com&& other) noexcept {
-        if (this != &other) {
-            reset();
-            p_ = std::exchange(other.p_, nullptr);
-        }
-        return *this;
-    }
-    ~Com() { reset(); }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    T** out() {
-        reset();
-        return &p_;
-    }
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
+constexpr char kLogSource[] = "msi-ec";
 
-private:
-    T* p_ = nullptr;
-};
-
-// A VARIANT that is cleared on every path.
-struct Variant {
-    VARIANT v;
-    Variant() { VariantInit(&v); }
-    ~Variant() { VariantClear(&v); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
-
-// A BSTR freed on every path.
-struct Bstr {
-    BSTR s;
-    explicit Bstr(const wchar_t* text) : s(SysAllocString(text)) {}
-    ~Bstr() { SysFreeString(s); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-};
+// Logs a failed call (or a null result with S_OK) and says whether it failed.
+bool Failed(HRESULT hr, bool gotResult, std::string_view what) {
+    if (SUCCEEDED(hr) && gotResult) return false;
+    LogHResult(kLogSource, what, SUCCEEDED(hr) ? E_POINTER : hr);
+    return true;
+}
 
 // The MSI_ACPI instance and the two classes its methods need.
 class WmiMsiAcpi final : public EcMethodCaller {
 public:
-    WmiMsiAcpi() = default;
-    ~WmiMsiAcpi() override {
-        if (path_) SysFreeString(path_);
-    }
-    WmiMsiAcpi(const WmiMsiAcpi&) = delete;
-    WmiMsiAcpi& operator=(const WmiMsiAcpi&) = delete;
-
     bool open();
     std::optional<EcPacket> call(const wchar_t* method) override;
 
 private:
-    Com<IWbemServices> services_;
-    Com<IWbemClassObject> package32_;
-    Com<IWbemClassObject> msiAcpi_;
-    BSTR path_ = nullptr;
+    bool findInstance();
+
+    ComPtr<IWbemServices> services_;
+    ComPtr<IWbemClassObject> package32_;
+    ComPtr<IWbemClassObject> msiAcpi_;
+    std::optional<ScopedBstr> path_;
 };
 
 bool WmiMsiAcpi::open() {
-    Com<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                reinterpret_cast<void**>(locator.out()))))
-        return false;
-    Bstr ns(L"ROOT\\WMI");
-    if (!ns.s || FAILED(locator->ConnectServer(ns.s, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services_.out())) ||
-        !services_)
-        return false;
-    CoSetProxyBlanket(services_.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    ComPtr<IWbemLocator> locator;
+    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                  locator.putVoid());
+    if (Failed(hr, bool(locator), "CoCreateInstance(WbemLocator)")) return false;
+    ScopedBstr ns(L"ROOT\\WMI");
+    if (!ns) return false;
+    hr = locator->ConnectServer(ns.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services_.put());
+    if (Failed(hr, bool(services_), "ConnectServer ROOT\\WMI")) return false;
+    hr = CoSetProxyBlanket(services_.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    if (FAILED(hr)) LogHResult(kLogSource, "CoSetProxyBlanket", hr);  // the calls may still work
+    if (!findInstance()) return false;
 
-    Bstr language(L"WQL");
-    Bstr query(L"SELECT __PATH FROM MSI_ACPI");
-    Com<IEnumWbemClassObject> results;
-    if (!language.s || !query.s ||
-        FAILED(services_->ExecQuery(language.s, query.s, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                    nullptr, results.out())) ||
-        !results)
-        return false;
-    Com<IWbemClassObject> instance;
-    ULONG returned = 0;
-    if (results->Next(3000, 1, instance.out(), &returned) != WBEM_S_NO_ERROR || returned == 0 || !instance)
-        return false;
-    {
-        Variant path;
-        if (FAILED(instance->Get(L"__PATH", 0, &path.v, nullptr, nullptr)) || path.v.vt != VT_BSTR || !path.v.bstrVal)
-            return false;
-        path_ = SysAllocString(path.v.bstrVal);
-        if (!path_) return false;
-    }
-
-    Bstr packageClass(L"Package_32");
-    Bstr acpiClass(L"MSI_ACPI");
-    if (!packageClass.s || !acpiClass.s ||
-        FAILED(services_->GetObject(packageClass.s, 0, nullptr, package32_.out(), nullptr)) || !package32_ ||
-        FAILED(services_->GetObject(acpiClass.s, 0, nullptr, msiAcpi_.out(), nullptr)) || !msiAcpi_)
-        return false;
+    ScopedBstr packageClass(L"Package_32");
+    ScopedBstr acpiClass(L"MSI_ACPI");
+    if (!packageClass || !acpiClass) return false;
+    hr = services_->GetObject(packageClass.get(), 0, nullptr, package32_.put(), nullptr);
+    if (Failed(hr, bool(package32_), "GetObject Package_32")) return false;
+    hr = services_->GetObject(acpiClass.get(), 0, nullptr, msiAcpi_.put(), nullptr);
+    if (Failed(hr, bool(msiAcpi_), "GetObject MSI_ACPI")) return false;
     return call(kEcMethodTemperature).has_value();
+}
+
+// The path of the one MSI_ACPI instance; a machine without the class (every
+// non-MSI machine) answers the query with WBEM_E_INVALID_CLASS.
+bool WmiMsiAcpi::findInstance() {
+    ScopedBstr language(L"WQL");
+    ScopedBstr query(L"SELECT __PATH FROM MSI_ACPI");
+    if (!language || !query) return false;
+    ComPtr<IEnumWbemClassObject> results;
+    HRESULT hr = services_->ExecQuery(language.get(), query.get(),
+                                      WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, results.put());
+    if (Failed(hr, bool(results), "ExecQuery MSI_ACPI")) return false;
+    ComPtr<IWbemClassObject> instance;
+    ULONG returned = 0;
+    hr = results->Next(3000, 1, instance.put(), &returned);
+    if (hr != WBEM_S_NO_ERROR || returned == 0 || !instance) {
+        // WBEM_S_FALSE: the enumeration ended empty; a failure code from the provider otherwise.
+        LogHResult(kLogSource, "MSI_ACPI instance (IEnumWbemClassObject::Next)", hr);
+        return false;
+    }
+    ScopedVariant path;
+    hr = instance->Get(L"__PATH", 0, &path.v, nullptr, nullptr);
+    if (Failed(hr, path.v.vt == VT_BSTR && path.v.bstrVal, "MSI_ACPI __PATH")) return false;
+    path_.emplace(std::wstring_view(path.v.bstrVal, SysStringLen(path.v.bstrVal)));
+    return bool(*path_);
 }
 
 std::optional<EcPacket> WmiMsiAcpi::call(const wchar_t* method) {
     if (!services_ || !package32_ || !msiAcpi_ || !path_) return std::nullopt;
+    const std::string name = WideToUtf8(method);
 
     // 1. The method's input parameters.
-    Com<IWbemClassObject> signature;
-    if (FAILED(msiAcpi_->GetMethod(method, 0, signature.out(), nullptr)) || !signature) return std::nullopt;
-    Com<IWbemClassObject> input;
-    if (FAILED(signature->SpawnInstance(0, input.out())) || !input) return std::nullopt;
+    ComPtr<IWbemClassObject> signature;
+    HRESULT hr = msiAcpi_->GetMethod(method, 0, signature.put(), nullptr);
+    if (Failed(hr, bool(signature), "GetMethod " + name)) return std::nullopt;
+    ComPtr<IWbemClassObject> input;
+    hr = signature->SpawnInstance(0, input.put());
+    if (Failed(hr, bool(input), "SpawnInstance " + name + " input")) return std::nullopt;
 
     // 2. A Package_32 carrying 32 zero bytes.
-    Com<IWbemClassObject> package;
-    if (FAILED(package32_->SpawnInstance(0, package.out())) || !package) return std::nullopt;
+    ComPtr<IWbemClassObject> package;
+    hr = package32_->SpawnInstance(0, package.put());
+    if (Failed(hr, bool(package), "SpawnInstance Package_32")) return std::nullopt;
     {
-        Variant bytes;
+        ScopedVariant bytes;
         SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, kEcPacketSize);  // zero-filled
         if (!array) return std::nullopt;
         bytes.v.vt = VT_ARRAY | VT_UI1;
         bytes.v.parray = array;  // owned by the VARIANT from here on
-        if (FAILED(package->Put(L"Bytes", 0, &bytes.v, 0))) return std::nullopt;
+        if (Failed(package->Put(L"Bytes", 0, &bytes.v, 0), true, "Put Package_32.Bytes")) return std::nullopt;
     }
 
     // 3. The package as the "Data" argument.
     {
-        Variant data;
+        ScopedVariant data;
         data.v.vt = VT_UNKNOWN;
         data.v.punkVal = package.get();
         data.v.punkVal->AddRef();  // released by the VARIANT
-        if (FAILED(input->Put(L"Data", 0, &data.v, 0))) return std::nullopt;
+        if (Failed(input->Put(L"Data", 0, &data.v, 0), true, "Put " + name + ".Data")) return std::nullopt;
     }
 
     // 4. The call on the instance found at start.
-    Bstr methodName(method);
-    if (!methodName.s) return std::nullopt;
-    Com<IWbemClassObject> output;
-    if (FAILED(services_->ExecMethod(path_, methodName.s, 0, nullptr, input.get(), output.out(), nullptr)) || !output)
-        return std::nullopt;
+    ScopedBstr methodName(method);
+    if (!methodName) return std::nullopt;
+    ComPtr<IWbemClassObject> output;
+    hr = services_->ExecMethod(path_->get(), methodName.get(), 0, nullptr, input.get(), output.put(), nullptr);
+    if (Failed(hr, bool(output), "ExecMethod " + name)) return std::nullopt;
 
     // 5. Data -> Package_32 -> Bytes.
-    Variant data;
-    if (FAILED(output->Get(L"Data", 0, &data.v, nullptr, nullptr)) || data.v.vt != VT_UNKNOWN || !data.v.punkVal)
-        return std::nullopt;
-    Com<IWbemClassObject> answer;
-    if (FAILED(data.v.punkVal->QueryInterface(IID_IWbemClassObject, reinterpret_cast<void**>(answer.out()))) ||
-        !answer)
-        return std::nullopt;
-    Variant bytes;
-    if (FAILED(answer->Get(L"Bytes", 0, &bytes.v, nullptr, nullptr))) return std::nullopt;
+    ScopedVariant data;
+    hr = output->Get(L"Data", 0, &data.v, nullptr, nullptr);
+    if (Failed(hr, data.v.vt == VT_UNKNOWN && data.v.punkVal, name + " output Data")) return std::nullopt;
+    ComPtr<IWbemClassObject> answer;
+    hr = data.v.punkVal->QueryInterface(IID_IWbemClassObject, answer.putVoid());
+    if (Failed(hr, bool(answer), name + " output Package_32")) return std::nullopt;
+    ScopedVariant bytes;
+    if (Failed(answer->Get(L"Bytes", 0, &bytes.v, nullptr, nullptr), true, name + " output Bytes")) return std::nullopt;
     // 6. Status byte checked while decoding.
-    return EcPacketFromVariant(bytes.v);
+    auto packet = EcPacketFromVariant(bytes.v);
+    if (!packet) Log(LogLevel::Warning, kLogSource, name + " answered with an unusable packet");
+    return packet;
 }
 
 class MsiEcProvider final : public Provider {
@@ -203,7 +175,8 @@ std::unique_ptr<EcMethodCaller> OpenMsiAcpi() {
         auto ec = std::make_unique<WmiMsiAcpi>();
         if (!ec->open()) return nullptr;
         return ec;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        Log(LogLevel::Error, kLogSource, std::string("opening MSI_ACPI failed: ") + e.what());
         return nullptr;
     }
 }

@@ -1,6 +1,7 @@
 #include "providers/pawnio_decode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "sensors/text.h"
 
@@ -78,6 +79,20 @@ int32_t AmdTctlOffset(std::wstring_view cpuName) {
         if (cpuName.find(row.fragment) != std::wstring_view::npos) offset = row.offset;
     }
     return offset;
+}
+
+const wchar_t* PawnIoModuleFileName(PawnIoPath path) {
+    return path == PawnIoPath::Amd ? L"AMDFamily17.bin" : L"IntelMSR.bin";
+}
+
+const wchar_t* PawnIoModuleResourceName(PawnIoPath path) {
+    return path == PawnIoPath::Amd ? L"PAWNIO_AMDFAMILY17" : L"PAWNIO_INTELMSR";
+}
+
+bool IsPlaceholderModule(const uint8_t* bytes, size_t size) {
+    constexpr size_t markerSize = sizeof(kPlaceholderModuleMarker) - 1;
+    if (!bytes || size == 0) return true;
+    return size >= markerSize && std::memcmp(bytes, kPlaceholderModuleMarker, markerSize) == 0;
 }
 
 std::wstring ComposePawnIoLibraryPath(const std::optional<std::wstring>& installLocation,

@@ -58,8 +58,24 @@ uint32_t AmdCcdBase(uint32_t family, uint32_t model);
 int32_t AmdTctlOffset(std::wstring_view cpuName);
 
 
+// ---- Modules ----------------------------------------------------------------------
+
+// The signed module for a processor path, under the name the PawnIO project
+// publishes it with ("IntelMSR.bin", "AMDFamily17.bin"). A file of that name
+// beside the executable takes precedence over the module built into it.
+const wchar_t* PawnIoModuleFileName(PawnIoPath path);
+// The module's resource in the program ("PAWNIO_INTELMSR", "PAWNIO_AMDFAMILY17").
+const wchar_t* PawnIoModuleResourceName(PawnIoPath path);
+// Module files larger than this are not read (the signed modules are a few KB).
+inline constexpr size_t kMaxPawnIoModuleBytes = 1u << 20;
+// The first bytes of the stand-in modules a build carries when it was made
+// without the signed ones (providers/res/make_placeholders.sh).
+inline constexpr char kPlaceholderModuleMarker[] = "KALORIX PLACEHOLDER ";
+// True for a stand-in module and for an empty one: neither is ever handed to the driver.
+bool IsPlaceholderModule(const uint8_t* bytes, size_t size);
+
 // Path of PawnIOLib.dll from the uninstall entry's install location and the
-// "ProgramFiles" folder (either may be missing); empty when neither helps.
+// Program Files folder (either may be missing); empty when neither helps.
 std::wstring ComposePawnIoLibraryPath(const std::optional<std::wstring>& installLocation,
                                       const std::optional<std::wstring>& programFiles);
 

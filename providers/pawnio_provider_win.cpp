@@ -2,26 +2,28 @@
 
 #include <intrin.h>
 
-#include <cwchar>
-#include <new>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+
+#include "base/log.h"
+#include "base/scoped_win.h"
+#include "providers/pawnio_library_win.h"
+#include "providers/pawnio_module_win.h"
+#include "sensors/text.h"
 
 namespace kalorix {
 
 namespace {
 
-const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PawnIO";
+constexpr char kLogSource[] = "pawnio";
 const wchar_t kCpuKey[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 constexpr DWORD kRegistryBufferBytes = 1024;
-constexpr DWORD kProgramFilesChars = 260;
 
-// A string value from HKEY_LOCAL_MACHINE, string type only, 1024-byte buffer.
-std::optional<std::wstring> ReadMachineString(const wchar_t* key, const wchar_t* value) {
-    wchar_t buffer[kRegistryBufferBytes / sizeof(wchar_t)] = {};
-    DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    buffer[std::size(buffer) - 1] = L'\0';
-    return std::wstring(buffer);
+std::string Hex(int32_t code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return text;
 }
 
 class PawnIoProvider final : public Provider {
@@ -29,9 +31,9 @@ public:
     PawnIoProvider() = default;
     PawnIoProvider(const PawnIoProvider&) = delete;
     PawnIoProvider& operator=(const PawnIoProvider&) = delete;
+    // The driver is closed before the library (a member) is freed.
     ~PawnIoProvider() override {
         if (driver && close) close(driver);
-        if (library) FreeLibrary(library);
     }
 
     const wchar_t* name() const override { return L"PawnIO"; }
@@ -44,7 +46,7 @@ public:
         return static_cast<uint32_t>(*value & 0xFFFFFFFFu);
     }
 
-    HMODULE library = nullptr;
+    UniqueModule library;
     void* driver = nullptr;
     PawnIoExecuteFn execute = nullptr;
     PawnIoCloseFn close = nullptr;
@@ -63,7 +65,13 @@ private:
         uint64_t output = 0;
         size_t returned = 0;
         const int32_t status = execute(driver, function, &input, 1, &output, 1, &returned);
-        if (status < 0 || returned < 1) return std::nullopt;
+        if (status < 0 || returned < 1) {
+            // Logged once per function and register (the log drops repeats).
+            Log(LogLevel::Warning, kLogSource, std::string(function) + " " + Hex(static_cast<int32_t>(input)) +
+                                                   ": status " + Hex(status) + ", " + std::to_string(returned) +
+                                                   " words");
+            return std::nullopt;
+        }
         return output;
     }
 };
@@ -79,7 +87,12 @@ public:
         target.Mask = static_cast<KAFFINITY>(affinity.mask);
         target.Group = affinity.group;
         GROUP_AFFINITY before{};
-        if (!SetThreadGroupAffinity(GetCurrentThread(), &target, &before)) return false;
+        if (!SetThreadGroupAffinity(GetCurrentThread(), &target, &before)) {
+            LogWin32Error(kLogSource, "SetThreadGroupAffinity group " + std::to_string(affinity.group) + " mask " +
+                                          std::to_string(affinity.mask),
+                          GetLastError());
+            return false;
+        }
         previous_ = before;
         return true;
     }
@@ -107,75 +120,110 @@ bool Resolve(HMODULE library, const char* name, Fn& out) {
     return out != nullptr;
 }
 
-std::unique_ptr<Provider> BuildProvider(const PawnIoPlatform& platform) {
-    // 1. The library file.
-    const std::wstring path = platform.libraryPath ? platform.libraryPath() : std::wstring();
-    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
+PawnIoStatus Failed(PawnIoState state, int32_t code, const std::string& what) {
+    Log(LogLevel::Warning, kLogSource, what + ": " + Hex(code));
+    return {state, code};
+}
 
-    // 2. Load it and resolve the four functions. From here on the half-built
-    //    provider closes what it opened when it is dropped.
-    auto provider = std::make_unique<PawnIoProvider>();
-    provider->library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!provider->library) return nullptr;
+// The processor's path, or nothing when no module exists for its family.
+std::optional<PawnIoPath> ProcessorPath(const PawnIoPlatform& platform, CpuIdentity& cpu) {
+    cpu = DecodeCpuId(platform.cpuId ? platform.cpuId() : CpuIdWords{});
+    return SelectPawnIoPath(cpu);
+}
+
+// The module for the path when it is a real one; Unsupported/NoModules otherwise.
+std::optional<PawnIoModule> UsableModule(const PawnIoPlatform& platform, const CpuIdentity& cpu,
+                                         std::optional<PawnIoPath> path, PawnIoStatus& status) {
+    if (!path) {
+        Log(LogLevel::Info, kLogSource,
+            "no module for vendor " + cpu.vendor + " family " + std::to_string(cpu.family));
+        status = {PawnIoState::Unsupported, 0};
+        return std::nullopt;
+    }
+    const std::wstring folder = platform.moduleFolder ? platform.moduleFolder() : std::wstring();
+    auto module = LoadPawnIoModule(*path, folder, platform.resourceModule);
+    if (!module || IsPlaceholderModule(module->bytes.data(), module->bytes.size())) {
+        Log(LogLevel::Info, kLogSource,
+            "this build carries no signed " + WideToUtf8(PawnIoModuleFileName(*path)) + "; the driver is not asked");
+        status = {PawnIoState::NoModules, 0};
+        return std::nullopt;
+    }
+    status = {PawnIoState::Usable, 0};
+    return module;
+}
+
+// Steps after the module: library, driver, module load, first register read.
+PawnIoStatus OpenDriver(const PawnIoPlatform& platform, const PawnIoModule& module, PawnIoProvider& provider) {
+    const std::wstring path = platform.libraryPath ? platform.libraryPath() : std::wstring();
+    if (!PawnIoLibraryPresent(path)) return {PawnIoState::Usable, 0};  // not installed
+
+    const long trust = platform.verifyLibrary ? platform.verifyLibrary(path) : VerifyAuthenticode(path);
+    if (trust != 0)
+        return Failed(PawnIoState::LibraryRejected, trust, "signature check of " + WideToUtf8(path));
+    unsigned long error = 0;
+    provider.library.reset(LoadPawnIoLibrary(path, &error));
+    if (!provider.library)
+        return Failed(PawnIoState::LibraryRejected, HRESULT_FROM_WIN32(error), "LoadLibraryExW " + WideToUtf8(path));
     PawnIoOpenFn open = nullptr;
     PawnIoLoadFn load = nullptr;
-    if (!Resolve(provider->library, "pawnio_open", open) || !Resolve(provider->library, "pawnio_load", load) ||
-        !Resolve(provider->library, "pawnio_execute", provider->execute) ||
-        !Resolve(provider->library, "pawnio_close", provider->close))
-        return nullptr;
+    HMODULE lib = provider.library.get();
+    if (!Resolve(lib, "pawnio_open", open) || !Resolve(lib, "pawnio_load", load) ||
+        !Resolve(lib, "pawnio_execute", provider.execute) || !Resolve(lib, "pawnio_close", provider.close))
+        return Failed(PawnIoState::LibraryRejected, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND),
+                      "PawnIOLib.dll lacks a function");
 
-    // 3-4. The processor.
-    const CpuIdentity cpu = DecodeCpuId(platform.cpuId ? platform.cpuId() : CpuIdWords{});
-    const auto kind = SelectPawnIoPath(cpu);
-    if (!kind) return nullptr;
-    provider->isAmd = *kind == PawnIoPath::Amd ? 1 : 0;
+    void* handle = nullptr;
+    const int32_t opened = open(&handle);
+    if (opened < 0 || !handle) return Failed(PawnIoState::DriverUnavailable, opened, "pawnio_open");
+    provider.driver = handle;
+    const int32_t loaded = load(provider.driver, module.bytes.data(), module.bytes.size());
+    if (loaded < 0) return Failed(PawnIoState::ModuleRefused, loaded, "pawnio_load");
+    return {PawnIoState::Working, 0};
+}
+
+// The first reads that tell the provider can work: Intel cores and TjMax, or the AMD Tctl register.
+bool ProbeRegisters(const PawnIoPlatform& platform, PawnIoProvider& provider) {
+    DriverRegisterAccess access(provider);
+    if (!provider.isAmd) {
+        provider.cores = BuildCoreList(platform.coreTopology ? platform.coreTopology() : std::vector<CoreRecord>{});
+        return !provider.cores.empty() && ProbeIntelCores(provider.cores, access);
+    }
+    provider.ccdBase = AmdCcdBase(provider.family, provider.model);
+    provider.tctlOffset = AmdTctlOffset(provider.cpuName);
+    return ProbeAmdSmn(access);
+}
+
+PawnIoStart BuildProvider(const PawnIoPlatform& platform) {
+    PawnIoStart start;
+    CpuIdentity cpu;
+    const auto path = ProcessorPath(platform, cpu);
+    const auto module = UsableModule(platform, cpu, path, start.status);
+    if (!module) return start;
+
+    // From here on the half-built provider closes what it opened when dropped.
+    auto provider = std::make_unique<PawnIoProvider>();
+    provider->isAmd = *path == PawnIoPath::Amd ? 1 : 0;
     provider->family = cpu.family;
     provider->model = cpu.model;
+    start.status = OpenDriver(platform, *module, *provider);
+    if (start.status.state != PawnIoState::Working) return start;
 
-    // 5. The module for it, from the program's resources.
-    HMODULE resources = platform.resourceModule ? platform.resourceModule : GetModuleHandleW(nullptr);
-    const wchar_t* moduleName = provider->isAmd ? L"PAWNIO_AMDFAMILY17" : L"PAWNIO_INTELMSR";
-    HRSRC info = FindResourceW(resources, moduleName, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    if (!info) return nullptr;
-    HGLOBAL loaded = LoadResource(resources, info);
-    if (!loaded) return nullptr;
-    const void* bytes = LockResource(loaded);
-    const DWORD size = SizeofResource(resources, info);
-    if (!bytes || size == 0) return nullptr;
-
-    // 6. Open the driver and hand it the module.
-    void* handle = nullptr;
-    if (open(&handle) < 0 || !handle) return nullptr;
-    provider->driver = handle;
-    if (load(provider->driver, static_cast<const uint8_t*>(bytes), size) < 0) return nullptr;
-
-    // 7. The name written into every sensor's device field.
     provider->cpuName = CpuDisplayName(platform.processorName ? platform.processorName() : std::wstring());
-
-    DriverRegisterAccess access(*provider);
-    if (!provider->isAmd) {
-        // 8. Intel: the cores, their TjMax and one valid thermal status.
-        provider->cores = BuildCoreList(platform.coreTopology ? platform.coreTopology() : std::vector<CoreRecord>{});
-        if (provider->cores.empty() || !ProbeIntelCores(provider->cores, access)) return nullptr;
-    } else {
-        // 9. AMD: register layout and offset by model and name, then one Tctl read.
-        provider->ccdBase = AmdCcdBase(provider->family, provider->model);
-        provider->tctlOffset = AmdTctlOffset(provider->cpuName);
-        if (!ProbeAmdSmn(access)) return nullptr;
+    if (!ProbeRegisters(platform, *provider)) {
+        Log(LogLevel::Warning, kLogSource, "the first register read failed");
+        start.status = {PawnIoState::NoReading, 0};
+        return start;
     }
-    return provider;
+    start.provider = std::move(provider);
+    return start;
 }
+
+// The outcome of this process's own start, once there was one.
+std::mutex g_statusLock;
+std::optional<PawnIoStatus> g_started;
+std::optional<PawnIoStatus> g_preflight;
 
 }  // namespace
-
-std::wstring FindPawnIoLibrary() {
-    std::optional<std::wstring> programFiles;
-    wchar_t buffer[kProgramFilesChars] = {};
-    const DWORD length = GetEnvironmentVariableW(L"ProgramFiles", buffer, kProgramFilesChars);
-    // 0: unset (or empty); a length of the buffer or more: it did not fit.
-    if (length > 0 && length < kProgramFilesChars) programFiles = std::wstring(buffer, length);
-    return ComposePawnIoLibraryPath(ReadMachineString(kUninstallKey, L"InstallLocation"), programFiles);
-}
 
 CpuIdWords ReadCpuIdWords() {
     int regs[4] = {};
@@ -195,10 +243,16 @@ std::vector<CoreRecord> ReadCoreTopology() {
     std::vector<CoreRecord> records;
     DWORD length = 0;
     GetLogicalProcessorInformationEx(RelationProcessorCore, nullptr, &length);
-    if (length == 0) return records;
+    if (length == 0) {
+        LogWin32Error(kLogSource, "GetLogicalProcessorInformationEx size", GetLastError());
+        return records;
+    }
     std::vector<uint8_t> buffer(length);
     auto* first = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data());
-    if (!GetLogicalProcessorInformationEx(RelationProcessorCore, first, &length)) return records;
+    if (!GetLogicalProcessorInformationEx(RelationProcessorCore, first, &length)) {
+        LogWin32Error(kLogSource, "GetLogicalProcessorInformationEx", GetLastError());
+        return records;
+    }
     size_t offset = 0;
     const size_t header = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor);
     while (offset + header <= length) {
@@ -219,26 +273,63 @@ std::vector<CoreRecord> ReadCoreTopology() {
 }
 
 std::wstring ReadProcessorNameString() {
-    return ReadMachineString(kCpuKey, L"ProcessorNameString").value_or(std::wstring());
+    wchar_t buffer[kRegistryBufferBytes / sizeof(wchar_t)] = {};
+    DWORD size = sizeof(buffer);
+    const LSTATUS status =
+        RegGetValueW(HKEY_LOCAL_MACHINE, kCpuKey, L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, buffer, &size);
+    if (status != ERROR_SUCCESS) {
+        LogWin32Error(kLogSource, "RegGetValueW ProcessorNameString", static_cast<unsigned long>(status));
+        return {};
+    }
+    buffer[std::size(buffer) - 1] = L'\0';
+    return buffer;
 }
 
 PawnIoPlatform SystemPawnIoPlatform() {
     PawnIoPlatform platform;
     platform.libraryPath = FindPawnIoLibrary;
+    platform.verifyLibrary = VerifyAuthenticode;
     platform.cpuId = ReadCpuIdWords;
     platform.coreTopology = ReadCoreTopology;
     platform.processorName = ReadProcessorNameString;
+    platform.moduleFolder = ProgramFolder;
     return platform;
 }
 
-std::unique_ptr<Provider> CreatePawnIoProvider(const PawnIoPlatform& platform) {
+PawnIoStart StartPawnIo(const PawnIoPlatform& platform) {
     try {
         return BuildProvider(platform);
-    } catch (const std::exception&) {
-        return nullptr;  // e.g. out of memory while building the core list
+    } catch (const std::exception& e) {
+        // e.g. out of memory while building the core list
+        Log(LogLevel::Error, kLogSource, std::string("start failed: ") + e.what());
+        return {nullptr, {PawnIoState::NoReading, 0}};
     }
 }
 
-std::unique_ptr<Provider> CreatePawnIoProvider() { return CreatePawnIoProvider(SystemPawnIoPlatform()); }
+std::unique_ptr<Provider> CreatePawnIoProvider(const PawnIoPlatform& platform) {
+    return StartPawnIo(platform).provider;
+}
+
+PawnIoStatus PawnIoPreflight(const PawnIoPlatform& platform) {
+    PawnIoStatus status;
+    CpuIdentity cpu;
+    const auto path = ProcessorPath(platform, cpu);
+    UsableModule(platform, cpu, path, status);
+    return status;
+}
+
+std::unique_ptr<Provider> CreatePawnIoProvider() {
+    PawnIoStart start = StartPawnIo(SystemPawnIoPlatform());
+    std::lock_guard<std::mutex> lock(g_statusLock);
+    g_started = start.status;
+    return std::move(start.provider);
+}
+
+PawnIoStatus CurrentPawnIoStatus() {
+    std::lock_guard<std::mutex> lock(g_statusLock);
+    if (g_started) return *g_started;
+    if (!g_preflight) g_preflight = PawnIoPreflight(SystemPawnIoPlatform());
+    return *g_preflight;
+}
 
 }  // namespace kalorix

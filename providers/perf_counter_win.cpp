@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/scoped_win.h"
 #include "providers/factories_win.h"
 #include "sensors/text.h"
 
@@ -18,13 +19,21 @@ namespace {
 
 constexpr DWORD kArrayFormat = PDH_FMT_DOUBLE | PDH_FMT_NOCAP100;  // 0x8200
 
+struct PdhQueryTraits {
+    using Handle = PDH_HQUERY;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { PdhCloseQuery(h); }
+};
+using UniquePdhQuery = UniqueResource<PdhQueryTraits>;
+
 class PdhCounterSource final : public CounterSource {
 public:
-    explicit PdhCounterSource(PDH_HQUERY query) : query_(query) {
+    explicit PdhCounterSource(UniquePdhQuery query) : query_(std::move(query)) {
         for (int i = 0; i < kPerfCounterCount; ++i) {
             PDH_HCOUNTER counter = nullptr;
             const PDH_STATUS status =
-                PdhAddEnglishCounterW(query_, PerfCounterPath(static_cast<PerfCounterId>(i)), 0, &counter);
+                PdhAddEnglishCounterW(query_.get(), PerfCounterPath(static_cast<PerfCounterId>(i)), 0, &counter);
             // A counter this machine lacks stays null and is never read.
             counters_[i] = status == ERROR_SUCCESS ? counter : nullptr;
             if (status != ERROR_SUCCESS)
@@ -32,14 +41,11 @@ public:
                            static_cast<long>(status));
         }
         // First sample, so the rate counters have a value at the next collection.
-        PdhCollectQueryData(query_);
+        PdhCollectQueryData(query_.get());
     }
-    ~PdhCounterSource() override { PdhCloseQuery(query_); }
-    PdhCounterSource(const PdhCounterSource&) = delete;
-    PdhCounterSource& operator=(const PdhCounterSource&) = delete;
 
     bool collect() override {
-        const PDH_STATUS status = PdhCollectQueryData(query_);
+        const PDH_STATUS status = PdhCollectQueryData(query_.get());
         if (status != ERROR_SUCCESS) LogHResult("pdh", "PdhCollectQueryData", static_cast<long>(status));
         return status == ERROR_SUCCESS;
     }
@@ -61,7 +67,11 @@ public:
             count = 0;
             status = PdhGetFormattedCounterArrayW(counter, kArrayFormat, &bytes, &count, buffer.data());
             if (status == static_cast<PDH_STATUS>(PDH_MORE_DATA)) continue;
-            if (status != ERROR_SUCCESS) return out;
+            if (status != ERROR_SUCCESS) {
+                LogHResult("pdh", std::string("PdhGetFormattedCounterArrayW ") + WideToUtf8(PerfCounterPath(id)),
+                           static_cast<long>(status));
+                return out;
+            }
             const DWORD items = std::min<DWORD>(count, static_cast<DWORD>(buffer.size()));
             out.reserve(items);
             for (DWORD i = 0; i < items; ++i) {
@@ -79,26 +89,29 @@ public:
         PDH_HCOUNTER counter = counters_[static_cast<int>(id)];
         if (!counter) return std::nullopt;
         PDH_FMT_COUNTERVALUE value{};
-        if (PdhGetFormattedCounterValue(counter, PDH_FMT_DOUBLE, nullptr, &value) != ERROR_SUCCESS)
+        const PDH_STATUS status = PdhGetFormattedCounterValue(counter, PDH_FMT_DOUBLE, nullptr, &value);
+        if (status != ERROR_SUCCESS) {
+            LogHResult("pdh", "PdhGetFormattedCounterValue", static_cast<long>(status));
             return std::nullopt;
+        }
         return value.doubleValue;
     }
 
 private:
-    PDH_HQUERY query_;
+    UniquePdhQuery query_;
     std::array<PDH_HCOUNTER, kPerfCounterCount> counters_{};
 };
 
 }  // namespace
 
 std::unique_ptr<CounterSource> OpenPdhCounterSource() {
-    PDH_HQUERY query = nullptr;
-    const PDH_STATUS status = PdhOpenQueryW(nullptr, 0, &query);
+    UniquePdhQuery query;
+    const PDH_STATUS status = PdhOpenQueryW(nullptr, 0, query.put());
     if (status != ERROR_SUCCESS || !query) {
         LogHResult("pdh", "PdhOpenQueryW", static_cast<long>(status));
         return nullptr;
     }
-    return std::make_unique<PdhCounterSource>(query);
+    return std::make_unique<PdhCounterSource>(std::move(query));
 }
 
 std::wstring ReadCpuName() {
@@ -106,14 +119,17 @@ std::wstring ReadCpuName() {
     DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     const LSTATUS status = RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
                                         L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, buffer.data(), &bytes);
-    if (status != ERROR_SUCCESS) return kDefaultCpuName;
+    if (status != ERROR_SUCCESS) {
+        LogWin32Error("pdh", "RegGetValueW ProcessorNameString", static_cast<unsigned long>(status));
+        return kDefaultCpuName;
+    }
     buffer.back() = L'\0';
     return CpuDisplayName(buffer.data());
 }
 
-PerfCounterProvider::PerfCounterProvider() : source_(OpenPdhCounterSource()) {
-    if (source_) cpuName_ = ReadCpuName();
-}
+PerfCounterProvider::PerfCounterProvider()
+    : source_(std::make_unique<ProcessorFallbackSource>(OpenPdhCounterSource(), OpenSystemProcessorTimes())),
+      cpuName_(ReadCpuName()) {}
 
 PerfCounterProvider::PerfCounterProvider(std::unique_ptr<CounterSource> source, std::wstring cpuName)
     : source_(std::move(source)), cpuName_(CpuDisplayName(cpuName)) {}

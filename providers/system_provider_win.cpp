@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/log.h"
 #include "providers/factories_win.h"
 
 namespace kalorix {
@@ -52,6 +53,15 @@ struct BatteryScope {
 };
 
 constexpr DWORD kMaxDetailSize = 64 * 1024;  // a device path is far shorter
+constexpr char kLogSource[] = "system";
+
+// Logs the failed call with the thread's last error; returns an empty battery record.
+BatteryInfo NoBattery(const char* what) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_MORE_ITEMS) Log(LogLevel::Info, kLogSource, "no battery interface (a desktop)");
+    else LogWin32Error(kLogSource, what, error);
+    return {};
+}
 
 }  // namespace
 
@@ -63,30 +73,37 @@ SystemStatusApi& RealSystemStatusApi() {
 BatteryInfo ReadBatteryInfo(SystemStatusApi& api) {
     BatteryScope scope{api};
     scope.set = api.SetupDiGetClassDevsW(&kBatteryInterfaceClass, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (scope.set == INVALID_HANDLE_VALUE || scope.set == nullptr) return {};
+    if (scope.set == INVALID_HANDLE_VALUE || scope.set == nullptr) return NoBattery("SetupDiGetClassDevsW battery");
 
     SP_DEVICE_INTERFACE_DATA iface;
     std::memset(&iface, 0, sizeof iface);
     iface.cbSize = sizeof iface;
-    if (!api.SetupDiEnumDeviceInterfaces(scope.set, &kBatteryInterfaceClass, 0, &iface)) return {};
+    if (!api.SetupDiEnumDeviceInterfaces(scope.set, &kBatteryInterfaceClass, 0, &iface))
+        return NoBattery("SetupDiEnumDeviceInterfaces battery");
 
     DWORD required = 0;
     api.SetupDiGetDeviceInterfaceDetailW(scope.set, &iface, nullptr, 0, &required);
-    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || required > kMaxDetailSize) return {};
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || required > kMaxDetailSize) {
+        Log(LogLevel::Warning, kLogSource, "battery interface detail of unusable size " + std::to_string(required));
+        return {};
+    }
     // DWORD-aligned storage for the detail record, plus room for a terminator.
     std::vector<DWORD> storage(required / sizeof(DWORD) + 2, 0);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!api.SetupDiGetDeviceInterfaceDetailW(scope.set, &iface, detail, required, nullptr)) return {};
+    if (!api.SetupDiGetDeviceInterfaceDetailW(scope.set, &iface, detail, required, nullptr))
+        return NoBattery("SetupDiGetDeviceInterfaceDetailW battery");
     reinterpret_cast<wchar_t*>(storage.data())[storage.size() * sizeof(DWORD) / sizeof(wchar_t) - 1] = L'\0';
 
     scope.device = api.OpenDevice(detail->DevicePath);
-    if (scope.device == INVALID_HANDLE_VALUE || scope.device == nullptr) return {};
+    if (scope.device == INVALID_HANDLE_VALUE || scope.device == nullptr) return NoBattery("CreateFileW battery");
 
     ULONG wait = 0, tag = 0;
     DWORD returned = 0;
-    if (!api.DeviceIoControl(scope.device, kIoctlBatteryQueryTag, &wait, sizeof wait, &tag, sizeof tag, &returned) ||
-        tag == 0) {
+    if (!api.DeviceIoControl(scope.device, kIoctlBatteryQueryTag, &wait, sizeof wait, &tag, sizeof tag, &returned))
+        return NoBattery("IOCTL_BATTERY_QUERY_TAG");
+    if (tag == 0) {
+        Log(LogLevel::Info, kLogSource, "the battery slot is empty (tag 0)");
         return {};
     }
 
@@ -99,9 +116,8 @@ BatteryInfo ReadBatteryInfo(SystemStatusApi& api) {
     alignas(4) uint8_t info[kBatteryInformationSize] = {};
     returned = 0;
     if (!api.DeviceIoControl(scope.device, kIoctlBatteryQueryInformation, &query, sizeof query, info, sizeof info,
-                             &returned)) {
-        return {};
-    }
+                             &returned))
+        return NoBattery("IOCTL_BATTERY_QUERY_INFORMATION");
     return ParseBatteryInformation(info, std::min<size_t>(returned, sizeof info));
 }
 
@@ -114,6 +130,7 @@ void SystemProvider::poll(SensorFrame& frame) {
     std::memset(&mem, 0, sizeof mem);
     mem.dwLength = sizeof mem;
     if (api_->GlobalMemoryStatusEx(&mem)) AppendMemoryStatus(frame, mem.ullTotalPhys, mem.ullAvailPhys);
+    else LogWin32Error(kLogSource, "GlobalMemoryStatusEx", GetLastError());
 
     SYSTEM_POWER_STATUS power;
     std::memset(&power, 0, sizeof power);
@@ -123,6 +140,8 @@ void SystemProvider::poll(SensorFrame& frame) {
         fields.batteryFlag = power.BatteryFlag;
         fields.batteryLifePercent = power.BatteryLifePercent;
         AppendBatteryStatus(frame, fields, battery_);
+    } else {
+        LogWin32Error(kLogSource, "GetSystemPowerStatus", GetLastError());
     }
 }
 

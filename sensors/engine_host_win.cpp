@@ -11,6 +11,7 @@
 #include "app/test_hooks_win.h"
 #include "base/messages.h"
 #include "providers/factories_win.h"
+#include "providers/pawnio_provider_win.h"
 #include "sensors/clock_win.h"
 #include "sensors/text.h"
 #include "store/usage_history.h"
@@ -49,6 +50,7 @@ public:
         const std::wstring path = FindPawnIoLibrary();
         return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
+    PawnIoStatus pawnIoStatus() override { return CurrentPawnIoStatus(); }
     void postReady(void* window) override {
         PostMessageW(static_cast<HWND>(window), kMsgSnapshotReady, 0, 0);
     }

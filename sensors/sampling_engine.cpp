@@ -93,9 +93,11 @@ void SamplingEngine::runWorker(std::stop_token stop) {
     while (!stop.stop_requested()) {
         const double cycleStart = host_.monotonicNow();
         const bool pawnInstalled = host_.pawnIoInstalled();
+        const PawnIoStatus pawnStatus = host_.pawnIoStatus();
         {
             std::lock_guard<std::recursive_mutex> g(lock_);
             snapshot_.pawnIoInstalled = pawnInstalled;
+            snapshot_.pawnIo = pawnStatus;
         }
         pollAll(providers, frame);
         fold(frame, host_.monotonicNow());

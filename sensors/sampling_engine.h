@@ -33,6 +33,8 @@ public:
     virtual std::vector<std::unique_ptr<Provider>> createProviders(bool elevated) = 0;
     virtual std::wstring biosManufacturer() = 0;
     virtual bool pawnIoInstalled() = 0;
+    // What PawnIO can do in this process (read with pawnIoInstalled on every cycle).
+    virtual PawnIoStatus pawnIoStatus() { return {}; }
     virtual void postReady(void* window) = 0;   // posts 0x8001 to the window
     // Stores a finished heavy-use period of at least 180 s (called under the engine's lock).
     virtual void recordPeriod(const HeavyUsePeriod& period) = 0;

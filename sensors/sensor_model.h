@@ -123,6 +123,24 @@ struct LocalTime {
     uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
 };
 
+// What PawnIO can do for this process. Only the PawnIO provider and its host
+// decide it; the Settings page and the Overview banner say it in words.
+enum class PawnIoState : uint32_t {
+    Usable = 0,         // a module for this processor is at hand; not started (not installed or not elevated)
+    NoModules,          // this build carries only stand-ins for the processor's module
+    Unsupported,        // no module exists for this processor family
+    LibraryRejected,    // PawnIOLib.dll failed the signature check or could not be loaded (code)
+    DriverUnavailable,  // the driver could not be opened (code: its status)
+    ModuleRefused,      // the driver refused the module (code: its status)
+    NoReading,          // module loaded, but the first register read failed
+    Working,            // the provider runs
+};
+
+struct PawnIoStatus {
+    PawnIoState state = PawnIoState::Usable;
+    int32_t code = 0;  // the failing call's status or error code, where the state has one
+};
+
 struct SensorSnapshot : FrameHeadline {
     std::vector<SensorEntry> sensors;
     std::vector<HistoryPoint> history;
@@ -134,6 +152,7 @@ struct SensorSnapshot : FrameHeadline {
     bool msiProviderActive = false;
     bool pawnIoInstalled = false;
     bool pawnIoActive = false;
+    PawnIoStatus pawnIo;
     bool atLimitNow = false;
     double busySecondsRecent = 0.0;
     double atLimitSecondsRecent = 0.0;

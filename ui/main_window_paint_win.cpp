@@ -286,6 +286,7 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     char cpuTemp[32] = "-";
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);
+    report.add("cpuload", snapshot_.cpuLoad ? std::to_string(std::lround(*snapshot_.cpuLoad)) : std::string("-"));
     report.add("hovered", interaction_.hovered ? ActionName(interaction_.hovered) : "-");
     report.add("duplicates", static_cast<long long>(interaction_.duplicates.size()));
     report.regions = interaction_.active;

@@ -27,6 +27,13 @@ std::wstring FirstWord(const std::wstring& name) {
 
 // ---- Overview ------------------------------------------------------------
 
+std::wstring CpuTempSourceLabel(const std::wstring& source) {
+    if (source == L"ACPI") return L"ACPI bölgesi";
+    return source;  // "MSI EC", "PawnIO" name themselves
+}
+
+bool PawnIoWouldHelp(const SensorSnapshot& s) { return s.pawnIo.state == PawnIoState::Usable; }
+
 std::array<MetricCard, 4> MakeMetricCards(const SensorSnapshot& s, const Settings& settings) {
     const bool f = settings.UseFahrenheit;
     const double limit = settings.WarningTemp;
@@ -37,8 +44,13 @@ std::array<MetricCard, 4> MakeMetricCards(const SensorSnapshot& s, const Setting
     cpu.title = L"İşlemci sıcaklığı";
     if (s.cpuTempShown) {
         cpu.value = FormatTemperature(s.cpuTempShown, f);
-        cpu.detail = L"En düşük " + FormatTemperature(s.cpuTempMin, f) + L" · En yüksek " +
+        std::wstring source = CpuTempSourceLabel(s.cpuTempSource);
+        if (!source.empty()) source += L" · ";
+        cpu.detail = source + L"En düşük " + FormatTemperature(s.cpuTempMin, f) + L" · En yüksek " +
                      FormatTemperature(s.cpuTempMax, f);
+        if (s.cpuTempMin && s.cpuTempMax)
+            cpu.compactDetail = source + FormatNumber(f ? ToFahrenheit(*s.cpuTempMin) : *s.cpuTempMin, 0) +
+                                L"–" + FormatTemperature(s.cpuTempMax, f);
         cpu.fraction = *s.cpuTempShown / 100.0;
         cpu.level = TempLevel(s.cpuTempShown, limit);
     } else {
@@ -216,14 +228,14 @@ std::vector<Banner> MakeBanners(const SensorSnapshot& s, const Settings& setting
                  L"Buna Windows yalnızca yönetici izniyle izin veriyor.";
         b.button = L"Etkinleştir";
         b.action = BannerAction::EnableAdvanced;
-    } else if (s.pawnIoInstalled && !s.elevated && !settings.AdvancedSensors) {
+    } else if (s.pawnIoInstalled && !s.elevated && !settings.AdvancedSensors && PawnIoWouldHelp(s)) {
         b.color = palette::kAmber;
         b.title = L"PawnIO kurulu: hassas işlemci sıcaklığını etkinleştir";
         b.body = L"Çekirdek başına sıcaklıklar doğrudan işlemciden okunabilir. Buna Windows yalnızca yönetici izniyle "
                  L"izin veriyor.";
         b.button = L"Etkinleştir";
         b.action = BannerAction::EnableAdvanced;
-    } else if (s.valid && !s.cpuTemp && !s.pawnIoInstalled) {
+    } else if (s.valid && !s.cpuTemp && !s.pawnIoInstalled && PawnIoWouldHelp(s)) {
         b.color = palette::kAccent;
         b.title = L"İşlemci sıcaklığı bu bilgisayarda Windows'a bildirilmiyor";
         b.body = L"Ücretsiz ve imzalı PawnIO sürücüsünü kurup Ayarlar'dan gelişmiş sensörleri açarsan Kalorix "

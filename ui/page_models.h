@@ -26,9 +26,18 @@ struct MetricCard {
     std::wstring title;
     std::wstring value;
     std::wstring detail;
+    std::wstring compactDetail;  // drawn instead of detail when that does not fit; empty: none
     double fraction = 0.0;  // progress bar (metric cards only)
     int level = 3;          // 0 green, 1 amber, 2 red, 3 muted
 };
+
+// The CPU temperature's source in a few characters ("ACPI bölgesi", "MSI EC",
+// "PawnIO"); empty when there is none.
+std::wstring CpuTempSourceLabel(const std::wstring& source);
+// Whether installing or enabling PawnIO could give this build a processor
+// temperature: false when the processor family has no module or the build
+// carries none.
+bool PawnIoWouldHelp(const SensorSnapshot& snapshot);
 
 // CPU temperature, GPU temperature, CPU load, memory.
 std::array<MetricCard, 4> MakeMetricCards(const SensorSnapshot& snapshot, const Settings& settings);

@@ -83,7 +83,10 @@ float DrawMetricCards(PageContext& ctx, float y) {
             tk.Badge(Rect{x + 20, y + 20, 32, 32}, c.glyph, level, palette::kBadgeAlpha, text_style::IconSmall);
             tk.DrawLabel(c.title, Rect{x + 64, y + 20, cw - 80, 32}, text_style::Label, colors::SecondaryText);
             tk.DrawLabel(c.value, Rect{x + 20, y + 62, cw - 40, 44}, text_style::BigNumber, colors::PrimaryText);
-            tk.DrawLabel(c.detail, Rect{x + 20, y + 104, cw - 40, 18}, text_style::Secondary, colors::SecondaryText);
+            const bool compact =
+                !c.compactDetail.empty() && tk.MeasureWidth(c.detail, text_style::Secondary) > cw - 40;
+            tk.DrawLabel(compact ? c.compactDetail : c.detail, Rect{x + 20, y + 104, cw - 40, 18},
+                         text_style::Secondary, colors::SecondaryText);
             tk.ProgressBar(Rect{x + 20, y + 126, cw - 40, 4}, c.fraction, level);
         }
     }

@@ -205,7 +205,7 @@ float DrawSensorsCard(PageContext& ctx, float y, std::optional<bool>& advancedRe
     const float x0 = ctx.x0(), w = ctx.innerWidth();
 
     y = DrawHeading(tk, L"SENSÖRLER", x0, y);
-    const PawnIoRowText pawn = PawnIoRow(snap.pawnIoActive, snap.pawnIoInstalled, snap.elevated);
+    const PawnIoRowText pawn = PawnIoRow(snap);
     std::vector<Row> rows(2);
     rows[0].title = kAdvancedSensorsTitle;
     rows[0].description = AdvancedSensorsDescription(snap.elevated, ctx.settings->AdvancedSensors);

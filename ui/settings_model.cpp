@@ -91,13 +91,54 @@ std::wstring AdvancedSensorsDescription(bool elevated, bool advancedSensorsOn) {
     return text;
 }
 
-PawnIoRowText PawnIoRow(bool pawnIoActive, bool pawnIoInstalled, bool elevated) {
-    if (pawnIoActive) return {L"Etkin: işlemci sıcaklığı doğrudan işlemcinin kendi sensörlerinden okunuyor.", false};
-    if (pawnIoInstalled && elevated) return {L"Kurulu, ancak bu işlemcide kullanılamadı.", false};
-    if (pawnIoInstalled) return {L"Kurulu. Gelişmiş sensörler açılınca kullanılır.", false};
-    return {L"Kurulu değil. İşlemci sıcaklığı hiç görünmüyorsa veya daha isabetli ölçüm istiyorsan bu ücretsiz, "
-            L"imzalı sürücüyü kurabilirsin.",
-            true};
+std::wstring StatusCodeText(int32_t code) {
+    wchar_t text[16];
+    std::swprintf(text, std::size(text), L"0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
+PawnIoRowText PawnIoRow(const SensorSnapshot& s) {
+    const std::wstring code = L" (durum " + StatusCodeText(s.pawnIo.code) + L")";
+    if (s.pawnIoActive) return {L"Etkin: işlemci sıcaklığı doğrudan işlemcinin kendi sensörlerinden okunuyor.", false};
+    switch (s.pawnIo.state) {
+        case PawnIoState::Unsupported:
+            return {L"Bu işlemci ailesi desteklenmiyor: PawnIO modülleri Intel ve AMD Ryzen işlemciler içindir. "
+                    L"İşlemci sıcaklığı diğer kaynaklardan okunur.",
+                    false};
+        case PawnIoState::NoModules:
+            return {std::wstring(s.pawnIoInstalled ? L"Kurulu, ancak " : L"") +
+                        L"Kalorix'in bu derlemesi PawnIO işlemci modüllerini içermiyor" +
+                        (s.pawnIoInstalled ? L"." : L"; PawnIO'yu kurmak tek başına işe yaramaz.") +
+                        L" İmzalı IntelMSR.bin ve AMDFamily17.bin dosyalarını kalorix.exe ile aynı klasöre koy ya "
+                        L"da modülleri içeren resmi Kalorix sürümünü kullan; sonra Kalorix'i yeniden başlat.",
+                    false};
+        default: break;
+    }
+    if (!s.pawnIoInstalled)
+        return {L"Kurulu değil. İşlemci sıcaklığı hiç görünmüyorsa veya daha isabetli ölçüm istiyorsan bu ücretsiz, "
+                L"imzalı sürücüyü kurabilirsin.",
+                true};
+    switch (s.pawnIo.state) {
+        case PawnIoState::LibraryRejected:
+            return {L"Kurulu, ancak PawnIOLib.dll doğrulanamadı veya yüklenemedi" + code +
+                        L". PawnIO'yu resmi kurulum dosyasıyla yeniden kur.",
+                    false};
+        case PawnIoState::DriverUnavailable:
+            return {L"Kurulu, ancak PawnIO sürücüsü açılamadı" + code +
+                        L". PawnIO'yu yeniden kurup bilgisayarı yeniden başlatmayı dene.",
+                    false};
+        case PawnIoState::ModuleRefused:
+            return {L"Kurulu, ancak sürücü işlemci modülünü reddetti" + code +
+                        L". PawnIO'yu güncel sürümüyle yeniden kurmak genellikle çözer.",
+                    false};
+        case PawnIoState::NoReading:
+            return {L"Kurulu ve modül yüklendi, ancak ilk sıcaklık okuması başarısız oldu; işlemci sıcaklığı diğer "
+                    L"kaynaklardan okunur.",
+                    false};
+        default: break;
+    }
+    if (s.elevated) return {L"Kurulu. Kalorix yeniden başlatılınca kullanılır.", false};
+    return {L"Kurulu. Gelişmiş sensörler açılınca kullanılır.", false};
 }
 
 std::wstring CompatibilityPageAddress() { return std::wstring(kServiceHost) + L"/uyumluluk"; }

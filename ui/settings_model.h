@@ -63,7 +63,13 @@ struct PawnIoRowText {
     std::wstring description;
     bool offerDownload = false;  // the "PawnIO'yu indir" button
 };
-PawnIoRowText PawnIoRow(bool pawnIoActive, bool pawnIoInstalled, bool elevated);
+// By the snapshot's PawnIO flags and status: working; the processor family has
+// no module; this build carries no modules (and what to do); not installed
+// (with the download); a failed start with its status code; installed and
+// waiting for the advanced sensors or a restart.
+PawnIoRowText PawnIoRow(const SensorSnapshot& snapshot);
+// A status code as the user sees it: "0xC0000428".
+std::wstring StatusCodeText(int32_t code);
 
 inline constexpr const wchar_t* kShareTitle = L"Anonim uyumluluk verisi paylaş";
 // Addresses of the service's pages as shown in the text, and the privacy page opened by "Gizlilik".

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Writes the two stand-in PawnIO modules embedded by providers/pawnio.rc.
-# The real modules are signed binaries from the PawnIO project; the release
-# build replaces these files with them (same names, same sizes). The stand-ins
-# only carry a marker line padded with zero bytes: the driver refuses them, so
-# a development build simply runs without the PawnIO provider.
+# Writes the two stand-in PawnIO modules a build embeds when it is configured
+# without KALORIX_PAWNIO_MODULES (cmake/pawnio_modules.cmake). The real modules
+# are signed binaries from the PawnIO project. The stand-ins only carry a marker
+# line padded with zero bytes: the program recognises the marker and never
+# hands them to the driver, and scripts/release refuses a build that has them.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 make_one() {  # file, resource name, size

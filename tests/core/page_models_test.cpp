@@ -80,6 +80,18 @@ TEST(OverviewBannersTest, OneAdvancedSensorBannerByPriority) {
     EXPECT_EQ(banners[0].button, L"PawnIO'yu indir");
     EXPECT_EQ(banners[0].action, BannerAction::DownloadPawnIo);
 
+    // Installing or enabling PawnIO would not help: no module for this processor
+    // family, or a build without the modules. Neither PawnIO banner is shown.
+    for (PawnIoState state : {PawnIoState::Unsupported, PawnIoState::NoModules}) {
+        SensorSnapshot installed = Snapshot(50, std::nullopt);
+        installed.pawnIoInstalled = true;
+        installed.pawnIo.state = state;
+        EXPECT_TRUE(MakeBanners(installed, Limit(85)).empty());
+        SensorSnapshot missing = Snapshot(std::nullopt, std::nullopt);
+        missing.pawnIo.state = state;
+        EXPECT_TRUE(MakeBanners(missing, Limit(85)).empty());
+    }
+
     // Advanced sensors on but not elevated (a declined prompt).
     Settings advanced = Limit(85);
     advanced.AdvancedSensors = true;
@@ -113,6 +125,16 @@ TEST(OverviewCardsTest, MetricCardsValuesAndLevels) {
     EXPECT_EQ(cards[3].value, L"%75");
     EXPECT_EQ(cards[3].detail, L"12 GB / 16 GB");
     EXPECT_EQ(cards[3].level, 1);
+
+    EXPECT_EQ(cards[0].compactDetail, L"40–94 °C");
+    // The detail names the temperature's source first, so a cut-off keeps it.
+    s.cpuTempSource = L"ACPI";
+    EXPECT_EQ(MakeMetricCards(s, Limit(85))[0].detail, L"ACPI bölgesi · En düşük 40 °C · En yüksek 94 °C");
+    EXPECT_EQ(MakeMetricCards(s, Limit(85))[0].compactDetail, L"ACPI bölgesi · 40–94 °C");
+    s.cpuTempSource = L"PawnIO";
+    EXPECT_EQ(MakeMetricCards(s, Limit(85, true))[0].compactDetail, L"PawnIO · 105–200 °F");
+    s.cpuTempSource = L"MSI EC";
+    EXPECT_EQ(MakeMetricCards(s, Limit(85))[0].compactDetail, L"MSI EC · 40–94 °C");
 
     EXPECT_EQ(MakeMetricCards(Snapshot(69.9, 50), Limit(85))[0].level, 0);
     s.cpuLoad = 90;

@@ -206,6 +206,19 @@ TEST(PawnIoLibraryPath, InstallLocationThenProgramFiles) {
     for (const auto& c : cases) EXPECT_EQ(ComposePawnIoLibraryPath(c.install, c.programFiles), c.path);
 }
 
+TEST(PawnIoModules, PlaceholdersAreKnown) {
+    const std::string placeholder = "KALORIX PLACEHOLDER PAWNIO_INTELMSR - replaced\n" + std::string(100, '\0');
+    const std::string real = "\x7f" + std::string("module KALORIX PLACEHOLDER ") + std::string(100, 'x');
+    auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+    EXPECT_TRUE(IsPlaceholderModule(bytes(placeholder), placeholder.size()));
+    EXPECT_TRUE(IsPlaceholderModule(bytes(real), 0));  // empty: never handed over either
+    EXPECT_TRUE(IsPlaceholderModule(nullptr, 10));
+    EXPECT_FALSE(IsPlaceholderModule(bytes(real), real.size()));  // the marker only counts at the start
+    EXPECT_FALSE(IsPlaceholderModule(bytes(placeholder), 10));    // a cut-off marker is no marker
+    EXPECT_STREQ(PawnIoModuleFileName(PawnIoPath::Intel), L"IntelMSR.bin");
+    EXPECT_STREQ(PawnIoModuleFileName(PawnIoPath::Amd), L"AMDFamily17.bin");
+}
+
 TEST(PawnIoCores, NamingAndAffinity) {
     const std::pair<std::vector<CoreInfo>, std::vector<std::wstring>> cases[] = {
         {Cores({0, 0, 0}), {L"Çekirdek #1", L"Çekirdek #2", L"Çekirdek #3"}},

@@ -58,16 +58,55 @@ TEST(SettingsTextsTest, AdvancedSensorsDescriptionByElevation) {
     EXPECT_EQ(AdvancedSensorsDescription(false, true), base + L"\nŞu an: normal izinle çalışıyor.");
 }
 
+SensorSnapshot Pawn(bool installed, bool elevated, PawnIoState state, int32_t code = 0) {
+    SensorSnapshot s;
+    s.pawnIoInstalled = installed;
+    s.elevated = elevated;
+    s.pawnIo = {state, code};
+    return s;
+}
+
+bool Has(const PawnIoRowText& row, const wchar_t* text) { return row.description.find(text) != std::wstring::npos; }
+
 TEST(SettingsTextsTest, PawnIoRowByDriverState) {
-    EXPECT_EQ(PawnIoRow(true, true, true).description,
+    SensorSnapshot active = Pawn(true, true, PawnIoState::Working);
+    active.pawnIoActive = true;
+    EXPECT_EQ(PawnIoRow(active).description,
               L"Etkin: işlemci sıcaklığı doğrudan işlemcinin kendi sensörlerinden okunuyor.");
-    EXPECT_EQ(PawnIoRow(false, true, true).description, L"Kurulu, ancak bu işlemcide kullanılamadı.");
-    EXPECT_EQ(PawnIoRow(false, true, false).description, L"Kurulu. Gelişmiş sensörler açılınca kullanılır.");
-    const PawnIoRowText missing = PawnIoRow(false, false, true);
+    EXPECT_EQ(PawnIoRow(Pawn(true, false, PawnIoState::Usable)).description,
+              L"Kurulu. Gelişmiş sensörler açılınca kullanılır.");
+    // Installed while this elevated process was already running.
+    EXPECT_EQ(PawnIoRow(Pawn(true, true, PawnIoState::Usable)).description,
+              L"Kurulu. Kalorix yeniden başlatılınca kullanılır.");
+    const PawnIoRowText missing = PawnIoRow(Pawn(false, true, PawnIoState::Usable));
     EXPECT_TRUE(missing.offerDownload);
     EXPECT_EQ(missing.description.rfind(L"Kurulu değil. ", 0), 0u);
-    EXPECT_FALSE(PawnIoRow(false, true, false).offerDownload);
-    EXPECT_FALSE(PawnIoRow(true, true, true).offerDownload);
+
+    // Failed starts give their status code and blame neither the processor nor the user.
+    const std::pair<PawnIoState, const wchar_t*> failures[] = {
+        {PawnIoState::ModuleRefused, L"sürücü işlemci modülünü reddetti (durum 0xC0000428)"},
+        {PawnIoState::DriverUnavailable, L"sürücüsü açılamadı (durum 0xC0000428)"},
+        {PawnIoState::LibraryRejected, L"PawnIOLib.dll doğrulanamadı veya yüklenemedi (durum 0xC0000428)"},
+    };
+    for (auto [state, text] : failures) {
+        const PawnIoRowText row = PawnIoRow(Pawn(true, true, state, static_cast<int32_t>(0xC0000428)));
+        EXPECT_TRUE(Has(row, text)) << row.description.size();
+        EXPECT_FALSE(row.offerDownload);
+        EXPECT_FALSE(Has(row, L"bu işlemcide"));
+    }
+
+    // A build without modules says what to do, installed or not, and offers no download.
+    for (bool installed : {true, false}) {
+        const PawnIoRowText row = PawnIoRow(Pawn(installed, false, PawnIoState::NoModules));
+        EXPECT_TRUE(Has(row, L"bu derlemesi PawnIO işlemci modüllerini içermiyor"));
+        EXPECT_TRUE(Has(row, L"IntelMSR.bin ve AMDFamily17.bin dosyalarını kalorix.exe ile aynı klasöre koy"));
+        EXPECT_FALSE(row.offerDownload);
+        EXPECT_EQ(Has(row, L"PawnIO'yu kurmak tek başına işe yaramaz"), !installed);
+    }
+    const PawnIoRowText unsupported = PawnIoRow(Pawn(false, true, PawnIoState::Unsupported));
+    EXPECT_TRUE(Has(unsupported, L"Bu işlemci ailesi desteklenmiyor"));
+    EXPECT_FALSE(unsupported.offerDownload);
+    EXPECT_EQ(StatusCodeText(-1), L"0xFFFFFFFF");
 }
 
 TEST(SettingsTextsTest, ShareDescriptionCarriesAddressesAndNickname) {

@@ -2,6 +2,8 @@
 # --probe under Wine: the product executable runs the real engine with the real
 # providers even when the test build's variables are set; the test build obeys
 # them. Three cycles each, a printed snapshot, no unimplemented Wine function.
+# Wine has no processor counters, so the product's processor load comes from
+# the system's time accounting: a total and one reading per logical processor.
 set -u
 source "$(dirname "$0")/lib/e2e-common.sh"
 e2e_init "$1" "$2" probe probe
@@ -20,6 +22,14 @@ cat "$out/product.txt"
 # The demo machine's disk would be listed if the scripted sensors had been used.
 grep -q "Samsung SSD 980 PRO" "$out/product.txt" && fail "kalorix.exe obeyed KALORIX_FAKE_SENSORS" \
     || note "kalorix.exe ignores KALORIX_FAKE_SENSORS: real providers"
+
+# "  cpu/load/total  [device] Toplam yük = 12,5 %  (...)": a number, not a dash.
+grep -Eq '^  cpu/load/total  \[.*\] Toplam yük = [0-9]+(,[0-9]+)? %' "$out/product.txt" \
+    && note "cpu/load/total has a value" || fail "kalorix.exe --probe lists no cpu/load/total with a number"
+threads=$(getconf _NPROCESSORS_ONLN)
+loads=$(grep -Ec '^  cpu/load/core[0-9]+  .* yük = [0-9]' "$out/product.txt")
+[ "$loads" -eq "$threads" ] && note "one load reading per logical processor ($loads)" \
+    || fail "kalorix.exe --probe lists $loads per-thread loads for $threads logical processors"
 
 probe "$exe" test-build
 grep -q "Samsung SSD 980 PRO" "$out/test-build.txt" && note "kalorix-test.exe uses the scripted sensors" \

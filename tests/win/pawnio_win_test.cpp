@@ -1,13 +1,18 @@
-// The PawnIO provider's real loading, resource and execute path against the
-// stand-in PawnIOLib.dll of tests/win/helpers/fake_pawnio.cpp.
+// The PawnIO provider's real loading, module, library and execute path against
+// the stand-in PawnIOLib.dll of tests/win/helpers/fake_pawnio.cpp.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
+#include "providers/pawnio_library_win.h"
+#include "providers/pawnio_module_win.h"
 #include "providers/pawnio_provider_win.h"
+#include "sensors/sampling_engine.h"
 
 using namespace kalorix;
 
@@ -17,21 +22,16 @@ struct FakeStats {
     int32_t opens;
     int32_t closes;
     int32_t loads;
-    int32_t loadedModule;
+    int32_t loadedModule;  // 1: provides ioctl_read_msr, 2: ioctl_read_smn
     uint64_t loadedSize;
+    uint64_t loadedHash;
+    int32_t placeholdersRefused;
     int32_t executes;
     int32_t unpinnedMsrReads;
     int32_t lastHandleClosedOk;
 };
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path);
-    return s.substr(0, s.find_last_of(L'\\'));
-}
-
-std::wstring FakeLibraryPath() { return ExeFolder() + L"\\PawnIOLib.dll"; }
+std::wstring FakeLibraryPath() { return ProgramFolder() + L"\\PawnIOLib.dll"; }
 
 CpuIdWords CpuId(const char (&vendor)[13], uint32_t leaf1Eax) {
     auto word = [&](int at) {
@@ -47,6 +47,58 @@ const CpuIdWords kZen5 = CpuId("AuthenticAMD", 0x00B40F40);         // family 0x
 const CpuIdWords kFamily16 = CpuId("AuthenticAMD", 0x00700F01);     // family 0x16
 const CpuIdWords kFamily1B = CpuId("AuthenticAMD", 0x00C00F00);     // family 0x1B
 const CpuIdWords kOtherVendor = CpuId("CentaurHauls", 0x000006F2);
+
+uint64_t Fnv1a(const std::string& bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+// A module blob as the stand-in driver reads it: it provides the named function.
+std::string TestModule(const char* function) {
+    std::string bytes = std::string("test module providing ") + function + '\0';
+    for (int i = 0; i < 3000; ++i) bytes.push_back(static_cast<char>(i * 7));
+    return bytes;
+}
+const std::string kIntelModule = TestModule("ioctl_read_msr");
+const std::string kAmdModule = TestModule("ioctl_read_smn");
+
+void WriteFile(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(std::filesystem::path(path), std::ios::binary).write(bytes.data(), bytes.size());
+}
+
+// A fresh folder under %TEMP%, removed with what it holds.
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t base[MAX_PATH + 1] = {};
+        GetTempPathW(MAX_PATH + 1, base);
+        path_ = std::wstring(base) + L"kalorix-pawnio-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::wstring& path() const { return path_; }
+
+private:
+    static inline int counter_ = 0;
+    std::wstring path_;
+};
+
+// The test modules of both processor paths, in a folder of their own.
+const std::wstring& ModuleFolder() {
+    static TempFolder folder;
+    static const bool written = [] {
+        WriteFile(folder.path() + L"\\IntelMSR.bin", kIntelModule);
+        WriteFile(folder.path() + L"\\AMDFamily17.bin", kAmdModule);
+        return true;
+    }();
+    (void)written;
+    return folder.path();
+}
 
 // Sets the stand-in's scenario for one test and restores the variable after.
 class Scenario {
@@ -70,6 +122,7 @@ public:
     }
     bool ok() const { return module_ && stats_; }
     const FakeStats& stats() const { return *stats_(); }
+    // The stand-in library also carries the placeholder modules as resources.
     HMODULE module() const { return module_; }
 
 private:
@@ -77,12 +130,16 @@ private:
     const FakeStats* (WINAPI* stats_)() = nullptr;
 };
 
+// The stand-in library (accepted without a signature), the given processor and
+// the test modules; the machine's own topology.
 PawnIoPlatform FakePlatform(const CpuIdWords& cpu, const wchar_t* name) {
     PawnIoPlatform p;
     p.libraryPath = [] { return FakeLibraryPath(); };
+    p.verifyLibrary = [](const std::wstring&) { return 0L; };
     p.cpuId = [cpu] { return cpu; };
     p.processorName = [n = std::wstring(name)] { return n; };
     p.coreTopology = ReadCoreTopology;
+    p.moduleFolder = [] { return ModuleFolder(); };
     return p;
 }
 
@@ -115,12 +172,15 @@ TEST(PawnIoWin, IntelHybridThroughTheDriver) {
     PawnIoPlatform platform = FakePlatform(kIntel, L"  Intel(R) Core(TM) i7-12700H  ");
     platform.coreTopology = [] { return std::vector<CoreRecord>{{0x1, 0, 1}, {0x2, 0, 0}}; };
     const GROUP_AFFINITY before = CurrentAffinity();
-    auto provider = CreatePawnIoProvider(platform);
-    ASSERT_NE(provider, nullptr);
+    PawnIoStart start = StartPawnIo(platform);
+    ASSERT_NE(start.provider, nullptr);
+    EXPECT_EQ(start.status.state, PawnIoState::Working);
+    auto& provider = start.provider;
     EXPECT_STREQ(provider->name(), L"PawnIO");
     EXPECT_EQ(fake.stats().opens, 1);
     EXPECT_EQ(fake.stats().loadedModule, 1);
-    EXPECT_EQ(fake.stats().loadedSize, 4068u);  // the whole embedded module
+    EXPECT_EQ(fake.stats().loadedSize, kIntelModule.size());  // the whole module, byte for byte
+    EXPECT_EQ(fake.stats().loadedHash, Fnv1a(kIntelModule));
 
     SensorFrame frame;
     provider->poll(frame);
@@ -179,7 +239,7 @@ TEST(PawnIoWin, AmdRegisterLayoutsAndOffset) {
         auto provider = CreatePawnIoProvider(FakePlatform(kZen1, L"AMD Ryzen 7 1800X Eight-Core Processor"));
         ASSERT_NE(provider, nullptr);
         EXPECT_EQ(fake.stats().loadedModule, 2);
-        EXPECT_EQ(fake.stats().loadedSize, 9300u);
+        EXPECT_EQ(fake.stats().loadedHash, Fnv1a(kAmdModule));
         SensorFrame frame;
         provider->poll(frame);
         EXPECT_EQ(CurrentAffinity().Mask, before.Mask);
@@ -210,26 +270,31 @@ TEST(PawnIoWin, AmdRegisterLayoutsAndOffset) {
     }
 }
 
-TEST(PawnIoWin, DriverRefusalsGiveNoProviderAndCloseTheDriver) {
+TEST(PawnIoWin, DriverRefusalsGiveNoProviderAStateAndCloseTheDriver) {
     struct Case {
         const wchar_t* scenario;
         CpuIdWords cpu;
+        PawnIoState state;
+        uint32_t code;
         int opens, loads, closes;
     };
     const Case cases[] = {
-        {L"refuse-load", kIntel, 1, 1, 1},
-        {L"refuse-load", kZen1, 1, 1, 1},
-        {L"no-open", kIntel, 1, 0, 0},
-        {L"null-handle", kIntel, 1, 0, 0},
-        {L"intel-invalid", kIntel, 1, 1, 1},
-        {L"amd-noread", kZen1, 1, 1, 1},
+        {L"refuse-load", kIntel, PawnIoState::ModuleRefused, 0xC0000428, 1, 1, 1},
+        {L"refuse-load", kZen1, PawnIoState::ModuleRefused, 0xC0000428, 1, 1, 1},
+        {L"no-open", kIntel, PawnIoState::DriverUnavailable, 0x80070005, 1, 0, 0},
+        {L"null-handle", kIntel, PawnIoState::DriverUnavailable, 0, 1, 0, 0},
+        {L"intel-invalid", kIntel, PawnIoState::NoReading, 0, 1, 1, 1},
+        {L"amd-noread", kZen1, PawnIoState::NoReading, 0, 1, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.scenario, c.scenario + wcslen(c.scenario)));
         Scenario scenario(c.scenario);
         FakeLibrary fake;
         ASSERT_TRUE(fake.ok());
-        EXPECT_EQ(CreatePawnIoProvider(FakePlatform(c.cpu, L"cpu")), nullptr);
+        const PawnIoStart start = StartPawnIo(FakePlatform(c.cpu, L"cpu"));
+        EXPECT_EQ(start.provider, nullptr);
+        EXPECT_EQ(start.status.state, c.state);
+        EXPECT_EQ(static_cast<uint32_t>(start.status.code), c.code);
         EXPECT_EQ(fake.stats().opens, c.opens);
         EXPECT_EQ(fake.stats().loads, c.loads);
         EXPECT_EQ(fake.stats().closes, c.closes);
@@ -241,40 +306,172 @@ TEST(PawnIoWin, DriverRefusalsGiveNoProviderAndCloseTheDriver) {
     EXPECT_EQ(GetModuleHandleW(FakeLibraryPath().c_str()), nullptr);
 }
 
+TEST(PawnIoWin, EmbeddedPlaceholderMeansNoModulesAndTheDriverIsNeverAsked) {
+    Scenario scenario(L"intel");
+    FakeLibrary fake;
+    ASSERT_TRUE(fake.ok());
+    TempFolder empty;
+    PawnIoPlatform platform = FakePlatform(kIntel, L"cpu");
+    platform.moduleFolder = [&] { return empty.path(); };
+    platform.resourceModule = fake.module();  // holds the placeholder modules
+    for (const CpuIdWords& cpu : {kIntel, kZen1}) {
+        platform.cpuId = [cpu] { return cpu; };
+        const PawnIoStart start = StartPawnIo(platform);
+        EXPECT_EQ(start.provider, nullptr);
+        EXPECT_EQ(start.status.state, PawnIoState::NoModules);
+        EXPECT_EQ(PawnIoPreflight(platform).state, PawnIoState::NoModules);
+    }
+    EXPECT_EQ(fake.stats().opens, 0);
+    EXPECT_EQ(fake.stats().loads, 0);
+
+    // The stand-in driver itself refuses a placeholder, like the real loader.
+    auto module = LoadPawnIoModule(PawnIoPath::Intel, empty.path(), fake.module());
+    ASSERT_TRUE(module);
+    EXPECT_FALSE(module->fromFile);
+    EXPECT_TRUE(IsPlaceholderModule(module->bytes.data(), module->bytes.size()));
+    auto load = reinterpret_cast<PawnIoLoadFn>(reinterpret_cast<void*>(GetProcAddress(fake.module(), "pawnio_load")));
+    auto open = reinterpret_cast<PawnIoOpenFn>(reinterpret_cast<void*>(GetProcAddress(fake.module(), "pawnio_open")));
+    void* handle = nullptr;
+    ASSERT_EQ(open(&handle), 0);
+    EXPECT_EQ(static_cast<uint32_t>(load(handle, module->bytes.data(), module->bytes.size())), 0xC0000428u);
+    EXPECT_EQ(fake.stats().placeholdersRefused, 1);
+}
+
+namespace {
+
+// The engine's platform for one test: a real clock, the given provider list.
+class EngineHostForTest : public EngineHost {
+public:
+    explicit EngineHostForTest(std::function<std::vector<std::unique_ptr<Provider>>()> make) : make_(std::move(make)) {}
+    double monotonicNow() override { return GetTickCount64() / 1000.0; }
+    int64_t wallNow() override { return 1'800'000'000; }
+    LocalTime localTime() override { return {}; }
+    void sleepMs(int ms) override { Sleep(static_cast<DWORD>(ms)); }
+    bool isElevated() override { return true; }
+    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return make_(); }
+    std::wstring biosManufacturer() override { return L""; }
+    bool pawnIoInstalled() override { return true; }
+    void postReady(void*) override {}
+    void recordPeriod(const HeavyUsePeriod&) override {}
+
+private:
+    std::function<std::vector<std::unique_ptr<Provider>>()> make_;
+};
+
+// The module file beside this executable for a scope.
+class ModuleBesideProgram {
+public:
+    ModuleBesideProgram(const wchar_t* name, const std::string& bytes) : path_(ProgramFolder() + L"\\" + name) {
+        WriteFile(path_, bytes);
+    }
+    ~ModuleBesideProgram() { DeleteFileW(path_.c_str()); }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace
+
+TEST(PawnIoWin, ModuleBesideTheProgramIsLoadedAndBecomesTheHeadlineTemperature) {
+    Scenario scenario(L"intel");
+    FakeLibrary fake;
+    ASSERT_TRUE(fake.ok());
+    ModuleBesideProgram file(L"IntelMSR.bin", kIntelModule);
+    PawnIoPlatform platform = SystemPawnIoPlatform();  // module folder: the program's own
+    platform.libraryPath = [] { return FakeLibraryPath(); };
+    platform.verifyLibrary = [](const std::wstring&) { return 0L; };
+    platform.cpuId = [] { return kIntel; };
+    platform.resourceModule = fake.module();  // built-in modules are placeholders: the file wins
+    EXPECT_EQ(PawnIoPreflight(platform).state, PawnIoState::Usable);
+
+    // A stand-in for the counters' ACPI zone: the PawnIO reading must win over it.
+    struct AcpiZone : Provider {
+        const wchar_t* name() const override { return L"ACPI"; }
+        void poll(SensorFrame& f) override {
+            if (!f.cpuTemp) {
+                f.cpuTemp = 40.0;
+                f.cpuTempSource = L"ACPI";
+            }
+        }
+    };
+    EngineHostForTest host([&] {
+        std::vector<std::unique_ptr<Provider>> list;
+        if (auto p = CreatePawnIoProvider(platform)) list.push_back(std::move(p));
+        list.push_back(std::make_unique<AcpiZone>());
+        return list;
+    });
+    SamplingEngine engine(host);
+    engine.start(nullptr, 50, false);
+    SensorSnapshot s;
+    for (int i = 0; i < 200 && !(s.valid && s.cpuTemp); ++i) {
+        Sleep(25);
+        engine.copySnapshot(s);
+    }
+    engine.stop();
+    EXPECT_TRUE(s.pawnIoActive);
+    EXPECT_EQ(fake.stats().loadedHash, Fnv1a(kIntelModule));
+    ASSERT_TRUE(s.cpuTempShown);
+    EXPECT_DOUBLE_EQ(*s.cpuTempShown, 60);  // package: TjMax 95 of processor 0 minus 35
+    EXPECT_EQ(s.cpuTempSource, L"PawnIO");
+    EXPECT_EQ(fake.stats().closes, 1);  // the engine's stop destroyed the provider
+}
+
 TEST(PawnIoWin, UnsupportedProcessorOrMissingPiecesNeverOpenTheDriver) {
     Scenario scenario(L"intel");
     FakeLibrary fake;
     ASSERT_TRUE(fake.ok());
     for (const CpuIdWords& cpu : {kFamily16, kFamily1B, kOtherVendor}) {
-        EXPECT_EQ(CreatePawnIoProvider(FakePlatform(cpu, L"cpu")), nullptr);
+        const PawnIoStart start = StartPawnIo(FakePlatform(cpu, L"cpu"));
+        EXPECT_EQ(start.provider, nullptr);
+        EXPECT_EQ(start.status.state, PawnIoState::Unsupported);
+        EXPECT_EQ(PawnIoPreflight(FakePlatform(cpu, L"cpu")).state, PawnIoState::Unsupported);
     }
     EXPECT_NE(CreatePawnIoProvider(FakePlatform(CpuId("GenuineIntel", 0x00000F43), L"cpu")), nullptr);  // family 15
     const int opensSoFar = fake.stats().opens;
     EXPECT_EQ(opensSoFar, 1);
 
+    // Not installed: nothing failed, PawnIO is simply not there.
     PawnIoPlatform p = FakePlatform(kIntel, L"cpu");
     p.libraryPath = [] { return std::wstring(); };
-    EXPECT_EQ(CreatePawnIoProvider(p), nullptr);
-    p.libraryPath = [] { return ExeFolder() + L"\\NoSuchPawnIOLib.dll"; };
-    EXPECT_EQ(CreatePawnIoProvider(p), nullptr);
+    EXPECT_EQ(StartPawnIo(p).status.state, PawnIoState::Usable);
+    p.libraryPath = [] { return ProgramFolder() + L"\\NoSuchPawnIOLib.dll"; };
+    EXPECT_EQ(StartPawnIo(p).status.state, PawnIoState::Usable);
     p.libraryPath = [] {  // a real DLL without the four functions
         wchar_t dir[MAX_PATH] = {};
         GetSystemDirectoryW(dir, MAX_PATH);
         return std::wstring(dir) + L"\\version.dll";
     };
-    EXPECT_EQ(CreatePawnIoProvider(p), nullptr);
+    const PawnIoStart noFunctions = StartPawnIo(p);
+    EXPECT_EQ(noFunctions.status.state, PawnIoState::LibraryRejected);
+    EXPECT_EQ(noFunctions.status.code, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
 
-    // A module without the resources.
-    PawnIoPlatform noResources = FakePlatform(kIntel, L"cpu");
-    noResources.resourceModule = fake.module();
-    EXPECT_EQ(CreatePawnIoProvider(noResources), nullptr);
+    // No module anywhere: a module handle without the resources, no file.
+    TempFolder empty;
+    PawnIoPlatform noModule = FakePlatform(kIntel, L"cpu");
+    noModule.moduleFolder = [&] { return empty.path(); };
+    noModule.resourceModule = GetModuleHandleW(L"kernel32.dll");
+    EXPECT_EQ(StartPawnIo(noModule).status.state, PawnIoState::NoModules);
 
     // No cores in the topology.
     PawnIoPlatform noCores = FakePlatform(kIntel, L"cpu");
     noCores.coreTopology = [] { return std::vector<CoreRecord>{{0, 0, 0}}; };
-    EXPECT_EQ(CreatePawnIoProvider(noCores), nullptr);
+    EXPECT_EQ(StartPawnIo(noCores).status.state, PawnIoState::NoReading);
     EXPECT_EQ(fake.stats().opens, opensSoFar + 1);  // only the last one reached the driver
     EXPECT_EQ(fake.stats().closes, fake.stats().opens);
+}
+
+TEST(PawnIoWin, AnUnsignedLibraryIsNeverLoaded) {
+    Scenario scenario(L"intel");
+    const long trust = VerifyAuthenticode(FakeLibraryPath());
+    EXPECT_NE(trust, 0) << "the stand-in library carries no signature";
+    PawnIoPlatform platform = FakePlatform(kIntel, L"cpu");
+    platform.verifyLibrary = nullptr;  // the real check
+    ASSERT_EQ(GetModuleHandleW(FakeLibraryPath().c_str()), nullptr);
+    const PawnIoStart start = StartPawnIo(platform);
+    EXPECT_EQ(start.provider, nullptr);
+    EXPECT_EQ(start.status.state, PawnIoState::LibraryRejected);
+    EXPECT_EQ(start.status.code, trust);
+    EXPECT_EQ(GetModuleHandleW(FakeLibraryPath().c_str()), nullptr);
 }
 
 namespace {
@@ -306,27 +503,21 @@ bool UninstallEntryPresent() {
 
 }  // namespace
 
-TEST(PawnIoWin, FindLibraryFromProgramFiles) {
+TEST(PawnIoWin, FindLibraryIgnoresTheEnvironment) {
     if (UninstallEntryPresent()) GTEST_SKIP() << "PawnIO is installed here";
-    {
-        EnvOverride pf(L"ProgramFiles", L"D:\\Programs");
-        EXPECT_EQ(FindPawnIoLibrary(), L"D:\\Programs\\PawnIO\\PawnIOLib.dll");
-    }
-    {
-        EnvOverride pf(L"ProgramFiles", nullptr);
-        EXPECT_EQ(FindPawnIoLibrary(), L"");
-        EXPECT_EQ(CreatePawnIoProvider(), nullptr);
-    }
-    {
-        const std::wstring tooLong(300, L'x');
-        EnvOverride pf(L"ProgramFiles", tooLong.c_str());
-        EXPECT_EQ(FindPawnIoLibrary(), L"");  // does not fit the buffer: not cut short
+    const std::wstring found = FindPawnIoLibrary();
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.substr(found.size() - 21), L"\\PawnIO\\PawnIOLib.dll");
+    for (const wchar_t* value : {L"D:\\Programs", static_cast<const wchar_t*>(nullptr)}) {
+        EnvOverride pf(L"ProgramFiles", value);
+        EXPECT_EQ(FindPawnIoLibrary(), found);
     }
 }
 
 TEST(PawnIoWin, FindLibraryFromTheUninstallEntry) {
     // Writes HKEY_LOCAL_MACHINE, so only inside Wine's throwaway prefix.
     if (!UnderWine() || UninstallEntryPresent()) GTEST_SKIP() << "only in a throwaway Wine prefix";
+    const std::wstring fallback = FindPawnIoLibrary();
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
@@ -334,16 +525,15 @@ TEST(PawnIoWin, FindLibraryFromTheUninstallEntry) {
         RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                        static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
     };
-    EnvOverride pf(L"ProgramFiles", L"C:\\PF");
     set(L"  E:\\Tools\\PawnIO\\  ");
     EXPECT_EQ(FindPawnIoLibrary(), L"E:\\Tools\\PawnIO\\PawnIOLib.dll");
     set(L"E:\\Tools\\PawnIO");
     EXPECT_EQ(FindPawnIoLibrary(), L"E:\\Tools\\PawnIO\\PawnIOLib.dll");
     set(L"    ");
-    EXPECT_EQ(FindPawnIoLibrary(), L"C:\\PF\\PawnIO\\PawnIOLib.dll");
+    EXPECT_EQ(FindPawnIoLibrary(), fallback);
     const DWORD number = 7;
     RegSetValueExW(key, L"InstallLocation", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    EXPECT_EQ(FindPawnIoLibrary(), L"C:\\PF\\PawnIO\\PawnIOLib.dll");  // string values only
+    EXPECT_EQ(FindPawnIoLibrary(), fallback);  // string values only
     RegCloseKey(key);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstall);
 }
@@ -351,5 +541,6 @@ TEST(PawnIoWin, FindLibraryFromTheUninstallEntry) {
 TEST(PawnIoWin, RealMachineWithoutPawnIoGivesNothing) {
     if (!UnderWine()) GTEST_SKIP() << "PawnIO may really be installed here";
     EXPECT_EQ(CreatePawnIoProvider(), nullptr);
+    EXPECT_NE(CurrentPawnIoStatus().state, PawnIoState::Working);
     EXPECT_FALSE(ReadCpuIdWords().leaf0Ebx == 0 && ReadCpuIdWords().leaf1Eax == 0);
 }

@@ -42,23 +42,55 @@ void ExpectWellFormed(const SensorFrame& frame) {
     }
 }
 
+size_t ProcessorCount() { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
+
+size_t CountWithPrefix(const SensorFrame& frame, const std::wstring& prefix) {
+    size_t n = 0;
+    for (const auto& r : frame.readings) n += r.id.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
 }  // namespace
 
-TEST(PerfCounterProviderWin, RealCountersPollSafely) {
+TEST(PerfCounterProviderWin, RealCountersPollSafelyAndLoadAlwaysArrives) {
     std::unique_ptr<Provider> provider = CreatePerfCounterProvider();
     ASSERT_NE(provider, nullptr);  // always created, even when nothing can be read
     EXPECT_STREQ(provider->name(), L"Performans sayaçları");
-    for (int i = 0; i < 3; ++i) {
-        SensorFrame frame;
+    // Load needs time to pass on every processor between two samples: poll
+    // until every one has it (bounded).
+    const size_t threads = std::min<size_t>(ProcessorCount(), 64);
+    SensorFrame frame;
+    for (int i = 0; i < 100; ++i) {
+        frame.clear();
         provider->poll(frame);
         ExpectWellFormed(frame);
-        if (UnderWine()) {
-            // The processor, thermal and energy objects do not exist there.
-            EXPECT_TRUE(frame.readings.empty());
-            EXPECT_FALSE(frame.cpuLoad);
-            EXPECT_FALSE(frame.cpuTemp);
-        }
+        if (frame.cpuLoad && CountWithPrefix(frame, L"cpu/load/core") == threads) break;
+        Sleep(50);
     }
+    ASSERT_TRUE(frame.cpuLoad) << "neither the counters nor the system times gave a load";
+    EXPECT_GE(*frame.cpuLoad, 0.0);
+    EXPECT_LE(*frame.cpuLoad, 100.0);
+    // One load per logical processor of this group (the fallback's and the counters' alike).
+    EXPECT_EQ(CountWithPrefix(frame, L"cpu/load/core"), threads);
+    if (UnderWine()) EXPECT_FALSE(frame.cpuTemp);  // no thermal zones there
+}
+
+TEST(PerfCounterProviderWin, SystemProcessorTimesAnswer) {
+    auto times = OpenSystemProcessorTimes();
+    const auto first = times->perProcessor();
+    const auto total = times->total();
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(total);
+    EXPECT_EQ(first->size(), std::min<size_t>(ProcessorCount(), 64));
+    const auto second = times->perProcessor();
+    ASSERT_TRUE(second);
+    ASSERT_EQ(second->size(), first->size());
+    for (size_t i = 0; i < first->size(); ++i) {  // accumulated times never go back
+        EXPECT_GE((*second)[i].idle, (*first)[i].idle);
+        EXPECT_GE((*second)[i].kernel, (*first)[i].kernel);
+        EXPECT_GE((*second)[i].user, (*first)[i].user);
+    }
+    EXPECT_EQ(times->clocks().size(), ProcessorCount());
 }
 
 TEST(PerfCounterProviderWin, ProcessorNameIsTrimmedAndNeverEmpty) {

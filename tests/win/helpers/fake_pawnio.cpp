@@ -1,6 +1,11 @@
 // A stand-in PawnIOLib.dll for the Windows tests. It exports the library's four
-// functions and serves recorded register values, so the provider's real
-// loading, resource and execute path runs without the driver.
+// functions and behaves like the driver's loader: any module blob is accepted
+// (and recorded) except the program's stand-in modules, which are refused like
+// a module without a valid signature. A loaded blob provides the functions
+// whose names it contains ("ioctl_read_msr", "ioctl_read_smn"), which serve
+// recorded register values, so the provider's real loading and execute path
+// runs without the driver. The library also carries the stand-in modules as
+// resources (fake_pawnio.cmake), so tests can point the provider at them.
 //
 // The scenario comes from the environment variable KALORIX_FAKE_PAWNIO, read on
 // every call:
@@ -22,15 +27,19 @@ namespace {
 
 constexpr int32_t kFail = static_cast<int32_t>(0x80070005);  // access denied
 constexpr int32_t kNotFound = static_cast<int32_t>(0x80070002);
+constexpr int32_t kBadSignature = static_cast<int32_t>(0xC0000428);  // STATUS_INVALID_IMAGE_HASH
 
-enum Module : int32_t { kNone = 0, kIntel = 1, kAmd = 2 };
+// What a loaded blob provides (bits).
+enum Provides : int32_t { kNone = 0, kMsr = 1, kSmn = 2 };
 
 struct Stats {
     int32_t opens;
     int32_t closes;
-    int32_t loads;
-    int32_t loadedModule;  // Module
-    uint64_t loadedSize;
+    int32_t loads;            // pawnio_load calls, refused ones included
+    int32_t loadedModule;     // Provides bits of the accepted blob
+    uint64_t loadedSize;      // size of the accepted blob
+    uint64_t loadedHash;      // FNV-1a of the accepted blob
+    int32_t placeholdersRefused;
     int32_t executes;
     int32_t unpinnedMsrReads;
     int32_t lastHandleClosedOk;
@@ -46,9 +55,17 @@ std::string Scenario() {
     return buffer;
 }
 
-bool HasMarker(const uint8_t* bytes, size_t size, const char* name) {
-    const std::string marker = std::string("KALORIX PLACEHOLDER ") + name + " ";
-    return size >= marker.size() && std::memcmp(bytes, marker.data(), marker.size()) == 0;
+bool Contains(const uint8_t* bytes, size_t size, const char* text) {
+    const size_t n = std::strlen(text);
+    for (size_t i = 0; i + n <= size; ++i)
+        if (std::memcmp(bytes + i, text, n) == 0) return true;
+    return false;
+}
+
+uint64_t Fnv1a(const uint8_t* bytes, size_t size) {
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    return hash;
 }
 
 // The one logical processor the calling thread is pinned to, or -1.
@@ -116,15 +133,15 @@ __declspec(dllexport) int32_t WINAPI pawnio_open(void** handle) {
 __declspec(dllexport) int32_t WINAPI pawnio_load(void* handle, const uint8_t* module, size_t size) {
     ++g_stats.loads;
     if (handle != &g_handleToken || !module) return kFail;
-    if (Scenario() == "refuse-load") return kFail;
-    if (size == 4068 && HasMarker(module, size, "PAWNIO_INTELMSR")) {
-        g_stats.loadedModule = kIntel;
-    } else if (size == 9300 && HasMarker(module, size, "PAWNIO_AMDFAMILY17")) {
-        g_stats.loadedModule = kAmd;
-    } else {
-        return kFail;
+    if (Scenario() == "refuse-load") return kBadSignature;
+    if (size >= 20 && std::memcmp(module, "KALORIX PLACEHOLDER ", 20) == 0) {
+        ++g_stats.placeholdersRefused;
+        return kBadSignature;
     }
+    g_stats.loadedModule = (Contains(module, size, "ioctl_read_msr") ? kMsr : 0) |
+                           (Contains(module, size, "ioctl_read_smn") ? kSmn : 0);
     g_stats.loadedSize = size;
+    g_stats.loadedHash = Fnv1a(module, size);
     return 0;
 }
 
@@ -138,9 +155,9 @@ __declspec(dllexport) int32_t WINAPI pawnio_execute(void* handle, const char* fu
     const std::string scenario = Scenario();
     uint64_t value = 0;
     bool ok = false;
-    if (std::strcmp(function, "ioctl_read_msr") == 0 && g_stats.loadedModule == kIntel) {
+    if (std::strcmp(function, "ioctl_read_msr") == 0 && (g_stats.loadedModule & kMsr)) {
         ok = IntelMsr(scenario, static_cast<uint32_t>(in[0]), value);
-    } else if (std::strcmp(function, "ioctl_read_smn") == 0 && g_stats.loadedModule == kAmd) {
+    } else if (std::strcmp(function, "ioctl_read_smn") == 0 && (g_stats.loadedModule & kSmn)) {
         ok = AmdSmn(scenario, static_cast<uint32_t>(in[0]), value);
     } else {
         return kNotFound;

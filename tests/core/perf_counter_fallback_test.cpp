@@ -1,0 +1,184 @@
+// Load and clock from the system's time accounting when the processor
+// counters are missing: the delta maths and which source serves.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "providers/processor_times.h"
+
+using namespace kalorix;
+
+namespace {
+
+constexpr uint64_t kMax = ~uint64_t(0);
+
+// Scripted samples: each call to perProcessor/total takes the next entry.
+class ScriptedTimes : public ProcessorTimesSource {
+public:
+    std::vector<std::optional<std::vector<CpuTimes>>> perSamples;
+    std::vector<std::optional<CpuTimes>> totalSamples;
+    std::vector<ProcessorClock> clockAnswer;
+    int clockCalls = 0;
+
+    std::optional<std::vector<CpuTimes>> perProcessor() override { return Next(perSamples, perAt_); }
+    std::optional<CpuTimes> total() override { return Next(totalSamples, totalAt_); }
+    std::vector<ProcessorClock> clocks() override {
+        ++clockCalls;
+        return clockAnswer;
+    }
+
+private:
+    template <class T>
+    static std::optional<T> Next(const std::vector<std::optional<T>>& list, size_t& at) {
+        return at < list.size() ? list[at++] : std::nullopt;
+    }
+    size_t perAt_ = 0, totalAt_ = 0;
+};
+
+// Counters that collect or not, with fixed arrays.
+class FixedCounters : public CounterSource {
+public:
+    bool collectOk = true;
+    std::map<PerfCounterId, CounterArray> arrays;
+    bool collect() override { return collectOk; }
+    CounterArray readArray(PerfCounterId id) override { return arrays.count(id) ? arrays[id] : CounterArray{}; }
+    std::optional<double> readValue(PerfCounterId) override { return std::nullopt; }
+};
+
+const SensorReading* Find(const SensorFrame& f, const std::wstring& id) {
+    for (const auto& r : f.readings)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+// Two processors: the first 25 % busy, the second 75 %; the system-wide times 70 %.
+std::unique_ptr<ScriptedTimes> TwoProcessors() {
+    auto t = std::make_unique<ScriptedTimes>();
+    t->perSamples = {std::vector<CpuTimes>{{0, 0, 0}, {0, 0, 0}},
+                     std::vector<CpuTimes>{{75, 80, 20}, {25, 50, 50}}};
+    t->totalSamples = {CpuTimes{0, 0, 0}, CpuTimes{60, 130, 70}};
+    t->clockAnswer = {{3000, 1500}, {3000, 4500}};
+    return t;
+}
+
+}  // namespace
+
+TEST(ProcessorTimes, LoadBetweenSamples) {
+    // Kernel holds idle: 30 idle of 60 kernel + 40 user = 70 % busy.
+    EXPECT_DOUBLE_EQ(*LoadBetween({100, 200, 300}, {130, 260, 340}), 70.0);
+    // The counters wrapped between the samples: the unsigned step still counts.
+    EXPECT_DOUBLE_EQ(*LoadBetween({kMax - 9, kMax - 19, kMax - 39}, {20, 40, 0}), 70.0);
+    // Idle grew more than kernel: kernel does not hold idle (80 idle, 10 + 10 busy).
+    EXPECT_DOUBLE_EQ(*LoadBetween({0, 0, 0}, {80, 10, 10}), 20.0);
+    EXPECT_DOUBLE_EQ(*LoadBetween({0, 0, 0}, {50, 0, 0}), 0.0);
+    // No time passed, or a counter went back (a reset, not a wrap): nothing.
+    EXPECT_FALSE(LoadBetween({5, 5, 5}, {5, 5, 5}));
+    EXPECT_FALSE(LoadBetween({1000, 2000, 3000}, {0, 2100, 3100}));
+    // Fully busy.
+    EXPECT_DOUBLE_EQ(*LoadBetween({0, 0, 0}, {0, 40, 60}), 100.0);
+}
+
+TEST(ProcessorTimes, LoadsByPositionSkipVanishedAndNewProcessors) {
+    const std::vector<CpuTimes> four = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    const std::vector<CpuTimes> three = {{50, 100, 0}, {0, 50, 50}, {10, 10, 0}};
+    const auto fewer = LoadsBetween(four, three);
+    ASSERT_EQ(fewer.size(), 3u);
+    EXPECT_DOUBLE_EQ(*fewer[0], 50.0);
+    EXPECT_DOUBLE_EQ(*fewer[1], 100.0);
+    EXPECT_DOUBLE_EQ(*fewer[2], 0.0);
+    const auto more = LoadsBetween({{0, 0, 0}}, three);
+    ASSERT_EQ(more.size(), 3u);
+    EXPECT_TRUE(more[0]);
+    EXPECT_FALSE(more[1]);
+    EXPECT_FALSE(more[2]);
+}
+
+TEST(ProcessorFallback, WithoutCountersTheSystemTimesGiveTheCounterReadings) {
+    ProcessorFallbackSource source(nullptr, TwoProcessors());
+    SensorFrame frame;
+    PollPerfCounters(source, L"CPU", frame);
+    EXPECT_FALSE(source.loadFromCounters());
+    EXPECT_FALSE(source.clockFromCounters());
+    ASSERT_TRUE(frame.cpuLoad);
+    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 70.0);  // the system-wide times, which cover every processor group
+    const SensorReading* first = Find(frame, L"cpu/load/core01");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->label, L"Çekirdek #1 yük");
+    EXPECT_EQ(first->kind, SensorKind::Load);
+    EXPECT_DOUBLE_EQ(first->value, 25.0);
+    EXPECT_DOUBLE_EQ(Find(frame, L"cpu/load/core02")->value, 75.0);
+    EXPECT_EQ(Find(frame, L"cpu/load/total")->label, L"Toplam yük");
+    // Clock: the power manager's current clocks, their mean as the average.
+    ASSERT_TRUE(frame.cpuClock);
+    EXPECT_NEAR(*frame.cpuClock, 3000.0, 1e-9);
+    EXPECT_NEAR(Find(frame, L"cpu/clock/core02")->value, 4500.0, 1e-9);
+    EXPECT_EQ(Find(frame, L"cpu/clock/core01")->label, L"Çekirdek #1 frekans");
+    EXPECT_EQ(Find(frame, L"cpu/clock/avg")->kind, SensorKind::Clock);
+    EXPECT_EQ(frame.readings.size(), 6u);
+}
+
+TEST(ProcessorFallback, TotalFromThePerProcessorSumWhenSystemTimesFail) {
+    auto times = TwoProcessors();
+    times->totalSamples.clear();
+    ProcessorFallbackSource source(nullptr, std::move(times));
+    SensorFrame frame;
+    PollPerfCounters(source, L"CPU", frame);
+    ASSERT_TRUE(frame.cpuLoad);
+    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 50.0);  // (25 + 75) busy of 200
+}
+
+TEST(ProcessorFallback, FirstSampleAndFailedCallsGiveNoLoad) {
+    auto times = std::make_unique<ScriptedTimes>();
+    times->perSamples = {std::nullopt, std::vector<CpuTimes>{{0, 0, 0}}};
+    times->clockAnswer = {{0, 0}};  // no clock known
+    ProcessorFallbackSource source(nullptr, std::move(times));
+    SensorFrame frame;
+    PollPerfCounters(source, L"CPU", frame);
+    EXPECT_TRUE(frame.readings.empty());
+    EXPECT_FALSE(frame.cpuLoad);
+    EXPECT_FALSE(frame.cpuClock);
+}
+
+TEST(ProcessorFallback, CountersServeWhatTheyHave) {
+    auto counters = std::make_unique<FixedCounters>();
+    counters->arrays[PerfCounterId::Utility] = {{L"_Total", 12}, {L"0,0", 12}};
+    counters->arrays[PerfCounterId::Thermal] = {{L"\\_TZ.CPUZ", 3282}};
+    FixedCounters* raw = counters.get();
+    auto times = TwoProcessors();
+    ScriptedTimes* timesRaw = times.get();
+    ProcessorFallbackSource source(std::move(counters), std::move(times));
+    SensorFrame frame;
+    PollPerfCounters(source, L"CPU", frame);
+    EXPECT_TRUE(source.loadFromCounters());
+    EXPECT_FALSE(source.clockFromCounters());  // no frequency counter: the power manager's clock
+    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 12.0);
+    EXPECT_FALSE(Find(frame, L"cpu/load/core02"));
+    EXPECT_NEAR(*frame.cpuClock, 3000.0, 1e-9);
+    EXPECT_NEAR(*frame.cpuTemp, 55.05, 1e-9);
+    EXPECT_EQ(timesRaw->clockCalls, 1);
+
+    // The counters stop collecting: load from the times, no zones.
+    raw->collectOk = false;
+    timesRaw->totalSamples.push_back(CpuTimes{60, 230, 170});  // another 200 ticks, all busy
+    SensorFrame next;
+    PollPerfCounters(source, L"CPU", next);
+    EXPECT_FALSE(source.loadFromCounters());
+    EXPECT_DOUBLE_EQ(*next.cpuLoad, 100.0);
+    EXPECT_FALSE(next.cpuTemp);
+}
+
+TEST(ProcessorFallback, CounterClockWinsWhenComplete) {
+    auto counters = std::make_unique<FixedCounters>();
+    counters->arrays[PerfCounterId::Frequency] = {{L"_Total", 2000}};
+    counters->arrays[PerfCounterId::Performance] = {{L"_Total", 150}};
+    auto times = TwoProcessors();
+    ScriptedTimes* timesRaw = times.get();
+    ProcessorFallbackSource source(std::move(counters), std::move(times));
+    SensorFrame frame;
+    PollPerfCounters(source, L"CPU", frame);
+    EXPECT_TRUE(source.clockFromCounters());
+    EXPECT_DOUBLE_EQ(*frame.cpuClock, 3000.0);
+    EXPECT_FALSE(Find(frame, L"cpu/clock/core01"));
+    EXPECT_EQ(timesRaw->clockCalls, 0);
+    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 70.0);  // load still from the times
+}
