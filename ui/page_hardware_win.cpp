@@ -4,20 +4,12 @@
 
 #include "inventory/inventory.h"
 #include "ui/hardware_layout.h"
-#include "ui/measure_cache.h"
 #include "ui/pages_win.h"
 #include "ui/toolkit_win.h"
 
 namespace kalorix {
 
 namespace {
-
-float Measured(DrawingToolkit& tk, std::wstring_view text, float width, TextStyle style) {
-    static MeasureCache cache;
-    return cache.Height(text, width, style, [&tk](std::wstring_view t, float w, int s) {
-        return tk.MeasureParagraph(t, w, s);
-    });
-}
 
 // lineHeight: one wrapped line of the value style, so that a label centred in
 // it sits on the first value line's baseline.
@@ -71,11 +63,11 @@ float DrawHardwarePage(PageContext& ctx) {
     cardHeights.reserve(sections.size());
     for (size_t i = 0; i < sections.size(); ++i) {
         for (const InventoryRow& row : sections[i].rows)
-            valueHeights[i].push_back(Measured(tk, row.value, valueW, text_style::Label));
+            valueHeights[i].push_back(tk.MeasureParagraph(row.value, valueW, text_style::Label));
         cardHeights.push_back(HardwareCardHeight(valueHeights[i]));
     }
 
-    const float lineHeight = std::max(1.0f, Measured(tk, L"Ag", 1000, text_style::Label));
+    const float lineHeight = std::max(1.0f, tk.MeasureParagraph(L"Ag", 1000, text_style::Label));
     const MasonryLayout layout = LayoutHardwareCards(cardHeights, x0, y, w);
     for (size_t i = 0; i < sections.size(); ++i) {
         const CardPlacement& place = layout.cards[i];

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "ui/measure_cache.h"
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
 #include "ui/toolkit_win.h"
@@ -25,13 +24,6 @@ constexpr float kSliderHeight = 24.0f;
 constexpr float kValueLabelWidth = 80.0f;
 constexpr float kPawnIoButtonWidth = 150.0f;
 
-float Measured(DrawingToolkit& tk, std::wstring_view text, float width, TextStyle style) {
-    static MeasureCache cache;
-    return cache.Height(text, width, style, [&tk](std::wstring_view t, float w, int s) {
-        return tk.MeasureParagraph(t, w, s);
-    });
-}
-
 // One row of a card: its texts, the room its control takes at the right and
 // anything drawn under the description (the warning slider).
 struct Row {
@@ -44,7 +36,7 @@ struct Row {
 
 void Measure(DrawingToolkit& tk, Row& row, float w) {
     row.descWidth = std::max(0.0f, w - 2 * kPad - (row.controlWidth > 0 ? row.controlWidth + kControlGap : 0.0f));
-    row.descHeight = Measured(tk, row.description, row.descWidth, text_style::Secondary);
+    row.descHeight = tk.MeasureParagraph(row.description, row.descWidth, text_style::Secondary);
     const float text = kTitleHeight + (row.descHeight > 0 ? 4 + row.descHeight : 0.0f);
     row.height = std::max(kMinRowHeight, kRowPad + text + row.below + kRowPad);
 }
@@ -254,13 +246,13 @@ float DrawSharingCard(PageContext& ctx, float y) {
     // Heights of this pass; a click below changes what the next pass shows
     // (every action here requests a repaint).
     const std::wstring statusBefore = ShareStatusLine(s.ShareData, tel, ToLocalTime(tel.lastSentAt));
-    const float statusH = std::max(16.0f, Measured(tk, statusBefore, innerW, text_style::Secondary));
-    const float noteH = tel.statusText.empty() ? 0.0f : Measured(tk, tel.statusText, innerW, text_style::Secondary);
+    const float statusH = std::max(16.0f, tk.MeasureParagraph(statusBefore, innerW, text_style::Secondary));
+    const float noteH = tel.statusText.empty() ? 0.0f : tk.MeasureParagraph(tel.statusText, innerW, text_style::Secondary);
     const bool previewOpen = view.settingsPreviewVisible;
     const float panelTextW = innerW - 28;
     std::wstring previewText = view.settingsPreviewText;  // without the document's final line end
     while (!previewText.empty() && (previewText.back() == L'\n' || previewText.back() == L'\r')) previewText.pop_back();
-    const float previewH = previewOpen ? Measured(tk, previewText, panelTextW, text_style::Mono) + 28 : 0.0f;
+    const float previewH = previewOpen ? tk.MeasureParagraph(previewText, panelTextW, text_style::Mono) + 28 : 0.0f;
     const float h = top.height + statusH + (noteH > 0 ? 4 + noteH : 0.0f) + 14 + 34 +
                     (previewOpen ? 14 + previewH : 0.0f) + 20;
     tk.Card(Rect{x0, y, w, h});

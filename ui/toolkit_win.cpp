@@ -279,6 +279,8 @@ bool DrawingToolkit::BeginFrame() {
     target_->SetTransform(D2D1::Matrix3x2F::Identity());
     drawing_ = true;
     clipDepth_ = 0;
+    layouts_.NextPass();
+    elided_.clear();
     return true;
 }
 
@@ -417,21 +419,23 @@ void DrawingToolkit::ReleaseOffscreen() {
 // ---- text formats and bitmaps ----
 
 IDWriteTextFormat* DrawingToolkit::TextFormat(TextStyle style) {
-    if (style < 0 || style >= text_style::kCount) {
+    const int index = text_style::Index(style);
+    if (index < 0 || index >= text_style::kCount) {
         if (!fallbackFormat_)
             fallbackFormat_ = CreateFormat(FamilyName(kDefaultStyle.family), kDefaultStyle.size, kDefaultStyle.weight);
         return fallbackFormat_.get();
     }
-    ComPtr<IDWriteTextFormat>& slot = formats_[style];
+    ComPtr<IDWriteTextFormat>& slot = formats_[index];
     if (!slot) {
-        const StyleSpec& def = kStyles[style];
+        const StyleSpec& def = kStyles[index];
         slot = CreateFormat(FamilyName(def.family), def.size, def.weight);
     }
     return slot.get();
 }
 
 IDWriteInlineObject* DrawingToolkit::Ellipsis(TextStyle style) {
-    int slot = (style >= 0 && style < text_style::kCount) ? style : text_style::kCount;
+    const int index = text_style::Index(style);
+    const int slot = (index >= 0 && index < text_style::kCount) ? index : text_style::kCount;
     if (!ellipsis_[slot]) {
         IDWriteFactory* dw = DWriteFactory();
         IDWriteTextFormat* format = TextFormat(style);
@@ -557,54 +561,70 @@ ComPtr<IDWriteTextLayout> DrawingToolkit::Layout(std::wstring_view text, TextSty
     if (FAILED(dw->CreateTextLayout(text.data(), Len(text), format, std::max(0.0f, width), std::max(0.0f, height),
                                     layout.put())))
         return {};
+    ++layoutsCreated_;
     return layout;
+}
+
+IDWriteTextLayout* DrawingToolkit::CachedLayout(std::wstring_view text, TextStyle style, float width, float height,
+                                                LayoutKind kind, int align) {
+    TextKey key{std::wstring(text), text_style::Index(style), width, height, static_cast<int>(kind) * 16 + align};
+    if (ComPtr<IDWriteTextLayout>* found = layouts_.Find(key)) return found->get();
+    ComPtr<IDWriteTextLayout> layout = Layout(text, style, width, height);
+    if (!layout) return nullptr;
+    switch (kind) {
+        case LayoutKind::Label: {
+            layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
+            layout->SetTextAlignment(align == kAlignCenter     ? DWRITE_TEXT_ALIGNMENT_CENTER
+                                     : align == kAlignTrailing ? DWRITE_TEXT_ALIGNMENT_TRAILING
+                                                               : DWRITE_TEXT_ALIGNMENT_LEADING);
+            layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
+            DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
+            layout->SetTrimming(&trimming, Ellipsis(style));
+            break;
+        }
+        case LayoutKind::Paragraph:
+            layout->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
+            layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
+            layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
+            break;
+        case LayoutKind::Measure: layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP); break;
+    }
+    return layouts_.Insert(std::move(key), std::move(layout)).get();
 }
 
 void DrawingToolkit::DrawLabel(std::wstring_view text, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color,
                                int align) {
     if (text.empty() || !(rect.w > 0) || !Ready()) return;
-    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, rect.w, std::max(rect.h, 0.0f));
+    IDWriteTextLayout* layout = CachedLayout(text, style, rect.w, std::max(rect.h, 0.0f), LayoutKind::Label, align);
     if (!layout) return;
-    layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
-    layout->SetTextAlignment(align == kAlignCenter     ? DWRITE_TEXT_ALIGNMENT_CENTER
-                             : align == kAlignTrailing ? DWRITE_TEXT_ALIGNMENT_TRAILING
-                                                       : DWRITE_TEXT_ALIGNMENT_LEADING);
-    layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
-    DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
-    layout->SetTrimming(&trimming, Ellipsis(style));
-    target_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout.get(), BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_CLIP);
+    // Half a DIP of slack: a text measured to exactly its box is not cut.
+    if (MeasureWidth(text, style) > rect.w + 0.5f) elided_.push_back(ElidedText{style, std::wstring(text)});
+    target_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_CLIP);
 }
 
 float DrawingToolkit::DrawParagraph(std::wstring_view text, float x, float y, float width, TextStyle style,
                                     const D2D1_COLOR_F& color) {
     if (text.empty() || !(width > 0)) return 0;
-    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, width, 10000.0f);
+    IDWriteTextLayout* layout = CachedLayout(text, style, width, 10000.0f, LayoutKind::Paragraph);
     if (!layout) return 0;
-    layout->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
-    layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
-    layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
     DWRITE_TEXT_METRICS metrics{};
-    float height = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
-    if (Ready()) target_->DrawTextLayout(D2D1::Point2F(x, y), layout.get(), BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
+    const float height = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
+    if (Ready()) target_->DrawTextLayout(D2D1::Point2F(x, y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
     return height;
 }
 
 float DrawingToolkit::MeasureParagraph(std::wstring_view text, float width, TextStyle style) {
     if (text.empty() || !(width > 0)) return 0;
-    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, width, 10000.0f);
-    if (!layout) return 0;
-    layout->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
+    IDWriteTextLayout* layout = CachedLayout(text, style, width, 10000.0f, LayoutKind::Paragraph);
     DWRITE_TEXT_METRICS metrics{};
-    return SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
+    return layout && SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
 }
 
 float DrawingToolkit::MeasureWidth(std::wstring_view text, TextStyle style) {
     if (text.empty()) return 0;
-    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, 10000.0f, 1000.0f);
-    if (!layout) return 0;
-    layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
+    IDWriteTextLayout* layout = CachedLayout(text, style, 10000.0f, 1000.0f, LayoutKind::Measure);
     DWRITE_TEXT_METRICS metrics{};
-    return SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.widthIncludingTrailingWhitespace : 0.0f;
+    return layout && SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.widthIncludingTrailingWhitespace : 0.0f;
 }
 
 void DrawingToolkit::DrawGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color) {

@@ -38,6 +38,7 @@
 #include "base/scoped_win.h"
 #include "sensors/sensor_model.h"
 #include "ui/chart_math.h"
+#include "ui/frame_cache.h"
 #include "ui/interaction.h"
 #include "ui/theme.h"
 
@@ -77,28 +78,53 @@ inline constexpr D2D1_COLOR_F GpuSeries = Color(palette::kGpuSeries);
 // Level colour (0 green, 1 amber, 2 red, other muted) as a Direct2D colour.
 constexpr D2D1_COLOR_F LevelColorF(int level, float alpha = 1.0f) { return Color(LevelColor(level), alpha); }
 
-// Text styles 0..16; any other value is the text family at 13 DIPs, regular.
-using TextStyle = int;
+// The seventeen text styles.
+enum class TextStyle : int {
+    PageTitle = 0,   // display 26 semibold
+    Body,            // text 13
+    Label,           // text 13 (unselected labels)
+    LabelStrong,     // text 13 semibold
+    BodyLarge,       // text 14
+    CardTitle,       // text 14 semibold
+    Secondary,       // text 12
+    Caption,         // text 11
+    SectionHeading,  // text 10.5 semibold ("MENÜ")
+    BigNumber,       // display 34 semibold
+    RowValue,        // text 15 semibold
+    Headline,        // display 17 semibold
+    IconNav,         // icons 16
+    IconSmall,       // icons 13
+    IconCaption,     // icons 10
+    BoldSmall,       // text 12 bold
+    Mono,            // monospace 11.5
+};
 namespace text_style {
-inline constexpr TextStyle PageTitle = 0;     // display 26 semibold
-inline constexpr TextStyle Body = 1;          // text 13
-inline constexpr TextStyle Label = 2;         // text 13 (unselected labels)
-inline constexpr TextStyle LabelStrong = 3;   // text 13 semibold
-inline constexpr TextStyle BodyLarge = 4;     // text 14
-inline constexpr TextStyle CardTitle = 5;     // text 14 semibold
-inline constexpr TextStyle Secondary = 6;     // text 12
-inline constexpr TextStyle Caption = 7;       // text 11
-inline constexpr TextStyle SectionHeading = 8;// text 10.5 semibold ("MENÜ")
-inline constexpr TextStyle BigNumber = 9;     // display 34 semibold
-inline constexpr TextStyle RowValue = 10;     // text 15 semibold
-inline constexpr TextStyle Headline = 11;     // display 17 semibold
-inline constexpr TextStyle IconNav = 12;      // icons 16
-inline constexpr TextStyle IconSmall = 13;    // icons 13
-inline constexpr TextStyle IconCaption = 14;  // icons 10
-inline constexpr TextStyle BoldSmall = 15;    // text 12 bold
-inline constexpr TextStyle Mono = 16;         // monospace 11.5
+inline constexpr TextStyle PageTitle = TextStyle::PageTitle;
+inline constexpr TextStyle Body = TextStyle::Body;
+inline constexpr TextStyle Label = TextStyle::Label;
+inline constexpr TextStyle LabelStrong = TextStyle::LabelStrong;
+inline constexpr TextStyle BodyLarge = TextStyle::BodyLarge;
+inline constexpr TextStyle CardTitle = TextStyle::CardTitle;
+inline constexpr TextStyle Secondary = TextStyle::Secondary;
+inline constexpr TextStyle Caption = TextStyle::Caption;
+inline constexpr TextStyle SectionHeading = TextStyle::SectionHeading;
+inline constexpr TextStyle BigNumber = TextStyle::BigNumber;
+inline constexpr TextStyle RowValue = TextStyle::RowValue;
+inline constexpr TextStyle Headline = TextStyle::Headline;
+inline constexpr TextStyle IconNav = TextStyle::IconNav;
+inline constexpr TextStyle IconSmall = TextStyle::IconSmall;
+inline constexpr TextStyle IconCaption = TextStyle::IconCaption;
+inline constexpr TextStyle BoldSmall = TextStyle::BoldSmall;
+inline constexpr TextStyle Mono = TextStyle::Mono;
 inline constexpr int kCount = 17;
+constexpr int Index(TextStyle style) { return static_cast<int>(style); }
 }  // namespace text_style
+
+// A text the toolkit had to cut with an ellipsis in the last pass.
+struct ElidedText {
+    TextStyle style;
+    std::wstring text;
+};
 
 // Horizontal alignment of DrawLabel.
 enum TextAlign : int { kAlignLeading = 0, kAlignCenter = 1, kAlignTrailing = 2 };
@@ -200,6 +226,10 @@ public:
     // One line, vertically centred, trimmed with an ellipsis, clipped. align: TextAlign.
     void DrawLabel(std::wstring_view text, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color,
                    int align = kAlignLeading);
+    // Texts cut with an ellipsis since the pass began (BeginFrame), in drawing order.
+    const std::vector<ElidedText>& elidedTexts() const { return elided_; }
+    // Text layouts created since this toolkit was made (the cache's misses).
+    uint64_t layoutsCreated() const { return layoutsCreated_; }
     // Wrapped, top-aligned text; returns its height (0 for empty text or width <= 0).
     float DrawParagraph(std::wstring_view text, float x, float y, float width, TextStyle style,
                         const D2D1_COLOR_F& color);
@@ -255,6 +285,11 @@ public:
 
 private:
     bool Ready();
+    // A layout from the cache, made (and set up) on a miss; kind tells apart the
+    // uses of one text: a label line, a wrapped paragraph, a measurement.
+    enum class LayoutKind { Label, Paragraph, Measure };
+    IDWriteTextLayout* CachedLayout(std::wstring_view text, TextStyle style, float width, float height,
+                                    LayoutKind kind, int align = 0);
     ComPtr<IDWriteTextLayout> Layout(std::wstring_view text, TextStyle style, float width, float height);
     IDWriteInlineObject* Ellipsis(TextStyle style);
     // The keyboard focus ring around a focused control, after keyboard use only.
@@ -285,6 +320,9 @@ private:
     int clipDepth_ = 0;
     bool drawing_ = false;
     HRESULT injectedEndFrame_ = S_OK;
+    FrameCache<ComPtr<IDWriteTextLayout>> layouts_;
+    std::vector<ElidedText> elided_;
+    uint64_t layoutsCreated_ = 0;
 
     InteractionState* interaction_ = nullptr;
     float regionOffset_ = 0;

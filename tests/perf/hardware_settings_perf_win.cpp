@@ -119,10 +119,10 @@ int main() {
         std::printf("  %-40s %8.2f / %8.2f ms\n", "Settings", st.best, st.median);
         const std::wstring share = ShareDescription(L"BraveOtter417");
         Figures measure = Time(tk, [&] {
-            for (int i = 0; i < 36; ++i) tk.MeasureParagraph(L"Contoso NVMe 1 TB · 953,9 GB · NVMe SSD", 300, 2);
+            for (int i = 0; i < 36; ++i) tk.MeasureParagraph(L"Contoso NVMe 1 TB · 953,9 GB · NVMe SSD", 300, text_style::Label);
         });
         std::printf("  %-40s %8.2f / %8.2f ms\n", "36 paragraph measurements (Hardware)", measure.best, measure.median);
-        Figures measureLong = Time(tk, [&] { for (int i = 0; i < 10; ++i) tk.MeasureParagraph(share, 800, 6); });
+        Figures measureLong = Time(tk, [&] { for (int i = 0; i < 10; ++i) tk.MeasureParagraph(share, 800, text_style::Secondary); });
         std::printf("  %-40s %8.2f / %8.2f ms\n", "10 long paragraph measurements", measureLong.best, measureLong.median);
         tk.ReleaseOffscreen();
     }

@@ -101,8 +101,8 @@ int main() {
             timeFrame("clear", [&] { tk.Clear(colors::WindowBackground); });
             timeFrame("20 filled rectangles", [&] { for (int i = 0; i < 20; ++i) tk.FillRect(Rect{10.f * i, 10, 50, 50}, colors::Panel); });
             timeFrame("20 rounded rectangles", [&] { for (int i = 0; i < 20; ++i) tk.FillRounded(Rect{10.f * i, 10, 50, 50}, 8, colors::Panel); });
-            timeFrame("20 labels", [&] { for (int i = 0; i < 20; ++i) tk.DrawLabel(L"Sıcaklık geçmişi", Rect{10, 20.f * i, 200, 20}, 2, colors::PrimaryText); });
-            timeFrame("20 glyphs", [&] { for (int i = 0; i < 20; ++i) tk.DrawGlyph(0xE80F, Rect{10, 20.f * i, 20, 20}, 12, colors::PrimaryText); });
+            timeFrame("20 labels", [&] { for (int i = 0; i < 20; ++i) tk.DrawLabel(L"Sıcaklık geçmişi", Rect{10, 20.f * i, 200, 20}, text_style::Label, colors::PrimaryText); });
+            timeFrame("20 glyphs", [&] { for (int i = 0; i < 20; ++i) tk.DrawGlyph(0xE80F, Rect{10, 20.f * i, 20, 20}, text_style::IconNav, colors::PrimaryText); });
             timeFrame("20 cards", [&] { for (int i = 0; i < 20; ++i) tk.Card(Rect{10, 20.f * i, 200, 60}); });
             timeFrame("banner bitmap", [&] { tk.DrawBitmap(kBannerResource, Rect{28, 22, 110, 30}); });
             tk.ReleaseOffscreen();
