@@ -54,6 +54,10 @@ public:
     bool snapshotReady() const { return snapshot_.valid; }
     int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
     const InteractionState& interaction() const { return interaction_; }
+    bool hardwareReportReady() {
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        return report_ != nullptr;
+    }
 
     // PageActions
     void ApplySettings() override;

@@ -65,6 +65,7 @@ std::array<MetricCard, 4> MakeMetricCards(const SensorSnapshot& s, const Setting
     if (gpuTemp) {
         gpu.value = FormatTemperature(gpuTemp, f);
         gpu.detail = s.gpu->name;
+        gpu.detailIsName = true;
         gpu.fraction = *gpuTemp / 100.0;
         gpu.level = TempLevel(gpuTemp, limit);
     } else {
@@ -102,6 +103,13 @@ std::array<MetricCard, 4> MakeMetricCards(const SensorSnapshot& s, const Setting
     return cards;
 }
 
+int CardColumns(const std::array<float, 4>& needed, float rowWidth) {
+    const float quarter = (rowWidth - 3 * 12.0f) / 4;
+    for (float n : needed)
+        if (!(n <= quarter)) return 2;
+    return 4;
+}
+
 std::array<MetricCard, 4> MakeSmallCards(const SensorSnapshot& s, const Settings& settings) {
     const bool f = settings.UseFahrenheit;
     std::array<MetricCard, 4> cards;
@@ -113,6 +121,7 @@ std::array<MetricCard, 4> MakeSmallCards(const SensorSnapshot& s, const Settings
         const double t = *s.hottestDiskTemp;
         disk.value = FormatTemperature(t, f);
         disk.detail = s.hottestDiskName;
+        disk.detailIsName = true;
         disk.level = t >= 70.0 ? 2 : t >= 60.0 ? 1 : 0;
     } else {
         disk.value = kDash;
@@ -134,6 +143,7 @@ std::array<MetricCard, 4> MakeSmallCards(const SensorSnapshot& s, const Settings
         }
         fans.value = highest > 0.0 ? FormatGrouped(highest) + L" rpm" : L"Durdu";
         fans.detail = detail;
+        if (list.size() > 1) fans.compactDetail = std::to_wstring(list.size()) + L" fan";
         fans.level = 0;
     } else {
         fans.value = kDash;

@@ -29,7 +29,13 @@ struct MetricCard {
     std::wstring compactDetail;  // drawn instead of detail when that does not fit; empty: none
     double fraction = 0.0;  // progress bar (metric cards only)
     int level = 3;          // 0 green, 1 amber, 2 red, 3 muted
+    bool detailIsName = false;  // a device's name: it may end in an ellipsis
 };
+
+// Columns of a row of four cards: 4 when every card's content fits a quarter
+// of the row (three 12-DIP gaps between them), else 2 (a 2 x 2 grid). needed:
+// the width each card's content asks for.
+int CardColumns(const std::array<float, 4>& needed, float rowWidth);
 
 // The CPU temperature's source in a few characters ("ACPI bölgesi", "MSI EC",
 // "PawnIO"); empty when there is none.

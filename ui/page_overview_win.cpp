@@ -69,28 +69,86 @@ float DrawBanner(PageContext& ctx, const Banner& banner, float y) {
     return y + h + kGap;
 }
 
+// Heights of one line of the metric card's title style, and of two.
+float TitleLineHeight(DrawingToolkit& tk) { return tk.MeasureParagraph(L"Ag", 1000, text_style::Label); }
+
+// The width a metric card's content asks for at card width cw: the value
+// whole, the detail whole (or its short form; a device name may be cut), the
+// title on at most two lines.
+float MetricCardNeed(DrawingToolkit& tk, const MetricCard& c, float cw) {
+    float need = tk.MeasureWidth(c.value, text_style::BigNumber) + 40;
+    if (!c.detailIsName) {
+        float detail = tk.MeasureWidth(c.detail, text_style::Secondary);
+        if (!c.compactDetail.empty()) detail = std::min(detail, tk.MeasureWidth(c.compactDetail, text_style::Secondary));
+        need = std::max(need, detail + 40);
+    }
+    const float titleBox = cw - 80;
+    const bool titleFits = tk.MeasureWidth(c.title, text_style::Label) <= titleBox ||
+                           (titleBox > 0 && tk.MeasureParagraph(c.title, titleBox, text_style::Label) <=
+                                                2 * TitleLineHeight(tk) + 0.5f);
+    return titleFits ? need : std::max(need, cw + 1);
+}
+
+// A small card asks for its title and value side by side, and its detail whole
+// unless it is a device name.
+float SmallCardNeed(DrawingToolkit& tk, const MetricCard& c) {
+    float inner = tk.MeasureWidth(c.title, text_style::Label) + 8 + tk.MeasureWidth(c.value, text_style::RowValue) + 4;
+    if (!c.detailIsName) {
+        float detail = tk.MeasureWidth(c.detail, text_style::Secondary);
+        if (!c.compactDetail.empty()) detail = std::min(detail, tk.MeasureWidth(c.compactDetail, text_style::Secondary));
+        inner = std::max(inner, detail);
+    }
+    return inner + 82;
+}
+
+// Four cards in a row, or a 2 x 2 grid when one of them does not fit a quarter.
+struct CardGrid {
+    int columns = 4;
+    float cardWidth = 0;
+    Rect Cell(float x0, float y, float h, int i) const {
+        const int col = i % columns, row = i / columns;
+        return Rect{x0 + static_cast<float>(col) * (cardWidth + kGap), y + static_cast<float>(row) * (h + kGap),
+                    cardWidth, h};
+    }
+    float Height(float h) const { return static_cast<float>(4 / columns) * (h + kGap) - kGap; }
+};
+
+CardGrid GridFor(const std::array<float, 4>& need, float w) {
+    CardGrid grid;
+    grid.columns = CardColumns(need, w);
+    grid.cardWidth = (w - kGap * static_cast<float>(grid.columns - 1)) / static_cast<float>(grid.columns);
+    return grid;
+}
+
+void DrawMetricCard(DrawingToolkit& tk, const MetricCard& c, const Rect& r) {
+    const float x = r.x, y = r.y, cw = r.w;
+    const D2D1_COLOR_F level = LevelColorF(c.level);
+    tk.Card(r);
+    tk.Badge(Rect{x + 20, y + 20, 32, 32}, c.glyph, level, palette::kBadgeAlpha, text_style::IconSmall);
+    if (tk.MeasureWidth(c.title, text_style::Label) <= cw - 80)
+        tk.DrawLabel(c.title, Rect{x + 64, y + 20, cw - 80, 32}, text_style::Label, colors::SecondaryText);
+    else  // two lines beside the badge
+        tk.DrawParagraph(c.title, x + 64, y + 36 - TitleLineHeight(tk), cw - 80, text_style::Label,
+                         colors::SecondaryText);
+    tk.DrawLabel(c.value, Rect{x + 20, y + 62, cw - 40, 44}, text_style::BigNumber, colors::PrimaryText);
+    const bool compact = !c.compactDetail.empty() && tk.MeasureWidth(c.detail, text_style::Secondary) > cw - 40;
+    tk.DrawLabel(compact ? c.compactDetail : c.detail, Rect{x + 20, y + 104, cw - 40, 18}, text_style::Secondary,
+                 colors::SecondaryText);
+    tk.ProgressBar(Rect{x + 20, y + 126, cw - 40, 4}, c.fraction, level);
+}
+
 float DrawMetricCards(PageContext& ctx, float y) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
-    const float cw = (w - 36) / 4;
     const auto cards = MakeMetricCards(*ctx.snapshot, *ctx.settings);
-    if (ctx.visible(y, y + 150)) {
-        for (int i = 0; i < 4; ++i) {
-            const MetricCard& c = cards[i];
-            const float x = x0 + static_cast<float>(i) * (cw + kGap);
-            const D2D1_COLOR_F level = LevelColorF(c.level);
-            tk.Card(Rect{x, y, cw, 150});
-            tk.Badge(Rect{x + 20, y + 20, 32, 32}, c.glyph, level, palette::kBadgeAlpha, text_style::IconSmall);
-            tk.DrawLabel(c.title, Rect{x + 64, y + 20, cw - 80, 32}, text_style::Label, colors::SecondaryText);
-            tk.DrawLabel(c.value, Rect{x + 20, y + 62, cw - 40, 44}, text_style::BigNumber, colors::PrimaryText);
-            const bool compact =
-                !c.compactDetail.empty() && tk.MeasureWidth(c.detail, text_style::Secondary) > cw - 40;
-            tk.DrawLabel(compact ? c.compactDetail : c.detail, Rect{x + 20, y + 104, cw - 40, 18},
-                         text_style::Secondary, colors::SecondaryText);
-            tk.ProgressBar(Rect{x + 20, y + 126, cw - 40, 4}, c.fraction, level);
-        }
-    }
-    return y + 150 + kGap;
+    const float quarter = (w - 3 * kGap) / 4;
+    std::array<float, 4> need{};
+    for (int i = 0; i < 4; ++i) need[i] = MetricCardNeed(tk, cards[i], quarter);
+    const CardGrid grid = GridFor(need, w);
+    const float h = 150;
+    if (ctx.visible(y, y + grid.Height(h)))
+        for (int i = 0; i < 4; ++i) DrawMetricCard(tk, cards[i], grid.Cell(x0, y, h, i));
+    return y + grid.Height(h) + kGap;
 }
 
 float DrawHistoryCard(PageContext& ctx, float y) {
@@ -115,30 +173,34 @@ float DrawHistoryCard(PageContext& ctx, float y) {
     return y + h + kGap;
 }
 
+void DrawSmallCard(DrawingToolkit& tk, const MetricCard& c, const Rect& r) {
+    const float x = r.x, y = r.y, cw = r.w;
+    tk.Card(r);
+    tk.Badge(Rect{x + 16, y + 15, 36, 36}, c.glyph, LevelColorF(c.level), palette::kBadgeAlpha, text_style::IconSmall);
+    const float inner = cw - 82;
+    const float valueW = tk.MeasureWidth(c.value, text_style::RowValue);
+    const float titleW = tk.MeasureWidth(c.title, text_style::Label);
+    const float valueBox = std::min(valueW + 4, std::max(inner - titleW - 8, 0.4f * inner));
+    const float titleBox = inner - valueBox - 8;
+    tk.DrawLabel(c.title, Rect{x + 66, y + 14, titleBox, 20}, text_style::Label, colors::PrimaryText);
+    tk.DrawLabel(c.value, Rect{x + cw - 16 - valueBox, y + 14, valueBox, 20}, text_style::RowValue,
+                 colors::PrimaryText, kAlignTrailing);
+    const bool compact = !c.compactDetail.empty() && tk.MeasureWidth(c.detail, text_style::Secondary) > inner;
+    tk.DrawLabel(compact ? c.compactDetail : c.detail, Rect{x + 66, y + 36, inner, 16}, text_style::Secondary,
+                 colors::SecondaryText);
+}
+
 float DrawSmallCards(PageContext& ctx, float y) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
-    const float cw = (w - 36) / 4, h = 66;
     const auto cards = MakeSmallCards(*ctx.snapshot, *ctx.settings);
-    if (ctx.visible(y, y + h)) {
-        for (int i = 0; i < 4; ++i) {
-            const MetricCard& c = cards[i];
-            const float x = x0 + static_cast<float>(i) * (cw + kGap);
-            tk.Card(Rect{x, y, cw, h});
-            tk.Badge(Rect{x + 16, y + 15, 36, 36}, c.glyph, LevelColorF(c.level), palette::kBadgeAlpha,
-                     text_style::IconSmall);
-            const float inner = cw - 82;
-            const float valueW = tk.MeasureWidth(c.value, text_style::RowValue);
-            const float titleW = tk.MeasureWidth(c.title, text_style::Label);
-            const float valueBox = std::min(valueW + 4, std::max(inner - titleW - 8, 0.4f * inner));
-            const float titleBox = inner - valueBox - 8;
-            tk.DrawLabel(c.title, Rect{x + 66, y + 14, titleBox, 20}, text_style::Label, colors::PrimaryText);
-            tk.DrawLabel(c.value, Rect{x + cw - 16 - valueBox, y + 14, valueBox, 20}, text_style::RowValue,
-                         colors::PrimaryText, kAlignTrailing);
-            tk.DrawLabel(c.detail, Rect{x + 66, y + 36, inner, 16}, text_style::Secondary, colors::SecondaryText);
-        }
-    }
-    return y + h + kGap;
+    std::array<float, 4> need{};
+    for (int i = 0; i < 4; ++i) need[i] = SmallCardNeed(tk, cards[i]);
+    const CardGrid grid = GridFor(need, w);
+    const float h = 66;
+    if (ctx.visible(y, y + grid.Height(h)))
+        for (int i = 0; i < 4; ++i) DrawSmallCard(tk, cards[i], grid.Cell(x0, y, h, i));
+    return y + grid.Height(h) + kGap;
 }
 
 float DrawThrottleCard(PageContext& ctx, float y) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "app/elevation_win.h"
 #include "store/file_util.h"
 #include "store/settings.h"
+#include "sensors/text.h"
 #include "ui/main_window_win.h"
 
 namespace kalorix {
@@ -257,6 +259,45 @@ TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
     EXPECT_TRUE(GetUpdateRect(w.hwnd(), &dirty, FALSE)) << "no repaint was asked for after the lost target";
     UpdateWindow(w.hwnd());
     EXPECT_TRUE(w.toolkit().hasTarget());
+}
+
+// Every page of the demo machine fits at the minimum, default and a wide
+// window, at 100 % and 150 %: nothing but a device's name is cut with an
+// ellipsis. The frames land in the artifacts folder for people to look at.
+TEST_F(MainWindowTest, PagesFitEveryWidthAndScaleWithoutCuttingText) {
+    Settings s = Quiet();
+    s.ShareData = false;
+    MainWindow& w = Start(s, true);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady() && w.hardwareReportReady(); }, 60000));
+    // Names the pages may shorten: the demo's graphics adapter and drive.
+    const std::vector<std::wstring> names = {L"NVIDIA GeForce RTX 4060 Laptop GPU", L"Samsung SSD 980 PRO 1TB"};
+    const char* artifacts = std::getenv("KALORIX_ARTIFACTS");
+    const struct {
+        int page;
+        const char* name;
+    } pages[] = {{kPageOverview, "overview"}, {kPageSensors, "sensors"}, {kPageTests, "tests"},
+                 {kPageHardware, "hardware"}};
+    for (const auto& page : pages) {
+        w.ShowPage(page.page);
+        for (float width : {980.0f, 1180.0f, 1600.0f}) {
+            for (float scale : {1.0f, 1.5f}) {
+                DrawingToolkit tk;
+                ASSERT_TRUE(tk.CreateOffscreen(width, 2600, scale));  // tall: the whole page in one pass
+                w.paintPassInto(tk);
+                for (const ElidedText& e : tk.elidedTexts()) {
+                    const bool name = std::any_of(names.begin(), names.end(),
+                                                  [&](const std::wstring& n) { return e.text.find(n) != std::wstring::npos; });
+                    EXPECT_TRUE(name) << page.name << " at " << width << " DIPs x " << scale << ": \""
+                                      << WideToUtf8(e.text) << "\" (style " << text_style::Index(e.style) << ") was cut";
+                }
+                if (artifacts) {
+                    const std::string file = std::string(page.name) + "-" + std::to_string(static_cast<int>(width)) +
+                                             "-" + std::to_string(static_cast<int>(scale * 100)) + ".png";
+                    tk.SaveOffscreenPng(fs::path(artifacts) / "fit" / file);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
