@@ -97,6 +97,8 @@ void FinishPass(InteractionState& state);
 class DrawingToolkit;      // ui/toolkit_win.h
 struct HardwareInventory;  // the collected hardware report
 struct BenchState;         // the benchmark runner's state record
+struct TestSeriesView;     // the window's test series (bench/test_series.h)
+enum class BenchKind : uint32_t;  // bench/protocol.h
 
 // The window's operations for the page drawing functions, in virtual-slot
 // order (slot 0 is the destructor). MainWindow implements them.
@@ -112,7 +114,7 @@ public:
     virtual void SetAdvancedSensors(bool on) = 0;
     virtual void RestartAsAdministrator() = 0;
     virtual void ShowPage(int page) = 0;
-    virtual void StartTest(uint32_t kind, wchar_t driveLetter) = 0;
+    virtual void StartTest(BenchKind kind, wchar_t driveLetter) = 0;
     virtual void StopTests() = 0;
     virtual void ExportReportImage(bool toClipboard) = 0;
     virtual void SetShareData(bool on) = 0;
@@ -168,7 +170,7 @@ struct PageContext {
     const BenchState* bench = nullptr;  // copy of the runner's state (absent without a runner)
     TelemetryView telemetry;
     PageViewState* view = nullptr;
-    std::vector<uint32_t> testQueue;  // kinds still to run in a test series, in order
+    const TestSeriesView* series = nullptr;  // the test series: queue, pause, failures per kind
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

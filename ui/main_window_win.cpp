@@ -444,11 +444,8 @@ void MainWindow::onTimer(UINT_PTR id) {
         SetTimer(hwnd_, kTimerSharing, 600000, nullptr);
         runSharingCheck();
     } else if (id == kTimerNextTest) {
-        KillTimer(hwnd_, kTimerNextTest);
-        if (testQueue_.empty() || testRunning()) return;
-        const uint32_t kind = testQueue_.front();
-        testQueue_.erase(testQueue_.begin());
-        StartTest(kind, 0);
+        series_.pauseElapsed();
+        repaint();
     }
 }
 
@@ -519,30 +516,11 @@ void MainWindow::onTrayCommand(int command) {
 
 void MainWindow::onBenchChanged() {
     BenchOutcome outcome;
-    if (!services_->takeFinishedRun(resultHandled_, outcome)) {
-        repaintIfVisible();
-        return;
-    }
-    benchmarkMode_ = false;
-    if (engine_) engine_->setBenchmarkRunning(false);
-    applySamplerInterval();
-    if (outcome.success) {
-        TestRecord record;
-        record.kind = static_cast<int32_t>(outcome.kind);
-        record.time = static_cast<int64_t>(time(nullptr));
-        record.metrics = outcome.metrics;
-        record.info = outcome.info;
-        UsageHistory::instance().addTestRecord(record);
-        if (!testQueue_.empty()) {
-            SetTimer(hwnd_, kTimerNextTest, 2500, nullptr);
-            repaintIfVisible();
-            return;
-        }
-    }
-    testQueue_.clear();
-    if (outcome.success) {
-        services_->markResultPending();
-        runSharingCheck();
+    if (series_.awaitingEnd() && services_->finishedRun(outcome)) {
+        benchmarkMode_ = false;
+        if (engine_) engine_->setBenchmarkRunning(false);
+        applySamplerInterval();
+        series_.runEnded(outcome);
     }
     repaintIfVisible();
 }
@@ -649,7 +627,7 @@ void MainWindow::paintFrame() {
         context.bench = services_->benchStateCopy();
         context.telemetry = services_->telemetryCopy();
         context.view = &view_;
-        context.testQueue = testQueue_;
+        context.series = &series_.view();
 
         const int drawnPage = page_;
         tk.PushClip(content);
@@ -710,7 +688,8 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
         report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
         report.add("bench.error", WideToUtf8(bench->error));
     }
-    report.add("queue", static_cast<long long>(testQueue_.size()));
+    report.add("queue", static_cast<long long>(series_.view().queue.size()));
+    report.add("series", series_.view().pausing ? "pause" : series_.active() ? "run" : "-");
     char cpuTemp[32] = "-";
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);
@@ -910,30 +889,14 @@ void MainWindow::ShowPage(int page) {
     repaint();
 }
 
-void MainWindow::StartTest(uint32_t kind, wchar_t driveLetter) {
-    if (!launchTest(kind, driveLetter)) {
-        // A series whose next test cannot start ends here (the Tests page
-        // shows the runner's error text); a run already under way keeps its series.
-        if (!testRunning()) {
-            testQueue_.clear();
-            KillTimer(hwnd_, kTimerNextTest);
-        }
-    } else {
-        resultHandled_ = false;
-        services_->resetThermalGuard();
-        benchmarkMode_ = true;
-        if (engine_) {
-            engine_->setBenchmarkRunning(true);
-            engine_->setInterval(1000);
-        }
-    }
+void MainWindow::StartTest(BenchKind kind, wchar_t driveLetter) {
+    series_.startOne(kind, driveLetter);  // refused while a series runs
     repaint();
 }
 
 void MainWindow::StopTests() {
-    testQueue_.clear();
-    KillTimer(hwnd_, kTimerNextTest);
-    services_->stopRun(L"Test durduruldu");
+    series_.stop();
+    repaint();
 }
 
 void MainWindow::ExportReportImage(bool toClipboard) {
@@ -990,18 +953,41 @@ std::wstring MainWindow::BuildReportPreview() {
 }
 
 void MainWindow::RunAllTests() {
-    if (testRunning()) return;
-    testQueue_ = {3, 1, 2};  // memory, GPU, disk after the CPU test
-    page_ = kPageTests;
-    StartTest(0, 0);
+    if (series_.startAll()) page_ = kPageTests;
     repaint();
 }
 
 // ---- hook points ---------------------------------------------------------
 
-bool MainWindow::testRunning() const { return services_->testRunning(); }
+bool MainWindow::testRunning() { return services_->testRunning(); }
 
-bool MainWindow::launchTest(uint32_t kind, wchar_t driveLetter) { return services_->startRun(hwnd_, kMsgBench, kind, driveLetter); }
+bool MainWindow::launchTest(BenchKind kind, wchar_t driveLetter) {
+    if (!services_->startRun(hwnd_, kind, driveLetter)) return false;
+    benchmarkMode_ = true;
+    if (engine_) {
+        engine_->setBenchmarkRunning(true);
+        engine_->setInterval(1000);
+    }
+    return true;
+}
+
+void MainWindow::stopTest(const std::wstring& reason) { services_->stopRun(reason); }
+void MainWindow::armPause(uint32_t milliseconds) { SetTimer(hwnd_, kTimerNextTest, milliseconds, nullptr); }
+void MainWindow::cancelPause() { KillTimer(hwnd_, kTimerNextTest); }
+
+void MainWindow::storeResult(const BenchOutcome& outcome) {
+    TestRecord record;
+    record.kind = outcome.kind;
+    record.time = static_cast<int64_t>(time(nullptr));
+    record.metrics = outcome.metrics;
+    record.info = outcome.info;
+    UsageHistory::instance().addTestRecord(record);
+}
+
+void MainWindow::seriesSucceeded() {
+    services_->markResultPending();
+    runSharingCheck();
+}
 
 void MainWindow::thermalCheck() { services_->thermalCheck(snapshot_, settings_); }
 
