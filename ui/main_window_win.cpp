@@ -17,6 +17,7 @@
 #include "sensors/text.h"
 #include "ui/frame_report.h"
 #include "ui/pages_win.h"
+#include "ui/tests_model.h"
 #include "ui/window_services_win.h"
 
 namespace kalorix {
@@ -684,12 +685,20 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     }
     const bool toastLive = !toastText_.empty() && GetTickCount64() < toastExpiry_;
     report.add("toast", toastLive ? WideToUtf8(toastText_) : std::string());
-    if (const BenchState* bench = services_->benchStateCopy()) {
+    const BenchState* bench = services_->benchStateCopy();
+    if (bench) {
         report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
         report.add("bench.error", WideToUtf8(bench->error));
     }
     report.add("queue", static_cast<long long>(series_.view().queue.size()));
     report.add("series", series_.view().pausing ? "pause" : series_.active() ? "run" : "-");
+    for (const TestCardInfo& card : TestCards()) {  // "test.gpu idle result", "test.gpu.error …"
+        const bool hasRecord = UsageHistory::instance().latestTestRecord(static_cast<int32_t>(card.kind)).has_value();
+        const TestCardState state = MakeTestCardState(card.kind, bench, &series_.view(), hasRecord);
+        const std::string key = std::string("test.") + BenchKindWord(card.kind);
+        report.add(key, std::string(TestCardModeName(state.mode)) + (hasRecord ? " result" : " -"));
+        report.add(key + ".error", WideToUtf8(state.error));
+    }
     char cpuTemp[32] = "-";
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);

@@ -125,6 +125,16 @@ TestResultView MakeTestResultView(const TestRecord& r) {
     return v;
 }
 
+const char* TestCardModeName(TestCardMode mode) {
+    switch (mode) {
+        case TestCardMode::Idle: return "idle";
+        case TestCardMode::Running: return "running";
+        case TestCardMode::Waiting: return "waiting";
+        case TestCardMode::OtherRunning: return "other";
+    }
+    return "?";
+}
+
 TestCardState MakeTestCardState(BenchKind kind, const BenchState* bench, const TestSeriesView* series,
                                 bool hasRecord) {
     TestCardState s;

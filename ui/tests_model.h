@@ -58,6 +58,9 @@ enum class TestCardMode {
     OtherRunning,  // another test or the series runs: the disabled pill, no start
 };
 
+// "idle", "running", "waiting", "other" (the test build's frame report).
+const char* TestCardModeName(TestCardMode mode);
+
 struct TestCardState {
     TestCardMode mode = TestCardMode::Idle;
     std::wstring phase;     // runner's phase text while running; "Sırada" while waiting
