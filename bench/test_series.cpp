@@ -51,7 +51,7 @@ void TestSeries::pauseElapsed() {
     host_.cancelPause();
     if (!view_.pausing) return;
     if (host_.testRunning()) {
-        host_.armPause(kPauseMs);  // not ours; wait until the runner is free
+        arm();  // not ours; wait until the runner is free
         return;
     }
     view_.pausing = false;
@@ -70,13 +70,22 @@ bool TestSeries::launch(BenchKind kind, wchar_t driveLetter) {
     return true;
 }
 
+void TestSeries::poll() {
+    if (view_.pausing && host_.nowMs() >= pauseEnd_) pauseElapsed();
+}
+
+void TestSeries::arm() {
+    view_.pausing = true;
+    pauseEnd_ = host_.nowMs() + kPauseMs;
+    host_.armPause(kPauseMs);
+}
+
 void TestSeries::next() {
     if (view_.queue.empty()) {
         finish();
         return;
     }
-    view_.pausing = true;
-    host_.armPause(kPauseMs);
+    arm();
 }
 
 void TestSeries::finish() {

@@ -35,6 +35,7 @@ public:
     virtual bool testRunning() = 0;
     virtual void armPause(uint32_t milliseconds) = 0;  // one-shot; ends in TestSeries::pauseElapsed
     virtual void cancelPause() = 0;
+    virtual uint64_t nowMs() = 0;  // the window's millisecond tick clock
     virtual void storeResult(const BenchOutcome& outcome) = 0;  // a successful run's test record
     virtual void seriesSucceeded() = 0;  // mark the report pending and run the sharing check
 };
@@ -66,6 +67,10 @@ public:
     void runEnded(const BenchOutcome& outcome);
     // The pause timer fired.
     void pauseElapsed();
+    // Ends a pause whose time has passed. The window calls it on every sensor
+    // snapshot as well, because a timer message can come late (under Wine it
+    // sometimes does not come at all): a series never waits on one message.
+    void poll();
 
     // A launched run has not ended yet (its end is still to be handled).
     bool awaitingEnd() const { return awaitingEnd_; }
@@ -74,12 +79,14 @@ public:
 
 private:
     bool launch(BenchKind kind, wchar_t driveLetter);
+    void arm();     // start the pause
     void next();    // pause before the next queued test, or finish
     void finish();  // the series is over
 
     TestSeriesHost& host_;
     TestSeriesView view_;
     bool awaitingEnd_ = false;
+    uint64_t pauseEnd_ = 0;
     bool anySuccess_ = false;
 };
 

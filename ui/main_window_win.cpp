@@ -456,6 +456,7 @@ void MainWindow::onSnapshotReady() {
     if (engine_) engine_->copySnapshot(snapshot_);
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
+    series_.poll();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
     repaintIfVisible();
 }
@@ -983,6 +984,7 @@ bool MainWindow::launchTest(BenchKind kind, wchar_t driveLetter) {
 void MainWindow::stopTest(const std::wstring& reason) { services_->stopRun(reason); }
 void MainWindow::armPause(uint32_t milliseconds) { SetTimer(hwnd_, kTimerNextTest, milliseconds, nullptr); }
 void MainWindow::cancelPause() { KillTimer(hwnd_, kTimerNextTest); }
+uint64_t MainWindow::nowMs() { return GetTickCount64(); }
 
 void MainWindow::storeResult(const BenchOutcome& outcome) {
     TestRecord record;

@@ -146,6 +146,7 @@ private:
     bool testRunning() override;
     void armPause(uint32_t milliseconds) override;
     void cancelPause() override;
+    uint64_t nowMs() override;
     void storeResult(const BenchOutcome& outcome) override;
     void seriesSucceeded() override;
     TestSeries series_{*this};

@@ -30,6 +30,7 @@ public:
         log.push_back("pause " + std::to_string(ms));
     }
     void cancelPause() override { timer = false; }
+    uint64_t nowMs() override { return now; }
     void storeResult(const BenchOutcome& o) override { log.push_back(std::string("store ") + BenchKindWord(o.kind)); }
     void seriesSucceeded() override { log.push_back("pending"); }
 
@@ -50,6 +51,7 @@ public:
 
     bool running = false;
     bool timer = false;
+    uint64_t now = 1000;
     std::set<BenchKind> refuse;
     std::vector<std::string> log;
 };
@@ -149,6 +151,23 @@ TEST(TestSeries, AStartFailureMidSeriesShowsOnItsCardAndTheSeriesGoesOn) {
                              "refused gpu", "pause 2500", "refused disk", "pending"}));
     EXPECT_FALSE(series.active());
     EXPECT_EQ(series.view().errors[0], L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
+}
+
+TEST(TestSeries, APauseEndsOnTimeWithoutItsTimerMessage) {
+    FakeHost host;
+    TestSeries series(host);
+    series.startAll();
+    host.end(series, BenchKind::Cpu, true);
+    host.now += 2499;
+    series.poll();  // a snapshot within the pause
+    EXPECT_EQ(host.log.back(), "pause 2500");
+    host.now += 1;
+    series.poll();  // the timer message never came
+    EXPECT_EQ(host.log.back(), "launch memory");
+    EXPECT_FALSE(host.timer);
+    series.pauseElapsed();  // ... or comes late: nothing starts twice
+    series.poll();
+    EXPECT_EQ(host.log.back(), "launch memory");
 }
 
 TEST(TestSeries, SingleTestAndItsEnds) {
