@@ -23,13 +23,24 @@ std::wstring RunValueData(std::wstring_view programPath) {
     return L"\"" + std::wstring(programPath) + L"\" --tray";
 }
 
-std::wstring TaskQueryCommand() { return std::wstring(L"schtasks.exe /query /tn \"") + kTaskName + L"\""; }
+namespace {
+std::wstring Program(std::wstring_view path) { return L"\"" + std::wstring(path) + L"\""; }
+}  // namespace
 
-std::wstring TaskDeleteCommand() { return std::wstring(L"schtasks.exe /delete /tn \"") + kTaskName + L"\" /f"; }
+std::wstring TaskQueryCommand(std::wstring_view schtasksPath) {
+    return Program(schtasksPath) + L" /query /tn \"" + kTaskName + L"\"";
+}
 
-std::wstring TaskCreateCommand(std::wstring_view xmlFilePath) {
-    return std::wstring(L"schtasks.exe /create /tn \"") + kTaskName + L"\" /xml \"" + std::wstring(xmlFilePath) +
-           L"\" /f";
+std::wstring TaskDeleteCommand(std::wstring_view schtasksPath) {
+    return Program(schtasksPath) + L" /delete /tn \"" + kTaskName + L"\" /f";
+}
+
+std::wstring TaskCreateCommand(std::wstring_view schtasksPath, std::wstring_view xmlFilePath) {
+    return Program(schtasksPath) + L" /create /tn \"" + kTaskName + L"\" /xml \"" + std::wstring(xmlFilePath) + L"\" /f";
+}
+
+bool StartupApprovedDisabled(std::string_view record) {
+    return !record.empty() && (static_cast<unsigned char>(record[0]) & 1u) != 0;
 }
 
 std::wstring BuildTaskXml(std::wstring_view userSid, std::wstring_view programPath) {

@@ -12,12 +12,21 @@ constexpr wchar_t kRunValueName[] = L"Kalorix";
 constexpr wchar_t kTaskName[] = L"Kalorix";
 constexpr wchar_t kTaskFileName[] = L"kalorix-task.xml";
 constexpr wchar_t kPackageStartupTaskId[] = L"KalorixStartup";
+// Where the Startup apps page keeps its on/off choice for Run values.
+constexpr wchar_t kStartupApprovedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 std::wstring XmlEscape(std::wstring_view text);
 std::wstring RunValueData(std::wstring_view programPath);  // "\"path\" --tray"
-std::wstring TaskQueryCommand();
-std::wstring TaskDeleteCommand();
-std::wstring TaskCreateCommand(std::wstring_view xmlFilePath);
+// schtasks command lines; the program is named by its full path (never found
+// through the search path).
+std::wstring TaskQueryCommand(std::wstring_view schtasksPath);
+std::wstring TaskDeleteCommand(std::wstring_view schtasksPath);
+std::wstring TaskCreateCommand(std::wstring_view schtasksPath, std::wstring_view xmlFilePath);
+// The Startup apps page's record of a Run value: the first byte odd means the
+// user switched it off there (Windows then ignores the value). An empty or
+// missing record means on.
+bool StartupApprovedDisabled(std::string_view record);
 // The definition text, lines ending in CR LF.
 std::wstring BuildTaskXml(std::wstring_view userSid, std::wstring_view programPath);
 // FF FE followed by the text in UTF-16 little-endian, no terminating zero.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "base/log.h"
+#include "base/scoped_win.h"
 
 namespace kalorix {
 
@@ -23,9 +25,9 @@ constexpr wchar_t kObjectSddl[] = L"D:(A;;GA;;;WD)";
 // Process-wide state of the guard. The mutex, event and wait handles are
 // touched by the main thread only; the target window and message id are also
 // read by the thread-pool callback.
-HANDLE g_mutex = nullptr;
-HANDLE g_showEvent = nullptr;
-HANDLE g_showWait = nullptr;
+UniqueHandle g_mutex;
+UniqueHandle g_showEvent;
+HANDLE g_showWait = nullptr;  // a thread-pool wait: ended with UnregisterWaitEx, not closed
 std::atomic<HWND> g_target{nullptr};
 std::atomic<UINT> g_showMessage{0};
 
@@ -82,12 +84,11 @@ using GetCurrentPackageFullNameFn = LONG(WINAPI*)(UINT32*, PWSTR);
 }  // namespace
 
 bool IsProcessElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
-    CloseHandle(token);
+    const BOOL ok = GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size);
     return ok && elevation.TokenIsElevated != 0;
 }
 
@@ -114,23 +115,21 @@ UINT ShowMessageId() {
 
 bool AcquireSingleInstance() {
     if (g_mutex) return true;
-    HANDLE mutex = nullptr;
+    UniqueHandle mutex;
     DWORD error = 0;
     {
         ObjectSecurity security;
-        mutex = CreateMutexW(security.get(), TRUE, kMutexName);
+        mutex.reset(CreateMutexW(security.get(), TRUE, kMutexName));
         error = GetLastError();
     }
     if (!mutex) {
         // Access denied: the mutex exists and belongs to a running monitor.
         // Any other failure: run unguarded rather than not at all.
+        if (error != ERROR_ACCESS_DENIED) LogWin32Error("process", "CreateMutexW", error);
         return error != ERROR_ACCESS_DENIED;
     }
-    if (error == ERROR_ALREADY_EXISTS) {
-        CloseHandle(mutex);
-        return false;
-    }
-    g_mutex = mutex;
+    if (error == ERROR_ALREADY_EXISTS) return false;
+    g_mutex = std::move(mutex);
     return true;
 }
 
@@ -142,14 +141,10 @@ void ReleaseSingleInstance() {
     }
     g_target.store(nullptr);
     g_showMessage.store(0);
-    if (g_showEvent) {
-        CloseHandle(g_showEvent);
-        g_showEvent = nullptr;
-    }
+    g_showEvent.reset();
     if (g_mutex) {
-        ReleaseMutex(g_mutex);
-        CloseHandle(g_mutex);
-        g_mutex = nullptr;
+        ReleaseMutex(g_mutex.get());
+        g_mutex.reset();
     }
 }
 
@@ -161,12 +156,17 @@ void RegisterShowSignal(HWND window, UINT messageId) {
     if (g_showWait) return;
     if (!g_showEvent) {
         ObjectSecurity security;
-        g_showEvent = CreateEventW(security.get(), FALSE, FALSE, kShowEventName);
+        g_showEvent.reset(CreateEventW(security.get(), FALSE, FALSE, kShowEventName));
     }
-    if (!g_showEvent) return;
+    if (!g_showEvent) {
+        LogWin32Error("process", "CreateEventW show signal", GetLastError());
+        return;
+    }
     HANDLE wait = nullptr;
-    if (RegisterWaitForSingleObject(&wait, g_showEvent, OnShowSignal, nullptr, INFINITE, WT_EXECUTEDEFAULT))
+    if (RegisterWaitForSingleObject(&wait, g_showEvent.get(), OnShowSignal, nullptr, INFINITE, WT_EXECUTEDEFAULT))
         g_showWait = wait;
+    else
+        LogWin32Error("process", "RegisterWaitForSingleObject", GetLastError());
 }
 
 bool RelaunchElevated(const std::wstring& extraArguments) {
@@ -187,6 +187,7 @@ bool RelaunchElevated(const std::wstring& extraArguments) {
     if (ShellExecuteExW(&info)) return true;
 
     // Declined or failed: go on as before, still guarded.
+    LogWin32Error("process", "ShellExecuteExW runas", GetLastError());
     AcquireSingleInstance();
     return false;
 }

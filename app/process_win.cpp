@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "base/log.h"
 #include "base/log_win.h"
+#include "base/scoped_win.h"
 #include "app/elevation_win.h"
 #include "app/probe_win.h"
 #include "app/winrt_win.h"
@@ -41,26 +42,23 @@ struct IAppInstanceStaticsAbi : IInspectable {
 
 // The query itself; runs on its own thread inside the multithreaded apartment.
 bool AskActivationKind() {
-    auto* statics = static_cast<IAppInstanceStaticsAbi*>(
-        GetRuntimeFactory(L"Windows.ApplicationModel.AppInstance", kIidAppInstanceStatics));
+    const auto statics = ComPtr<IAppInstanceStaticsAbi>::Adopt(static_cast<IAppInstanceStaticsAbi*>(
+        GetRuntimeFactory(L"Windows.ApplicationModel.AppInstance", kIidAppInstanceStatics)));
     if (!statics) return false;
-    bool startupTask = false;
-    IActivatedEventArgsAbi* args = nullptr;
-    if (SUCCEEDED(statics->GetActivatedEventArgs(&args)) && args) {
-        INT32 kind = 0;
-        if (SUCCEEDED(args->get_Kind(&kind))) startupTask = kind == kActivationKindStartupTask;
-        args->Release();
-    }
-    statics->Release();
-    return startupTask;
+    ComPtr<IActivatedEventArgsAbi> args;
+    INT32 kind = 0;
+    return SUCCEEDED(statics->GetActivatedEventArgs(args.put())) && args && SUCCEEDED(args->get_Kind(&kind)) &&
+           kind == kActivationKindStartupTask;
 }
 
 // A second start asks the running monitor to show its window.
 void SignalRunningInstance() {
-    const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, kShowEventName);
+    const UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, kShowEventName));
     if (!event) return;
-    SetEvent(event);
-    CloseHandle(event);
+    // This process was just started by the user and may take the foreground;
+    // it hands that right on, so the running monitor's window can come forward.
+    AllowSetForegroundWindow(ASFW_ANY);
+    SetEvent(event.get());
 }
 
 // Per-monitor DPI awareness (v2). Looked up at run time: systems before
@@ -89,10 +87,8 @@ int RunMessageLoop() {
 bool QueryLaunchedByStartupTask() {
     bool result = false;
     std::thread query([&result] {
-        const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        if (FAILED(init)) return;
-        result = AskActivationKind();
-        CoUninitialize();
+        const ComApartment apartment(COINIT_MULTITHREADED);
+        if (apartment.ok()) result = AskActivationKind();
     });
     query.join();
     return result;
@@ -124,22 +120,24 @@ int RunProcess(HINSTANCE instance, const std::wstring& commandLine) {
     }
 
     // 7-8.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const ComApartment apartment(COINIT_APARTMENTTHREADED);
+    if (!apartment.ok()) LogHResult("process", "CoInitializeEx", apartment.result());
     SetPerMonitorDpiAwareness();
 
-    // 9-12. The window object is gone before COM is left, so whatever COM
-    // interfaces it still holds are released inside the apartment.
+    // 9-12. The window object is gone before COM is left (the apartment above is
+    // destroyed last), so whatever COM interfaces it still holds are released
+    // inside the apartment.
     int exitCode = 0;
     {
         MainWindow window(instance);
         if (window.create(flags.tray)) {
             exitCode = RunMessageLoop();
         } else {
+            Log(LogLevel::Error, "process", "the main window could not be created");
             exitCode = 1;
         }
         ReleaseSingleInstance();
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return exitCode;
 }
 

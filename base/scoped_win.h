@@ -6,8 +6,10 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <unknwn.h>
 
+#include <string_view>
 #include <utility>
 
 namespace kalorix {
@@ -167,6 +169,32 @@ public:
 
 private:
     T* ptr_ = nullptr;
+};
+
+// ---- automation types -------------------------------------------------------
+
+// A BSTR freed on every path.
+class ScopedBstr {
+public:
+    explicit ScopedBstr(std::wstring_view text)
+        : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~ScopedBstr() { SysFreeString(b_); }
+    ScopedBstr(const ScopedBstr&) = delete;
+    ScopedBstr& operator=(const ScopedBstr&) = delete;
+    BSTR get() const { return b_; }
+    explicit operator bool() const { return b_ != nullptr; }
+
+private:
+    BSTR b_;
+};
+
+// A VARIANT cleared on every path.
+struct ScopedVariant {
+    VARIANT v;
+    ScopedVariant() { VariantInit(&v); }
+    ~ScopedVariant() { VariantClear(&v); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
 };
 
 }  // namespace kalorix

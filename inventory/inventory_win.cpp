@@ -3,7 +3,11 @@
 #include <objbase.h>
 
 #include <cstring>
+#include <exception>
+#include <string>
 
+#include "base/log.h"
+#include "base/scoped_win.h"
 #include "inventory/wmi_win.h"
 
 namespace kalorix {
@@ -14,23 +18,12 @@ constexpr const wchar_t* kDisplayClassKey =
     L"SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e968-e325-11ce-bfc1-08002be10318}";
 constexpr const wchar_t* kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
-// Owns an open registry key.
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    bool open(HKEY parent, const wchar_t* path) {
-        return RegOpenKeyExW(parent, path, 0, KEY_READ, &key_) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+// Opens a registry key for reading; empty when it cannot be opened.
+UniqueRegKey OpenKey(HKEY parent, const wchar_t* path) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) key.reset();
+    return key;
+}
 
 std::wstring ReadRegistryString(HKEY parent, const wchar_t* subkey, const wchar_t* value) {
     DWORD bytes = 0;
@@ -91,8 +84,8 @@ std::vector<VolumeProbe> ProbeVolumes() {
 
 std::map<std::wstring, double> ReadDisplayAdapterMemory() {
     std::map<std::wstring, double> out;
-    RegKey cls;
-    if (!cls.open(HKEY_LOCAL_MACHINE, kDisplayClassKey)) return out;
+    const UniqueRegKey cls = OpenKey(HKEY_LOCAL_MACHINE, kDisplayClassKey);
+    if (!cls) return out;
     for (DWORD index = 0;; ++index) {
         wchar_t name[16] = {};
         DWORD nameLen = 16;
@@ -145,17 +138,18 @@ InventoryInputs GatherInventoryInputs() {
 HardwareInventory BuildHardwareInventory() { return BuildHardwareInventoryFrom(GatherInventoryInputs()); }
 
 void CollectHardwareInventory(const std::function<void(HardwareInventory&&)>& deliver) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ComApartment apartment(COINIT_MULTITHREADED);
+    if (!apartment.ok()) LogHResult("inventory", "CoInitializeEx", apartment.result());
     HardwareInventory inventory;
     try {
         inventory = BuildHardwareInventory();
-    } catch (...) {
+    } catch (const std::exception& e) {
         // Out of memory half-way: the owner still gets a (empty) report, so it
         // does not wait for one forever.
+        Log(LogLevel::Error, "inventory", std::string("collection failed: ") + e.what());
         inventory = HardwareInventory{};
     }
     deliver(std::move(inventory));
-    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 bool CopyTextToClipboard(HWND owner, const std::wstring& text) {

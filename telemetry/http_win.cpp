@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/log.h"
+#include "base/scoped_win.h"
 #include "telemetry/telemetry_client_win.h"
 
 namespace kalorix {
@@ -44,16 +45,14 @@ std::optional<Endpoint> CrackEndpoint(const std::wstring& url) {
     return e;
 }
 
-// Closes a WinHTTP handle when it goes out of scope.
-struct HttpHandle {
-    HINTERNET h = nullptr;
-    explicit HttpHandle(HINTERNET handle) : h(handle) {}
-    ~HttpHandle() {
-        if (h) WinHttpCloseHandle(h);
-    }
-    HttpHandle(const HttpHandle&) = delete;
-    HttpHandle& operator=(const HttpHandle&) = delete;
+// A WinHTTP handle, closed with WinHttpCloseHandle.
+struct HttpHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { WinHttpCloseHandle(h); }
 };
+using HttpHandle = UniqueResource<HttpHandleTraits>;
 
 }  // namespace
 
@@ -81,39 +80,39 @@ RequestResult PostJson(const std::string& body) {
     const std::wstring agent = TelemetryUserAgent();
     HttpHandle session(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session.h) {
+    if (!session) {
         // Older systems lack the automatic proxy type; fall back to the default one.
-        session.h = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                WINHTTP_NO_PROXY_BYPASS, 0);
+        session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                WINHTTP_NO_PROXY_BYPASS, 0));
     }
-    if (!session.h) {
+    if (!session) {
         LogWin32Error("telemetry", "WinHttpOpen", GetLastError());
         return {false, L"Bağlantı kurulamadı"};
     }
-    WinHttpSetTimeouts(session.h, 10000, 10000, 10000, 15000);
+    WinHttpSetTimeouts(session.get(), 10000, 10000, 10000, 15000);
 
     // Every failed step is logged with its error code; the user sees one sentence.
     auto unreachable = [](const char* step) {
         LogWin32Error("telemetry", step, GetLastError());
         return RequestResult{false, L"Sunucuya ulaşılamadı"};
     };
-    HttpHandle connection(WinHttpConnect(session.h, endpoint->host.c_str(), endpoint->port, 0));
-    if (!connection.h) return unreachable("WinHttpConnect");
+    HttpHandle connection(WinHttpConnect(session.get(), endpoint->host.c_str(), endpoint->port, 0));
+    if (!connection) return unreachable("WinHttpConnect");
     const DWORD flags = endpoint->secure ? WINHTTP_FLAG_SECURE : 0;
-    HttpHandle request(WinHttpOpenRequest(connection.h, L"POST", endpoint->path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    HttpHandle request(WinHttpOpenRequest(connection.get(), L"POST", endpoint->path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                           WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-    if (!request.h) return unreachable("WinHttpOpenRequest");
+    if (!request) return unreachable("WinHttpOpenRequest");
     // A redirect is an answer of its own, never a success reached by following it.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     const wchar_t* header = L"Content-Type: application/json; charset=utf-8\r\n";
-    if (!WinHttpSendRequest(request.h, header, static_cast<DWORD>(-1L), const_cast<char*>(body.data()),
+    if (!WinHttpSendRequest(request.get(), header, static_cast<DWORD>(-1L), const_cast<char*>(body.data()),
                             static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0))
         return unreachable("WinHttpSendRequest");
-    if (!WinHttpReceiveResponse(request.h, nullptr)) return unreachable("WinHttpReceiveResponse");
+    if (!WinHttpReceiveResponse(request.get(), nullptr)) return unreachable("WinHttpReceiveResponse");
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
         return unreachable("WinHttpQueryHeaders");
     if (status >= 200 && status <= 299) return {true, L""};

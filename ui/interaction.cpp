@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <unordered_map>
 
@@ -140,6 +141,13 @@ bool PointerLeave(InteractionState& state) {
     return true;
 }
 
+bool PointerCancel(InteractionState& state) {
+    const bool wasActive = state.pressed != 0 || state.dragging;
+    state.pressed = 0;
+    state.dragging = false;
+    return wasActive;
+}
+
 bool HoveredWantsHand(const InteractionState& state) {
     if (state.hovered == 0) return false;
     for (auto it = state.active.rbegin(); it != state.active.rend(); ++it) {
@@ -154,6 +162,7 @@ void FinishPass(InteractionState& state) {
     state.active.swap(state.building);
     state.building.clear();
     state.clicked = 0;
+    state.key = NavKey::None;
 }
 
 // ---- Frame ---------------------------------------------------------------
@@ -217,6 +226,14 @@ std::optional<int> PageForShortcut(unsigned virtualKey, bool ctrlDown) {
     if (!ctrlDown) return std::nullopt;
     if (virtualKey >= '1' && virtualKey <= '5') return static_cast<int>(virtualKey - '1');
     return std::nullopt;
+}
+
+PixelSize MinimumTrackSize(float scale, int workWidth, int workHeight) {
+    if (!(scale > 0)) scale = 1.0f;
+    PixelSize size{static_cast<int>(std::lround(980.0f * scale)), static_cast<int>(std::lround(640.0f * scale))};
+    if (workWidth > 0) size.width = std::min(size.width, workWidth);
+    if (workHeight > 0) size.height = std::min(size.height, workHeight);
+    return size;
 }
 
 int SamplerIntervalFor(int updateIntervalMs, bool shownAndNotMinimized, bool benchmarkRunning) {

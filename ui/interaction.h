@@ -48,6 +48,9 @@ struct HitRegion {
     bool hand = false;
 };
 
+// A key the focused control may answer (consumed by the next paint pass).
+enum class NavKey { None, Activate, Left, Right, Up, Down };
+
 struct InteractionState {
     std::vector<HitRegion> active;    // regions of the last finished pass (hit-testing)
     std::vector<HitRegion> building;  // regions of the pass under way
@@ -57,6 +60,9 @@ struct InteractionState {
     ActionId clicked = 0;             // consumed by the next paint pass
     bool dragging = false;            // a slider is being dragged
     float pointerX = -1, pointerY = -1;
+    ActionId focused = 0;             // keyboard focus (Tab order)
+    bool focusVisible = false;        // the focus ring shows after keyboard use, not after a click
+    NavKey key = NavKey::None;        // consumed by the next paint pass
 };
 
 // A region as drawn (rect in drawing coordinates) moved by the vertical offset
@@ -87,9 +93,13 @@ bool PointerMove(InteractionState& state, float x, float y);  // hovered changed
 bool PointerDown(InteractionState& state, float x, float y);  // pressed := hovered
 bool PointerUp(InteractionState& state, float x, float y);    // clicked := pressed when still on it
 bool PointerLeave(InteractionState& state);                   // hovered := 0, pointer (-1, -1)
+// The window lost the mouse capture mid-press (another window took it, a menu
+// opened): the press and any drag end without a click.
+bool PointerCancel(InteractionState& state);
 // Whether the hovered id belongs to an active region with the hand cursor.
 bool HoveredWantsHand(const InteractionState& state);
-// End of a paint pass: the building list becomes the active one; clicked := 0.
+// End of a paint pass: the building list becomes the active one; clicked := 0,
+// key := None.
 void FinishPass(InteractionState& state);
 
 // ---- What the pages may ask of the window ----
@@ -211,6 +221,13 @@ ScrollThumb ScrollBarThumb(float offset, float contentHeight, float visibleHeigh
 
 // Ctrl+1 … Ctrl+5 select a page: the page for a key code ('1' … '5'), or none.
 std::optional<int> PageForShortcut(unsigned virtualKey, bool ctrlDown);
+
+// The window's minimum size in pixels: 980 x 640 DIPs at the window's scale,
+// but never more than the work area of the monitor it is on.
+struct PixelSize {
+    int width = 0, height = 0;
+};
+PixelSize MinimumTrackSize(float scale, int workWidth, int workHeight);
 
 // Sampler interval for the window's state: 1000 ms while a benchmark runs,
 // the setting while shown, at least 2000 ms while minimised or hidden.

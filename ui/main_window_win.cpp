@@ -627,6 +627,7 @@ void MainWindow::paintFrame() {
         context.scroll = scroll_[page_];
         if (!toastText_.empty() && GetTickCount64() < toastExpiry_) context.toast = toastText_;
         context.bench = services_->benchStateCopy();
+        drawnBench_ = context.bench;
         context.telemetry = services_->telemetryCopy();
         context.view = &view_;
         context.series = &series_.view();
@@ -686,7 +687,7 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     }
     const bool toastLive = !toastText_.empty() && GetTickCount64() < toastExpiry_;
     report.add("toast", toastLive ? WideToUtf8(toastText_) : std::string());
-    const BenchState* bench = services_->benchStateCopy();
+    const BenchState* bench = drawnBench_;  // the state this frame was drawn with
     if (bench) {
         report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
         report.add("bench.error", WideToUtf8(bench->error));
@@ -703,6 +704,7 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     char cpuTemp[32] = "-";
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);
+    report.add("hovered", interaction_.hovered ? ActionName(interaction_.hovered) : "-");
     report.add("duplicates", static_cast<long long>(interaction_.duplicates.size()));
     report.regions = interaction_.active;
     hooks_.frameReport(FormatFrameReport(report));

@@ -123,6 +123,7 @@ private:
     HINSTANCE instance_;
     TestHooks hooks_;
     uint64_t frames_ = 0;
+    const BenchState* drawnBench_ = nullptr;  // the runner state the last page pass drew
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
     DrawingToolkit* painting_ = &toolkit_;

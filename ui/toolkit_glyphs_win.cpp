@@ -32,21 +32,19 @@ public:
 
     void Path(const std::vector<Pt>& pts, bool closed, bool filled) {
         if (pts.size() < 2) return;
-        ID2D1PathGeometry* path = nullptr;
-        ID2D1GeometrySink* sink = nullptr;
-        if (SUCCEEDED(factory_->CreatePathGeometry(&path)) && SUCCEEDED(path->Open(&sink))) {
+        ComPtr<ID2D1PathGeometry> path;
+        ComPtr<ID2D1GeometrySink> sink;
+        if (SUCCEEDED(factory_->CreatePathGeometry(path.put())) && SUCCEEDED(path->Open(sink.put()))) {
             sink->BeginFigure(P(pts[0].x, pts[0].y), filled ? D2D1_FIGURE_BEGIN_FILLED : D2D1_FIGURE_BEGIN_HOLLOW);
             for (size_t i = 1; i < pts.size(); ++i) sink->AddLine(P(pts[i].x, pts[i].y));
             sink->EndFigure(closed || filled ? D2D1_FIGURE_END_CLOSED : D2D1_FIGURE_END_OPEN);
             if (SUCCEEDED(sink->Close())) {
                 if (filled)
-                    target_->FillGeometry(path, brush_);
+                    target_->FillGeometry(path.get(), brush_);
                 else
-                    target_->DrawGeometry(path, brush_, stroke_, round_);
+                    target_->DrawGeometry(path.get(), brush_, stroke_, round_);
             }
         }
-        if (sink) sink->Release();
-        if (path) path->Release();
     }
 
     void Line(float x1, float y1, float x2, float y2) { target_->DrawLine(P(x1, y1), P(x2, y2), brush_, stroke_, round_); }
@@ -97,10 +95,11 @@ float GlyphSize(TextStyle style) {
 
 bool DrawingToolkit::DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color) {
     if (!Ready() || !round_) return false;
-    ID2D1Factory* factory = nullptr;
-    target_->GetFactory(&factory);
+    ComPtr<ID2D1Factory> factory;
+    target_->GetFactory(factory.put());
     if (!factory) return false;
-    GlyphPen g(target_, factory, BrushOf(color), round_, rect.x + rect.w / 2, rect.y + rect.h / 2, GlyphSize(style));
+    GlyphPen g(target_.get(), factory.get(), BrushOf(color), round_.get(), rect.x + rect.w / 2, rect.y + rect.h / 2,
+               GlyphSize(style));
     bool drawn = true;
     switch (glyph) {
         case L'\uE80F':  // home
@@ -240,7 +239,6 @@ bool DrawingToolkit::DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle 
             break;
         default: drawn = false; break;
     }
-    factory->Release();
     return drawn;
 }
 

@@ -5,34 +5,25 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/log.h"
+#include "sensors/text.h"
 #include "store/file_util.h"
 #include "ui/tray.h"
+#include "ui/widget_behavior.h"
 
 namespace kalorix {
 
 namespace {
 
-template <typename T>
-void SafeRelease(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // ---- process-wide factories ----
 
 struct Factories {
     std::mutex lock;
-    ID2D1Factory* d2d = nullptr;
-    IDWriteFactory* dwrite = nullptr;
+    ComPtr<ID2D1Factory> d2d;
+    ComPtr<IDWriteFactory> dwrite;
+    // The WIC factory lives in a COM server that may already be unloaded by
+    // CoUninitialize when this record is destroyed; it is left to the process teardown.
     IWICImagingFactory* wic = nullptr;
-    ~Factories() {
-        // The WIC factory lives in a COM server that may already be unloaded by
-        // CoUninitialize at this point; it is left to the process teardown.
-        SafeRelease(dwrite);
-        SafeRelease(d2d);
-    }
 };
 
 Factories& Shared() {
@@ -45,19 +36,22 @@ ID2D1Factory* D2DFactory() {
     std::lock_guard<std::mutex> guard(f.lock);
     if (!f.d2d) {
         D2D1_FACTORY_OPTIONS options{};
-        D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, IID_ID2D1Factory, &options,
-                          reinterpret_cast<void**>(&f.d2d));
+        const HRESULT hr = D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, IID_ID2D1Factory, &options,
+                                             f.d2d.putVoid());
+        if (FAILED(hr)) LogHResult("toolkit", "D2D1CreateFactory", hr);
     }
-    return f.d2d;
+    return f.d2d.get();
 }
 
 IDWriteFactory* DWriteFactory() {
     Factories& f = Shared();
     std::lock_guard<std::mutex> guard(f.lock);
     if (!f.dwrite) {
-        DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory), reinterpret_cast<IUnknown**>(&f.dwrite));
+        const HRESULT hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                               reinterpret_cast<IUnknown**>(f.dwrite.put()));
+        if (FAILED(hr)) LogHResult("toolkit", "DWriteCreateFactory", hr);
     }
-    return f.dwrite;
+    return f.dwrite.get();
 }
 
 // Retried on the next use when COM was not ready yet.
@@ -65,8 +59,9 @@ IWICImagingFactory* WicFactory() {
     Factories& f = Shared();
     std::lock_guard<std::mutex> guard(f.lock);
     if (!f.wic) {
-        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                         reinterpret_cast<void**>(&f.wic));
+        const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IWICImagingFactory, reinterpret_cast<void**>(&f.wic));
+        if (FAILED(hr)) LogHResult("toolkit", "CoCreateInstance WICImagingFactory", hr);
     }
     return f.wic;
 }
@@ -88,18 +83,16 @@ constexpr const wchar_t* kMonoStandIns[] = {L"Consolas", L"Cascadia Mono", L"Cou
 
 std::wstring FirstFamily(IDWriteFontCollection* fonts) {
     std::wstring name;
-    IDWriteFontFamily* family = nullptr;
-    IDWriteLocalizedStrings* names = nullptr;
-    if (fonts && fonts->GetFontFamilyCount() > 0 && SUCCEEDED(fonts->GetFontFamily(0, &family)) &&
-        SUCCEEDED(family->GetFamilyNames(&names))) {
+    ComPtr<IDWriteFontFamily> family;
+    ComPtr<IDWriteLocalizedStrings> names;
+    if (fonts && fonts->GetFontFamilyCount() > 0 && SUCCEEDED(fonts->GetFontFamily(0, family.put())) &&
+        SUCCEEDED(family->GetFamilyNames(names.put()))) {
         UINT32 length = 0;
         if (SUCCEEDED(names->GetStringLength(0, &length))) {
             std::wstring buffer(length + 1, L'\0');
             if (SUCCEEDED(names->GetString(0, buffer.data(), length + 1))) name = buffer.c_str();
         }
     }
-    SafeRelease(names);
-    SafeRelease(family);
     return name;
 }
 
@@ -115,8 +108,9 @@ std::wstring Pick(IDWriteFontCollection* fonts, const wchar_t* preferred, const 
 }
 
 FontFamilies ResolveFamilies() {
-    IDWriteFontCollection* fonts = nullptr;
-    if (IDWriteFactory* dw = DWriteFactory()) dw->GetSystemFontCollection(&fonts, FALSE);
+    ComPtr<IDWriteFontCollection> collection;
+    if (IDWriteFactory* dw = DWriteFactory()) dw->GetSystemFontCollection(collection.put(), FALSE);
+    IDWriteFontCollection* fonts = collection.get();
     FontFamilies families;
     families.display = Pick(fonts, L"Segoe UI Variable Display", L"Segoe UI", kSansStandIns);
     families.text = Pick(fonts, L"Segoe UI Variable Text", L"Segoe UI", kSansStandIns);
@@ -125,7 +119,9 @@ FontFamilies ResolveFamilies() {
     families.icons = HasFamily(fonts, L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets";
     families.monospace = Pick(fonts, L"Cascadia Mono", L"Consolas", kMonoStandIns);
     families.trayNumber = Pick(fonts, L"Segoe UI", L"Segoe UI", kSansStandIns);
-    SafeRelease(fonts);
+    Log(LogLevel::Info, "toolkit",
+        "fonts: display " + WideToUtf8(families.display) + ", text " + WideToUtf8(families.text) + ", icons " +
+            WideToUtf8(families.icons) + ", monospace " + WideToUtf8(families.monospace));
     return families;
 }
 
@@ -156,13 +152,17 @@ const std::wstring& FamilyName(Family family) {
     }
 }
 
-IDWriteTextFormat* CreateFormat(const std::wstring& family, float size, int weight) {
+ComPtr<IDWriteTextFormat> CreateFormat(const std::wstring& family, float size, int weight) {
     IDWriteFactory* dw = DWriteFactory();
-    if (!dw) return nullptr;
-    IDWriteTextFormat* format = nullptr;
-    if (FAILED(dw->CreateTextFormat(family.c_str(), nullptr, static_cast<DWRITE_FONT_WEIGHT>(weight),
-                                    DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size, L"tr-tr", &format)))
-        return nullptr;
+    if (!dw) return {};
+    ComPtr<IDWriteTextFormat> format;
+    const HRESULT hr = dw->CreateTextFormat(family.c_str(), nullptr, static_cast<DWRITE_FONT_WEIGHT>(weight),
+                                            DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size, L"tr-tr",
+                                            format.put());
+    if (FAILED(hr)) {
+        LogHResult("toolkit", "CreateTextFormat " + WideToUtf8(family), hr);
+        return {};
+    }
     return format;
 }
 
@@ -192,11 +192,9 @@ const FontFamilies& ChosenFontFamilies() {
 
 bool DrawingToolkit::IconFontAvailable() {
     static const bool available = [] {
-        IDWriteFontCollection* fonts = nullptr;
-        if (IDWriteFactory* dw = DWriteFactory()) dw->GetSystemFontCollection(&fonts, FALSE);
-        bool found = HasFamily(fonts, ChosenFontFamilies().icons.c_str());
-        SafeRelease(fonts);
-        return found;
+        ComPtr<IDWriteFontCollection> fonts;
+        if (IDWriteFactory* dw = DWriteFactory()) dw->GetSystemFontCollection(fonts.put(), FALSE);
+        return HasFamily(fonts.get(), ChosenFontFamilies().icons.c_str());
     }();
     return available;
 }
@@ -208,11 +206,6 @@ DrawingToolkit::DrawingToolkit(HWND window) : window_(window) {}
 DrawingToolkit::~DrawingToolkit() {
     ReleaseDeviceResources();
     ReleaseOffscreen();
-    for (auto& f : formats_) SafeRelease(f);
-    for (auto& s : ellipsis_) SafeRelease(s);
-    SafeRelease(fallbackFormat_);
-    SafeRelease(dashed_);
-    SafeRelease(round_);
 }
 
 void DrawingToolkit::AttachWindow(HWND window) { window_ = window; }
@@ -235,15 +228,15 @@ void DrawingToolkit::CreateCommonResources() {
         D2D1_STROKE_STYLE_PROPERTIES props = D2D1::StrokeStyleProperties(
             D2D1_CAP_STYLE_FLAT, D2D1_CAP_STYLE_FLAT, D2D1_CAP_STYLE_FLAT, D2D1_LINE_JOIN_MITER, 10.0f,
             D2D1_DASH_STYLE_CUSTOM, 0.0f);
-        factory->CreateStrokeStyle(props, dashes, 2, &dashed_);
+        factory->CreateStrokeStyle(props, dashes, 2, dashed_.put());
     }
     if (!round_) {
         D2D1_STROKE_STYLE_PROPERTIES props = D2D1::StrokeStyleProperties(
             D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND, D2D1_LINE_JOIN_ROUND, 10.0f,
             D2D1_DASH_STYLE_SOLID, 0.0f);
-        factory->CreateStrokeStyle(props, nullptr, 0, &round_);
+        factory->CreateStrokeStyle(props, nullptr, 0, round_.put());
     }
-    if (target_ && !brush_) target_->CreateSolidColorBrush(D2D1::ColorF(0, 0, 0, 1), &brush_);
+    if (target_ && !brush_) target_->CreateSolidColorBrush(D2D1::ColorF(0, 0, 0, 1), brush_.put());
 }
 
 bool DrawingToolkit::CreateDeviceResources() {
@@ -258,12 +251,13 @@ bool DrawingToolkit::CreateDeviceResources() {
         D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_SOFTWARE, D2D1::PixelFormat(), dpi_, dpi_);
     D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProps =
         D2D1::HwndRenderTargetProperties(window_, D2D1::SizeU(w, h), D2D1_PRESENT_OPTIONS_NONE);
-    if (FAILED(factory->CreateHwndRenderTarget(props, hwndProps, &hwndTarget_)) || !hwndTarget_) {
-        hwndTarget_ = nullptr;
+    const HRESULT hr = factory->CreateHwndRenderTarget(props, hwndProps, hwndTarget_.put());
+    if (FAILED(hr) || !hwndTarget_) {
+        LogHResult("toolkit", "CreateHwndRenderTarget", hr);
+        hwndTarget_.reset();
         return false;
     }
-    target_ = hwndTarget_;
-    target_->AddRef();
+    target_ = hwndTarget_.as<ID2D1RenderTarget>();
     target_->SetDpi(dpi_, dpi_);
     target_->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_CLEARTYPE);
     CreateCommonResources();
@@ -304,12 +298,12 @@ void DrawingToolkit::ReleaseDeviceResources() {
     drawing_ = false;
     clipDepth_ = 0;
     for (auto& b : bitmaps_) {
-        SafeRelease(b.bitmap);
+        b.bitmap.reset();
         b.id = 0;
     }
-    SafeRelease(brush_);
-    SafeRelease(hwndTarget_);
-    SafeRelease(target_);
+    brush_.reset();
+    hwndTarget_.reset();
+    target_.reset();
 }
 
 D2D1_SIZE_F DrawingToolkit::size() const {
@@ -330,17 +324,20 @@ bool DrawingToolkit::CreateOffscreen(float widthDips, float heightDips, float sc
     long pw = std::lround(widthDips * scale), ph = std::lround(heightDips * scale);
     if (pw <= 0 || ph <= 0 || pw > 16384 || ph > 16384) return false;
     dpi_ = scale * 96.0f;
-    if (FAILED(wic->CreateBitmap(static_cast<UINT>(pw), static_cast<UINT>(ph), GUID_WICPixelFormat32bppPBGRA,
-                                 WICBitmapCacheOnLoad, &offscreen_)) ||
-        !offscreen_) {
-        offscreen_ = nullptr;
+    HRESULT hr = wic->CreateBitmap(static_cast<UINT>(pw), static_cast<UINT>(ph), GUID_WICPixelFormat32bppPBGRA,
+                                   WICBitmapCacheOnLoad, offscreen_.put());
+    if (FAILED(hr) || !offscreen_) {
+        LogHResult("toolkit", "IWICImagingFactory::CreateBitmap", hr);
+        offscreen_.reset();
         return false;
     }
     D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties(
         D2D1_RENDER_TARGET_TYPE_SOFTWARE, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
         dpi_, dpi_);
-    if (FAILED(factory->CreateWicBitmapRenderTarget(offscreen_, props, &target_)) || !target_) {
-        target_ = nullptr;
+    hr = factory->CreateWicBitmapRenderTarget(offscreen_.get(), props, target_.put());
+    if (FAILED(hr) || !target_) {
+        LogHResult("toolkit", "CreateWicBitmapRenderTarget", hr);
+        target_.reset();
         ReleaseOffscreen();
         return false;
     }
@@ -371,23 +368,23 @@ bool DrawingToolkit::EncodeOffscreenPng(std::string& bytes) const {
     bytes.clear();
     IWICImagingFactory* wic = WicFactory();
     if (!offscreen_ || !wic) return false;
-    IStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    IPropertyBag2* options = nullptr;
+    ComPtr<IStream> stream;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
     bool ok = false;
     UINT w = 0, h = 0;
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppPBGRA;
-    if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        SUCCEEDED(wic->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options)) &&
+    if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) &&
+        SUCCEEDED(wic->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
+        SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(frame.put(), options.put())) && SUCCEEDED(frame->Initialize(options.get())) &&
         SUCCEEDED(offscreen_->GetSize(&w, &h)) && SUCCEEDED(frame->SetSize(w, h)) &&
-        SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(offscreen_, nullptr)) &&
+        SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(offscreen_.get(), nullptr)) &&
         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit())) {
         STATSTG stat{};
         HGLOBAL memory = nullptr;
-        if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && SUCCEEDED(GetHGlobalFromStream(stream, &memory))) {
+        if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) && SUCCEEDED(GetHGlobalFromStream(stream.get(), &memory))) {
             size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
             if (const void* data = GlobalLock(memory)) {
                 bytes.assign(static_cast<const char*>(data), size);
@@ -396,11 +393,10 @@ bool DrawingToolkit::EncodeOffscreenPng(std::string& bytes) const {
             }
         }
     }
-    SafeRelease(options);
-    SafeRelease(frame);
-    SafeRelease(encoder);
-    SafeRelease(stream);
-    if (!ok) bytes.clear();
+    if (!ok) {
+        Log(LogLevel::Error, "toolkit", "PNG encoding of the off-screen image failed");
+        bytes.clear();
+    }
     return ok;
 }
 
@@ -412,7 +408,7 @@ bool DrawingToolkit::SaveOffscreenPng(const std::filesystem::path& file) const {
 void DrawingToolkit::ReleaseOffscreen() {
     if (offscreen_) {
         ReleaseDeviceResources();
-        SafeRelease(offscreen_);
+        offscreen_.reset();
     }
 }
 
@@ -422,14 +418,14 @@ IDWriteTextFormat* DrawingToolkit::TextFormat(TextStyle style) {
     if (style < 0 || style >= text_style::kCount) {
         if (!fallbackFormat_)
             fallbackFormat_ = CreateFormat(FamilyName(kDefaultStyle.family), kDefaultStyle.size, kDefaultStyle.weight);
-        return fallbackFormat_;
+        return fallbackFormat_.get();
     }
-    IDWriteTextFormat*& slot = formats_[style];
+    ComPtr<IDWriteTextFormat>& slot = formats_[style];
     if (!slot) {
         const StyleSpec& def = kStyles[style];
         slot = CreateFormat(FamilyName(def.family), def.size, def.weight);
     }
-    return slot;
+    return slot.get();
 }
 
 IDWriteInlineObject* DrawingToolkit::Ellipsis(TextStyle style) {
@@ -437,15 +433,15 @@ IDWriteInlineObject* DrawingToolkit::Ellipsis(TextStyle style) {
     if (!ellipsis_[slot]) {
         IDWriteFactory* dw = DWriteFactory();
         IDWriteTextFormat* format = TextFormat(style);
-        if (dw && format) dw->CreateEllipsisTrimmingSign(format, &ellipsis_[slot]);
+        if (dw && format) dw->CreateEllipsisTrimmingSign(format, ellipsis_[slot].put());
     }
-    return ellipsis_[slot];
+    return ellipsis_[slot].get();
 }
 
 ID2D1Bitmap* DrawingToolkit::Bitmap(int resourceId) {
     if (!target_) return nullptr;
     for (const auto& b : bitmaps_)
-        if (b.id == resourceId && b.bitmap) return b.bitmap;
+        if (b.id == resourceId && b.bitmap) return b.bitmap.get();
     IWICImagingFactory* wic = WicFactory();
     if (!wic) return nullptr;
     HMODULE module = GetModuleHandleW(nullptr);
@@ -456,24 +452,23 @@ ID2D1Bitmap* DrawingToolkit::Bitmap(int resourceId) {
     const void* data = handle ? LockResource(handle) : nullptr;
     if (!data || size == 0) return nullptr;
 
-    IWICStream* stream = nullptr;
-    IWICBitmapDecoder* decoder = nullptr;
-    IWICBitmapFrameDecode* frame = nullptr;
-    IWICFormatConverter* converter = nullptr;
-    ID2D1Bitmap* bitmap = nullptr;
-    if (SUCCEEDED(wic->CreateStream(&stream)) &&
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    ComPtr<ID2D1Bitmap> bitmap;
+    if (SUCCEEDED(wic->CreateStream(stream.put())) &&
         SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), size)) &&
-        SUCCEEDED(wic->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad, &decoder)) &&
-        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(wic->CreateFormatConverter(&converter)) &&
-        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                        WICBitmapPaletteTypeMedianCut))) {
-        if (FAILED(target_->CreateBitmapFromWicBitmap(converter, nullptr, &bitmap))) bitmap = nullptr;
+        SUCCEEDED(wic->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.put())) &&
+        SUCCEEDED(decoder->GetFrame(0, frame.put())) && SUCCEEDED(wic->CreateFormatConverter(converter.put())) &&
+        SUCCEEDED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+                                        0.0, WICBitmapPaletteTypeMedianCut))) {
+        if (FAILED(target_->CreateBitmapFromWicBitmap(converter.get(), nullptr, bitmap.put()))) bitmap.reset();
     }
-    SafeRelease(converter);
-    SafeRelease(frame);
-    SafeRelease(decoder);
-    SafeRelease(stream);
-    if (!bitmap) return nullptr;
+    if (!bitmap) {
+        Log(LogLevel::Error, "toolkit", "image resource " + std::to_string(resourceId) + " could not be decoded");
+        return nullptr;
+    }
 
     // A free slot, else the first one is replaced.
     CachedBitmap* slot = &bitmaps_[0];
@@ -483,10 +478,9 @@ ID2D1Bitmap* DrawingToolkit::Bitmap(int resourceId) {
             break;
         }
     }
-    SafeRelease(slot->bitmap);
     slot->id = resourceId;
     slot->bitmap = bitmap;
-    return bitmap;
+    return bitmap.get();
 }
 
 void DrawingToolkit::DrawBitmap(int resourceId, const Rect& rect, float opacity) {
@@ -524,7 +518,7 @@ ID2D1SolidColorBrush* DrawingToolkit::BrushOf(const D2D1_COLOR_F& color) {
     if (!brush_) return nullptr;
     brush_->SetColor(color);
     brush_->SetOpacity(1.0f);
-    return brush_;
+    return brush_.get();
 }
 
 void DrawingToolkit::Clear(const D2D1_COLOR_F& color) {
@@ -553,21 +547,21 @@ void DrawingToolkit::ResetTransform() {
 
 // ---- text ----
 
-IDWriteTextLayout* DrawingToolkit::Layout(std::wstring_view text, TextStyle style, float width, float height) {
+ComPtr<IDWriteTextLayout> DrawingToolkit::Layout(std::wstring_view text, TextStyle style, float width, float height) {
     IDWriteFactory* dw = DWriteFactory();
     IDWriteTextFormat* format = TextFormat(style);
-    if (!dw || !format) return nullptr;
-    IDWriteTextLayout* layout = nullptr;
+    if (!dw || !format) return {};
+    ComPtr<IDWriteTextLayout> layout;
     if (FAILED(dw->CreateTextLayout(text.data(), Len(text), format, std::max(0.0f, width), std::max(0.0f, height),
-                                    &layout)))
-        return nullptr;
+                                    layout.put())))
+        return {};
     return layout;
 }
 
 void DrawingToolkit::DrawLabel(std::wstring_view text, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color,
                                int align) {
     if (text.empty() || !(rect.w > 0) || !Ready()) return;
-    IDWriteTextLayout* layout = Layout(text, style, rect.w, std::max(rect.h, 0.0f));
+    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, rect.w, std::max(rect.h, 0.0f));
     if (!layout) return;
     layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
     layout->SetTextAlignment(align == kAlignCenter     ? DWRITE_TEXT_ALIGNMENT_CENTER
@@ -576,45 +570,39 @@ void DrawingToolkit::DrawLabel(std::wstring_view text, const Rect& rect, TextSty
     layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_CENTER);
     DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
     layout->SetTrimming(&trimming, Ellipsis(style));
-    target_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_CLIP);
-    layout->Release();
+    target_->DrawTextLayout(D2D1::Point2F(rect.x, rect.y), layout.get(), BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_CLIP);
 }
 
 float DrawingToolkit::DrawParagraph(std::wstring_view text, float x, float y, float width, TextStyle style,
                                     const D2D1_COLOR_F& color) {
     if (text.empty() || !(width > 0)) return 0;
-    IDWriteTextLayout* layout = Layout(text, style, width, 10000.0f);
+    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, width, 10000.0f);
     if (!layout) return 0;
     layout->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
     layout->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_LEADING);
     layout->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
     DWRITE_TEXT_METRICS metrics{};
     float height = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
-    if (Ready()) target_->DrawTextLayout(D2D1::Point2F(x, y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
-    layout->Release();
+    if (Ready()) target_->DrawTextLayout(D2D1::Point2F(x, y), layout.get(), BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
     return height;
 }
 
 float DrawingToolkit::MeasureParagraph(std::wstring_view text, float width, TextStyle style) {
     if (text.empty() || !(width > 0)) return 0;
-    IDWriteTextLayout* layout = Layout(text, style, width, 10000.0f);
+    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, width, 10000.0f);
     if (!layout) return 0;
     layout->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
     DWRITE_TEXT_METRICS metrics{};
-    float height = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
-    layout->Release();
-    return height;
+    return SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
 }
 
 float DrawingToolkit::MeasureWidth(std::wstring_view text, TextStyle style) {
     if (text.empty()) return 0;
-    IDWriteTextLayout* layout = Layout(text, style, 10000.0f, 1000.0f);
+    const ComPtr<IDWriteTextLayout> layout = Layout(text, style, 10000.0f, 1000.0f);
     if (!layout) return 0;
     layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
     DWRITE_TEXT_METRICS metrics{};
-    float width = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.widthIncludingTrailingWhitespace : 0.0f;
-    layout->Release();
-    return width;
+    return SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.widthIncludingTrailingWhitespace : 0.0f;
 }
 
 void DrawingToolkit::DrawGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color) {
@@ -657,7 +645,7 @@ void DrawingToolkit::Line(float x1, float y1, float x2, float y2, const D2D1_COL
                           bool dashed) {
     if (!Ready()) return;
     target_->DrawLine(D2D1::Point2F(x1, y1), D2D1::Point2F(x2, y2), BrushOf(color), width,
-                      dashed ? dashed_ : nullptr);
+                      dashed ? dashed_.get() : nullptr);
 }
 
 // ---- controls ----
@@ -691,22 +679,29 @@ bool DrawingToolkit::Button(ActionId id, const Rect& rect, std::wstring_view lab
     x += glyphRoom;
     DrawLabel(label, Rect{x, rect.y, std::min(labelWidth + 1, rect.right() - x), rect.h}, style, textColor,
               kAlignLeading);
-    return IsClicked(id);
+    FocusRing(id, rect, 8);
+    return interaction_ && ButtonBehavior(*interaction_, id);
 }
 
-bool DrawingToolkit::Toggle(ActionId id, const Rect& rect, bool& value) {
-    AddRegion(id, rect, true);
-    const bool clicked = IsClicked(id);
-    if (clicked) value = !value;
-    const bool hovered = IsHovered(id);
-    FillPill(rect, value ? (hovered ? colors::AccentHover : colors::Accent) : colors::Track);
+bool DrawingToolkit::Toggle(ActionId id, const Rect& rect, bool& value, bool enabled) {
+    AddRegion(id, rect, enabled);
+    const bool changed = interaction_ && ToggleBehavior(*interaction_, id, value, enabled);
+    const bool hovered = enabled && IsHovered(id);
+    const float alpha = enabled ? 1.0f : 0.45f;  // a pending change shows the switch dimmed
+    FillPill(rect, WithAlpha(value ? (hovered ? colors::AccentHover : colors::Accent) : colors::Track, alpha));
     const float cy = rect.y + rect.h / 2;
     const float knob = 7;
     if (value)
-        FillCircle(rect.right() - 4 - knob, cy, knob, colors::White);
+        FillCircle(rect.right() - 4 - knob, cy, knob, WithAlpha(colors::White, alpha));
     else
-        FillCircle(rect.x + 4 + knob, cy, knob, colors::SecondaryText);
-    return clicked;
+        FillCircle(rect.x + 4 + knob, cy, knob, WithAlpha(colors::SecondaryText, alpha));
+    FocusRing(id, rect, rect.h / 2);
+    return changed;
+}
+
+void DrawingToolkit::FocusRing(ActionId id, const Rect& rect, float radius) {
+    if (!interaction_ || !interaction_->focusVisible || interaction_->focused != id) return;
+    Outline(Rect{rect.x - 3, rect.y - 3, rect.w + 6, rect.h + 6}, radius + 3, colors::Accent, 2.0f);
 }
 
 float DrawingToolkit::SegmentedWidth(const std::vector<std::wstring>& options) {
@@ -727,18 +722,13 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
     const Rect back{left, y, total, 36};
     FillRounded(back, 8, colors::WindowBackground);
     Outline(back, 8, colors::Border, 1);
-    bool changed = false;
     float sx = left + 3;
     for (size_t i = 0; i < options.size(); ++i) {
-        const ActionId id = SegmentActionId(baseId, static_cast<int>(i));
-        const Rect seg{sx, y + 3, widths[i] + 24, 30};
-        AddRegion(id, seg, true);
-        if (IsClicked(id)) {
-            changed = selected != static_cast<int>(i);
-            selected = static_cast<int>(i);
-        }
+        AddRegion(SegmentActionId(baseId, static_cast<int>(i)), Rect{sx, y + 3, widths[i] + 24, 30}, true);
         sx += widths[i] + 24 + 2;
     }
+    const bool changed =
+        interaction_ && SegmentedBehavior(*interaction_, baseId, static_cast<int>(options.size()), selected);
     sx = left + 3;
     for (size_t i = 0; i < options.size(); ++i) {
         const ActionId id = SegmentActionId(baseId, static_cast<int>(i));
@@ -747,6 +737,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
         if (isSelected) FillRounded(seg, 6, colors::Selection);
         DrawLabel(options[i], seg, isSelected ? text_style::LabelStrong : text_style::Label,
                   isSelected || IsHovered(id) ? colors::PrimaryText : colors::SecondaryText, kAlignCenter);
+        FocusRing(id, seg, 6);
         sx += widths[i] + 24 + 2;
     }
     return changed;
@@ -755,18 +746,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
 bool DrawingToolkit::Slider(ActionId id, const Rect& rect, int& value) {
     constexpr int kMin = 60, kMax = 100;
     AddRegion(id, rect, true);
-    bool changed = false;
-    if (interaction_ && IsPressed(id)) {
-        interaction_->dragging = true;
-        if (interaction_->pointerX >= 0 && rect.w > 0) {
-            double f = std::clamp((interaction_->pointerX - rect.x) / rect.w, 0.0f, 1.0f);
-            int v = kMin + static_cast<int>(std::lround(40.0 * f));
-            if (v != value) {
-                value = v;
-                changed = true;
-            }
-        }
-    }
+    const bool changed = interaction_ && SliderBehavior(*interaction_, id, rect, kMin, kMax, value);
     const int shown = std::clamp(value, kMin, kMax);
     const float cy = rect.y + rect.h / 2;
     const float knobX = rect.x + rect.w * static_cast<float>(shown - kMin) / static_cast<float>(kMax - kMin);
@@ -775,6 +755,7 @@ bool DrawingToolkit::Slider(ActionId id, const Rect& rect, int& value) {
     FillRounded(Rect{rect.x, cy - 2, knobX - rect.x, 4}, 2, colors::Accent);
     FillCircle(knobX, cy, 8, colors::Accent);
     FillCircle(knobX, cy, 5, colors::White);
+    FocusRing(id, Rect{knobX - 8, cy - 8, 16, 16}, 8);
     return changed;
 }
 
@@ -791,11 +772,11 @@ void DrawingToolkit::FillPathArea(const std::vector<ChartPoint>& points, float b
                                   const Rect& plot) {
     ID2D1Factory* factory = D2DFactory();
     if (!factory || points.size() < 2) return;
-    ID2D1PathGeometry* path = nullptr;
-    ID2D1GeometrySink* sink = nullptr;
-    ID2D1GradientStopCollection* stops = nullptr;
-    ID2D1LinearGradientBrush* gradient = nullptr;
-    if (SUCCEEDED(factory->CreatePathGeometry(&path)) && SUCCEEDED(path->Open(&sink))) {
+    ComPtr<ID2D1PathGeometry> path;
+    ComPtr<ID2D1GeometrySink> sink;
+    ComPtr<ID2D1GradientStopCollection> stops;
+    ComPtr<ID2D1LinearGradientBrush> gradient;
+    if (SUCCEEDED(factory->CreatePathGeometry(path.put())) && SUCCEEDED(path->Open(sink.put()))) {
         sink->BeginFigure(D2D1::Point2F(points.front().x, bottom), D2D1_FIGURE_BEGIN_FILLED);
         for (const ChartPoint& p : points) sink->AddLine(D2D1::Point2F(p.x, p.y));
         sink->AddLine(D2D1::Point2F(points.back().x, bottom));
@@ -810,35 +791,29 @@ void DrawingToolkit::FillPathArea(const std::vector<ChartPoint>& points, float b
             for (int i = 0; i < kBands; ++i) {
                 float alpha = 0.22f * (1.0f - (i + 0.5f) / kBands);
                 PushClip(Rect{plot.x - 1, plot.y + band * i, plot.w + 6, band + 0.01f});
-                target_->FillGeometry(path, BrushOf(WithAlpha(color, alpha)));
+                target_->FillGeometry(path.get(), BrushOf(WithAlpha(color, alpha)));
                 PopClip();
             }
-        } else if (SUCCEEDED(closed) && SUCCEEDED(target_->CreateGradientStopCollection(stop, 2, &stops)) &&
-            SUCCEEDED(target_->CreateLinearGradientBrush(
-                D2D1::LinearGradientBrushProperties(D2D1::Point2F(0, plot.y), D2D1::Point2F(0, plot.bottom())),
-                stops, &gradient))) {
-            target_->FillGeometry(path, gradient);
+        } else if (SUCCEEDED(closed) && SUCCEEDED(target_->CreateGradientStopCollection(stop, 2, stops.put())) &&
+                   SUCCEEDED(target_->CreateLinearGradientBrush(
+                       D2D1::LinearGradientBrushProperties(D2D1::Point2F(0, plot.y), D2D1::Point2F(0, plot.bottom())),
+                       stops.get(), gradient.put()))) {
+            target_->FillGeometry(path.get(), gradient.get());
         }
     }
-    SafeRelease(gradient);
-    SafeRelease(stops);
-    SafeRelease(sink);
-    SafeRelease(path);
 }
 
 void DrawingToolkit::StrokePolyline(const std::vector<ChartPoint>& points, const D2D1_COLOR_F& color, float width) {
     ID2D1Factory* factory = D2DFactory();
     if (!factory || points.size() < 2) return;
-    ID2D1PathGeometry* path = nullptr;
-    ID2D1GeometrySink* sink = nullptr;
-    if (SUCCEEDED(factory->CreatePathGeometry(&path)) && SUCCEEDED(path->Open(&sink))) {
+    ComPtr<ID2D1PathGeometry> path;
+    ComPtr<ID2D1GeometrySink> sink;
+    if (SUCCEEDED(factory->CreatePathGeometry(path.put())) && SUCCEEDED(path->Open(sink.put()))) {
         sink->BeginFigure(D2D1::Point2F(points.front().x, points.front().y), D2D1_FIGURE_BEGIN_HOLLOW);
         for (size_t i = 1; i < points.size(); ++i) sink->AddLine(D2D1::Point2F(points[i].x, points[i].y));
         sink->EndFigure(D2D1_FIGURE_END_OPEN);
-        if (SUCCEEDED(sink->Close())) target_->DrawGeometry(path, BrushOf(color), width, round_);
+        if (SUCCEEDED(sink->Close())) target_->DrawGeometry(path.get(), BrushOf(color), width, round_.get());
     }
-    SafeRelease(sink);
-    SafeRelease(path);
 }
 
 void DrawingToolkit::HistoryChart(const Rect& rect, const std::vector<HistoryPoint>& samples, double now, double span,
@@ -905,36 +880,35 @@ HICON DrawingToolkit::RenderTrayIconAt(std::wstring_view text, int level, int si
         default: break;
     }
 
-    IWICBitmap* bitmap = nullptr;
-    ID2D1RenderTarget* rt = nullptr;
-    ID2D1SolidColorBrush* brush = nullptr;
-    IDWriteTextFormat* format = nullptr;
+    ComPtr<IWICBitmap> bitmap;
+    ComPtr<ID2D1RenderTarget> rt;
+    ComPtr<ID2D1SolidColorBrush> brush;
+    ComPtr<IDWriteTextFormat> format;
     HICON icon = nullptr;
     bool drawn = false;
-    if (SUCCEEDED(wic->CreateBitmap(S, S, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &bitmap)) &&
+    if (SUCCEEDED(wic->CreateBitmap(S, S, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, bitmap.put())) &&
         SUCCEEDED(factory->CreateWicBitmapRenderTarget(
-            bitmap,
+            bitmap.get(),
             D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_SOFTWARE,
                                          D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
                                          96.0f, 96.0f),
-            &rt)) &&
-        SUCCEEDED(rt->CreateSolidColorBrush(back, &brush))) {
+            rt.put())) &&
+        SUCCEEDED(rt->CreateSolidColorBrush(back, brush.put()))) {
         rt->BeginDraw();
         rt->Clear(D2D1::ColorF(0, 0, 0, 0));
-        rt->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, s, s), s * 0.22f, s * 0.22f), brush);
+        rt->FillRoundedRectangle(D2D1::RoundedRect(D2D1::RectF(0, 0, s, s), s * 0.22f, s * 0.22f), brush.get());
 
         auto widthAt = [&](float fontSize) -> float {
-            IDWriteTextFormat* f = CreateFormat(ChosenFontFamilies().trayNumber, fontSize, DWRITE_FONT_WEIGHT_BOLD);
+            const ComPtr<IDWriteTextFormat> f =
+                CreateFormat(ChosenFontFamilies().trayNumber, fontSize, DWRITE_FONT_WEIGHT_BOLD);
             if (!f) return 1e9f;
-            IDWriteTextLayout* layout = nullptr;
+            ComPtr<IDWriteTextLayout> layout;
             float width = 1e9f;
-            if (SUCCEEDED(dw->CreateTextLayout(text.data(), Len(text), f, 1000.0f, 1000.0f, &layout))) {
+            if (SUCCEEDED(dw->CreateTextLayout(text.data(), Len(text), f.get(), 1000.0f, 1000.0f, layout.put()))) {
                 layout->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
                 DWRITE_TEXT_METRICS m{};
                 if (SUCCEEDED(layout->GetMetrics(&m))) width = m.width;
-                layout->Release();
             }
-            f->Release();
             return width;
         };
         const float fontSize = text.empty() ? 0.0f : FitTrayFontSize(s, widthAt);
@@ -945,7 +919,7 @@ HICON DrawingToolkit::RenderTrayIconAt(std::wstring_view text, int level, int si
             format->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
             rt->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
             brush->SetColor(ink);
-            rt->DrawText(text.data(), Len(text), format, D2D1::RectF(0, 0, s, s), brush,
+            rt->DrawText(text.data(), Len(text), format.get(), D2D1::RectF(0, 0, s, s), brush.get(),
                          D2D1_DRAW_TEXT_OPTIONS_NONE);
         }
         drawn = SUCCEEDED(rt->EndDraw());
@@ -986,10 +960,6 @@ HICON DrawingToolkit::RenderTrayIconAt(std::wstring_view text, int level, int si
             if (mask) DeleteObject(mask);
         }
     }
-    SafeRelease(format);
-    SafeRelease(brush);
-    SafeRelease(rt);
-    SafeRelease(bitmap);
     return icon;
 }
 

@@ -35,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "sensors/sensor_model.h"
 #include "ui/chart_math.h"
 #include "ui/interaction.h"
@@ -142,8 +143,8 @@ public:
     HRESULT EndFrame();
     // Drops bitmaps, brush and render target; text formats and factories stay.
     void ReleaseDeviceResources();
-    bool hasTarget() const { return target_ != nullptr; }
-    ID2D1RenderTarget* target() const { return target_; }
+    bool hasTarget() const { return static_cast<bool>(target_); }
+    ID2D1RenderTarget* target() const { return target_.get(); }
     // Render target size in DIPs (0 x 0 without a target).
     D2D1_SIZE_F size() const;
 
@@ -154,7 +155,7 @@ public:
     // DrawingToolkit); false for the window's toolkit. Then draw between
     // BeginFrame() and EndFrame() as usual.
     bool CreateOffscreen(float widthDips, float heightDips, float scale);
-    IWICBitmap* offscreenBitmap() const { return offscreen_; }
+    IWICBitmap* offscreenBitmap() const { return offscreen_.get(); }
     // Pixels of the off-screen bitmap, top-down rows of width*4 bytes (premultiplied BGRA).
     bool CopyOffscreenPixels(std::vector<uint8_t>& pixels, UINT& width, UINT& height) const;
     // Encodes the off-screen bitmap with the WIC PNG encoder (written to a
@@ -223,8 +224,9 @@ public:
                TextStyle iconStyle = text_style::IconSmall);
     // glyph 0 = none. True when clicked.
     bool Button(ActionId id, const Rect& rect, std::wstring_view label, wchar_t glyph, bool primary);
-    // A click flips value; true when clicked.
-    bool Toggle(ActionId id, const Rect& rect, bool& value);
+    // A click (or Enter/Space with the focus) flips value; true when it did.
+    // A disabled switch is drawn dimmed and ignores input.
+    bool Toggle(ActionId id, const Rect& rect, bool& value, bool enabled = true);
     // Segment i has id SegmentActionId(baseId, i). With alignRight x is the right edge.
     // True when a click selected a segment.
     bool Segmented(ActionId baseId, float x, float y, const std::vector<std::wstring>& options, int& selected,
@@ -250,8 +252,10 @@ public:
 
 private:
     bool Ready();
-    IDWriteTextLayout* Layout(std::wstring_view text, TextStyle style, float width, float height);
+    ComPtr<IDWriteTextLayout> Layout(std::wstring_view text, TextStyle style, float width, float height);
     IDWriteInlineObject* Ellipsis(TextStyle style);
+    // The keyboard focus ring around a focused control, after keyboard use only.
+    void FocusRing(ActionId id, const Rect& rect, float radius);
     bool DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color);                                   // target and brush exist
     ID2D1SolidColorBrush* BrushOf(const D2D1_COLOR_F& color);
     void FillPathArea(const std::vector<ChartPoint>& points, float bottom, const D2D1_COLOR_F& color,
@@ -261,18 +265,18 @@ private:
 
     HWND window_ = nullptr;
     float dpi_ = 96.0f;
-    ID2D1RenderTarget* target_ = nullptr;         // HWND or WIC bitmap render target
-    ID2D1HwndRenderTarget* hwndTarget_ = nullptr;  // same object when it is a window target
-    IWICBitmap* offscreen_ = nullptr;
-    ID2D1SolidColorBrush* brush_ = nullptr;
-    ID2D1StrokeStyle* dashed_ = nullptr;
-    ID2D1StrokeStyle* round_ = nullptr;
-    IDWriteTextFormat* formats_[text_style::kCount] = {};
-    IDWriteTextFormat* fallbackFormat_ = nullptr;
-    IDWriteInlineObject* ellipsis_[text_style::kCount + 1] = {};
+    ComPtr<ID2D1RenderTarget> target_;         // HWND or WIC bitmap render target
+    ComPtr<ID2D1HwndRenderTarget> hwndTarget_;  // same object when it is a window target
+    ComPtr<IWICBitmap> offscreen_;
+    ComPtr<ID2D1SolidColorBrush> brush_;
+    ComPtr<ID2D1StrokeStyle> dashed_;
+    ComPtr<ID2D1StrokeStyle> round_;
+    ComPtr<IDWriteTextFormat> formats_[text_style::kCount];
+    ComPtr<IDWriteTextFormat> fallbackFormat_;
+    ComPtr<IDWriteInlineObject> ellipsis_[text_style::kCount + 1];
     struct CachedBitmap {
         int id = 0;
-        ID2D1Bitmap* bitmap = nullptr;
+        ComPtr<ID2D1Bitmap> bitmap;
     };
     CachedBitmap bitmaps_[8] = {};
     int clipDepth_ = 0;

@@ -7,10 +7,15 @@ using namespace kalorix;
 TEST(Autostart, EscapingAndCommandLines) {
     EXPECT_EQ(XmlEscape(L"C:\\Tools & <Apps>\\\"K\"'s.exe"), L"C:\\Tools &amp; &lt;Apps&gt;\\&quot;K&quot;'s.exe");
     EXPECT_EQ(RunValueData(L"C:\\A & B\\kalorix.exe"), L"\"C:\\A & B\\kalorix.exe\" --tray");
-    EXPECT_EQ(TaskQueryCommand(), L"schtasks.exe /query /tn \"Kalorix\"");
-    EXPECT_EQ(TaskDeleteCommand(), L"schtasks.exe /delete /tn \"Kalorix\" /f");
-    EXPECT_EQ(TaskCreateCommand(L"C:\\Temp\\kalorix-task.xml"),
-              L"schtasks.exe /create /tn \"Kalorix\" /xml \"C:\\Temp\\kalorix-task.xml\" /f");
+    const std::wstring tool = L"C:\\Windows\\system32\\schtasks.exe";
+    EXPECT_EQ(TaskQueryCommand(tool), L"\"C:\\Windows\\system32\\schtasks.exe\" /query /tn \"Kalorix\"");
+    EXPECT_EQ(TaskDeleteCommand(tool), L"\"C:\\Windows\\system32\\schtasks.exe\" /delete /tn \"Kalorix\" /f");
+    EXPECT_EQ(TaskCreateCommand(tool, L"C:\\Temp\\kalorix-task.xml"),
+              L"\"C:\\Windows\\system32\\schtasks.exe\" /create /tn \"Kalorix\" /xml \"C:\\Temp\\kalorix-task.xml\" /f");
+    // The Startup apps page's record: an odd first byte is "off".
+    EXPECT_TRUE(StartupApprovedDisabled(std::string("\x03\0\0\0", 4)));
+    EXPECT_FALSE(StartupApprovedDisabled(std::string("\x02\0\0\0", 4)));
+    EXPECT_FALSE(StartupApprovedDisabled(""));
 }
 
 TEST(Autostart, TaskDefinitionTextAndBytes) {

@@ -1,4 +1,5 @@
 #include "ui/interaction.h"
+#include "ui/widget_behavior.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,131 @@ TEST(Regions, LastRegisteredWinsAndEdgesAreHalfOpen) {
     EXPECT_EQ(HitTest(regions, 70, 60), 1u);  // right edge of region 2 is outside it
     EXPECT_EQ(HitTest(regions, 100, 10), 0u);
     EXPECT_EQ(HitTest(regions, -1, -1), 0u);
+}
+
+}  // namespace
+}  // namespace kalorix
+
+namespace kalorix {
+namespace {
+
+InteractionState Focused(ActionId id, NavKey key) {
+    InteractionState s;
+    s.focused = id;
+    s.key = key;
+    return s;
+}
+
+TEST(Widgets, SegmentedByClickKeyAndArrowsStopsAtTheEnds) {
+    const ActionId base = MakeActionId(L"set/interval");
+    int selected = 1;
+    InteractionState click;
+    click.clicked = SegmentActionId(base, 3);
+    EXPECT_TRUE(SegmentedBehavior(click, base, 4, selected));
+    EXPECT_EQ(selected, 3);
+
+    InteractionState right = Focused(SegmentActionId(base, 3), NavKey::Right);
+    EXPECT_FALSE(SegmentedBehavior(right, base, 4, selected));  // already the last
+    InteractionState left = Focused(SegmentActionId(base, 3), NavKey::Left);
+    EXPECT_TRUE(SegmentedBehavior(left, base, 4, selected));
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(left.focused, SegmentActionId(base, 2));  // the focus moves with the choice
+    EXPECT_EQ(left.key, NavKey::None);                  // one step per key
+
+    InteractionState enter = Focused(SegmentActionId(base, 0), NavKey::Activate);
+    EXPECT_TRUE(SegmentedBehavior(enter, base, 4, selected));
+    EXPECT_EQ(selected, 0);
+    // Keys while another control has the focus change nothing.
+    InteractionState elsewhere = Focused(MakeActionId(L"set/warn"), NavKey::Right);
+    EXPECT_FALSE(SegmentedBehavior(elsewhere, base, 4, selected));
+}
+
+TEST(Widgets, SliderFollowsThePointerAndStepsByKeyWithinItsRange) {
+    const ActionId id = MakeActionId(L"set/warn");
+    const Rect track{100, 0, 200, 20};
+    int value = 90;
+    InteractionState drag;
+    drag.pressed = id;
+    drag.pointerX = 150;  // a quarter along 60 ... 100
+    EXPECT_TRUE(SliderBehavior(drag, id, track, 60, 100, value));
+    EXPECT_EQ(value, 70);
+    EXPECT_TRUE(drag.dragging);
+    drag.pointerX = 999;  // far past the end
+    SliderBehavior(drag, id, track, 60, 100, value);
+    EXPECT_EQ(value, 100);
+
+    InteractionState up = Focused(id, NavKey::Up);
+    EXPECT_FALSE(SliderBehavior(up, id, track, 60, 100, value));  // clamped at the top
+    InteractionState down = Focused(id, NavKey::Left);
+    EXPECT_TRUE(SliderBehavior(down, id, track, 60, 100, value));
+    EXPECT_EQ(value, 99);
+}
+
+TEST(Widgets, CaptureLossEndsADragWithoutAClick) {
+    const ActionId id = MakeActionId(L"set/warn");
+    InteractionState s;
+    s.active = {{id, 0, 0, 200, 20, true}};
+    PointerMove(s, 50, 10);
+    PointerDown(s, 50, 10);
+    int value = 80;
+    SliderBehavior(s, id, Rect{0, 0, 200, 20}, 60, 100, value);
+    EXPECT_TRUE(PointerCancel(s));
+    // The pointer keeps moving without a button: the value stays.
+    PointerMove(s, 190, 10);
+    EXPECT_FALSE(SliderBehavior(s, id, Rect{0, 0, 200, 20}, 60, 100, value));
+    EXPECT_FALSE(PointerUp(s, 190, 10));
+    EXPECT_EQ(s.clicked, 0u);
+}
+
+TEST(Widgets, DisabledToggleIgnoresClicksAndKeys) {
+    const ActionId id = MakeActionId(L"set/autostart");
+    bool on = false;
+    InteractionState click;
+    click.clicked = id;
+    EXPECT_FALSE(ToggleBehavior(click, id, on, false));
+    EXPECT_TRUE(ToggleBehavior(click, id, on, true));
+    EXPECT_TRUE(on);
+    InteractionState space = Focused(id, NavKey::Activate);
+    EXPECT_TRUE(ToggleBehavior(space, id, on));
+    EXPECT_FALSE(on);
+}
+
+TEST(Widgets, TabOrderIsReadingOrderOfClickableRegionsAndWraps) {
+    // Registered out of reading order; the overlay block and a repeat are not stops.
+    const std::vector<HitRegion> regions = {{3, 300, 200, 50, 30, true}, {1, 10, 100, 50, 30, true},
+                                            {2, 300, 102, 50, 30, true}, {9, 0, 0, 999, 999, false},
+                                            {1, 10, 100, 50, 30, true}};
+    EXPECT_EQ(NextFocus(regions, 0, true), 1u);
+    EXPECT_EQ(NextFocus(regions, 1, true), 2u);  // same line (tops 2 DIPs apart): left to right
+    EXPECT_EQ(NextFocus(regions, 2, true), 3u);
+    EXPECT_EQ(NextFocus(regions, 3, true), 1u);
+    EXPECT_EQ(NextFocus(regions, 1, false), 3u);
+    EXPECT_EQ(NextFocus(regions, 0, false), 3u);
+    EXPECT_EQ(NextFocus({}, 0, true), 0u);
+}
+
+TEST(WindowRules, MinimumSizeNeverExceedsTheWorkArea) {
+    EXPECT_EQ(MinimumTrackSize(1.0f, 1920, 1040).width, 980);
+    EXPECT_EQ(MinimumTrackSize(1.0f, 1920, 1040).height, 640);
+    // 175 % on a 1920 x 1080 screen (work area 1920 x 1032): 1715 x 1120 would not fit.
+    const PixelSize big = MinimumTrackSize(1.75f, 1920, 1032);
+    EXPECT_EQ(big.width, 1715);
+    EXPECT_EQ(big.height, 1032);
+}
+
+TEST(Regions, ADuplicateIdInOnePassIsRecorded) {
+    InteractionState s;
+    RegisterRegion(s, {5, 0, 0, 10, 10, true});
+    RegisterRegion(s, {6, 0, 20, 10, 10, true});
+    EXPECT_TRUE(s.duplicates.empty());
+    FinishPass(s);
+    RegisterRegion(s, {5, 0, 0, 10, 10, true});  // a new pass: no duplicate yet
+    EXPECT_TRUE(s.duplicates.empty());
+#ifdef NDEBUG
+    RegisterRegion(s, {5, 0, 40, 10, 10, true});
+    ASSERT_EQ(s.duplicates.size(), 1u);
+    EXPECT_EQ(s.duplicates[0], 5u);
+#endif
 }
 
 }  // namespace

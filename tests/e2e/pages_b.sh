@@ -1,54 +1,36 @@
 #!/usr/bin/env bash
-# The Tests page of kalorix.exe under Wine + Xvfb with scripted sensors:
-# idle, while the CPU test runs (started by a click on its button), after it,
-# with a seeded history (report card and all four results) at 1180 x 780 and
-# at the 980 x 640 minimum, and the report image saved from the header button.
-# Screenshots land in $KALORIX_ARTIFACTS (or BUILD/artifacts).
+# The Tests page of kalorix-test.exe with scripted sensors: the CPU test started
+# by a click on its card (the other cards offer no start meanwhile), its record
+# in history.txt and the card's "Yeniden test et" afterwards; then a seeded
+# history (report card and all four results) at 1180 x 780 and at the 980 x 640
+# minimum, and the report image saved from the header button with its toast.
 set -u
 source "$(dirname "$0")/lib/e2e-common.sh"
-e2e_init "$1" "$2" pages_b
-tmp=$(mktemp -d /tmp/kalorix-pages-b.XXXXXX)
-
-# Whatever this script changes in the profile is put back at the end, so that
-# the other checks of this prefix find it as it was.
+e2e_init "$1" "$2" pages_b pages_b
 profile_save
-trap e2e_cleanup EXIT
-printf '{\n  "WarningTemp": 100,\n  "MinimizeToTray": false,\n  "FirstTestOffered": true\n}\n' > "$roam/settings.json"
-rm -f "$roam/history.txt"
+answered_profile '  "WarningTemp": 100,
+  "MinimizeToTray": false,
+'
 
-# start_scenario SCENARIO: "idle" for the test run (the hot "demo" machine trips
-# the thermal safety stop within seconds), "demo" for everything else.
-start_scenario() {
-  KALORIX_FAKE_SENSORS="$1" KALORIX_FAKE_CLOCK=30 KALORIX_BENCH_TIME_SCALE=0.25 start_app "$tmp/app"
-  wait_window 60 || die "no Kalorix window"
-  wid=$win
-  sleep 4  # first snapshots
-  win_geometry
-}
-win_geometry() { win_xywh "$wid"; }
-shot() { shot_ppm "$wid" "$1" "$tmp"; }
-
-
-# ---- 1. Idle, no results yet --------------------------------------------------
-start_scenario idle
-xdotool key --window "$wid" ctrl+4; sleep 1.5
-xdotool mousemove $((WX + 100)) $((WY + WH - 150)); sleep 0.5
-shot tests-idle
-[ "$(look distinct "$tmp/tests-idle.ppm")" -gt 40 ] || die "idle page looks blank"
-
-# ---- 2. The CPU test runs ------------------------------------------------------------
-start_cpu_test "$wid" "$tmp" tests
-mapfile -t busy < <(look buttons "$tmp/tests-running.ppm")
-[ "${#busy[@]}" -le $(( ${#idle[@]} - 2 )) ] || die "other cards still offer a start while the CPU test runs"
-
-# ---- 3. After the run: the CPU card shows its result ------------------------------------
-wait_cpu_record 120
-sleep 1.5
-shot tests-after-cpu
-[ "$(look primary "$tmp/tests-after-cpu.ppm" "$px" "$cy")" = 1 ] || die "no 'Yeniden test et' button after the run"
+# ---- the CPU test ("idle": the hot demo machine would trip the thermal stop) ---------
+KALORIX_FAKE_SENSORS=idle KALORIX_FAKE_CLOCK=30 KALORIX_BENCH_TIME_SCALE=0.4 start_app idle
+wait_window 60 || die "no Kalorix window with live data within 60 s"
+keys_until ctrl+4 page 3 || die "Ctrl+4 did not select the Tests page"
+park_pointer; wait_frames 1 5
+shoot 01-tests-idle >/dev/null
+check "the cards offer their starts" has_region tests/run/memory
+act tests/run/cpu bench cpu 15 || die "the CPU test did not start"
+frame="$matched" has_region tests/run/memory && fail "another card offers a start while the CPU test runs"
+check "the running card offers a stop" eval 'frame="$matched" has_region tests/stop/cpu'
+shoot 02-tests-running >/dev/null
+wait_file_line "$roam/history.txt" $'^B\tcpu\t' 120 || die "the CPU test left no record in history.txt"
+wait_rv bench - 10 || fail "the runner still reports a running test"
+check "after the run the card offers 'Yeniden test et'" wait_region tests/run/cpu 10
+park_pointer; wait_frames 1 5
+shoot 03-tests-after-cpu >/dev/null
 stop_app
 
-# ---- 4. Seeded history: report card with data and all four results --------------------
+# ---- a seeded history: report card with data and all four results -----------------
 now=$(date +%s)
 {
   for i in 0 1 2 3 4 5; do
@@ -60,41 +42,38 @@ now=$(date +%s)
   printf 'B\tgpu\t%d\tgpu.bandwidth_gbs=264.5;gpu.gflops=8420;gpu.score=1180\tgpu.name=Örnek Ekran Kartı 8 GB\n' $((now - 7000))
   printf 'B\tdisk\t%d\tdisk.rnd_read_iops=45000;disk.rnd_write_iops=38200;disk.score=845;disk.seq_read_mbs=3420;disk.seq_write_mbs=2710\tdisk.drive=C:;disk.model=Örnek NVMe SSD 1 TB\n' $((now - 6900))
 } > "$roam/history.txt"
-start_scenario demo
-xdotool key --window "$wid" ctrl+4; sleep 1.5
-xdotool mousemove $((WX + 100)) $((WY + WH - 150)); sleep 0.5
-shot tests-results-top
-[ "$(look count "$tmp/tests-results-top.ppm" 3DD68C)" -gt 40 ] || die "no green grade on the report card"
+KALORIX_FAKE_SENSORS=demo KALORIX_FAKE_CLOCK=30 start_app demo
+wait_window 60 || die "no Kalorix window with live data within 60 s"
+keys_until ctrl+4 page 3 || die "Ctrl+4 did not select the Tests page"
+park_pointer; wait_frames 1 5
+shoot 04-tests-results-top >/dev/null
+wheel_to_end 5 || fail "the wheel did not reach the end of the page"
+shoot 05-tests-results-bottom >/dev/null
+check "all four result cards offer 'Yeniden test et'" has_region tests/run/gpu
+wheel_to_end 4
 
-scroll_down() {
-  xdotool mousemove $((WX + WW / 2)) $((WY + WH / 2))
-  for _ in $(seq 1 "$1"); do xdotool click 5; sleep 0.05; done
-  xdotool mousemove $((WX + 100)) $((WY + WH - 150)); sleep 1
-}
-scroll_down 9; shot tests-results-middle
-scroll_down 30; shot tests-results-bottom
-[ "$(look distinct "$tmp/tests-results-bottom.ppm")" -gt 40 ] || die "bottom of the page looks blank"
-mapfile -t again < <(look buttons "$tmp/tests-results-bottom.ppm")
-[ "${#again[@]}" -ge 2 ] || die "the result cards offer no 'Yeniden test et' button"
+xdotool windowsize "$win" 980 640
+wait_rv width 980 10 || fail "the window did not shrink to 980 x 640"
+park_pointer; wait_frames 1 5
+shoot 06-tests-min-top >/dev/null
+wheel_to_end 5; shoot 07-tests-min-bottom >/dev/null
+wheel_to_end 4
 
-# ---- 5. The minimum window size -----------------------------------------------------------
-xdotool windowsize "$wid" 980 640; sleep 2
-win_geometry
-echo "window now ${WW}x${WH}"
-[ "$WW" -le 1000 ] || die "window did not shrink"
-scroll_down 0
-for _ in $(seq 1 40); do xdotool click 4; sleep 0.03; done; sleep 1
-xdotool mousemove $((WX + 100)) $((WY + WH - 150)); sleep 0.5
-shot tests-min-top
-scroll_down 7; shot tests-min-middle
-scroll_down 9; shot tests-min-cards
-scroll_down 30; shot tests-min-bottom
+# ---- the report image from the header button ---------------------------------------------
+click tests/export || fail "no 'Görseli kaydet' button"
+wait_rv toast "Kaydedildi: Resimler\\Kalorix" 20 || fail "no toast after saving (toast: '$(rv toast)')"
+# The export opens a file window on the image; it must not cover the page nor
+# outlive this script.
+for i in $(seq 1 15); do pkill -f 'explorer.exe /select,' 2>/dev/null && break; sleep 0.2; done
+shoot 08-tests-saved-toast >/dev/null
+saved=$(find "$pictures/Kalorix" -name 'Kalorix-rapor-*.png' 2>/dev/null | head -1)
+case "$(basename "${saved:-none}")" in
+  Kalorix-rapor-[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9].png)
+    note "report image $(basename "$saved")"
+    check "report image is 1760x1120" [ "$(identify -format '%wx%h' "$saved" 2>/dev/null)" = 1760x1120 ]
+    cp "$saved" "$out/09-report-image.png" ;;
+  *) fail "no report image with the expected name in Pictures\\Kalorix" ;;
+esac
+check "no action id registered twice" [ "$(rv duplicates)" = 0 ]
 
-# ---- 6. The report image from the header button ---------------------------------------------
-save_report_image "$wid" "$tmp" tests-saved-toast || exit 1
-cp "$saved" "$out/report-image-from-window.png"
-
-close_reveal_window "$wid"
-stop_app
-if grep -q "Unimplemented function" "$tmp/app.err"; then die "unimplemented Wine function called"; fi
-echo "pages_b ok"
+e2e_finish

@@ -25,4 +25,4 @@ probe "$exe" test-build
 grep -q "Samsung SSD 980 PRO" "$out/test-build.txt" && note "kalorix-test.exe uses the scripted sensors" \
     || fail "kalorix-test.exe did not use the scripted sensors"
 
-e2e_finish /dev/null
+e2e_finish

@@ -22,93 +22,130 @@ std::optional<std::wstring> ReadRunValue() {
     return std::wstring(buf);
 }
 
-// Runs the autostart code against the fake schtasks.exe (found through the current
-// directory) and puts the prefix's Run value back afterwards.
+void SetStartupApproved(BYTE first) {
+    const BYTE record[12] = {first};
+    RegSetKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName, REG_BINARY, record, sizeof(record));
+}
+
+bool StartupApprovedExists() {
+    DWORD size = 0;
+    return RegGetValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName, RRF_RT_REG_BINARY, nullptr, nullptr,
+                        &size) == ERROR_SUCCESS;
+}
+
+// Runs the autostart code against the fake schtasks.exe (by its full path) with a
+// private folder for the task definition, and puts the prefix's Run value back.
 class AutostartFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t cwd[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, cwd);
-        oldCwd_ = cwd;
         const std::filesystem::path exe(OwnProgramPath());
-        fakebin_ = exe.parent_path() / "fakebin";
-        ASSERT_TRUE(std::filesystem::exists(fakebin_ / "schtasks.exe"));
-        SetCurrentDirectoryW(fakebin_.c_str());
+        platform_.schtasks = (exe.parent_path() / "fakebin" / "schtasks.exe").wstring();
+        ASSERT_TRUE(std::filesystem::exists(platform_.schtasks));
         wchar_t tmp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH + 1, tmp);
         state_ = std::filesystem::path(tmp) / "kalorix-fake-schtasks";
+        folder_ = std::filesystem::path(tmp) / "kalorix-autostart-test";
         std::error_code ec;
         std::filesystem::remove_all(state_, ec);
+        std::filesystem::create_directories(folder_, ec);
+        platform_.taskFolder = folder_.wstring() + L"\\";
         savedRun_ = ReadRunValue();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-        SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", nullptr);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
     }
     void TearDown() override {
-        SetCurrentDirectoryW(oldCwd_.c_str());
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
         if (savedRun_)
             RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ, savedRun_->c_str(),
                             static_cast<DWORD>((savedRun_->size() + 1) * sizeof(wchar_t)));
         std::error_code ec;
         std::filesystem::remove_all(state_, ec);
+        std::filesystem::remove_all(folder_, ec);
         SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", nullptr);
+        SetEnvironmentVariableW(L"FAKE_SCHTASKS_DELETE_EXIT", nullptr);
     }
     bool TaskExists() const { return std::filesystem::exists(state_ / "task.xml"); }
-    std::optional<std::string> TaskBytes() const { return ReadFileBytes(state_ / "task.xml"); }
+    bool Set(bool enable, bool useTask) { return SetAutostart(enable, useTask, platform_); }
+    bool Enabled() { return IsAutostartEnabled(platform_); }
 
-    std::wstring oldCwd_;
-    std::filesystem::path fakebin_, state_;
+    AutostartPlatform platform_;
+    std::filesystem::path state_, folder_;
     std::optional<std::wstring> savedRun_;
 };
 
 }  // namespace
 
 TEST_F(AutostartFixture, RunValueReplacesAnExistingTask) {
-    ASSERT_TRUE(SetAutostart(true, true));
+    ASSERT_TRUE(Set(true, true));
     ASSERT_TRUE(TaskExists());
-    EXPECT_TRUE(IsAutostartEnabled());
-    ASSERT_TRUE(SetAutostart(true, false));
+    EXPECT_TRUE(Enabled());
+    ASSERT_TRUE(Set(true, false));
     EXPECT_FALSE(TaskExists());
     EXPECT_EQ(ReadRunValue(), RunValueData(OwnProgramPath()));
-    EXPECT_TRUE(IsAutostartEnabled());
+    EXPECT_TRUE(Enabled());
 }
 
 TEST_F(AutostartFixture, TaskReplacesARunValueAndIsWrittenByteForByte) {
-    ASSERT_TRUE(SetAutostart(true, false));
+    ASSERT_TRUE(Set(true, false));
     ASSERT_TRUE(ReadRunValue().has_value());
-    ASSERT_TRUE(SetAutostart(true, true));
+    ASSERT_TRUE(Set(true, true));
     EXPECT_FALSE(ReadRunValue().has_value());
-    const auto bytes = TaskBytes();
+    const auto bytes = ReadFileBytes(state_ / "task.xml");
     ASSERT_TRUE(bytes.has_value());
     const std::wstring sid = CurrentUserSid();
     EXPECT_FALSE(sid.empty());
     EXPECT_EQ(*bytes, TaskFileBytes(BuildTaskXml(sid, OwnProgramPath())));
-    // The temporary definition file is gone after the create command.
-    wchar_t tmp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, tmp);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(tmp) / kTaskFileName));
-    EXPECT_TRUE(IsAutostartEnabled());
+    // The definition file is gone after the create command.
+    EXPECT_FALSE(std::filesystem::exists(folder_ / kTaskFileName));
+    EXPECT_TRUE(Enabled());
 }
 
 TEST_F(AutostartFixture, DisableRemovesBothAndSucceedsWhenNothingExisted) {
-    EXPECT_TRUE(SetAutostart(false, false));
-    EXPECT_FALSE(IsAutostartEnabled());
-    ASSERT_TRUE(SetAutostart(true, true));
+    EXPECT_TRUE(Set(false, false));
+    EXPECT_FALSE(Enabled());
+    ASSERT_TRUE(Set(true, true));
     RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ, L"x", 4);
-    EXPECT_TRUE(SetAutostart(false, true));
+    EXPECT_TRUE(Set(false, true));
     EXPECT_FALSE(TaskExists());
     EXPECT_FALSE(ReadRunValue().has_value());
-    EXPECT_FALSE(IsAutostartEnabled());
+    EXPECT_FALSE(Enabled());
 }
 
-TEST_F(AutostartFixture, RefusedTaskReportsFailure) {
+TEST_F(AutostartFixture, RefusedCreateOrDeleteReportsFailure) {
     SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", L"1");
-    EXPECT_FALSE(SetAutostart(true, true));
-    EXPECT_FALSE(IsAutostartEnabled());
+    EXPECT_FALSE(Set(true, true));
+    EXPECT_FALSE(Enabled());
+    SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", nullptr);
+
+    // A task registered with highest rights cannot be deleted by a normal process:
+    // "off" must say so instead of reporting success while the task stays.
+    ASSERT_TRUE(Set(true, true));
+    SetEnvironmentVariableW(L"FAKE_SCHTASKS_DELETE_EXIT", L"1");
+    EXPECT_FALSE(Set(false, false));
+    EXPECT_TRUE(TaskExists());
+    EXPECT_TRUE(Enabled());
+}
+
+TEST_F(AutostartFixture, StartupAppsSwitchIsHonouredAndClearedByTurningOn) {
+    ASSERT_TRUE(Set(true, false));
+    SetStartupApproved(0x03);  // switched off on the Startup apps page
+    EXPECT_FALSE(Enabled());
+    SetStartupApproved(0x02);
+    EXPECT_TRUE(Enabled());
+    SetStartupApproved(0x03);
+    ASSERT_TRUE(Set(true, false));
+    EXPECT_FALSE(StartupApprovedExists());
+    EXPECT_TRUE(Enabled());
 }
 
 TEST(RunHidden, ExitCodesAndMissingProgram) {
-    EXPECT_EQ(RunHidden(L"cmd.exe /c exit 7"), 7);
-    EXPECT_EQ(RunHidden(L"cmd.exe /c exit 0"), 0);
-    EXPECT_EQ(RunHidden(L"kalorix-no-such-program-here.exe"), -1);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+    EXPECT_EQ(RunHidden(cmd, L"cmd.exe /c exit 7"), 7);
+    EXPECT_EQ(RunHidden(cmd, L"cmd.exe /c exit 0"), 0);
+    // A program name is never looked up on the search path.
+    EXPECT_EQ(RunHidden(L"cmd.exe", L"cmd.exe /c exit 0"), -1);
+    EXPECT_EQ(RunHidden(std::wstring(system) + L"\\kalorix-no-such-program.exe", L"x"), -1);
 }

@@ -20,15 +20,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // Dispatches messages until the condition holds or the time is up (the
-// sampler and the window run on real threads and timers here).
+// sampler and the window run on real threads and timers here). One message at
+// a time: on a slow machine the window may always have a paint or a snapshot
+// pending, and the condition and the deadline are checked between any two.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     MSG msg;
     while (!done()) {
         if (GetTickCount64() >= end) return false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            continue;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }

@@ -1,7 +1,8 @@
 // Answers the three schtasks command lines the autostart code uses, keeping the
 // "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. Every command
-// line is appended to log.txt there. FAKE_SCHTASKS_CREATE_EXIT sets the exit code
-// of /create (default 0).
+// line is appended to log.txt there. FAKE_SCHTASKS_CREATE_EXIT and
+// FAKE_SCHTASKS_DELETE_EXIT set the exit codes of /create and /delete (default 0;
+// a refused /delete keeps the task, as for a task registered with highest rights).
 #include <windows.h>
 
 #include <cwchar>
@@ -27,6 +28,11 @@ void AppendLog(const std::wstring& dir, const std::wstring& line) {
     CloseHandle(f);
 }
 
+int ExitCodeFrom(const wchar_t* variable) {
+    wchar_t code[16] = {};
+    return GetEnvironmentVariableW(variable, code, 16) ? _wtoi(code) : 0;
+}
+
 }  // namespace
 
 int wmain() {
@@ -37,14 +43,16 @@ int wmain() {
     if (cmd.find(L"/tn \"Kalorix\"") == std::wstring::npos) return 2;
     const bool exists = GetFileAttributesW(task.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (cmd.find(L"/query") != std::wstring::npos) return exists ? 0 : 1;
-    if (cmd.find(L"/delete") != std::wstring::npos) return DeleteFileW(task.c_str()) ? 0 : 1;
+    if (cmd.find(L"/delete") != std::wstring::npos) {
+        if (const int refused = ExitCodeFrom(L"FAKE_SCHTASKS_DELETE_EXIT")) return refused;
+        return DeleteFileW(task.c_str()) ? 0 : 1;
+    }
     if (cmd.find(L"/create") != std::wstring::npos) {
         const size_t x = cmd.find(L"/xml \"");
         if (x == std::wstring::npos) return 2;
         const size_t start = x + 6, end = cmd.find(L'"', start);
         const std::wstring xml = cmd.substr(start, end - start);
-        wchar_t code[16] = {};
-        if (GetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", code, 16) && _wtoi(code) != 0) return _wtoi(code);
+        if (const int refused = ExitCodeFrom(L"FAKE_SCHTASKS_CREATE_EXIT")) return refused;
         return CopyFileW(xml.c_str(), task.c_str(), FALSE) ? 0 : 1;
     }
     return 2;

@@ -1,0 +1,117 @@
+#include "app/autostart_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace kalorix {
+namespace {
+
+// A registration held in memory; each call can be held back until released,
+// so the test decides the order of events.
+struct FakeMechanism {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool registered = false;
+    bool refuse = false;
+    bool held = false;
+    int finished = 0;
+    std::vector<std::string> calls;
+
+    bool IsEnabled() {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back("query");
+        return registered;
+    }
+    bool Set(bool enable, bool useTask) {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait(lock, [this] { return !held; });
+        calls.push_back(std::string(enable ? "on" : "off") + (useTask ? "+task" : ""));
+        if (refuse) return false;
+        registered = enable;
+        return true;
+    }
+    void Finished() {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++finished;
+        cv.notify_all();
+    }
+    bool WaitFinished(int n) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return cv.wait_for(lock, std::chrono::seconds(10), [&] { return finished >= n; });
+    }
+    void Hold(bool on) {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = on;
+        cv.notify_all();
+    }
+};
+
+AutostartWorker MakeWorker(FakeMechanism& m) {
+    return AutostartWorker([&m] { return m.IsEnabled(); }, [&m](bool e, bool t) { return m.Set(e, t); },
+                           [&m] { m.Finished(); });
+}
+
+TEST(AutostartWorker, ARefreshNeverUndoesAChangeMadeMeanwhile) {
+    FakeMechanism m;
+    m.registered = true;
+    m.Hold(true);
+    AutostartWorker worker = MakeWorker(m);
+    worker.Refresh(false);      // start-up: on, so it registers again ... and is held there
+    worker.Set(false, false);   // the user switches it off meanwhile
+    EXPECT_TRUE(worker.View().pending);
+    EXPECT_FALSE(worker.View().enabled);  // shows what was asked for
+    m.Hold(false);
+    ASSERT_TRUE(m.WaitFinished(2));
+    const AutostartView v = worker.View();
+    EXPECT_TRUE(v.known);
+    EXPECT_FALSE(v.pending);
+    EXPECT_FALSE(v.enabled);
+    EXPECT_FALSE(m.registered);
+    EXPECT_EQ(m.calls, (std::vector<std::string>{"query", "on", "off"}));
+}
+
+TEST(AutostartWorker, ARefusedChangeShowsTheStateReadBack) {
+    FakeMechanism m;
+    m.registered = true;
+    m.refuse = true;  // e.g. a task with highest rights that a normal process cannot delete
+    AutostartWorker worker = MakeWorker(m);
+    worker.Set(false, false);
+    ASSERT_TRUE(m.WaitFinished(1));
+    const AutostartView v = worker.View();
+    EXPECT_TRUE(v.failed);
+    EXPECT_TRUE(v.enabled);
+    EXPECT_FALSE(v.pending);
+}
+
+TEST(AutostartWorker, RefreshOfAnOffRegistrationOnlyAsks) {
+    FakeMechanism m;
+    AutostartWorker worker = MakeWorker(m);
+    worker.Refresh(true);
+    ASSERT_TRUE(m.WaitFinished(1));
+    EXPECT_EQ(m.calls, (std::vector<std::string>{"query"}));
+    EXPECT_TRUE(worker.View().known);
+    EXPECT_FALSE(worker.View().enabled);
+}
+
+TEST(AutostartWorker, DestroyedWithQueuedJobsEndsAfterTheRunningOne) {
+    FakeMechanism m;
+    m.Hold(true);
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        m.Hold(false);
+    });
+    {
+        AutostartWorker worker = MakeWorker(m);
+        for (int i = 0; i < 5; ++i) worker.Set(i % 2 == 0, false);
+    }
+    releaser.join();
+    EXPECT_LE(m.calls.size(), 1u);  // the queued changes were dropped
+}
+
+}  // namespace
+}  // namespace kalorix
