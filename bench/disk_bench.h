@@ -22,6 +22,7 @@ struct DiskPhase {
     uint64_t byteLimit = 0;
     double progressFrom = 0, progressTo = 0;
     const wchar_t* label = L"";
+    double seconds = 2.5;  // the phase issues no new request after this long
 };
 
 struct DiskPhaseResult {
@@ -40,8 +41,15 @@ inline constexpr uint32_t kErrorIoDevice = 1117;  // ERROR_IO_DEVICE
 inline constexpr uint32_t kErrorHandleEof = 38;   // ERROR_HANDLE_EOF
 inline constexpr uint32_t kErrorWaitTimeout = 258;  // WAIT_TIMEOUT
 
-// Phase table; phases 2 to 4 run over the verified span.
+// Phase table; every phase runs over the verified span.
 DiskPhase DiskPhaseSpec(int phase, uint64_t verifiedSpan);  // phase 1..4
+
+// Without SetFileValidData the file is written once from its start before the
+// timed phases (at most kDiskPrepareSeconds, under "Test dosyası hazırlanıyor"
+// in the 0 to 0.05 band): NTFS completes a write beyond the valid data one at a
+// time, so a timed write must never extend it.
+inline constexpr double kDiskPrepareSeconds = 15.0;
+DiskPhase DiskPreparePhase();
 
 // The asynchronous device (the test file through a completion port on Windows).
 // Slot i uses the buffer bytes from i * block size.
@@ -68,9 +76,9 @@ public:
 DiskPhaseResult RunDiskPhase(const DiskPhase& phase, DiskDevice& device, Clock& clock, uint64_t& rng,
                              Reporter& reporter);
 
-// V after phase 1: the whole file when valid data could be set; else the
-// written part, whole MiB; nullopt when that is under 16 MiB.
-std::optional<uint64_t> VerifiedSpan(bool validDataSet, uint64_t highestWrittenEnd);
+// V before phase 1: the whole file when valid data could be set; else the part
+// the preparation wrote, whole MiB; nullopt when that is under 16 MiB.
+std::optional<uint64_t> VerifiedSpan(bool validDataSet, uint64_t preparedBytes);
 
 
 inline bool EnoughDiskSpace(uint64_t availableBytes) { return availableBytes >= kDiskMinFree; }
@@ -98,9 +106,10 @@ inline constexpr DiskFailure kDiskSeqRead{8, L"Sıralı okuma başarısız oldu.
 inline constexpr DiskFailure kDiskRndRead{9, L"Rastgele okuma başarısız oldu."};
 inline constexpr DiskFailure kDiskRndWrite{10, L"Rastgele yazma başarısız oldu."};
 
-// Phases 1 to 4, the results and the score, on a prepared device (file sized,
-// buffer filled). Returns 0 after writing the metrics, the final P and D, or
-// the failure's code after its E line. The caller closes the device.
+// The preparation when valid data could not be set, phases 1 to 4, the
+// results and the score, on a device whose file is sized and buffer filled.
+// Returns 0 after writing the metrics, the final P and D, or the failure's
+// code after its E line. The caller closes the device.
 int RunDiskPhases(Reporter& reporter, DiskDevice& device, Clock& clock, uint64_t& rng, bool validDataSet);
 
 }  // namespace kalorix::bench

@@ -4,9 +4,12 @@
 #include <winioctl.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/log.h"
+#include "base/scoped_win.h"
 #include "bench/cpu_bench.h"
 #include "bench/disk_bench.h"
 #include "sensors/text.h"
@@ -16,6 +19,34 @@ namespace kalorix::bench {
 namespace {
 
 constexpr uint32_t kMaxSlots = 32;
+constexpr char kSource[] = "disk test";
+
+struct VirtualFreeDeleter {
+    void operator()(void* p) const { VirtualFree(p, 0, MEM_RELEASE); }
+};
+using IoBuffer = std::unique_ptr<uint8_t, VirtualFreeDeleter>;
+
+// SetFileValidData needs SE_MANAGE_VOLUME_NAME enabled; an administrator's
+// token holds it disabled. False when the process does not hold it.
+bool EnableManageVolumePrivilege() {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) {
+        LogWin32Error(kSource, "OpenProcessToken", GetLastError());
+        return false;
+    }
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueW(nullptr, SE_MANAGE_VOLUME_NAME, &privileges.Privileges[0].Luid)) {
+        LogWin32Error(kSource, "LookupPrivilegeValueW", GetLastError());
+        return false;
+    }
+    if (!AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr)) {
+        LogWin32Error(kSource, "AdjustTokenPrivileges", GetLastError());
+        return false;
+    }
+    return GetLastError() != ERROR_NOT_ALL_ASSIGNED;  // success, but the token lacks the privilege
+}
 
 class WinDiskDevice : public DiskDevice {
 public:
@@ -81,31 +112,32 @@ private:
     OVERLAPPED overlapped_[kMaxSlots]{};
 };
 
-HANDLE OpenDevice(const std::wstring& path) {
-    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+UniqueHandle OpenDevice(const std::wstring& path) {
+    return UniqueHandle(
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 }  // namespace
 
 std::wstring DriveModel(wchar_t letter) {
-    HANDLE volume = OpenDevice(std::wstring(L"\\\\.\\") + letter + L":");
-    if (volume == INVALID_HANDLE_VALUE) return {};
     STORAGE_DEVICE_NUMBER number{};
     DWORD got = 0;
-    const BOOL okNumber = DeviceIoControl(volume, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number,
-                                          sizeof number, &got, nullptr);
-    CloseHandle(volume);
-    if (!okNumber) return {};
-    HANDLE disk = OpenDevice(L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber));
-    if (disk == INVALID_HANDLE_VALUE) return {};
+    {
+        const UniqueHandle volume = OpenDevice(std::wstring(L"\\\\.\\") + letter + L":");
+        if (!volume) return {};
+        if (!DeviceIoControl(volume.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &got,
+                             nullptr))
+            return {};
+    }
+    const UniqueHandle disk = OpenDevice(L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber));
+    if (!disk) return {};
     STORAGE_PROPERTY_QUERY query{};
     query.PropertyId = StorageDeviceProperty;
     query.QueryType = PropertyStandardQuery;
     std::vector<unsigned char> buffer(1024);
     got = 0;
-    const BOOL ok = DeviceIoControl(disk, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer.data(),
+    const BOOL ok = DeviceIoControl(disk.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer.data(),
                                     static_cast<DWORD>(buffer.size()), &got, nullptr);
-    CloseHandle(disk);
     if (!ok || got < 40 || got > buffer.size()) return {};
     const auto* desc = reinterpret_cast<const STORAGE_DEVICE_DESCRIPTOR*>(buffer.data());
     const DWORD offset = desc->ProductIdOffset;
@@ -149,44 +181,48 @@ int RunDisk(Reporter& reporter, wchar_t letter, Clock& clock) {
         return fail(kDiskNoSpace);
     }
     const std::wstring path = DiskTestFileName(directory, GetCurrentProcessId(), GetTickCount64());
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING |
-                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return fail(kDiskNoFile);
-
-    auto* buffer = static_cast<uint8_t*>(VirtualAlloc(nullptr, kDiskBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    // Declared first, released last: no request can still use it when it goes.
+    const IoBuffer buffer(
+        static_cast<uint8_t*>(VirtualAlloc(nullptr, kDiskBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
+    // Deleted by the system when its last handle closes, also when the child is killed.
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING |
+                                            FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY |
+                                            FILE_ATTRIBUTE_HIDDEN,
+                                        nullptr));
+    if (!file) {
+        LogWin32Error(kSource, "CreateFileW", GetLastError());
+        return fail(kDiskNoFile);
+    }
     if (!buffer) {
-        CloseHandle(file);
+        Log(LogLevel::Error, kSource, "VirtualAlloc of the 8 MiB I/O buffer failed");
         return fail(kDiskNoBuffer);
     }
-    HANDLE port = CreateIoCompletionPort(file, nullptr, 0, 1);
-    auto cleanUp = [&] {
-        if (port) CloseHandle(port);
-        CloseHandle(file);  // deletes the file
-        VirtualFree(buffer, 0, MEM_RELEASE);
-    };
+    const UniqueHandle port(CreateIoCompletionPort(file.get(), nullptr, 0, 1));
     if (!port) {
-        cleanUp();
+        LogWin32Error(kSource, "CreateIoCompletionPort", GetLastError());
         return fail(kDiskNoPort);
     }
     uint64_t rng = GetTickCount64() ^ 0x9e3779b97f4a7c15ull;
     if (rng == 0) rng = 1;
-    auto* words = reinterpret_cast<uint64_t*>(buffer);
+    auto* words = reinterpret_cast<uint64_t*>(buffer.get());
     for (size_t i = 0; i < kDiskBufferSize / 8; ++i) words[i] = Xorshift64(rng);
 
     LARGE_INTEGER size;
     size.QuadPart = static_cast<LONGLONG>(kDiskFileSize);
-    if (!SetFilePointerEx(file, size, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
-        cleanUp();
+    if (!SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+        LogWin32Error(kSource, "SetEndOfFile", GetLastError());
         return fail(kDiskNoSize);
     }
-    const bool validDataSet = SetFileValidData(file, static_cast<LONGLONG>(kDiskFileSize)) != FALSE;
+    bool validDataSet = false;
+    if (EnableManageVolumePrivilege()) {
+        validDataSet = SetFileValidData(file.get(), static_cast<LONGLONG>(kDiskFileSize)) != FALSE;
+        if (!validDataSet) LogWin32Error(kSource, "SetFileValidData", GetLastError());
+    }
 
-    WinDiskDevice device(file, port, buffer);
-    const int code = RunDiskPhases(reporter, device, clock, rng, validDataSet);
-    cleanUp();
-    return code;
+    // Released in reverse: the device, the port, the file (which deletes it), the buffer.
+    WinDiskDevice device(file.get(), port.get(), buffer.get());
+    return RunDiskPhases(reporter, device, clock, rng, validDataSet);
 }
 
 }  // namespace kalorix::bench

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
+#include "base/scoped_win.h"
 #include "bench/gpu_measure.h"
 #include "bench/scores.h"
 
@@ -16,46 +18,21 @@ namespace kalorix::bench {
 
 namespace {
 
-// Owns one COM reference.
-template <typename T>
-class Com {
-public:
-    Com() = default;
-    ~Com() { reset(); }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** put() {
-        reset();
-        return &p_;
-    }
-    explicit operator bool() const { return p_ != nullptr; }
-    void reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
+constexpr char kSource[] = "gpu test";
 
-private:
-    T* p_ = nullptr;
-};
-
+// A system library and its exports, released with the test.
 class Library {
 public:
-    explicit Library(const wchar_t* name) : h_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-    ~Library() {
-        if (h_) FreeLibrary(h_);
+    explicit Library(const wchar_t* name) : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        if (!module_) LogWin32Error(kSource, "LoadLibraryExW", GetLastError());
     }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    explicit operator bool() const { return h_ != nullptr; }
     template <typename F>
     F proc(const char* name) const {
-        return h_ ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(h_, name))) : nullptr;
+        return module_ ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name))) : nullptr;
     }
 
 private:
-    HMODULE h_;
+    UniqueModule module_;
 };
 
 using CreateDeviceFn = decltype(&D3D11CreateDevice);
@@ -64,11 +41,11 @@ using CreateDeviceFn = decltype(&D3D11CreateDevice);
 
 // The measurement context: device, immediate context and the three queries.
 struct Gpu : GpuTimer {
-    Com<ID3D11Device> device;
-    Com<ID3D11DeviceContext> context;
-    Com<ID3D11Query> disjoint;
-    Com<ID3D11Query> startStamp;
-    Com<ID3D11Query> endStamp;
+    ComPtr<ID3D11Device> device;
+    ComPtr<ID3D11DeviceContext> context;
+    ComPtr<ID3D11Query> disjoint;
+    ComPtr<ID3D11Query> startStamp;
+    ComPtr<ID3D11Query> endStamp;
     Clock* host = nullptr;
 
     std::optional<double> timedBatch(const std::function<void()>& work) override {
@@ -96,13 +73,16 @@ struct Gpu : GpuTimer {
 
 namespace {
 
-bool ChooseAdapter(Com<IDXGIAdapter1>& chosen, DXGI_ADAPTER_DESC1& desc) {
-    Com<IDXGIFactory1> factory;
-    if (FAILED(CreateDXGIFactory1(__uuidof(IDXGIFactory1), reinterpret_cast<void**>(factory.put())))) return false;
-    Com<IDXGIFactory6> factory6;
+bool ChooseAdapter(ComPtr<IDXGIAdapter1>& chosen, DXGI_ADAPTER_DESC1& desc) {
+    ComPtr<IDXGIFactory1> factory;
+    if (const HRESULT hr = CreateDXGIFactory1(__uuidof(IDXGIFactory1), factory.putVoid()); FAILED(hr)) {
+        LogHResult(kSource, "CreateDXGIFactory1", hr);
+        return false;
+    }
+    ComPtr<IDXGIFactory6> factory6;
     if (SUCCEEDED(factory->QueryInterface(__uuidof(IDXGIFactory6), reinterpret_cast<void**>(factory6.put())))) {
         for (UINT i = 0;; ++i) {
-            Com<IDXGIAdapter1> adapter;
+            ComPtr<IDXGIAdapter1> adapter;
             if (FAILED(factory6->EnumAdapterByGpuPreference(i, DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE,
                                                             __uuidof(IDXGIAdapter1),
                                                             reinterpret_cast<void**>(adapter.put())))) {
@@ -111,20 +91,18 @@ bool ChooseAdapter(Com<IDXGIAdapter1>& chosen, DXGI_ADAPTER_DESC1& desc) {
             DXGI_ADAPTER_DESC1 d{};
             if (SUCCEEDED(adapter->GetDesc1(&d)) && !(d.Flags & DXGI_ADAPTER_FLAG_SOFTWARE)) {
                 desc = d;
-                *chosen.put() = adapter.get();
-                adapter.get()->AddRef();
+                chosen = adapter;
                 return true;
             }
         }
     }
     for (UINT i = 0;; ++i) {
-        Com<IDXGIAdapter1> adapter;
+        ComPtr<IDXGIAdapter1> adapter;
         if (factory->EnumAdapters1(i, adapter.put()) == DXGI_ERROR_NOT_FOUND || !adapter) break;
         DXGI_ADAPTER_DESC1 d{};
         if (SUCCEEDED(adapter->GetDesc1(&d)) && !(d.Flags & DXGI_ADAPTER_FLAG_SOFTWARE)) {
             desc = d;
-            *chosen.put() = adapter.get();
-            adapter.get()->AddRef();
+            chosen = adapter;
             return true;
         }
     }
@@ -132,11 +110,12 @@ bool ChooseAdapter(Com<IDXGIAdapter1>& chosen, DXGI_ADAPTER_DESC1& desc) {
 }
 
 // Compiles one shader; on failure error receives the compiler's message, bytes widened one by one.
-bool Compile(pD3DCompile compile, const char* source, Com<ID3DBlob>& code, std::wstring& error) {
-    Com<ID3DBlob> messages;
+bool Compile(pD3DCompile compile, const char* source, ComPtr<ID3DBlob>& code, std::wstring& error) {
+    ComPtr<ID3DBlob> messages;
     const HRESULT hr = compile(source, std::char_traits<char>::length(source), nullptr, nullptr, nullptr, "main",
                                "cs_5_0", D3DCOMPILE_OPTIMIZATION_LEVEL3, 0, code.put(), messages.put());
     if (SUCCEEDED(hr) && code) return true;
+    LogHResult(kSource, "D3DCompile", hr);
     error = L"Test programı derlenemedi.";
     error += L' ';
     if (messages) {
@@ -147,7 +126,7 @@ bool Compile(pD3DCompile compile, const char* source, Com<ID3DBlob>& code, std::
     return false;
 }
 
-bool RawBuffer(ID3D11Device* device, UINT size, UINT bind, const void* initial, Com<ID3D11Buffer>& out) {
+bool RawBuffer(ID3D11Device* device, UINT size, UINT bind, const void* initial, ComPtr<ID3D11Buffer>& out) {
     D3D11_BUFFER_DESC bd{};
     bd.ByteWidth = size;
     bd.Usage = D3D11_USAGE_DEFAULT;
@@ -158,7 +137,7 @@ bool RawBuffer(ID3D11Device* device, UINT size, UINT bind, const void* initial, 
     return SUCCEEDED(device->CreateBuffer(&bd, initial ? &data : nullptr, out.put()));
 }
 
-bool RawUav(ID3D11Device* device, ID3D11Buffer* buffer, UINT elements, Com<ID3D11UnorderedAccessView>& out) {
+bool RawUav(ID3D11Device* device, ID3D11Buffer* buffer, UINT elements, ComPtr<ID3D11UnorderedAccessView>& out) {
     D3D11_UNORDERED_ACCESS_VIEW_DESC ud{};
     ud.Format = DXGI_FORMAT_R32_TYPELESS;
     ud.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
@@ -168,7 +147,7 @@ bool RawUav(ID3D11Device* device, ID3D11Buffer* buffer, UINT elements, Com<ID3D1
     return SUCCEEDED(device->CreateUnorderedAccessView(buffer, &ud, out.put()));
 }
 
-bool ConstantBuffer(ID3D11Device* device, const uint32_t (&values)[4], Com<ID3D11Buffer>& out) {
+bool ConstantBuffer(ID3D11Device* device, const uint32_t (&values)[4], ComPtr<ID3D11Buffer>& out) {
     D3D11_BUFFER_DESC bd{};
     bd.ByteWidth = 16;
     bd.Usage = D3D11_USAGE_DEFAULT;
@@ -192,7 +171,7 @@ int RunGpu(Reporter& reporter, Clock& clock) {
     const auto compile = compiler.proc<pD3DCompile>("D3DCompile");
     if (!createDevice || !compile) return fail(L"Ekran kartı bileşenleri (Direct3D 11) bulunamadı.");
 
-    Com<IDXGIAdapter1> adapter;
+    ComPtr<IDXGIAdapter1> adapter;
     DXGI_ADAPTER_DESC1 desc{};
     if (!ChooseAdapter(adapter, desc)) return fail(L"Uygun bir ekran kartı bulunamadı.");
     reporter.Info("gpu.name", desc.Description);
@@ -207,6 +186,7 @@ int RunGpu(Reporter& reporter, Clock& clock) {
                           gpu.device.put(), nullptr, gpu.context.put());
     }
     if (FAILED(hr) || !gpu.device || !gpu.context) {
+        LogHResult(kSource, "D3D11CreateDevice", hr);
         return fail(L"Ekran kartı DirectX 11 hesaplama gölgelendiricilerini desteklemiyor.");
     }
 
@@ -218,13 +198,13 @@ int RunGpu(Reporter& reporter, Clock& clock) {
     const bool q3 = SUCCEEDED(gpu.device->CreateQuery(&qd, gpu.endStamp.put()));
     if (!q1 || !q2 || !q3) return fail(L"Ekran kartı zamanlayıcısı oluşturulamadı.");
 
-    Com<ID3DBlob> arithmeticCode, copyCode;
+    ComPtr<ID3DBlob> arithmeticCode, copyCode;
     std::wstring compileError;
     if (!Compile(compile, kGpuArithmeticShader, arithmeticCode, compileError) ||
         !Compile(compile, kGpuCopyShader, copyCode, compileError)) {
         return fail(compileError);
     }
-    Com<ID3D11ComputeShader> arithmetic, copy;
+    ComPtr<ID3D11ComputeShader> arithmetic, copy;
     if (FAILED(gpu.device->CreateComputeShader(arithmeticCode->GetBufferPointer(), arithmeticCode->GetBufferSize(),
                                                nullptr, arithmetic.put())) ||
         FAILED(gpu.device->CreateComputeShader(copyCode->GetBufferPointer(), copyCode->GetBufferSize(), nullptr,
@@ -238,8 +218,8 @@ int RunGpu(Reporter& reporter, Clock& clock) {
     // Arithmetic phase.
     double gflops = 0;
     {
-        Com<ID3D11Buffer> output, constants;
-        Com<ID3D11UnorderedAccessView> outputView;
+        ComPtr<ID3D11Buffer> output, constants;
+        ComPtr<ID3D11UnorderedAccessView> outputView;
         const uint32_t params[4] = {64, 0, 0, 0};
         uint32_t withSeed[4];
         std::memcpy(withSeed, params, sizeof params);
@@ -273,7 +253,7 @@ int RunGpu(Reporter& reporter, Clock& clock) {
     double bandwidth = 0;
     {
         uint64_t size = GpuCopyBufferSize(desc.DedicatedVideoMemory);
-        Com<ID3D11Buffer> source, destination, constants;
+        ComPtr<ID3D11Buffer> source, destination, constants;
         for (;;) {
             std::vector<uint32_t> words(size / 4);
             uint32_t x = 0x9e3779b9u;
@@ -297,8 +277,8 @@ int RunGpu(Reporter& reporter, Clock& clock) {
         sd.BufferEx.FirstElement = 0;
         sd.BufferEx.NumElements = static_cast<UINT>(size / 4);
         sd.BufferEx.Flags = D3D11_BUFFEREX_SRV_FLAG_RAW;
-        Com<ID3D11ShaderResourceView> sourceView;
-        Com<ID3D11UnorderedAccessView> destinationView;
+        ComPtr<ID3D11ShaderResourceView> sourceView;
+        ComPtr<ID3D11UnorderedAccessView> destinationView;
         const uint32_t params[4] = {static_cast<uint32_t>(size / 16), 262144, 0, 0};
         if (FAILED(gpu.device->CreateShaderResourceView(source.get(), &sd, sourceView.put())) ||
             !RawUav(gpu.device.get(), destination.get(), static_cast<UINT>(size / 4), destinationView) ||

@@ -2,17 +2,24 @@
 
 #include <windows.h>
 
+#include "base/log.h"
+
 namespace kalorix::bench {
 
 uint64_t WinMemoryPlatform::availablePhysical() {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status)) return 0;
+    if (!GlobalMemoryStatusEx(&status)) {
+        LogWin32Error("memory test", "GlobalMemoryStatusEx", GetLastError());
+        return 0;
+    }
     return status.ullAvailPhys;
 }
 
 void* WinMemoryPlatform::allocate(size_t bytes) {
-    return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* p = VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!p) LogWin32Error("memory test", "VirtualAlloc", GetLastError());
+    return p;
 }
 
 void WinMemoryPlatform::release(void* p, size_t) {
@@ -21,7 +28,10 @@ void WinMemoryPlatform::release(void* p, size_t) {
 
 std::optional<uint64_t> WinMemoryPlatform::installedKilobytes() {
     ULONGLONG kb = 0;
-    if (!GetPhysicallyInstalledSystemMemory(&kb)) return std::nullopt;
+    if (!GetPhysicallyInstalledSystemMemory(&kb)) {
+        LogWin32Error("memory test", "GetPhysicallyInstalledSystemMemory", GetLastError());
+        return std::nullopt;
+    }
     return kb;
 }
 

@@ -1,6 +1,6 @@
 // The parent side of a benchmark: starts "kalorix.exe --bench KIND" in a
 // kill-on-close job with a pipe as its standard output, folds the child's
-// lines into BenchState on a reader thread and posts WM_APP+4 on every change.
+// lines into BenchState on a reader thread and posts kMsgBench on every change.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +9,15 @@
 #include <string>
 #include <thread>
 
+#include "base/messages.h"
+#include "base/scoped_win.h"
 #include "bench/protocol.h"
 
 namespace kalorix {
 
 class BenchRunner {
 public:
-    static constexpr UINT kNotifyMessage = WM_APP + 4;  // 0x8004
+    static constexpr UINT kNotifyMessage = kMsgBench;
 
     BenchRunner() = default;
     ~BenchRunner();
@@ -24,6 +26,8 @@ public:
 
     // driveLetter is used only for BenchKind::Disk (0 = the child picks the system drive).
     bool Start(HWND notifyWindow, BenchKind kind, wchar_t driveLetter);
+    // Kills a running child; the run ends with the reason as its error. The
+    // first reason given during a run is the one kept.
     void Stop(const std::wstring& reason);
     BenchState Snapshot() const;
 
@@ -34,16 +38,17 @@ public:
     HANDLE jobHandle() const;
 
 private:
-    void readerMain(HANDLE readEnd);
+    bool ensureJob();  // under the mutex
+    bool launchChild(BenchKind kind, wchar_t driveLetter, UniqueHandle& readEnd);  // under the mutex
+    void readerMain(UniqueHandle readEnd);
     void postChange();
     std::wstring childExecutable() const;
 
     mutable std::mutex mutex_;
     BenchState state_;
-    HANDLE process_ = nullptr;
-    HANDLE job_ = nullptr;
+    UniqueHandle process_;
+    UniqueHandle job_;
     HWND notifyWindow_ = nullptr;
-    UINT notifyMessage_ = kNotifyMessage;
     std::wstring stopReason_;
     std::thread reader_;
     std::wstring childPath_;

@@ -1,7 +1,8 @@
 #include "bench/thermal_stop.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "sensors/format.h"
 
 namespace kalorix::bench {
 
@@ -24,20 +25,17 @@ std::wstring ThermalStopReason(BenchKind kind, double celsius, bool fahrenheit) 
     const wchar_t* label = L"İşlemci";
     if (kind == BenchKind::Gpu) label = L"Ekran kartı";
     if (kind == BenchKind::Disk) label = L"Disk";
-    const double shown = fahrenheit ? celsius * 9.0 / 5.0 + 32.0 : celsius;
-    // Whole degrees, rounded half away from zero; temperatures never need grouping.
-    const long long whole = std::llround(shown);
     std::wstring text = label;
     text += L' ';
-    if (whole < 0) text += L'-';
-    text += std::to_wstring(whole < 0 ? -whole : whole);
-    text += fahrenheit ? L" °F" : L" °C";
+    text += FormatTemperature(celsius, fahrenheit);
     text += L"'ye ulaştı; güvenlik için test durduruldu";
     return text;
 }
 
-std::optional<std::wstring> ThermalGuard::observe(BenchKind kind, const FrameHeadline& snapshot, int warningTemp,
+std::optional<std::wstring> ThermalGuard::observe(BenchKind kind, const SensorSnapshot& snapshot, int warningTemp,
                                                   bool fahrenheit) {
+    if (lastUpdate_ && *lastUpdate_ == snapshot.updatedAt) return std::nullopt;
+    lastUpdate_ = snapshot.updatedAt;
     const auto t = WatchedTemperature(kind, snapshot);
     if (!t || !(*t >= ThermalLimit(kind, warningTemp))) {
         count_ = 0;

@@ -18,7 +18,6 @@ constexpr size_t kMaxPeriods = 300;
 constexpr size_t kMaxRecordsPerKind = 30;
 constexpr int64_t kReportWindowSeconds = 7 * 24 * 3600;
 
-const char* const kKindWords[] = {"cpu", "gpu", "disk", "memory"};
 
 // --- Writing. Numbers go through std::to_chars, which never looks at the locale.
 
@@ -79,7 +78,7 @@ void AppendEntries(std::string& out, const Map& entries, WriteValue writeValue) 
 
 void AppendRecordLine(std::string& out, const TestRecord& r) {
     out += "B\t";
-    out += (r.kind >= 0 && r.kind < 4) ? kKindWords[r.kind] : kKindWords[0];
+    out += BenchKindWord(r.kind);
     out += '\t';
     AppendInt(out, r.time);
     out += '\t';
@@ -153,7 +152,8 @@ HeavyUsePeriod ParsePeriod(const std::vector<std::string_view>& f) {
 
 TestRecord ParseRecord(const std::vector<std::string_view>& f) {
     TestRecord r;
-    r.kind = f[1] == "gpu" ? 1 : f[1] == "disk" ? 2 : f[1] == "memory" ? 3 : 0;
+    r.kind = f[1] == "gpu" ? BenchKind::Gpu : f[1] == "disk" ? BenchKind::Disk : f[1] == "memory" ? BenchKind::Memory
+                                                                                                 : BenchKind::Cpu;
     r.time = ParseSeconds(f[2]);
     ForEachEntry(f[3], [&](std::string key, std::string_view value) { r.metrics[std::move(key)] = ParseNumber(value); });
     ForEachEntry(f[4], [&](std::string key, std::string_view text) { r.info[std::move(key)] = Utf8ToWide(text); });
@@ -276,7 +276,7 @@ std::vector<TestRecord> UsageHistory::testRecords() const {
 std::optional<TestRecord> UsageHistory::latestTestRecord(int32_t kind) const {
     std::lock_guard guard(lock_);
     for (auto it = records_.rbegin(); it != records_.rend(); ++it)
-        if (it->kind == kind) return *it;
+        if (static_cast<int32_t>(it->kind) == kind) return *it;
     return std::nullopt;
 }
 

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/protocol.h"
 #include "sensors/sensor_model.h"
 
 namespace kalorix {
 
 // One successful benchmark run. kind: 0 CPU, 1 GPU, 2 disk, 3 memory.
 struct TestRecord {
-    int32_t kind = 0;
+    BenchKind kind = BenchKind::Cpu;
     int64_t time = 0;  // seconds since 1970 UTC
     std::map<std::string, double> metrics;
     std::map<std::string, std::wstring> info;

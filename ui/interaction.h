@@ -108,6 +108,8 @@ void FinishPass(InteractionState& state);
 class DrawingToolkit;      // ui/toolkit_win.h
 struct HardwareInventory;  // the collected hardware report
 struct BenchState;         // the benchmark runner's state record
+struct TestSeriesView;     // the window's test series (bench/test_series.h)
+enum class BenchKind : uint32_t;  // bench/protocol.h
 
 // The window's operations for the page drawing functions, in virtual-slot
 // order (slot 0 is the destructor). MainWindow implements them.
@@ -122,7 +124,7 @@ public:
     virtual void SetAdvancedSensors(bool on) = 0;
     virtual void RestartAsAdministrator() = 0;
     virtual void ShowPage(int page) = 0;
-    virtual void StartTest(uint32_t kind, wchar_t driveLetter) = 0;
+    virtual void StartTest(BenchKind kind, wchar_t driveLetter) = 0;
     virtual void StopTests() = 0;
     virtual void ExportReportImage(bool toClipboard) = 0;
     virtual void SetShareData(bool on) = 0;
@@ -178,8 +180,8 @@ struct PageContext {
     const BenchState* bench = nullptr;  // copy of the runner's state (absent without a runner)
     TelemetryView telemetry;
     PageViewState* view = nullptr;
-    std::vector<uint32_t> testQueue;  // kinds still to run in a test series, in order
-    AutostartView autostart;          // start with Windows, as the worker last reported
+    const TestSeriesView* series = nullptr;  // the test series: queue, pause, failures per kind
+    AutostartView autostart;                 // start with Windows, as the worker last reported
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

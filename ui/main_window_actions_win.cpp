@@ -78,30 +78,14 @@ void MainWindow::ShowPage(int page) {
     repaint();
 }
 
-void MainWindow::StartTest(uint32_t kind, wchar_t driveLetter) {
-    if (!launchTest(kind, driveLetter)) {
-        // A series whose next test cannot start ends here (the Tests page
-        // shows the runner's error text); a run already under way keeps its series.
-        if (!testRunning()) {
-            testQueue_.clear();
-            KillTimer(hwnd_, kTimerNextTest);
-        }
-    } else {
-        resultHandled_ = false;
-        services_->resetThermalGuard();
-        benchmarkMode_ = true;
-        if (engine_) {
-            engine_->setBenchmarkRunning(true);
-            engine_->setInterval(1000);
-        }
-    }
+void MainWindow::StartTest(BenchKind kind, wchar_t driveLetter) {
+    series_.startOne(kind, driveLetter);  // refused while a series runs
     repaint();
 }
 
 void MainWindow::StopTests() {
-    testQueue_.clear();
-    KillTimer(hwnd_, kTimerNextTest);
-    services_->stopRun(L"Test durduruldu");
+    series_.stop();
+    repaint();
 }
 
 // Drawing, encoding and writing the image would hold up the paint pass that
@@ -154,18 +138,44 @@ std::wstring MainWindow::BuildReportPreview() {
 }
 
 void MainWindow::RunAllTests() {
-    if (testRunning()) return;
-    testQueue_ = {3, 1, 2};  // memory, GPU, disk after the CPU test
-    page_ = kPageTests;
-    StartTest(0, 0);
+    if (series_.startAll()) page_ = kPageTests;
     repaint();
 }
 
-// ---- hook points ---------------------------------------------------------
+// ---- the test series' host ---------------------------------------------------
 
-bool MainWindow::testRunning() const { return services_->testRunning(); }
+bool MainWindow::testRunning() { return services_->testRunning(); }
 
-bool MainWindow::launchTest(uint32_t kind, wchar_t driveLetter) { return services_->startRun(hwnd_, kMsgBench, kind, driveLetter); }
+bool MainWindow::launchTest(BenchKind kind, wchar_t driveLetter) {
+    if (!services_->startRun(hwnd_, kind, driveLetter)) return false;
+    benchmarkMode_ = true;
+    if (engine_) {
+        engine_->setBenchmarkRunning(true);
+        engine_->setInterval(1000);
+    }
+    return true;
+}
+
+void MainWindow::stopTest(const std::wstring& reason) { services_->stopRun(reason); }
+void MainWindow::armPause(uint32_t milliseconds) { SetTimer(hwnd_, kTimerNextTest, milliseconds, nullptr); }
+void MainWindow::cancelPause() { KillTimer(hwnd_, kTimerNextTest); }
+uint64_t MainWindow::nowMs() { return GetTickCount64(); }
+
+void MainWindow::storeResult(const BenchOutcome& outcome) {
+    TestRecord record;
+    record.kind = outcome.kind;
+    record.time = static_cast<int64_t>(time(nullptr));
+    record.metrics = outcome.metrics;
+    record.info = outcome.info;
+    UsageHistory::instance().addTestRecord(record);
+}
+
+void MainWindow::seriesSucceeded() {
+    services_->markResultPending();
+    runSharingCheck();
+}
+
+// ---- runner, telemetry, hardware report ----------------------------------------
 
 void MainWindow::thermalCheck() { services_->thermalCheck(snapshot_, settings_); }
 

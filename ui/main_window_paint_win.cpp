@@ -11,7 +11,9 @@
 #include "sensors/format.h"
 #include "sensors/text.h"
 #include "ui/frame_report.h"
+#include "store/usage_history.h"
 #include "ui/pages_win.h"
+#include "ui/tests_model.h"
 
 namespace kalorix {
 
@@ -245,7 +247,7 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
     drawnBench_ = context.bench;
     context.telemetry = services_->telemetryCopy();
     context.view = &view_;
-    context.testQueue = testQueue_;
+    context.series = &series_.view();
     if (autostart_) context.autostart = autostart_->View();
     return context;
 }
@@ -282,7 +284,15 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
         report.add("bench", bench->running ? BenchKindWord(bench->kind) : "-");
         report.add("bench.error", WideToUtf8(bench->error));
     }
-    report.add("queue", static_cast<long long>(testQueue_.size()));
+    report.add("queue", static_cast<long long>(series_.view().queue.size()));
+    report.add("series", series_.view().pausing ? "pause" : series_.active() ? "run" : "-");
+    for (const TestCardInfo& card : TestCards()) {  // "test.gpu idle result", "test.gpu.error …"
+        const bool hasRecord = UsageHistory::instance().latestTestRecord(static_cast<int32_t>(card.kind)).has_value();
+        const TestCardState state = MakeTestCardState(card.kind, drawnBench_, &series_.view(), hasRecord);
+        const std::string key = std::string("test.") + BenchKindWord(card.kind);
+        report.add(key, std::string(TestCardModeName(state.mode)) + (hasRecord ? " result" : " -"));
+        report.add(key + ".error", WideToUtf8(state.error));
+    }
     char cpuTemp[32] = "-";
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);

@@ -503,11 +503,8 @@ LRESULT MainWindow::onTimer(UINT_PTR id) {
         SetTimer(hwnd_, kTimerSharing, 600000, nullptr);
         runSharingCheck();
     } else if (id == kTimerNextTest) {
-        KillTimer(hwnd_, kTimerNextTest);
-        if (testQueue_.empty() || testRunning()) return 0;
-        const uint32_t kind = testQueue_.front();
-        testQueue_.erase(testQueue_.begin());
-        StartTest(kind, 0);
+        series_.pauseElapsed();
+        repaint();
     }
     return 0;
 }
@@ -516,6 +513,7 @@ void MainWindow::onSnapshotReady() {
     if (engine_) engine_->copySnapshot(snapshot_);
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
+    series_.poll();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
     repaintIfVisible();
 }
@@ -569,30 +567,11 @@ void MainWindow::onTrayCommand(int command) {
 
 void MainWindow::onBenchChanged() {
     BenchOutcome outcome;
-    if (!services_->takeFinishedRun(resultHandled_, outcome)) {
-        repaintIfVisible();
-        return;
-    }
-    benchmarkMode_ = false;
-    if (engine_) engine_->setBenchmarkRunning(false);
-    applySamplerInterval();
-    if (outcome.success) {
-        TestRecord record;
-        record.kind = static_cast<int32_t>(outcome.kind);
-        record.time = static_cast<int64_t>(time(nullptr));
-        record.metrics = outcome.metrics;
-        record.info = outcome.info;
-        UsageHistory::instance().addTestRecord(record);
-        if (!testQueue_.empty()) {
-            SetTimer(hwnd_, kTimerNextTest, 2500, nullptr);
-            repaintIfVisible();
-            return;
-        }
-    }
-    testQueue_.clear();
-    if (outcome.success) {
-        services_->markResultPending();
-        runSharingCheck();
+    if (series_.awaitingEnd() && services_->finishedRun(outcome)) {
+        benchmarkMode_ = false;
+        if (engine_) engine_->setBenchmarkRunning(false);
+        applySamplerInterval();
+        series_.runEnded(outcome);
     }
     repaintIfVisible();
 }

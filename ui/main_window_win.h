@@ -21,6 +21,7 @@
 #include "app/autostart_worker.h"
 #include "app/test_hooks_win.h"
 #include "base/messages.h"
+#include "bench/test_series.h"
 #include "sensors/sampling_engine.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
@@ -31,7 +32,7 @@
 
 namespace kalorix {
 
-class MainWindow : public PageActions {
+class MainWindow : public PageActions, private TestSeriesHost {
 public:
     explicit MainWindow(HINSTANCE instance);
     ~MainWindow() override;
@@ -68,7 +69,7 @@ public:
     void SetAdvancedSensors(bool on) override;
     void RestartAsAdministrator() override;
     void ShowPage(int page) override;
-    void StartTest(uint32_t kind, wchar_t driveLetter) override;
+    void StartTest(BenchKind kind, wchar_t driveLetter) override;
     void StopTests() override;
     void ExportReportImage(bool toClipboard) override;
     void SetShareData(bool on) override;
@@ -139,8 +140,6 @@ private:
     void reportFrame(const DrawingToolkit& tk);  // test build only
 
     // ---- the runner, telemetry, hardware report, through services_ ----
-    bool testRunning() const;
-    bool launchTest(uint32_t kind, wchar_t driveLetter);
     void thermalCheck();
     void runSharingCheck();
     void startHardwareReport();
@@ -172,9 +171,16 @@ private:
     std::array<float, kPageCount> contentHeight_{};
     PageViewState view_;
 
-    // tests
-    std::vector<uint32_t> testQueue_;
-    bool resultHandled_ = true;
+    // tests: the series decides, the window lends it the runner, timer 2 and the stores
+    bool launchTest(BenchKind kind, wchar_t driveLetter) override;
+    void stopTest(const std::wstring& reason) override;
+    bool testRunning() override;
+    void armPause(uint32_t milliseconds) override;
+    void cancelPause() override;
+    uint64_t nowMs() override;
+    void storeResult(const BenchOutcome& outcome) override;
+    void seriesSucceeded() override;
+    TestSeries series_{*this};
     bool benchmarkMode_ = false;  // the sampler's benchmark flag as last set here
 
     // telemetry as the pages see it

@@ -145,19 +145,19 @@ float DrawResult(DrawingToolkit& tk, const Rect& r, float y, const TestResultVie
     return y + 20;
 }
 
-void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, const std::vector<wchar_t>& drives,
-                  int queuePosition) {
+void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, const std::vector<wchar_t>& drives) {
     DrawingToolkit& tk = *ctx.toolkit;
     const std::optional<TestRecord> record = UsageHistory::instance().latestTestRecord(static_cast<int32_t>(info.kind));
-    const TestCardState state = MakeTestCardState(info.kind, ctx.bench, record.has_value());
+    const TestCardState state = MakeTestCardState(info.kind, ctx.bench, ctx.series, record.has_value());
+    const bool inProgress = state.mode == TestCardMode::Running || state.mode == TestCardMode::Waiting;
     const float innerW = r.w - 2 * kPad;
 
     tk.Card(r);
     tk.Badge(Rect{r.x + kPad, r.y + kPad, 36, 36}, info.glyph, colors::Accent, palette::kBadgeAlpha,
              text_style::IconSmall);
     float chipW = 0;
-    if (queuePosition > 0 && state.mode != TestCardMode::Running) {
-        const std::wstring chip = L"Sırada · " + std::to_wstring(queuePosition) + L".";
+    if (state.queuePosition > 0 && state.mode != TestCardMode::Running) {
+        const std::wstring chip = L"Sırada · " + std::to_wstring(state.queuePosition) + L".";
         chipW = tk.MeasureWidth(chip, text_style::Caption) + 18;
         const Rect c{r.right() - kPad - chipW, r.y + kPad + 2, chipW, 22};
         tk.FillPill(c, WithAlpha(colors::Accent, 0.15f));
@@ -172,12 +172,12 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
 
     float y = r.y + 72;
     wchar_t letter = 0;
-    if (info.kind == static_cast<uint32_t>(BenchKind::Disk) && drives.size() >= 2) {
+    if (info.kind == BenchKind::Disk && drives.size() >= 2) {
         static int32_t fallbackIndex = 0;
         int32_t& index = ctx.view ? ctx.view->testsDriveIndex : fallbackIndex;
         index = ClampDriveIndex(index, drives.size());
         letter = drives[static_cast<size_t>(index)];
-        if (state.mode == TestCardMode::Running || state.mode == TestCardMode::OtherRunning) {
+        if (state.mode != TestCardMode::Idle) {
             // The drive the running disk test reports (a series runs on the system drive).
             std::wstring shown = DriveLabel(letter);
             if (state.mode == TestCardMode::Running) {
@@ -195,7 +195,7 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
         y += 40 + 4;
     }
 
-    if (state.mode == TestCardMode::Running) {
+    if (inProgress) {
         const std::wstring phase = state.phase.empty() ? std::wstring(kPhaseStarting) : state.phase;
         tk.DrawLabel(phase, Rect{r.x + kPad, y + 4, innerW - 52, 20}, text_style::Label, colors::PrimaryText);
         tk.DrawLabel(state.percent, Rect{r.right() - kPad - 48, y + 4, 48, 20}, text_style::Caption,
@@ -215,6 +215,7 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
     const float by = r.bottom() - kPad - 36;
     switch (state.mode) {
         case TestCardMode::Running:
+        case TestCardMode::Waiting:  // stops the whole series
             if (tk.Button(MakeActionId(TestStopAction(info)), Rect{r.x + kPad, by, 130, 36},
                           L"Durdur", 0xE71A, false))
                 ctx.actions->StopTests();
@@ -229,7 +230,7 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
         case TestCardMode::Idle:
             if (tk.Button(MakeActionId(TestRunAction(info)), Rect{r.x + kPad, by, std::min(170.0f, innerW), 36},
                           state.button, 0xE768, true))
-                ctx.actions->StartTest(info.kind, info.kind == static_cast<uint32_t>(BenchKind::Disk) ? letter : 0);
+                ctx.actions->StartTest(info.kind, info.kind == BenchKind::Disk ? letter : 0);
             break;
     }
 }
@@ -300,8 +301,9 @@ float DrawTestsPage(PageContext& ctx) {
     // Performance tests: heading, the "run all" series, the paragraph.
     SectionHeading(tk, x0 + 4, y, L"PERFORMANS TESTLERİ");
     const bool running = ctx.bench && ctx.bench->running;
-    const std::vector<uint32_t>& queue = ctx.testQueue;
-    if (!running && queue.empty()) {
+    static const std::vector<BenchKind> kNoQueue;
+    const std::vector<BenchKind>& queue = ctx.series ? ctx.series->queue : kNoQueue;
+    if (!running && !(ctx.series && ctx.series->active)) {
         if (tk.Button(MakeActionId(L"tests/runall"), Rect{x0 + w - 170, y - 10, 170, 30}, L"Tümünü test et", 0xE768,
                       false))
             ctx.actions->RunAllTests();
@@ -323,10 +325,7 @@ float DrawTestsPage(PageContext& ctx) {
     for (size_t i = 0; i < cards.size(); ++i) {
         const float cx = x0 + static_cast<float>(i % 2) * (cw + kGap);
         const float cy = y + static_cast<float>(i / 2) * (ch + kGap);
-        int position = 0;
-        for (size_t q = 0; q < queue.size(); ++q)
-            if (queue[q] == cards[i].kind) position = static_cast<int>(q) + 1;
-        DrawTestCard(ctx, cards[i], Rect{cx, cy, cw, ch}, drives, position);
+        DrawTestCard(ctx, cards[i], Rect{cx, cy, cw, ch}, drives);
     }
     return DrawLeaderboard(ctx, y + 2 * (ch + kGap));
 }

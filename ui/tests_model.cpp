@@ -58,10 +58,10 @@ std::wstring Ghz(double mhz) { return FormatNumber(mhz / 1000.0, 2) + L" GHz"; }
 
 const std::array<TestCardInfo, 4>& TestCards() {
     static const std::array<TestCardInfo, 4> cards = {{
-        {0, 0xE950, L"İşlemci", L"Yaklaşık 25 sn · tek ve çok çekirdek"},
-        {3, 0xE964, L"Bellek (RAM)", L"Yaklaşık 12 sn · hız ve gecikme"},
-        {1, 0xE7F4, L"Ekran kartı", L"Yaklaşık 10 sn · hesaplama ve bellek"},
-        {2, 0xEDA2, L"SSD / disk", L"Yaklaşık 15 sn · 256 MB dosya"},
+        {BenchKind::Cpu, 0xE950, L"İşlemci", L"Yaklaşık 25 sn · tek ve çok çekirdek"},
+        {BenchKind::Memory, 0xE964, L"Bellek (RAM)", L"Yaklaşık 12 sn · hız ve gecikme"},
+        {BenchKind::Gpu, 0xE7F4, L"Ekran kartı", L"Yaklaşık 10 sn · hesaplama ve bellek"},
+        {BenchKind::Disk, 0xEDA2, L"SSD / disk", L"Yaklaşık 15 sn · 256 MB dosya"},
     }};
     return cards;
 }
@@ -86,7 +86,7 @@ TestResultView MakeTestResultView(const TestRecord& r) {
     TestResultView v;
     const std::wstring when = r.time > 0 ? FormatDateTime(r.time) : std::wstring();
     switch (r.kind) {
-        case 0: {
+        case BenchKind::Cpu: {
             const double st = MetricOf(r, "cpu.st_score"), mt = MetricOf(r, "cpu.mt_score");
             v.tiles = {{L"TEK ÇEKİRDEK", FormatGrouped(st)}, {L"ÇOK ÇEKİRDEK", FormatGrouped(mt)}};
             const double cpu = std::round(std::sqrt(std::max(st, 1.0) * std::max(mt, 1.0)));
@@ -95,7 +95,7 @@ TestResultView MakeTestResultView(const TestRecord& r) {
             v.info = when;
             break;
         }
-        case 3:
+        case BenchKind::Memory:
             v.tiles = {{L"PUAN", FormatGrouped(MetricOf(r, "memory.score"))}};
             v.detail = Fill(L"Okuma {} · yazma {} · kopyalama {} GB/sn\nGecikme {} ns",
                             {FormatNumber(MetricOf(r, "memory.read_gbs"), 1),
@@ -106,13 +106,13 @@ TestResultView MakeTestResultView(const TestRecord& r) {
                                                              : std::wstring(),
                            when});
             break;
-        case 1:
+        case BenchKind::Gpu:
             v.tiles = {{L"PUAN", FormatGrouped(MetricOf(r, "gpu.score"))}};
             v.detail = Fill(L"{} GFLOPS · bellek {} GB/sn", {FormatGrouped(MetricOf(r, "gpu.gflops")),
                                                               FormatNumber(MetricOf(r, "gpu.bandwidth_gbs"), 1)});
             v.info = Join({InfoOf(r, "gpu.name"), when});
             break;
-        default:
+        case BenchKind::Disk:
             v.tiles = {{L"PUAN", FormatGrouped(MetricOf(r, "disk.score"))}};
             v.detail = Fill(L"Okuma {} · yazma {} MB/sn\n4K rastgele {} / {} bin IOPS",
                             {FormatGrouped(MetricOf(r, "disk.seq_read_mbs")),
@@ -125,12 +125,30 @@ TestResultView MakeTestResultView(const TestRecord& r) {
     return v;
 }
 
-TestCardState MakeTestCardState(uint32_t kind, const BenchState* bench, bool hasRecord) {
+const char* TestCardModeName(TestCardMode mode) {
+    switch (mode) {
+        case TestCardMode::Idle: return "idle";
+        case TestCardMode::Running: return "running";
+        case TestCardMode::Waiting: return "waiting";
+        case TestCardMode::OtherRunning: return "other";
+    }
+    return "?";
+}
+
+TestCardState MakeTestCardState(BenchKind kind, const BenchState* bench, const TestSeriesView* series,
+                                bool hasRecord) {
     TestCardState s;
     s.button = hasRecord ? L"Yeniden test et" : L"Testi başlat";
-    if (!bench) return s;
-    const bool same = static_cast<uint32_t>(bench->kind) == kind;
-    if (bench->running) {
+    if (series) {
+        // The series keeps every kind's last failure; the runner only its last run.
+        s.error = series->errors[static_cast<size_t>(kind) & 3u];
+        for (size_t i = 0; i < series->queue.size() && s.queuePosition == 0; ++i)
+            if (series->queue[i] == kind) s.queuePosition = static_cast<int>(i) + 1;
+    } else if (bench && bench->kind == kind && bench->finished && !bench->success) {
+        s.error = bench->error;
+    }
+    if (bench && bench->running) {
+        const bool same = bench->kind == kind;
         s.mode = same ? TestCardMode::Running : TestCardMode::OtherRunning;
         if (same) {
             s.phase = bench->phase;
@@ -139,16 +157,21 @@ TestCardState MakeTestCardState(uint32_t kind, const BenchState* bench, bool has
         }
         return s;
     }
-    if (same && bench->finished && !bench->success) s.error = bench->error;
+    if (series && series->active) {
+        // Between two tests of a series: the next one waits, no card starts anything.
+        s.mode = series->pausing && s.queuePosition == 1 ? TestCardMode::Waiting : TestCardMode::OtherRunning;
+        if (s.mode == TestCardMode::Waiting) {
+            s.phase = L"Sırada";
+            s.percent = Percent(0);
+        }
+    }
     return s;
 }
 
-std::wstring TestRunAction(const TestCardInfo& card) {
-    return std::wstring(L"tests/run/") + BenchKindWordW(static_cast<BenchKind>(card.kind));
-}
+std::wstring TestRunAction(const TestCardInfo& card) { return std::wstring(L"tests/run/") + BenchKindWordW(card.kind); }
 
 std::wstring TestStopAction(const TestCardInfo& card) {
-    return std::wstring(L"tests/stop/") + BenchKindWordW(static_cast<BenchKind>(card.kind));
+    return std::wstring(L"tests/stop/") + BenchKindWordW(card.kind);
 }
 
 uint32_t GradeColor(int32_t grade) {

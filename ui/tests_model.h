@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/protocol.h"
+#include "bench/test_series.h"
 #include "sensors/sensor_model.h"
 #include "store/usage_history.h"
 
@@ -19,7 +20,7 @@ namespace kalorix {
 // ---- test cards ----------------------------------------------------------
 
 struct TestCardInfo {
-    uint32_t kind = 0;  // BenchKind value
+    BenchKind kind = BenchKind::Cpu;
     wchar_t glyph = 0;
     const wchar_t* title = L"";
     const wchar_t* durationLine = L"";
@@ -51,21 +52,28 @@ struct TestResultView {
 TestResultView MakeTestResultView(const TestRecord& record);
 
 enum class TestCardMode {
-    Idle,          // no child runs: start / repeat button
+    Idle,          // nothing runs: start / repeat button
     Running,       // this card's kind runs: phase, progress, stop button
-    OtherRunning,  // another kind runs: the disabled pill
+    Waiting,       // a series pauses before this card's test: "Sırada", stop button (the whole series)
+    OtherRunning,  // another test or the series runs: the disabled pill, no start
 };
+
+// "idle", "running", "waiting", "other" (the test build's frame report).
+const char* TestCardModeName(TestCardMode mode);
 
 struct TestCardState {
     TestCardMode mode = TestCardMode::Idle;
-    std::wstring phase;     // runner's phase text while running
+    std::wstring phase;     // runner's phase text while running; "Sırada" while waiting
     double progress = 0;    // clamped to 0 … 1
     std::wstring percent;   // "%42"
     std::wstring error;     // the last run of this kind failed (start error, stop reason, …)
     std::wstring button;    // "Testi başlat" / "Yeniden test et" when idle
+    int queuePosition = 0;  // 1-based place in the series' queue, 0 when not queued
 };
-// bench may be null (no runner). hasRecord: the history holds a record of the kind.
-TestCardState MakeTestCardState(uint32_t kind, const BenchState* bench, bool hasRecord);
+// bench and series may be null (no runner, no series). hasRecord: the history
+// holds a record of the kind.
+TestCardState MakeTestCardState(BenchKind kind, const BenchState* bench, const TestSeriesView* series,
+                                bool hasRecord);
 
 // "tests/run/" and "tests/stop/" + the kind's word ("cpu", "memory", "gpu", "disk").
 std::wstring TestRunAction(const TestCardInfo& card);

@@ -30,9 +30,10 @@ WindowServices::~WindowServices() = default;
 
 bool WindowServices::testRunning() { return state_->runner.Snapshot().running; }
 
-bool WindowServices::startRun(HWND window, UINT, uint32_t kind, wchar_t driveLetter) {
-    if (kind > 3) return false;
-    return state_->runner.Start(window, static_cast<BenchKind>(kind), driveLetter);
+bool WindowServices::startRun(HWND window, BenchKind kind, wchar_t driveLetter) {
+    if (!state_->runner.Start(window, kind, driveLetter)) return false;
+    state_->guard.reset();
+    return true;
 }
 
 void WindowServices::stopRun(const std::wstring& reason) { state_->runner.Stop(reason); }
@@ -42,18 +43,16 @@ const BenchState* WindowServices::benchStateCopy() {
     return &state_->benchCopy;
 }
 
-bool WindowServices::takeFinishedRun(bool& handled, BenchOutcome& outcome) {
-    const BenchState st = state_->runner.Snapshot();
-    if (st.running || handled) return false;
-    handled = true;
-    outcome.kind = static_cast<uint32_t>(st.kind);
+bool WindowServices::finishedRun(BenchOutcome& outcome) {
+    BenchState st = state_->runner.Snapshot();
+    if (st.running) return false;
+    outcome.kind = st.kind;
     outcome.success = st.success;
-    outcome.metrics = st.metrics;
-    outcome.info = st.info;
+    outcome.error = std::move(st.error);
+    outcome.metrics = std::move(st.metrics);
+    outcome.info = std::move(st.info);
     return true;
 }
-
-void WindowServices::resetThermalGuard() { state_->guard.reset(); }
 
 void WindowServices::thermalCheck(const SensorSnapshot& snapshot, const Settings& settings) {
     const BenchState st = state_->runner.Snapshot();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/test_series.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
 #include "ui/interaction.h"
@@ -18,14 +19,6 @@
 namespace kalorix {
 
 class PageActions;
-
-// The end of a benchmark run as the window stores it.
-struct BenchOutcome {
-    uint32_t kind = 0;
-    bool success = false;
-    std::map<std::string, double> metrics;
-    std::map<std::string, std::wstring> info;
-};
 
 class WindowServices {
 public:
@@ -36,15 +29,14 @@ public:
 
     // ---- benchmark runner ----
     bool testRunning();
-    bool startRun(HWND window, UINT message, uint32_t kind, wchar_t driveLetter);
+    // Starts a child that posts kMsgBench to window; a started run begins with a fresh thermal guard.
+    bool startRun(HWND window, BenchKind kind, wchar_t driveLetter);
     void stopRun(const std::wstring& reason);
     // The runner's state copied for this paint pass; nullptr without a runner.
     const BenchState* benchStateCopy();
-    // When no child runs and this run's end is not handled yet: marks it
-    // handled, fills the outcome and returns true.
-    bool takeFinishedRun(bool& handled, BenchOutcome& outcome);
+    // When no child runs: the last run's outcome, true.
+    bool finishedRun(BenchOutcome& outcome);
     // Thermal safety stop, fed with every snapshot while a test runs.
-    void resetThermalGuard();
     void thermalCheck(const SensorSnapshot& snapshot, const Settings& settings);
 
     // ---- telemetry ----

@@ -18,7 +18,9 @@ struct Abandoned : std::runtime_error {
 };
 
 // A device whose requests complete in order, each wait returning up to
-// `perWait` completions and advancing the clock by `waitNs`.
+// `perWait` completions and advancing the clock by `waitNs`. Like NTFS it
+// keeps the file's valid data length: a write beyond it extends it (and a
+// real volume would complete that write on its own, one at a time).
 class FakeDevice : public DiskDevice {
 public:
     explicit FakeDevice(testing::FakeClock& clock) : clock_(clock) {}
@@ -40,6 +42,9 @@ public:
     int shortAt = -1, errorAt = -1;  // index of the completion that goes wrong
     int waits = 0;
     bool cancelled = false;
+    uint64_t validEnd = 0;
+    const std::vector<std::string>* lines = nullptr;  // the reporter's lines so far
+    std::vector<size_t> extendedAfterLine;           // per extending write: lines written before it
 
     void stamp(uint32_t, uint32_t, uint64_t value) override { stamps.push_back(value); }
     bool submit(uint32_t slot, bool write, uint64_t offset, uint32_t size, uint32_t& error) override {
@@ -48,6 +53,10 @@ public:
             return false;
         }
         submitted.push_back({slot, write, offset, size});
+        if (write && offset + size > validEnd) {
+            validEnd = offset + size;
+            extendedAfterLine.push_back(lines ? lines->size() : 0);
+        }
         queue.push_back(submitted.back());
         return true;
     }
@@ -92,7 +101,7 @@ TEST(BenchDiskPhase, SequentialWriteStopsAtTheByteLimit) {
     testing::LineLog log;
     FakeDevice dev(clock);
     uint64_t rng = 12345;
-    const DiskPhaseResult r = RunDiskPhase(DiskPhaseSpec(1, 0), dev, clock, rng, log.reporter);
+    const DiskPhaseResult r = RunDiskPhase(DiskPhaseSpec(1, 256 * MiB), dev, clock, rng, log.reporter);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.error, 0u);
     EXPECT_EQ(r.bytes, 512 * MiB);  // each issued block completes; nothing beyond the limit is issued
@@ -186,7 +195,7 @@ TEST(BenchDiskPhase, FailedAndShortTransfers) {
 
     FakeDevice refusing(clock);
     refusing.failSubmitAt = 0;
-    r = RunDiskPhase(DiskPhaseSpec(1, 0), refusing, clock, rng, log.reporter);
+    r = RunDiskPhase(DiskPhaseSpec(1, 256 * MiB), refusing, clock, rng, log.reporter);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, 112u);
     EXPECT_EQ(r.operations, 0u);
@@ -218,12 +227,41 @@ TEST(BenchDiskRun, WholeRunMetricsInOrder) {
     EXPECT_EQ(clock.slept, (std::vector<uint32_t>{1000, 1000, 1000}));
 }
 
+TEST(BenchDiskRun, WithoutValidDataTheFileIsWrittenBeforeAnyTimedWrite) {
+    testing::FakeClock clock;
+    testing::LineLog log;
+    FakeDevice dev(clock);
+    dev.lines = &log.lines;
+    dev.waitNs = 10000000;
+    uint64_t rng = 3;
+    EXPECT_EQ(RunDiskPhases(log.reporter, dev, clock, rng, false), 0);
+    EXPECT_EQ(dev.validEnd, 256 * MiB);
+    ASSERT_FALSE(dev.extendedAfterLine.empty());
+    // Every extending write comes before the first line of the timed sequential write.
+    size_t firstTimed = 0;
+    while (firstTimed < log.lines.size() && log.lines[firstTimed].find("Sıralı yazma") == std::string::npos)
+        ++firstTimed;
+    ASSERT_LT(firstTimed, log.lines.size());
+    for (size_t at : dev.extendedAfterLine) EXPECT_LE(at, firstTimed);
+    // The preparation reports in the band before the timed phases, under its own text.
+    for (size_t i = 0; i < firstTimed; ++i) {
+        EXPECT_NE(log.lines[i].find("Test dosyası hazırlanıyor"), std::string::npos) << log.lines[i];
+        EXPECT_LE(std::stod(log.lines[i].substr(2)), 0.05);
+    }
+    // With valid data set, nothing extends the file at all.
+    FakeDevice set(clock);
+    set.validEnd = 256 * MiB;
+    EXPECT_EQ(RunDiskPhases(log.reporter, set, clock, rng, true), 0);
+    EXPECT_TRUE(set.extendedAfterLine.empty());
+    EXPECT_EQ(set.submitted.front().offset, 0u);
+}
+
 TEST(BenchDiskRun, SlowDiskWithoutValidData) {
     testing::FakeClock clock;
     testing::LineLog log;
     FakeDevice dev(clock);
     dev.perWait = 1;
-    dev.waitNs = 400000000;  // 0.4 s per completion: 14 MiB issued when 2.5 s pass
+    dev.waitNs = 2000000000;  // 2 s per completion: 15 MiB written when the preparation's 15 s pass
     uint64_t rng = 5;
     EXPECT_EQ(RunDiskPhases(log.reporter, dev, clock, rng, false), 7);
     EXPECT_EQ(log.lines.back(), "E Disk çok yavaş yanıt veriyor; test tamamlanamadı.\n");

@@ -185,30 +185,44 @@ TEST(BenchThermalStop, LimitsAndWatchedSensor) {
     EXPECT_EQ(WatchedTemperature(BenchKind::Gpu, s), 70.0);
 }
 
-TEST(BenchThermalStop, ThreeConsecutiveHotSnapshots) {
+TEST(BenchThermalStop, ThreeDistinctHotSnapshotsInARow) {
     ThermalGuard guard;
-    FrameHeadline hot, cool, missing;
-    hot.cpuTemp = 95.6;
-    cool.cpuTemp = 60;
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, hot, 90, false));
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, hot, 90, false));
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, missing, 90, false));  // a gap restarts the count
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, hot, 90, false));
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, hot, 90, false));
-    auto reason = guard.observe(BenchKind::Cpu, hot, 90, false);
+    double clock = 100;
+    // Each sampling pass gives a snapshot with a new update time.
+    auto pass = [&clock](std::optional<double> cpu) {
+        SensorSnapshot s;
+        s.cpuTemp = cpu;
+        s.updatedAt = ++clock;
+        return s;
+    };
+    const SensorSnapshot first = pass(95.6);
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, first, 90, false));
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, first, 90, false));  // the same pass told twice
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, first, 90, false));
+    EXPECT_EQ(guard.count(), 1);
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(95.6), 90, false));
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(std::nullopt), 90, false));  // a gap restarts the count
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(96.5), 90, false));
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(96.5), 90, false));
+    auto reason = guard.observe(BenchKind::Cpu, pass(96.5), 90, false);
     ASSERT_TRUE(reason);
+    // 96.5 °C is written as the formatter writes it everywhere else in the window.
     EXPECT_EQ(*reason, L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
     guard.reset();
     EXPECT_EQ(guard.count(), 0);
-    EXPECT_FALSE(guard.observe(BenchKind::Cpu, cool, 90, false));
+    EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(60), 90, false));
 
     // Exactly at the limit counts; Fahrenheit display; disk limit 75.
-    FrameHeadline disk;
-    disk.hottestDiskTemp = 75;
     ThermalGuard g2;
-    g2.observe(BenchKind::Disk, disk, 99, true);
-    g2.observe(BenchKind::Disk, disk, 99, true);
-    EXPECT_EQ(g2.observe(BenchKind::Disk, disk, 99, true), L"Disk 167 °F'ye ulaştı; güvenlik için test durduruldu");
+    auto disk = [&clock] {
+        SensorSnapshot s;
+        s.hottestDiskTemp = 75;
+        s.updatedAt = ++clock;
+        return s;
+    };
+    g2.observe(BenchKind::Disk, disk(), 99, true);
+    g2.observe(BenchKind::Disk, disk(), 99, true);
+    EXPECT_EQ(g2.observe(BenchKind::Disk, disk(), 99, true), L"Disk 167 °F'ye ulaştı; güvenlik için test durduruldu");
     EXPECT_EQ(ThermalStopReason(BenchKind::Gpu, 88.4, false), L"Ekran kartı 88 °C'ye ulaştı; güvenlik için test durduruldu");
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 TestRecord Record(BenchKind kind, int64_t time, std::map<std::string, double> metrics) {
     TestRecord r;
-    r.kind = static_cast<int32_t>(kind);
+    r.kind = kind;
     r.time = time;
     r.metrics = std::move(metrics);
     return r;
@@ -21,7 +21,7 @@ LatestScores FromHistory(const std::vector<TestRecord>& history) {
     return ComputeLatestScores([&](int32_t kind) -> std::optional<TestRecord> {
         std::optional<TestRecord> found;
         for (const auto& r : history) {
-            if (r.kind == kind) found = r;
+            if (static_cast<int32_t>(r.kind) == kind) found = r;
         }
         return found;
     });

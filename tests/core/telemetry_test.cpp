@@ -205,11 +205,11 @@ TEST(CompatibilityReport, WholeDocument) {
     in.pawnIoInstalled = true;
     in.installedMemoryKb = 16ull * 1048576 + 400000;
     TestRecord cpu;
-    cpu.kind = 0;
+    cpu.kind = BenchKind::Cpu;
     cpu.time = 1765000000;
     cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16}};
     TestRecord disk;
-    disk.kind = 2;
+    disk.kind = BenchKind::Disk;
     disk.time = 1765000100;
     disk.metrics = {{"disk.seq_read_mbs", 3450.5}};
     disk.info = {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770"}};

@@ -11,7 +11,7 @@ namespace {
 
 TestRecord Record(int32_t kind, std::map<std::string, double> metrics, std::map<std::string, std::wstring> info = {}) {
     TestRecord r;
-    r.kind = kind;
+    r.kind = static_cast<BenchKind>(kind);
     r.time = 0;  // no date part in the info line
     r.metrics = std::move(metrics);
     r.info = std::move(info);
@@ -29,10 +29,10 @@ BenchState Running(BenchKind kind, double progress, std::wstring phase) {
 
 TEST(TestsPageTest, CardsDrivesAndParagraph) {
     const auto& cards = TestCards();
-    EXPECT_EQ(cards[0].kind, 0u);
-    EXPECT_EQ(cards[1].kind, 3u);  // memory top right
-    EXPECT_EQ(cards[2].kind, 1u);
-    EXPECT_EQ(cards[3].kind, 2u);
+    EXPECT_EQ(cards[0].kind, BenchKind::Cpu);
+    EXPECT_EQ(cards[1].kind, BenchKind::Memory);  // memory top right
+    EXPECT_EQ(cards[2].kind, BenchKind::Gpu);
+    EXPECT_EQ(cards[3].kind, BenchKind::Disk);
     EXPECT_EQ(TestRunAction(cards[3]), L"tests/run/disk");
 
     EXPECT_EQ(TestCardHeight(1), 262.0f);  // one fixed drive: no drive choice
@@ -89,33 +89,68 @@ TEST(TestsPageTest, ResultFiguresPerKind) {
 }
 
 TEST(TestsPageTest, CardStateFollowsTheRunner) {
-    EXPECT_EQ(MakeTestCardState(0, nullptr, false).mode, TestCardMode::Idle);
-    EXPECT_EQ(MakeTestCardState(0, nullptr, false).button, L"Testi başlat");
-    EXPECT_EQ(MakeTestCardState(0, nullptr, true).button, L"Yeniden test et");
+    constexpr BenchKind cpu = BenchKind::Cpu, memoryKind = BenchKind::Memory, disk = BenchKind::Disk;
+    EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, false).mode, TestCardMode::Idle);
+    EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, false).button, L"Testi başlat");
+    EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, true).button, L"Yeniden test et");
 
     // While the memory test runs, the CPU card shows the other-test pill.
-    const BenchState memory = Running(BenchKind::Memory, 0.426, L"Okuma hızı");
-    EXPECT_EQ(MakeTestCardState(0, &memory, true).mode, TestCardMode::OtherRunning);
-    const TestCardState own = MakeTestCardState(3, &memory, false);
+    const BenchState memory = Running(memoryKind, 0.426, L"Okuma hızı");
+    EXPECT_EQ(MakeTestCardState(cpu, &memory, nullptr, true).mode, TestCardMode::OtherRunning);
+    const TestCardState own = MakeTestCardState(memoryKind, &memory, nullptr, false);
     EXPECT_EQ(own.mode, TestCardMode::Running);
     EXPECT_EQ(own.phase, L"Okuma hızı");
     EXPECT_EQ(own.percent, L"%43");
 
-    const BenchState over = Running(BenchKind::Cpu, 1.5, L"");
-    const BenchState under = Running(BenchKind::Cpu, -2, L"");
-    EXPECT_EQ(MakeTestCardState(0, &over, false).percent, L"%100");
-    EXPECT_EQ(MakeTestCardState(0, &under, false).progress, 0.0);
+    const BenchState over = Running(cpu, 1.5, L"");
+    const BenchState under = Running(cpu, -2, L"");
+    EXPECT_EQ(MakeTestCardState(cpu, &over, nullptr, false).percent, L"%100");
+    EXPECT_EQ(MakeTestCardState(cpu, &under, nullptr, false).progress, 0.0);
 
-    // A failed start or a stop shows its text on that card only.
+    // Without a series, a failed start or a stop shows its text on that card only.
     BenchState failed;
     failed.finished = true;
-    failed.kind = BenchKind::Disk;
+    failed.kind = disk;
     failed.error = L"Test başlatılamadı";
-    EXPECT_EQ(MakeTestCardState(2, &failed, false).error, L"Test başlatılamadı");
-    EXPECT_EQ(MakeTestCardState(2, &failed, false).mode, TestCardMode::Idle);
-    EXPECT_EQ(MakeTestCardState(0, &failed, false).error, L"");
+    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"Test başlatılamadı");
+    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).mode, TestCardMode::Idle);
+    EXPECT_EQ(MakeTestCardState(cpu, &failed, nullptr, false).error, L"");
     failed.success = true;  // a successful run with a late E line is not a failure
-    EXPECT_EQ(MakeTestCardState(2, &failed, false).error, L"");
+    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"");
+}
+
+TEST(TestsPageTest, CardStateDuringASeries) {
+    TestSeriesView series;
+    series.active = true;
+    series.queue = {BenchKind::Gpu, BenchKind::Disk};
+    series.errors[static_cast<size_t>(BenchKind::Cpu)] = L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu";
+    const BenchState memory = Running(BenchKind::Memory, 0.5, L"Okuma hızı ölçülüyor");
+    // A test of the series runs: queued cards keep their place, none offers a start.
+    const TestCardState gpu = MakeTestCardState(BenchKind::Gpu, &memory, &series, false);
+    EXPECT_EQ(gpu.mode, TestCardMode::OtherRunning);
+    EXPECT_EQ(gpu.queuePosition, 1);
+    EXPECT_EQ(MakeTestCardState(BenchKind::Disk, &memory, &series, false).queuePosition, 2);
+    // Every failure of the series stays on its own card.
+    EXPECT_EQ(MakeTestCardState(BenchKind::Cpu, &memory, &series, true).error,
+              L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
+
+    // In the pause after the memory test: the next card waits with the stop button, the rest
+    // (the finished ones too) show the pill.
+    BenchState ended;
+    ended.finished = true;
+    ended.success = true;
+    ended.kind = BenchKind::Memory;
+    series.pausing = true;
+    const TestCardState next = MakeTestCardState(BenchKind::Gpu, &ended, &series, false);
+    EXPECT_EQ(next.mode, TestCardMode::Waiting);
+    EXPECT_EQ(next.phase, L"Sırada");
+    EXPECT_EQ(MakeTestCardState(BenchKind::Disk, &ended, &series, false).mode, TestCardMode::OtherRunning);
+    EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &ended, &series, true).mode, TestCardMode::OtherRunning);
+    EXPECT_EQ(MakeTestCardState(BenchKind::Cpu, &ended, &series, true).mode, TestCardMode::OtherRunning);
+
+    // After the series every card starts again.
+    series = TestSeriesView{};
+    EXPECT_EQ(MakeTestCardState(BenchKind::Gpu, &ended, &series, false).mode, TestCardMode::Idle);
 }
 
 HeavyUsePeriod Period(int64_t start, double busy, double atLimit, double maxTemp) {

@@ -29,7 +29,7 @@ HeavyUsePeriod SamplePeriod(int64_t start = 1718000000) {
 
 TestRecord Record(int32_t kind, int64_t time, double score = 1.0) {
     TestRecord r;
-    r.kind = kind;
+    r.kind = static_cast<BenchKind>(kind);
     r.time = time;
     r.metrics["score"] = score;
     return r;
@@ -82,7 +82,7 @@ TEST(HistoryFormat, PeriodLineLayoutAndRoundTrip) {
 
 TEST(HistoryFormat, RecordLineLayoutAndSixSignificantDigits) {
     TestRecord r;
-    r.kind = 3;
+    r.kind = BenchKind::Memory;
     r.time = 1718000001;
     r.metrics["memory.read_gbs"] = 1234567;
     r.metrics["a.first"] = 0.000123456789;
@@ -94,20 +94,20 @@ TEST(HistoryFormat, RecordLineLayoutAndSixSignificantDigits) {
               "Empty=;Model=DDR5 Kingston \xE2\x80\x94 2\xC3\x97" "16 GB\n");
     const Parsed back = Parse(text);
     ASSERT_EQ(back.records.size(), 1u);
-    EXPECT_EQ(back.records[0].kind, 3);
+    EXPECT_EQ(back.records[0].kind, BenchKind::Memory);
     EXPECT_EQ(back.records[0].time, 1718000001);
     EXPECT_EQ(back.records[0].metrics.at("memory.read_gbs"), 1234570);
     EXPECT_EQ(back.records[0].info, r.info);
 
     TestRecord bare;  // empty maps give empty fields
-    bare.kind = 1;
+    bare.kind = BenchKind::Gpu;
     EXPECT_EQ(SerializeHistory({}, {bare}), "B\tgpu\t0\t\t\n");
     EXPECT_EQ(Parse("B\tgpu\t0\t\t\n").records.size(), 1u);
 }
 
 TEST(HistoryFormat, SeparatorsInsideKeysAndTextsBecomeBlanks) {
     TestRecord r;
-    r.kind = 2;
+    r.kind = BenchKind::Disk;
     r.metrics["odd;key=x\ty"] = 2;
     r.info["GPU;name"] = L"A=B;C\tD\r\nE";
     const std::string text = SerializeHistory({}, {r});
@@ -146,7 +146,7 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
 
     ASSERT_EQ(back.records.size(), 2u);
     const TestRecord& r = back.records[0];
-    EXPECT_EQ(r.kind, 0);  // unknown kind word
+    EXPECT_EQ(r.kind, BenchKind::Cpu);  // unknown kind word
     EXPECT_EQ(r.time, 99);
     EXPECT_EQ(r.metrics.size(), 3u);
     EXPECT_EQ(r.metrics.at("score"), 8);  // later wins
@@ -154,7 +154,7 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
     EXPECT_EQ(r.metrics.at("bad"), 0);
     EXPECT_EQ(r.info.size(), 1u);
     EXPECT_EQ(r.info.at("k"), L"last");
-    EXPECT_EQ(back.records[1].kind, 2);
+    EXPECT_EQ(back.records[1].kind, BenchKind::Disk);
     EXPECT_EQ(Parse("B\tk\t1.5e3\t\t\n").records[0].time, 1500);  // exponent form
     EXPECT_EQ(Parse("B\tk\t1e300\t\t\n").records[0].time, 0);   // beyond 64 bits
     EXPECT_EQ(Parse("").periods.size(), 0u);
@@ -261,7 +261,7 @@ TEST_F(HistoryFileTest, AdditionsAreSavedAndLoadedAgain) {
     EXPECT_EQ(again.periods()[0].startTime, 10);
     const auto records = again.testRecords();
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[1].kind, 1);
+    EXPECT_EQ(records[1].kind, BenchKind::Gpu);
     EXPECT_EQ(again.latestTestRecord(0)->metrics.at("score"), 3);
     EXPECT_EQ(ReadFileBytes(path_), SerializeHistory(again.periods(), records));
 }
@@ -277,7 +277,7 @@ TEST_F(HistoryFileTest, CapsKeepTheNewest) {
     EXPECT_EQ(records[29].time, 500);      // GPU records keep their place and order
     EXPECT_EQ(records[31].time, 502);
     EXPECT_EQ(records.back().time, 200);
-    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](auto& r) { return r.kind == 1; }), 3);
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](auto& r) { return r.kind == BenchKind::Gpu; }), 3);
 
     for (int i = 0; i < 300; ++i) history.addPeriod(SamplePeriod(i));
     EXPECT_EQ(history.periods().size(), 300u);

@@ -29,7 +29,7 @@ public:
     void SetAdvancedSensors(bool) override {}
     void RestartAsAdministrator() override {}
     void ShowPage(int) override {}
-    void StartTest(uint32_t, wchar_t) override {}
+    void StartTest(BenchKind, wchar_t) override {}
     void StopTests() override {}
     void ExportReportImage(bool) override {}
     void SetShareData(bool) override {}

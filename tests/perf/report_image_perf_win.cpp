@@ -35,7 +35,7 @@ int main() {
     std::array<std::optional<TestRecord>, 4> latest;
     for (int32_t k = 0; k < 4; ++k) {
         TestRecord r;
-        r.kind = k;
+        r.kind = static_cast<BenchKind>(k);
         r.time = 1765000000;
         r.metrics = {{"cpu.st_score", 1412}, {"cpu.mt_score", 9876}, {"gpu.score", 1180}, {"disk.score", 845},
                      {"memory.score", 1043}, {"memory.read_gbs", 58.3}, {"disk.rnd_read_iops", 45000}};

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/disk_bench.h"
 #include "bench/drives_win.h"
 #include "bench/runner_win.h"
 
@@ -171,6 +172,7 @@ TEST(BenchRunnerWin, StopKillsTheChildAndTheRunEnds) {
     const DWORD pid = runner.lastChildProcessId();
     ASSERT_NE(pid, 0u);
     runner.Stop(kStopByUser);
+    runner.Stop(L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");  // the first reason stays
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 15));
     const BenchState s = runner.Snapshot();
     EXPECT_FALSE(s.running);
@@ -229,6 +231,42 @@ TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
     ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'7'));
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 30));
     EXPECT_EQ(runner.Snapshot().error, L"Geçersiz sürücü harfi.");
+}
+
+// The disk test's files of one child: "Kalorix-test-PID-*.tmp" where the child puts them on C:.
+std::vector<std::wstring> DiskTestFiles(DWORD pid) {
+    wchar_t windows[MAX_PATH + 1] = {}, temp[MAX_PATH + 2] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    GetTempPathW(MAX_PATH + 2, temp);
+    const std::wstring dir = bench::DiskTestDirectory(L'C', windows, temp);
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((dir + L"Kalorix-test-" + std::to_wstring(pid) + L"-*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(dir + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+TEST(BenchRunnerWin, DiskFileGoneAfterTheChildIsKilledMidPhase) {
+    BenchRunner runner;  // real durations: each phase lasts seconds
+    runner.setChildExecutable(ChildExe());
+    ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'C'));
+    ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.phase == L"Sıralı okuma" || st.finished; }, 60));
+    if (runner.Snapshot().error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).") {
+        GTEST_SKIP() << "not enough free space for the disk test here";
+    }
+    ASSERT_FALSE(runner.Snapshot().finished) << std::string(runner.Snapshot().error.begin(), runner.Snapshot().error.end());
+    const DWORD pid = runner.lastChildProcessId();
+    ASSERT_EQ(DiskTestFiles(pid).size(), 1u);  // the file exists while the phase runs
+    runner.Stop(kStopByUser);
+    ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 15));
+    ASSERT_TRUE(ProcessGone(pid));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!DiskTestFiles(pid).empty() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(DiskTestFiles(pid).empty());
 }
 
 TEST(BenchChildWin, DiskRefusesLettersThatAreNotLocalDisks) {

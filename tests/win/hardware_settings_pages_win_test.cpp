@@ -36,7 +36,7 @@ public:
     void SetAdvancedSensors(bool on) override { calls.push_back(on ? "SetAdvancedSensors(1)" : "SetAdvancedSensors(0)"); }
     void RestartAsAdministrator() override { calls.push_back("RestartAsAdministrator"); }
     void ShowPage(int) override { calls.push_back("ShowPage"); }
-    void StartTest(uint32_t, wchar_t) override { calls.push_back("StartTest"); }
+    void StartTest(BenchKind, wchar_t) override { calls.push_back("StartTest"); }
     void StopTests() override { calls.push_back("StopTests"); }
     void ExportReportImage(bool) override { calls.push_back("ExportReportImage"); }
     void SetShareData(bool on) override { calls.push_back(on ? "SetShareData(1)" : "SetShareData(0)"); }

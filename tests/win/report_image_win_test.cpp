@@ -56,7 +56,7 @@ bool DecodePng(const fs::path& file, Decoded& out) {
 
 TestRecord Record(int32_t kind, std::map<std::string, double> metrics, std::map<std::string, std::wstring> info = {}) {
     TestRecord r;
-    r.kind = kind;
+    r.kind = static_cast<BenchKind>(kind);
     r.time = 1765000000;
     r.metrics = std::move(metrics);
     r.info = std::move(info);
