@@ -405,14 +405,44 @@ LRESULT MainWindow::proc(UINT msg, WPARAM wParam, LPARAM lParam) {
             onTrayCallback(lParam);
             return 0;
         case kMsgInventory:
-        case kMsgTelemetry:
             if (shown_) repaint();
+            return 0;
+        case kMsgTelemetry:
+            onTelemetryFinished();
+            return 0;
+        case WM_POWERBROADCAST:
+            if (engine_) NotifyPowerBroadcast(*engine_, wParam);
+            return TRUE;
+        case WM_QUERYENDSESSION:
+            onSessionEnding(true);
+            return TRUE;
+        case WM_ENDSESSION:
+            onSessionEnding(wParam != FALSE);
             return 0;
         case kMsgBench:
             onBenchChanged();
             return 0;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+// Logoff, shutdown or restart may end the process without WM_DESTROY: the
+// sampler stops now (recording the period in progress) and the settings are
+// saved. An end that is called off resumes sampling.
+void MainWindow::onSessionEnding(bool ending) {
+    if (ending) {
+        if (engine_) engine_->stop();
+        SaveSettings(settings_);
+    } else if (engine_ && !engine_->running()) {
+        engine_->start(hwnd_, engine_->interval(), settings_.SmoothCpuTemp);
+    }
+}
+
+// A deletion that succeeded switched sharing off in the settings file; the
+// window's copy follows, so nothing is uploaded again until the user chooses.
+void MainWindow::onTelemetryFinished() {
+    if (settings_.ShareData && !LoadSettings().ShareData) settings_.ShareData = false;
+    if (shown_) repaint();
 }
 
 LRESULT MainWindow::onNcHitTest(LPARAM lParam) {

@@ -91,6 +91,8 @@ private:
     LRESULT onNcHitTest(LPARAM lParam);
     void onKeyDown(WPARAM key);
     void onMouseWheel(int delta);
+    void onSessionEnding(bool ending);
+    void onTelemetryFinished();
 
     // window state
     void repaint();
