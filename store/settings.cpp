@@ -100,7 +100,7 @@ bool SettingsTextIntact(std::string_view text) {
     while (last > first && IsBlank(text[last - 1])) --last;
     if (last - first < 2 || text[first] != '{' || text[last - 1] != '}') return false;
     const auto share = FindJsonValue(text, "ShareData");
-    return share && (*share == "true" || *share == "false");
+    return !share || *share == "true" || *share == "false";
 }
 
 ReadSettingsResult SettingsFromFile(ReadStatus status, std::string_view text) {

@@ -34,7 +34,8 @@ Settings ParseSettings(std::string_view text);       // defaults for what is mis
 std::string SerializeSettings(const Settings& s);    // the exact file text
 
 // Whether the text is a whole settings file: an object ("{" ... "}") whose
-// ShareData is written as true or false. A file cut short or overwritten is not.
+// ShareData, when present, is written as true or false. A file cut short,
+// emptied or overwritten is not.
 bool SettingsTextIntact(std::string_view text);
 // The record a start works with, from how reading the file went. A file that is
 // there but unreadable or not intact loads with ShareData off: consent is never

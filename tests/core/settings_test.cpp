@@ -132,12 +132,14 @@ TEST(SettingsConsent, ADamagedFileNeverTurnsSharingOn) {
     const std::string cut = whole.substr(0, whole.find("\"ShareData\""));
     for (const std::string& text : {std::string(), std::string("   \r\n"), cut, std::string("\0\0\0", 3),
                                     whole.substr(0, whole.size() - 3), OneKey("ShareData", "yes"),
-                                    std::string("{\"UpdateIntervalMs\": 2000}")}) {
+                                    std::string("{\"UpdateIntervalMs\": 2000")}) {
         const ReadSettingsResult r = SettingsFromFile(ReadStatus::Ok, text);
         EXPECT_TRUE(r.damaged) << text;
         EXPECT_FALSE(r.settings.ShareData) << text;
     }
-    EXPECT_EQ(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000}").settings.UpdateIntervalMs, 2000);
+    EXPECT_EQ(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000").settings.UpdateIntervalMs, 2000);
+    // A whole object that leaves ShareData out (written by hand) keeps the default.
+    EXPECT_TRUE(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000}").settings.ShareData);
     EXPECT_FALSE(SettingsFromFile(ReadStatus::Failed, "").settings.ShareData);
     EXPECT_FALSE(SettingsFromFile(ReadStatus::Ok, OneKey("ShareData", "false")).damaged);
 }
