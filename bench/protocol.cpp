@@ -51,6 +51,25 @@ double ParseLeadingNumber(std::string_view text) {
     return value;
 }
 
+// A faulty child must not make the parent's maps grow without end or carry keys
+// that no record or report can hold: 1 to 64 visible ASCII characters, and at
+// most kMaxEntries different keys per map (a known key is still updated).
+constexpr size_t kMaxEntries = 64;
+constexpr size_t kMaxKeyBytes = 64;
+
+bool UsableKey(std::string_view key) {
+    if (key.empty() || key.size() > kMaxKeyBytes) return false;
+    return std::all_of(key.begin(), key.end(), [](char c) { return c > 0x20 && c < 0x7F && c != ';' && c != '='; });
+}
+
+template <typename Map, typename Value>
+void StoreEntry(Map& map, std::string_view key, Value&& value) {
+    if (!UsableKey(key)) return;
+    auto it = map.find(std::string(key));
+    if (it != map.end()) it->second = std::forward<Value>(value);
+    else if (map.size() < kMaxEntries) map.emplace(std::string(key), std::forward<Value>(value));
+}
+
 }  // namespace
 
 bool ApplyLine(BenchState& state, std::string_view line) {
@@ -72,12 +91,12 @@ bool ApplyLine(BenchState& state, std::string_view line) {
             if (s != std::string_view::npos) {
                 const double v = ParseLeadingNumber(payload.substr(s + 1));
                 // A non-finite figure would poison every score built from it.
-                if (std::isfinite(v)) state.metrics[std::string(payload.substr(0, s))] = v;
+                if (std::isfinite(v)) StoreEntry(state.metrics, payload.substr(0, s), v);
             }
             return true;
         case 'I':
             if (s != std::string_view::npos) {
-                state.info[std::string(payload.substr(0, s))] = Utf8ToWide(payload.substr(s + 1));
+                StoreEntry(state.info, payload.substr(0, s), Utf8ToWide(payload.substr(s + 1)));
             }
             return true;
         case 'E':

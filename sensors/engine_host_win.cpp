@@ -55,6 +55,10 @@ public:
         PostMessageW(static_cast<HWND>(window), kMsgSnapshotReady, 0, 0);
     }
     void recordPeriod(const HeavyUsePeriod& period) override { UsageHistory::instance().addPeriod(period); }
+    void recordProvisionalPeriod(const HeavyUsePeriod& period) override {
+        UsageHistory::instance().setProvisionalPeriod(period);
+    }
+    void dropProvisionalPeriod() override { UsageHistory::instance().clearProvisionalPeriod(); }
 
 private:
     TestHooks hooks_;
@@ -65,5 +69,19 @@ private:
 }  // namespace
 
 std::unique_ptr<EngineHost> MakeWindowsEngineHost() { return std::make_unique<WinEngineHost>(); }
+
+bool NotifyPowerBroadcast(SamplingEngine& engine, WPARAM event) {
+    switch (event) {
+        case PBT_APMSUSPEND:
+            engine.suspend();
+            return true;
+        case PBT_APMRESUMEAUTOMATIC:  // every wake-up, also without a user
+        case PBT_APMRESUMESUSPEND:    // a user is there as well; a second resume changes nothing
+            engine.resume();
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace kalorix

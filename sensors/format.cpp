@@ -11,6 +11,7 @@ namespace kalorix {
 namespace {
 
 constexpr int kMaxDecimals = 30;
+constexpr const wchar_t* kNoValue = L"\u2014";  // "—": what every formatter shows for a non-finite value
 
 std::wstring Widen(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
@@ -38,18 +39,22 @@ double ToFahrenheit(double celsius) {
 }
 
 std::wstring FormatNumber(double value, int decimals) {
+    if (!std::isfinite(value)) return kNoValue;
     std::wstring text = Widen(FixedText(value, decimals));
+    // A negative value that rounds to zero is zero: never "-0" or "-0,0".
+    if (!text.empty() && text[0] == L'-' &&
+        std::all_of(text.begin() + 1, text.end(), [](wchar_t c) { return c == L'0' || c == L'.'; }))
+        text.erase(0, 1);
     std::replace(text.begin(), text.end(), L'.', L',');
     return text;
 }
 
 std::wstring FormatGrouped(double value) {
+    if (!std::isfinite(value)) return kNoValue;
     double rounded = std::round(value);  // halves away from zero
     if (rounded == 0.0) rounded = 0.0;   // no "-0"
     std::string digits = FixedText(rounded, 0);
     const size_t first = (!digits.empty() && digits[0] == '-') ? 1 : 0;
-    const bool numeric = std::all_of(digits.begin() + first, digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!numeric) return Widen(digits);  // inf / nan stay as they are
     std::string out;
     out.reserve(digits.size() + digits.size() / 3);
     out.append(digits, 0, first);
@@ -62,15 +67,16 @@ std::wstring FormatGrouped(double value) {
 }
 
 std::wstring FormatTemperature(std::optional<double> celsius, bool fahrenheit) {
-    if (!celsius) return L"\u2014";
+    if (!celsius) return kNoValue;
     const double shown = fahrenheit ? ToFahrenheit(*celsius) : *celsius;
+    if (!std::isfinite(shown)) return kNoValue;
     return WithUnit(FormatNumber(shown, 0), fahrenheit ? L"°F" : L"°C");
 }
 
 std::wstring FormatSensorValue(SensorKind kind, double value, bool fahrenheit) {
+    if (!std::isfinite(value)) return kNoValue;
     switch (kind) {
-        case SensorKind::Temperature:
-            return WithUnit(FormatNumber(fahrenheit ? ToFahrenheit(value) : value, 0), fahrenheit ? L"°F" : L"°C");
+        case SensorKind::Temperature: return FormatTemperature(value, fahrenheit);
         case SensorKind::Load: return WithUnit(FormatNumber(value, 1), L"%");
         case SensorKind::Clock: return WithUnit(FormatGrouped(value), L"MHz");
         case SensorKind::Power: return WithUnit(FormatNumber(value, 1), L"W");
@@ -82,6 +88,7 @@ std::wstring FormatSensorValue(SensorKind kind, double value, bool fahrenheit) {
 }
 
 std::wstring FormatBytes(double bytes) {
+    if (!std::isfinite(bytes)) return kNoValue;
     static const wchar_t* const kUnits[] = {L"B", L"KB", L"MB", L"GB", L"TB"};
     constexpr size_t kLast = sizeof kUnits / sizeof kUnits[0] - 1;
     size_t unit = 0;
@@ -107,6 +114,7 @@ std::wstring FormatUptime(uint64_t milliseconds) {
 }
 
 std::wstring FormatMinutes(double seconds) {
+    if (!std::isfinite(seconds)) return kNoValue;
     const double whole = seconds / 60.0 + 0.5;
     int64_t m = 0;
     if (whole >= 1.0) m = whole < 1e15 ? static_cast<int64_t>(whole) : static_cast<int64_t>(1e15);  // NaN and negatives stay 0
@@ -131,11 +139,15 @@ std::wstring FormatDateTime(int64_t unixSeconds) {
 }
 
 std::wstring FormatAgo(double secondsBefore) {
+    if (!std::isfinite(secondsBefore)) return kNoValue;
     if (secondsBefore >= 60.0) {
         const int decimals = std::fmod(secondsBefore, 60.0) != 0.0 ? 1 : 0;
         return L"-" + FormatNumber(secondsBefore / 60.0, decimals) + L" dk";
     }
-    return L"-" + FormatNumber(secondsBefore, 0) + L" sn";
+    // Negative ages (a clock step) and ages that round to no second at all are "now".
+    const std::wstring seconds = FormatNumber(secondsBefore, 0);
+    if (secondsBefore < 0.0 || seconds == L"0") return L"şimdi";
+    return L"-" + seconds + L" sn";
 }
 
 const wchar_t* MonthName(int index) {

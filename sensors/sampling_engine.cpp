@@ -18,7 +18,29 @@ void FoldMax(std::optional<double>& slot, double v) { slot = slot ? std::max(*sl
 // Running time-weighted mean: folds value with weight dt into mean/weight.
 void FoldMean(double& mean, double& weight, double value, double dt) {
     mean = (dt * value + weight * mean) / std::max(1e-9, weight + dt);
+    if (!std::isfinite(mean)) mean = value;  // extreme but finite inputs must not overflow the mean
     weight += dt;
+}
+
+void DropNonFinite(std::optional<double>& v) {
+    if (v && !std::isfinite(*v)) v.reset();
+}
+
+// The headline of a frame with every non-finite reading removed: a NaN or an
+// infinity would pin minimum, maximum and the smoothed value for good.
+FrameHeadline FiniteHeadline(const SensorFrame& frame) {
+    FrameHeadline h = static_cast<const FrameHeadline&>(frame);
+    for (auto* v : {&h.cpuTemp, &h.cpuLoad, &h.cpuClock, &h.cpuPackagePower, &h.tjMax, &h.hottestDiskTemp})
+        DropNonFinite(*v);
+    if (!h.cpuTemp) h.cpuTempSource.clear();
+    if (!h.hottestDiskTemp) h.hottestDiskName.clear();
+    if (h.gpu) {
+        DropNonFinite(h.gpu->temperature);
+        DropNonFinite(h.gpu->fanSpeed);
+        DropNonFinite(h.gpu->load);
+    }
+    std::erase_if(h.fans, [](const FanReading& f) { return !std::isfinite(f.speed); });
+    return h;
 }
 
 }  // namespace
@@ -116,9 +138,10 @@ void SamplingEngine::runWorker(std::stop_token stop) {
     host_.threadEnding(comStarted);
 }
 
-void SamplingEngine::fold(const SensorFrame& frame, double now) {
+void SamplingEngine::fold(const SensorFrame& raw, double now) {
     std::lock_guard<std::recursive_mutex> g(lock_);
     SensorSnapshot& s = snapshot_;
+    const FrameHeadline frame = FiniteHeadline(raw);
 
     if (resetRequested_.exchange(false)) {
         for (auto& e : s.sensors) e.min = e.max = e.value;
@@ -129,7 +152,8 @@ void SamplingEngine::fold(const SensorFrame& frame, double now) {
     }
 
     // The id -> position map persists across cycles: entries are never removed.
-    for (const SensorReading& r : frame.readings) {
+    for (const SensorReading& r : raw.readings) {
+        if (!std::isfinite(r.value)) continue;  // the entry keeps its last good value
         auto it = sensorIndex_.find(r.id);
         if (it != sensorIndex_.end()) {
             SensorEntry& e = s.sensors[it->second];
@@ -159,6 +183,7 @@ void SamplingEngine::fold(const SensorFrame& frame, double now) {
             smoothedTemp_ = frame.cpuTemp;
         } else {
             smoothedTemp_ = *smoothedTemp_ + (1.0 - std::exp(-dt / kSmoothingTimeConstant)) * (*frame.cpuTemp - *smoothedTemp_);
+            if (!std::isfinite(*smoothedTemp_)) smoothedTemp_ = frame.cpuTemp;
         }
     } else {
         smoothedTemp_ = frame.cpuTemp;
@@ -172,14 +197,23 @@ void SamplingEngine::fold(const SensorFrame& frame, double now) {
 
     trackUsage(frame, now);
 
-    static_cast<FrameHeadline&>(s) = static_cast<const FrameHeadline&>(frame);
+    static_cast<FrameHeadline&>(s) = frame;
     s.updatedAt = now;
     s.valid = true;
     s.localTime = host_.localTime();
 }
 
-void SamplingEngine::trackUsage(const SensorFrame& f, double now) {
+void SamplingEngine::trackUsage(const FrameHeadline& f, double now) {
     SensorSnapshot& s = snapshot_;
+    if (suspended_ && now - suspendedAt_ > kSuspendWithoutResume) suspended_ = false;  // the resume notice was lost
+    if (suspended_) {
+        // The last cycles before the machine sleeps are not usage.
+        interruptUsageLocked();
+        s.atLimitNow = false;
+        s.currentPeriod.reset();
+        return;
+    }
+    if (lastTick_ > 0.0 && (now - lastTick_ > kUsageMaxGap || now < lastTick_)) interruptUsageLocked();
     const double dt = lastTick_ > 0.0 ? std::clamp(now - lastTick_, 0.0, 5.0) : 0.0;
     lastTick_ = now;
 
@@ -239,9 +273,24 @@ void SamplingEngine::trackUsage(const SensorFrame& f, double now) {
             closePeriodLocked();
         }
     }
+    if (periodActive_) writeProvisionalLocked(now);
 
     if (periodActive_) s.currentPeriod = period_;
     else s.currentPeriod.reset();
+}
+
+void SamplingEngine::writeProvisionalLocked(double now) {
+    const double recorded = lastHeavy_ - periodStart_;  // what a close now would record
+    if (recorded < kMinRecordedSeconds) return;
+    // At most once a minute, and not again while the trailing quiet run adds nothing.
+    if (provisionalWritten_ && (now - lastProvisionalAt_ < kProvisionalEverySeconds || recorded == provisionalDuration_))
+        return;
+    HeavyUsePeriod p = period_;
+    p.duration = recorded;
+    host_.recordProvisionalPeriod(p);
+    provisionalWritten_ = true;
+    lastProvisionalAt_ = now;
+    provisionalDuration_ = recorded;
 }
 
 void SamplingEngine::closePeriodLocked() {
@@ -249,12 +298,42 @@ void SamplingEngine::closePeriodLocked() {
     heavySince_ = -1.0;
     period_.duration = lastHeavy_ - periodStart_;
     if (period_.duration >= kMinRecordedSeconds) host_.recordPeriod(period_);
+    else if (provisionalWritten_) host_.dropProvisionalPeriod();
+    provisionalWritten_ = false;
+}
+
+void SamplingEngine::interruptUsageLocked() {
+    if (periodActive_) closePeriodLocked();
+    heavySince_ = -1.0;
+    quietSince_ = -1.0;
+    lastTick_ = 0.0;
 }
 
 void SamplingEngine::closeActivePeriod() {
     std::lock_guard<std::recursive_mutex> g(lock_);
     if (periodActive_) closePeriodLocked();
     snapshot_.currentPeriod.reset();
+}
+
+void SamplingEngine::suspend() {
+    const double now = host_.monotonicNow();
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    suspended_ = true;
+    suspendedAt_ = now;
+    interruptUsageLocked();
+    snapshot_.currentPeriod.reset();
+    snapshot_.atLimitNow = false;
+}
+
+void SamplingEngine::resume() {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    suspended_ = false;
+    interruptUsageLocked();
+}
+
+bool SamplingEngine::suspended() const {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    return suspended_;
 }
 
 }  // namespace kalorix

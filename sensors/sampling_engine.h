@@ -36,8 +36,14 @@ public:
     // What PawnIO can do in this process (read with pawnIoInstalled on every cycle).
     virtual PawnIoStatus pawnIoStatus() { return {}; }
     virtual void postReady(void* window) = 0;   // posts 0x8001 to the window
-    // Stores a finished heavy-use period of at least 180 s (called under the engine's lock).
+    // Stores a finished heavy-use period of at least 180 s (called under the engine's lock);
+    // it replaces the provisional record of the same period, if any.
     virtual void recordPeriod(const HeavyUsePeriod& period) = 0;
+    // Stores the period still running (at least 180 s so far) as a provisional record,
+    // so a process that is killed loses at most the time since (under the engine's lock).
+    virtual void recordProvisionalPeriod(const HeavyUsePeriod& period) {}
+    // The running period ended shorter than recorded provisionally: forget that record.
+    virtual void dropProvisionalPeriod() {}
 };
 
 constexpr double kChartHistorySeconds = 1810.0;
@@ -47,6 +53,13 @@ constexpr double kSmoothingMaxGap = 15.0;
 constexpr double kHeavyStartSeconds = 60.0;
 constexpr double kQuietCloseSeconds = 90.0;
 constexpr double kMinRecordedSeconds = 180.0;
+// A gap between two cycles longer than this is an interruption (sleep, a stalled
+// process), never time spent: it closes the period and restarts the heavy run.
+constexpr double kUsageMaxGap = 15.0;
+// The provisional record of a running period is rewritten at most this often.
+constexpr double kProvisionalEverySeconds = 60.0;
+// A suspend notice without its resume notice ends on its own after this long.
+constexpr double kSuspendWithoutResume = 60.0;
 
 class SamplingEngine {
 public:
@@ -77,6 +90,13 @@ public:
     // Closes the heavy-use period in progress, if any (at stop).
     void closeActivePeriod();
 
+    // The machine is about to sleep or hibernate: the period in progress is closed
+    // as at stop, and nothing counts as usage until resume.
+    void suspend();
+    // The machine woke up: usage is tracked again, starting afresh.
+    void resume();
+    bool suspended() const;
+
 private:
     struct UsageSample {
         double time;
@@ -86,8 +106,11 @@ private:
     };
 
     void pollAll(std::vector<std::unique_ptr<Provider>>& providers, SensorFrame& frame);
-    void trackUsage(const SensorFrame& frame, double now);
+    void trackUsage(const FrameHeadline& frame, double now);
     void closePeriodLocked();
+    // Sleep or a long gap: the period closes, the heavy run and the tick start afresh.
+    void interruptUsageLocked();
+    void writeProvisionalLocked(double now);
 
     EngineHost& host_;
     void* window_ = nullptr;
@@ -114,6 +137,11 @@ private:
     double lastHeavy_ = 0.0;
     double tempWeight_ = 0.0, clockWeight_ = 0.0, powerWeight_ = 0.0;
     HeavyUsePeriod period_;
+    bool provisionalWritten_ = false;
+    double lastProvisionalAt_ = 0.0;
+    double provisionalDuration_ = 0.0;
+    bool suspended_ = false;
+    double suspendedAt_ = 0.0;
 };
 
 }  // namespace kalorix

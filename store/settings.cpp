@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/log.h"
 #include "store/file_util.h"
 #include "store/paths.h"
 
@@ -93,6 +94,24 @@ Settings ParseSettings(std::string_view text) {
     return s;
 }
 
+bool SettingsTextIntact(std::string_view text) {
+    size_t first = 0, last = text.size();
+    while (first < last && IsBlank(text[first])) ++first;
+    while (last > first && IsBlank(text[last - 1])) --last;
+    if (last - first < 2 || text[first] != '{' || text[last - 1] != '}') return false;
+    const auto share = FindJsonValue(text, "ShareData");
+    return !share || *share == "true" || *share == "false";
+}
+
+ReadSettingsResult SettingsFromFile(ReadStatus status, std::string_view text) {
+    ReadSettingsResult r;
+    if (status == ReadStatus::Missing) return r;
+    if (status == ReadStatus::Ok) r.settings = ParseSettings(text);
+    r.damaged = status == ReadStatus::Failed || !SettingsTextIntact(text);
+    if (r.damaged) r.settings.ShareData = false;
+    return r;
+}
+
 std::string SerializeSettings(const Settings& s) {
     std::string out = "{\n";
     AppendLine(out, "UpdateIntervalMs", std::to_string(s.UpdateIntervalMs));
@@ -121,12 +140,16 @@ std::filesystem::path SettingsPath(bool createFolder) {
 }
 
 Settings LoadSettings() {
-    const auto text = ReadFileBytes(SettingsPath(false));
-    return text ? ParseSettings(*text) : Settings{};
+    const std::filesystem::path path = SettingsPath(false);
+    std::string text;
+    const ReadStatus read = ReadWholeFile(path, text);
+    const ReadSettingsResult r = SettingsFromFile(read, text);
+    if (r.damaged) Log(LogLevel::Warning, "settings", PathText(path) + " is damaged; sharing is off until chosen again");
+    return r.settings;
 }
 
 void SaveSettings(const Settings& s) {
-    AtomicWriteFile(SettingsPath(true), SerializeSettings(s));
+    AtomicWriteFile(SettingsPath(true), SerializeSettings(s));  // a failure is logged there
 }
 #endif
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/log.h"
 #include "store/file_util.h"
 #include "store/paths.h"
 
@@ -26,7 +27,9 @@ void TakeOverRegistryShareData(Settings& s) {
         ERROR_SUCCESS)
         return;
     s.ShareData = value != 0;
-    if (WriteSettingsFile(s)) RegDeleteKeyValueW(HKEY_CURRENT_USER, kSetupKey, kShareDataValue);
+    if (!WriteSettingsFile(s)) return;
+    const LSTATUS deleted = RegDeleteKeyValueW(HKEY_CURRENT_USER, kSetupKey, kShareDataValue);
+    if (deleted != ERROR_SUCCESS) LogWin32Error("settings", "RegDeleteKeyValueW(ShareData)", static_cast<unsigned long>(deleted));
 }
 
 }  // namespace
@@ -38,14 +41,17 @@ std::filesystem::path SettingsPath(bool createFolder) {
 }
 
 Settings LoadSettings() {
-    Settings s;
-    if (const auto text = ReadFileBytes(SettingsPath(false))) s = ParseSettings(*text);
-    TakeOverRegistryShareData(s);
-    return s;
+    const std::filesystem::path path = SettingsPath(false);
+    std::string text;
+    const ReadStatus read = ReadWholeFile(path, text);
+    ReadSettingsResult r = SettingsFromFile(read, text);
+    if (r.damaged) Log(LogLevel::Warning, "settings", PathText(path) + " is damaged; sharing is off until chosen again");
+    TakeOverRegistryShareData(r.settings);
+    return r.settings;
 }
 
 void SaveSettings(const Settings& s) {
-    WriteSettingsFile(s);  // a failed save leaves the previous file whole; nothing to report
+    WriteSettingsFile(s);  // a failed save leaves the previous file whole and is logged there
 }
 
 }  // namespace kalorix

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <map>
 #include <cmath>
 #include <string_view>
 #include <system_error>
@@ -14,9 +16,13 @@ namespace kalorix {
 
 namespace {
 
-constexpr size_t kMaxPeriods = 300;
-constexpr size_t kMaxRecordsPerKind = 30;
 constexpr int64_t kReportWindowSeconds = 7 * 24 * 3600;
+constexpr size_t kMaxKeyBytes = 64;
+// Bounds no real period reaches; a damaged file's figures are held inside them
+// so that sums and products stay finite.
+constexpr double kMaxGradedSeconds = 1e9;
+constexpr double kMaxGradedReading = 1e6;
+constexpr const char* kProvisionalMark = "p";
 
 
 // --- Writing. Numbers go through std::to_chars, which never looks at the locale.
@@ -48,7 +54,7 @@ void AppendSanitised(std::string& out, std::string_view text) {
     for (char c : text) out += (c == '\t' || c == '\n' || c == '\r' || c == ';' || c == '=') ? ' ' : c;
 }
 
-void AppendPeriodLine(std::string& out, const HeavyUsePeriod& p) {
+void AppendPeriodLine(std::string& out, const HeavyUsePeriod& p, bool provisional = false) {
     out += "S\t";
     AppendInt(out, p.startTime);
     AppendFixed(out, p.duration, 0);
@@ -60,17 +66,30 @@ void AppendPeriodLine(std::string& out, const HeavyUsePeriod& p) {
     AppendFixed(out, p.maxGpuTemp, 1);
     AppendFixed(out, p.avgCpuClock, 0);
     AppendFixed(out, p.avgCpuPower, 1);
+    if (provisional) {
+        out += '\t';
+        out += kProvisionalMark;
+    }
     out += '\n';
 }
 
-// "key=value" pieces joined by ";", in the map's (ascending) key order.
+std::string Sanitised(std::string_view text) {
+    std::string out;
+    AppendSanitised(out, text);
+    return out;
+}
+
+// "key=value" pieces joined by ";", in the map's (ascending) key order. A key
+// that is not storable once its separators are blanked is never written.
 template <typename Map, typename WriteValue>
 void AppendEntries(std::string& out, const Map& entries, WriteValue writeValue) {
     bool first = true;
     for (const auto& [key, value] : entries) {
+        const std::string clean = Sanitised(key);
+        if (!IsStorableKey(clean)) continue;
         if (!first) out += ';';
         first = false;
-        AppendSanitised(out, key);
+        out += clean;
         out += '=';
         writeValue(value);
     }
@@ -82,7 +101,10 @@ void AppendRecordLine(std::string& out, const TestRecord& r) {
     out += '\t';
     AppendInt(out, r.time);
     out += '\t';
-    AppendEntries(out, r.metrics, [&](double v) { AppendDouble(out, v, std::chars_format::general, 6); });
+    std::map<std::string, double> finite;
+    for (const auto& [key, value] : r.metrics)
+        if (std::isfinite(value)) finite.emplace(key, value);
+    AppendEntries(out, finite, [&](double v) { AppendDouble(out, v, std::chars_format::general, 6); });
     out += '\t';
     AppendEntries(out, r.info, [&](const std::wstring& text) { AppendSanitised(out, WideToUtf8(text)); });
     out += '\n';
@@ -155,15 +177,60 @@ TestRecord ParseRecord(const std::vector<std::string_view>& f) {
     r.kind = f[1] == "gpu" ? BenchKind::Gpu : f[1] == "disk" ? BenchKind::Disk : f[1] == "memory" ? BenchKind::Memory
                                                                                                  : BenchKind::Cpu;
     r.time = ParseSeconds(f[2]);
-    ForEachEntry(f[3], [&](std::string key, std::string_view value) { r.metrics[std::move(key)] = ParseNumber(value); });
-    ForEachEntry(f[4], [&](std::string key, std::string_view text) { r.info[std::move(key)] = Utf8ToWide(text); });
+    ForEachEntry(f[3], [&](std::string key, std::string_view value) {
+        if (IsStorableKey(key)) r.metrics[std::move(key)] = ParseNumber(value);
+    });
+    ForEachEntry(f[4], [&](std::string key, std::string_view text) {
+        if (IsStorableKey(key)) r.info[std::move(key)] = Utf8ToWide(text);
+    });
     return r;
 }
 
-bool InReportWindow(int64_t startTime, int64_t now) {
-    if (startTime >= now) return true;  // dated in the future: counted
-    // now - startTime without signed overflow; the true difference is positive.
-    return static_cast<uint64_t>(now) - static_cast<uint64_t>(startTime) <= static_cast<uint64_t>(kReportWindowSeconds);
+// Keeps the first entries of a map (in key order) up to the bound.
+template <typename Map>
+void KeepFirst(Map& entries, size_t count) {
+    if (entries.size() <= count) return;
+    auto it = entries.begin();
+    std::advance(it, count);
+    entries.erase(it, entries.end());
+}
+
+// What a stored record may hold: storable keys (separators blanked), finite
+// metrics, bounded texts and a bounded number of entries.
+void NormaliseRecord(TestRecord& r) {
+    if (static_cast<uint32_t>(r.kind) > static_cast<uint32_t>(BenchKind::Memory)) r.kind = BenchKind::Cpu;
+    std::map<std::string, double> metrics;
+    for (const auto& [key, value] : r.metrics) {
+        std::string clean = Sanitised(key);
+        if (IsStorableKey(clean) && std::isfinite(value)) metrics.emplace(std::move(clean), value);
+    }
+    std::map<std::string, std::wstring> info;
+    for (const auto& [key, text] : r.info) {
+        std::string clean = Sanitised(key);
+        if (!IsStorableKey(clean)) continue;
+        std::wstring bounded = text.substr(0, kMaxInfoChars);
+        // Never end on the first half of a UTF-16 pair.
+        if (!bounded.empty() && bounded.back() >= 0xD800 && bounded.back() <= 0xDBFF) bounded.pop_back();
+        info.emplace(std::move(clean), std::move(bounded));
+    }
+    KeepFirst(metrics, kMaxEntriesPerRecord);
+    KeepFirst(info, kMaxEntriesPerRecord);
+    r.metrics = std::move(metrics);
+    r.info = std::move(info);
+}
+
+// The newest count records of each kind, in store order.
+void CapRecordsPerKind(std::vector<TestRecord>& records, size_t count) {
+    size_t seen[4] = {};
+    std::vector<bool> keep(records.size());
+    for (size_t i = records.size(); i-- > 0;) keep[i] = ++seen[static_cast<uint32_t>(records[i].kind) & 3u] <= count;
+    size_t out = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!keep[i]) continue;
+        if (out != i) records[out] = std::move(records[i]);
+        ++out;
+    }
+    records.resize(out);
 }
 
 struct GradeText {
@@ -192,12 +259,53 @@ const GradeText kGrades[4] = {
      L"büyük fark yaratır."},
 };
 
+double Clamped(double value, double high) { return std::clamp(value, 0.0, high); }
+
 }  // namespace
 
-std::string SerializeHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records) {
+bool InReportWindow(int64_t startTime, int64_t now) {
+    if (startTime >= now) return true;  // dated in the future: counted
+    // now - startTime without signed overflow; the true difference is positive.
+    return static_cast<uint64_t>(now) - static_cast<uint64_t>(startTime) <= static_cast<uint64_t>(kReportWindowSeconds);
+}
+
+bool PeriodIsFinite(const HeavyUsePeriod& p) {
+    for (double v : {p.duration, p.busySeconds, p.atLimitSeconds, p.maxCpuTemp, p.avgCpuTemp, p.maxGpuTemp,
+                     p.avgCpuClock, p.avgCpuPower})
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+HeavyUsePeriod ClampedForGrading(const HeavyUsePeriod& p) {
+    HeavyUsePeriod c = p;
+    c.duration = Clamped(p.duration, kMaxGradedSeconds);
+    c.busySeconds = Clamped(p.busySeconds, kMaxGradedSeconds);
+    c.atLimitSeconds = Clamped(p.atLimitSeconds, c.busySeconds);
+    c.maxCpuTemp = Clamped(p.maxCpuTemp, kMaxGradedReading);
+    c.avgCpuTemp = Clamped(p.avgCpuTemp, kMaxGradedReading);
+    c.maxGpuTemp = Clamped(p.maxGpuTemp, kMaxGradedReading);
+    c.avgCpuClock = Clamped(p.avgCpuClock, kMaxGradedReading);
+    c.avgCpuPower = Clamped(p.avgCpuPower, kMaxGradedReading);
+    return c;
+}
+
+bool IsStorableKey(std::string_view key) {
+    if (key.empty() || key.size() > kMaxKeyBytes) return false;
+    bool anyVisible = false;
+    for (char ch : key) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c > 0x7E || c == ';' || c == '=') return false;
+        anyVisible = anyVisible || c != ' ';
+    }
+    return anyVisible;
+}
+
+std::string SerializeHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records,
+                             const std::optional<HeavyUsePeriod>& provisional) {
     std::string out;
-    out.reserve(periods.size() * 64 + records.size() * 256);
+    out.reserve((periods.size() + 1) * 64 + records.size() * 256);
     for (const auto& p : periods) AppendPeriodLine(out, p);
+    if (provisional) AppendPeriodLine(out, *provisional, true);
     for (const auto& r : records) AppendRecordLine(out, r);
     return out;
 }
@@ -208,17 +316,25 @@ void ParseHistory(std::string_view text, std::vector<HeavyUsePeriod>& periods, s
     for (std::string_view line : Split(text, '\n')) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto fields = Split(line, '\t');
-        if (fields.size() >= 11 && fields[0] == "S") periods.push_back(ParsePeriod(fields));
-        else if (fields.size() >= 5 && fields[0] == "B") records.push_back(ParseRecord(fields));
+        if (fields.size() >= 11 && fields[0] == "S") {
+            periods.push_back(ParsePeriod(fields));
+        } else if (fields.size() >= 5 && fields[0] == "B") {
+            records.push_back(ParseRecord(fields));
+            NormaliseRecord(records.back());
+        }
     }
+    if (periods.size() > kMaxPeriods) periods.erase(periods.begin(), periods.end() - kMaxPeriods);
+    CapRecordsPerKind(records, kMaxRecordsPerKind);
 }
 
 CoolingReportCard MakeReportCard(const std::vector<HeavyUsePeriod>& periods, int64_t now) {
     CoolingReportCard card;
+    card.windowEnd = now;
     double heavy = 0.0, busy = 0.0, atLimit = 0.0, clockSum = 0.0;
     bool anyImprecise = false;
-    for (const auto& p : periods) {
-        if (!InReportWindow(p.startTime, now)) continue;
+    for (const auto& original : periods) {
+        if (!InReportWindow(original.startTime, now) || !PeriodIsFinite(original)) continue;
+        const HeavyUsePeriod p = ClampedForGrading(original);
         ++card.count;
         heavy += p.duration;
         busy += p.busySeconds;
@@ -244,18 +360,40 @@ CoolingReportCard MakeReportCard(const std::vector<HeavyUsePeriod>& periods, int
 }
 
 UsageHistory::UsageHistory(std::filesystem::path path) : path_(std::move(path)) {
+    // A failed read is logged there; the store then starts empty.
     if (const auto text = ReadFileBytes(path_)) ParseHistory(*text, periods_, records_);
 }
 
 void UsageHistory::addPeriod(const HeavyUsePeriod& period) {
     std::lock_guard guard(lock_);
     periods_.push_back(period);
+    provisional_.reset();
     if (periods_.size() > kMaxPeriods) periods_.erase(periods_.begin(), periods_.end() - kMaxPeriods);
     save();
 }
 
-void UsageHistory::addTestRecord(const TestRecord& record) {
+void UsageHistory::setProvisionalPeriod(const HeavyUsePeriod& period) {
     std::lock_guard guard(lock_);
+    provisional_ = period;
+    save();
+}
+
+void UsageHistory::clearProvisionalPeriod() {
+    std::lock_guard guard(lock_);
+    if (!provisional_) return;
+    provisional_.reset();
+    save();
+}
+
+std::optional<HeavyUsePeriod> UsageHistory::provisionalPeriod() const {
+    std::lock_guard guard(lock_);
+    return provisional_;
+}
+
+void UsageHistory::addTestRecord(const TestRecord& original) {
+    std::lock_guard guard(lock_);
+    TestRecord record = original;
+    NormaliseRecord(record);
     records_.push_back(record);
     const auto sameKind = [&](const TestRecord& r) { return r.kind == record.kind; };
     auto count = static_cast<size_t>(std::count_if(records_.begin(), records_.end(), sameKind));
@@ -284,7 +422,7 @@ std::optional<TestRecord> UsageHistory::latestTestRecord(int32_t kind) const {
 // stay in memory and the old file stays whole; the next good save writes everything.
 void UsageHistory::save() {
     if (path_.empty()) return;
-    AtomicWriteFile(path_, SerializeHistory(periods_, records_), true);
+    AtomicWriteFile(path_, SerializeHistory(periods_, records_, provisional_), true);  // failures are logged there
 }
 
 #if !defined(_WIN32)

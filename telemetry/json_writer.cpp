@@ -29,34 +29,50 @@ std::string JsonWriter::Escape(std::string_view s) {
 }
 
 std::string JsonWriter::Number(double v) {
+    if (!std::isfinite(v)) return "null";  // JSON has no NaN or infinity
     char buf[64];
     if (std::fabs(v) < 1e15 && v == std::trunc(v)) std::snprintf(buf, sizeof(buf), "%.0f", v);
     else std::snprintf(buf, sizeof(buf), "%.10g", v);
     return buf;
 }
 
-void JsonWriter::beforeValue(std::string_view key) {
-    if (empty_.empty()) return;  // the root value
+bool JsonWriter::beforeValue(std::string_view key) {
+    if (skipDepth_ > 0) return false;
+    if (empty_.empty()) return true;  // the root value
+    if (isObject_.back() && key.empty()) {
+        ++refused_;  // a member needs a name; "": 1 would be legal but means a damaged key
+        return false;
+    }
     if (!empty_.back()) out_.push_back(',');
     empty_.back() = false;
     out_.push_back('\n');
     out_.append(2 * empty_.size(), ' ');
-    if (!key.empty()) {
+    if (isObject_.back()) {
         out_ += Escape(key);
         out_ += ": ";
     }
+    return true;
 }
 
 void JsonWriter::open(char bracket, std::string_view key) {
-    beforeValue(key);
+    if (!beforeValue(key)) {
+        ++skipDepth_;
+        return;
+    }
     out_.push_back(bracket);
     empty_.push_back(true);
+    isObject_.push_back(bracket == '{');
 }
 
 void JsonWriter::close(char bracket) {
+    if (skipDepth_ > 0) {
+        --skipDepth_;
+        return;
+    }
     if (empty_.empty()) return;
     const bool wasEmpty = empty_.back();
     empty_.pop_back();
+    isObject_.pop_back();
     if (!wasEmpty) {
         out_.push_back('\n');
         out_.append(2 * empty_.size(), ' ');
@@ -71,20 +87,17 @@ void JsonWriter::beginArray(std::string_view key) { open('[', key); }
 void JsonWriter::endArray() { close(']'); }
 
 void JsonWriter::string(std::string_view key, std::string_view utf8) {
-    beforeValue(key);
-    out_ += Escape(utf8);
+    if (beforeValue(key)) out_ += Escape(utf8);
 }
 
 void JsonWriter::string(std::string_view key, std::wstring_view text) { string(key, WideToUtf8(text)); }
 
 void JsonWriter::number(std::string_view key, double value) {
-    beforeValue(key);
-    out_ += Number(value);
+    if (beforeValue(key)) out_ += Number(value);
 }
 
 void JsonWriter::boolean(std::string_view key, bool value) {
-    beforeValue(key);
-    out_ += value ? "true" : "false";
+    if (beforeValue(key)) out_ += value ? "true" : "false";
 }
 
 }  // namespace kalorix

@@ -22,17 +22,24 @@ public:
 
     // The document; after the root is closed it ends with one LF.
     const std::string& text() const { return out_; }
+    // False once a member without a name was refused: it was left out (with
+    // everything inside it), so the text is still valid JSON.
+    bool ok() const { return refused_ == 0; }
 
     static std::string Escape(std::string_view utf8);
     static std::string Number(double value);
 
 private:
-    void beforeValue(std::string_view key);
+    // False (and the value is dropped) for a member without a name inside an object.
+    bool beforeValue(std::string_view key);
     void open(char bracket, std::string_view key);
     void close(char bracket);
 
     std::string out_;
-    std::vector<bool> empty_;  // one flag per open container: no member yet
+    std::vector<bool> empty_;     // one flag per open container: no member yet
+    std::vector<bool> isObject_;  // one flag per open container: an object, not an array
+    size_t skipDepth_ = 0;        // containers opened inside a refused member
+    size_t refused_ = 0;
 };
 
 }  // namespace kalorix

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/log.h"
 #include "sensors/text.h"
 #include "telemetry/json_writer.h"
 #include "telemetry/telemetry_state.h"
@@ -69,7 +70,9 @@ void WriteBench(JsonWriter& w, const char* name, const std::optional<TestRecord>
     if (auto it = rec->info.find("gpu.name"); it != rec->info.end()) w.string("device", std::wstring_view(it->second));
     if (auto it = rec->info.find("disk.model"); it != rec->info.end()) w.string("device", std::wstring_view(it->second));
     w.beginObject("metrics");
-    for (const auto& [key, value] : rec->metrics) w.number(key, value);  // std::map: ascending byte order
+    // std::map: ascending byte order. A damaged key or figure is left out, never sent.
+    for (const auto& [key, value] : rec->metrics)
+        if (IsStorableKey(key) && std::isfinite(value)) w.number(key, value);
     w.endObject();
     w.endObject();
 }
@@ -147,6 +150,7 @@ std::string BuildCompatibilityReport(const ReportInputs& in, const SensorSnapsho
     WriteBench(w, "disk", in.latest[2]);
     w.endObject();
     w.endObject();
+    if (!w.ok()) Log(LogLevel::Error, "telemetry", "a member without a name was left out of the report");
     return w.text();
 }
 

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "app/elevation_win.h"
+#include "base/log.h"
 #include "store/file_util.h"
 #include "store/paths.h"
+#include "store/settings.h"
 #include "telemetry/http_win.h"
 #include "telemetry/report.h"
 #include "telemetry/report_sources_win.h"
@@ -21,6 +23,14 @@ namespace kalorix {
 namespace {
 
 int64_t UnixNow() { return static_cast<int64_t>(std::time(nullptr)); }
+
+// After a deletion the setting follows: the window reads it back when told.
+void SwitchSharingOff() {
+    Settings s = LoadSettings();
+    if (!s.ShareData) return;
+    s.ShareData = false;
+    SaveSettings(s);
+}
 
 }  // namespace
 
@@ -68,21 +78,44 @@ void TelemetryClient::join() {
     if (t.joinable()) t.join();
 }
 
-void TelemetryClient::load() {
-    std::lock_guard<std::mutex> g(lock_);
-    bool idValid = false;
-    const auto text = ReadFileBytes(TelemetryPath(false));
-    TelemetryState loaded = ParseTelemetryState(text ? *text : std::string(), &idValid);
-    loaded.statusText = state_.statusText;
-    state_ = loaded;
-    if (!idValid) {
-        state_.id = NewAnonymousId();
-        // The file then holds only the new id; the rest reaches it at the next save.
-        AtomicWriteFile(TelemetryPath(true), "id=" + state_.id + "\n");
+namespace {
+
+// A telemetry.txt that is there but yields no identity is kept as
+// telemetry.txt.bad (replacing an older one) instead of being overwritten.
+bool KeepAside(const std::filesystem::path& path) {
+    std::filesystem::path aside = path;
+    aside += ".bad";
+    if (!MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogWin32Error("telemetry", "cannot keep " + PathText(path) + " aside", GetLastError());
+        return false;
     }
+    Log(LogLevel::Warning, "telemetry", PathText(path) + " held no identity; kept as " + PathText(aside));
+    return true;
 }
 
-void TelemetryClient::saveLocked() { AtomicWriteFile(TelemetryPath(true), SerializeTelemetryState(state_)); }
+}  // namespace
+
+void TelemetryClient::load() {
+    std::lock_guard<std::mutex> g(lock_);
+    const std::filesystem::path path = TelemetryPath(false);
+    std::string text;
+    const ReadStatus read = ReadWholeFile(path, text);
+    bool idValid = false;
+    TelemetryState loaded = ParseTelemetryState(text, &idValid);
+    ClampTelemetryTimes(loaded, UnixNow());
+    loaded.statusText = state_.statusText;
+    state_ = loaded;
+    if (idValid) return;
+    state_.id = NewAnonymousId();
+    // A file that cannot even be moved aside is left alone; the next save replaces it.
+    if (read != ReadStatus::Missing && !KeepAside(path)) return;
+    // The file then holds only the new id; the rest reaches it at the next save.
+    AtomicWriteFile(TelemetryPath(true), "id=" + state_.id + "\n");
+}
+
+void TelemetryClient::saveLocked() {
+    AtomicWriteFile(TelemetryPath(true), SerializeTelemetryState(state_));  // a failure is logged there
+}
 
 TelemetryState TelemetryClient::state() const {
     std::lock_guard<std::mutex> g(lock_);
@@ -113,8 +146,7 @@ void TelemetryClient::markNoticeShown() {
 
 void TelemetryClient::acknowledgeNotice() {
     std::lock_guard<std::mutex> g(lock_);
-    if (state_.noticeShownAt == 0) state_.noticeShownAt = UnixNow();
-    state_.noticeAcked = true;
+    AcknowledgeNotice(state_, UnixNow());
     saveLocked();
 }
 
@@ -187,6 +219,7 @@ void TelemetryClient::requestDeletion() {
             FinishDeletion(state_, r.ok, r.message, newId, UnixNow());
             saveLocked();
         }
+        if (r.ok) SwitchSharingOff();
         notify();
     });
 }

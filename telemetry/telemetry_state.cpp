@@ -1,5 +1,7 @@
 #include "telemetry/telemetry_state.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "telemetry/json_writer.h"
@@ -17,20 +19,37 @@ const wchar_t* const kAnimals[24] = {
     L"Eagle", L"Otter", L"Penguin", L"Hawk", L"Whale", L"Badger", L"Raven", L"Koala",
     L"Cheetah", L"Beaver", L"Gecko", L"Bison", L"Jaguar", L"Heron", L"Moose", L"Orca"};
 
-// Leading decimal digits as a 64-bit number; 0 when there are none.
+// Leading decimal digits as a 64-bit number, saturated; 0 when there are none.
 int64_t LeadingInteger(std::string_view v) {
     int64_t n = 0;
-    bool negative = false;
-    size_t i = 0;
-    if (i < v.size() && (v[i] == '-' || v[i] == '+')) negative = v[i++] == '-';
-    for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
-        if (n > (INT64_MAX - 9) / 10) break;  // keep what fits rather than overflow
-        n = n * 10 + (v[i] - '0');
+    for (size_t i = 0; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
+        const int digit = v[i] - '0';
+        if (n > (INT64_MAX - digit) / 10) return INT64_MAX;
+        n = n * 10 + digit;
     }
-    return negative ? -n : n;
+    return n;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view Trimmed(std::string_view v) {
+    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
+    return v;
+}
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 }  // namespace
+
+bool IsAnonymousId(std::string_view id) {
+    if (id.size() != 36) return false;
+    for (size_t i = 0; i < id.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? id[i] != '-' : !IsHex(id[i])) return false;
+    }
+    return true;
+}
 
 TelemetryState ParseTelemetryState(std::string_view text, bool* idValid) {
     TelemetryState s;
@@ -42,16 +61,28 @@ TelemetryState ParseTelemetryState(std::string_view text, bool* idValid) {
         pos = end + 1;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
+        const std::string_view key = Trimmed(line.substr(0, eq)), value = Trimmed(line.substr(eq + 1));
         if (key == "id") s.id = std::string(value);
         else if (key == "noticeShownAt") s.noticeShownAt = LeadingInteger(value);
         else if (key == "noticeAcked") s.noticeAcked = value == "1";
         else if (key == "lastSentAt") s.lastSentAt = LeadingInteger(value);
         else if (key == "lastHash") s.lastHash = std::string(value);
         else if (key == "pending") s.pending = value == "1";
+        else if (key == "sharingOff") s.sharingOff = value == "1";
     }
-    if (idValid) *idValid = s.id.size() == 36;
+    if (idValid) *idValid = IsAnonymousId(s.id);
     return s;
+}
+
+int64_t SecondsSince(int64_t now, int64_t then) {
+    int64_t d = 0;
+    if (__builtin_sub_overflow(now, then, &d)) return then > now ? INT64_MIN : INT64_MAX;
+    return d;
+}
+
+void ClampTelemetryTimes(TelemetryState& s, int64_t now) {
+    const int64_t latest = now > INT64_MAX - kFutureToleranceSeconds ? INT64_MAX : now + kFutureToleranceSeconds;
+    for (int64_t* t : {&s.noticeShownAt, &s.lastSentAt, &s.lastAttemptAt}) *t = std::clamp<int64_t>(*t, 0, std::max<int64_t>(latest, 0));
 }
 
 std::string SerializeTelemetryState(const TelemetryState& s) {
@@ -62,6 +93,7 @@ std::string SerializeTelemetryState(const TelemetryState& s) {
     out += "lastSentAt=" + std::to_string(s.lastSentAt) + "\n";
     out += "lastHash=" + s.lastHash + "\n";
     out += std::string("pending=") + (s.pending ? "1" : "0") + "\n";
+    if (s.sharingOff) out += "sharingOff=1\n";
     return out;
 }
 
@@ -95,19 +127,21 @@ std::string ChangeHash(std::string_view text) {
 }
 
 bool ReportGateOpen(const TelemetryState& s, int64_t now) {
-    if (s.busy) return false;
-    if (!s.noticeAcked && (s.noticeShownAt == 0 || now - s.noticeShownAt < kNoticeDelaySeconds)) return false;
+    if (s.busy || s.sharingOff) return false;
+    if (!s.noticeAcked && (s.noticeShownAt == 0 || SecondsSince(now, s.noticeShownAt) < kNoticeDelaySeconds))
+        return false;
     if (!s.pending) {
-        if (s.lastAttemptAt != 0 && now - s.lastAttemptAt < kAttemptSpacingSeconds) return false;
-        if (s.lastSentAt != 0 && now - s.lastSentAt < kSentSpacingSeconds) return false;
+        if (s.lastAttemptAt != 0 && SecondsSince(now, s.lastAttemptAt) < kAttemptSpacingSeconds) return false;
+        if (s.lastSentAt != 0 && SecondsSince(now, s.lastSentAt) < kSentSpacingSeconds) return false;
     }
     return true;
 }
 
 bool ReportWorthSending(const TelemetryState& s, std::string_view hash, int64_t now) {
-    if (s.busy) return false;  // a request started while the report was being built
+    if (s.busy || s.sharingOff) return false;  // a request started while the report was being built
     if (s.pending) return true;
-    if (s.lastSentAt != 0 && now - s.lastSentAt < kUnchangedResendSeconds && hash == s.lastHash) return false;
+    if (s.lastSentAt != 0 && SecondsSince(now, s.lastSentAt) < kUnchangedResendSeconds && hash == s.lastHash)
+        return false;
     return true;
 }
 
@@ -139,10 +173,17 @@ void FinishDeletion(TelemetryState& s, bool ok, const std::wstring& message, con
         s.lastSentAt = 0;
         s.lastHash.clear();
         s.lastAttemptAt = now;
-        s.statusText = L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.";
+        s.sharingOff = true;  // otherwise the same data would go out again under the new id
+        s.statusText = kDeletedStatus;
     } else {
         s.statusText = L"Silinemedi: " + message + L". Daha sonra yeniden dene.";
     }
+}
+
+void AcknowledgeNotice(TelemetryState& s, int64_t now) {
+    if (s.noticeShownAt == 0) s.noticeShownAt = now;
+    s.noticeAcked = true;
+    s.sharingOff = false;
 }
 
 std::string DeletionBody(std::string_view id) {

@@ -241,9 +241,12 @@ LRESULT MainWindow::proc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kMsgSnapshotReady: return onSnapshotReady(), 0;
         case kMsgTray: return onTrayCallback(lParam), 0;
         case kMsgBench: return onBenchChanged(), 0;
+        case kMsgTelemetry: return onTelemetryFinished(), 0;
         case kMsgInventory:
-        case kMsgTelemetry:
         case kMsgAutostart: return repaintIfVisible(), 0;
+        case WM_POWERBROADCAST: if (engine_) NotifyPowerBroadcast(*engine_, wParam); return TRUE;
+        case WM_QUERYENDSESSION: return onSessionEnding(true), TRUE;
+        case WM_ENDSESSION: return onSessionEnding(wParam != FALSE), 0;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
@@ -515,6 +518,25 @@ void MainWindow::onSnapshotReady() {
     thermalCheck();
     series_.poll();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
+    repaintIfVisible();
+}
+
+// Logoff, shutdown or restart may end the process without WM_DESTROY: the
+// sampler stops now (recording the period in progress) and the settings are
+// saved. An end that is called off resumes sampling.
+void MainWindow::onSessionEnding(bool ending) {
+    if (ending) {
+        if (engine_) engine_->stop();
+        SaveSettings(settings_);
+    } else if (engine_ && !engine_->running()) {
+        engine_->start(hwnd_, engine_->interval(), settings_.SmoothCpuTemp);
+    }
+}
+
+// A deletion that succeeded switched sharing off in the settings file; the
+// window's copy follows, so nothing is uploaded again until the user chooses.
+void MainWindow::onTelemetryFinished() {
+    if (settings_.ShareData && !LoadSettings().ShareData) settings_.ShareData = false;
     repaintIfVisible();
 }
 

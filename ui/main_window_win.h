@@ -111,6 +111,8 @@ private:
     void onTrayCommand(int command);
     void onBenchChanged();
     void onShowRequest();
+    void onSessionEnding(bool ending);
+    void onTelemetryFinished();
 
     // ---- window state (main_window_win.cpp) ----
     void repaint();

@@ -203,9 +203,13 @@ ReportCardView MakeReportCardView(const CoolingReportCard& card, const std::vect
             {L"ORT. FREKANS (YÜKTE)", Ghz(card.avgCpuClock)},
             {L"ÖLÇÜM", card.precise ? L"Kesin" : L"Tahmini"},
         };
-        // Newest first by start time; equal times keep the store's later-is-newer order.
+        // The periods the card counted (its seven days, finite figures), newest first
+        // by start time; equal times keep the store's later-is-newer order.
+        std::vector<HeavyUsePeriod> shown;
+        for (const auto& p : periods)
+            if (InReportWindow(p.startTime, card.windowEnd) && PeriodIsFinite(p)) shown.push_back(ClampedForGrading(p));
         std::vector<const HeavyUsePeriod*> sorted;
-        for (const auto& p : periods) sorted.push_back(&p);
+        for (const auto& p : shown) sorted.push_back(&p);
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const HeavyUsePeriod* a, const HeavyUsePeriod* b) { return a->startTime < b->startTime; });
         for (auto it = sorted.rbegin(); it != sorted.rend() && v.rows.size() < 5; ++it) {

@@ -107,7 +107,7 @@ struct ReportCardView {
     std::wstring advice;
     std::vector<StatTile> stats;  // four with data
     std::wstring currentLine;     // heavy use in progress, else empty
-    std::vector<PeriodRow> rows;  // newest five, newest first (with data)
+    std::vector<PeriodRow> rows;  // newest five of the card's seven days, newest first (with data)
 };
 
 ReportCardView MakeReportCardView(const CoolingReportCard& card, const std::vector<HeavyUsePeriod>& periods,

@@ -69,6 +69,22 @@ TEST(BenchLineParser, MetricsAndInfoLastValueWins) {
     EXPECT_EQ(s.metrics.count("gpu.score"), 0u);
 }
 
+// A faulty child can neither grow the maps without end nor store keys that no
+// record or report could carry.
+TEST(BenchLineParser, KeysAreUsableAndTheMapsBounded) {
+    BenchState s = Running();
+    EXPECT_TRUE(ApplyLine(s, "M  5"));  // empty key
+    EXPECT_TRUE(ApplyLine(s, "M \x01k 5"));
+    EXPECT_TRUE(ApplyLine(s, "M " + std::string(65, 'k') + " 5"));
+    EXPECT_TRUE(ApplyLine(s, "I  text"));
+    EXPECT_TRUE(s.metrics.empty());
+    EXPECT_TRUE(s.info.empty());
+    for (int i = 0; i < 1000; ++i) ApplyLine(s, "M k" + std::to_string(i) + " 1");
+    EXPECT_EQ(s.metrics.size(), 64u);
+    ApplyLine(s, "M k0 2");  // a known key is still updated
+    EXPECT_EQ(s.metrics.at("k0"), 2);
+}
+
 TEST(BenchLineParser, ErrorDoneOrderAndUnknownLines) {
     BenchState a = Running();
     ApplyLine(a, "E Birinci");

@@ -12,7 +12,10 @@ using namespace kalorix;
 
 TEST(Format, NumberUsesDecimalCommaAndNoGrouping) {
     EXPECT_EQ(FormatNumber(1234.56, 1), L"1234,6");
-    EXPECT_EQ(FormatNumber(-0.04, 1), L"-0,0");
+    EXPECT_EQ(FormatNumber(-0.04, 1), L"0,0");  // a value that rounds to zero has no sign
+    EXPECT_EQ(FormatNumber(-0.4, 0), L"0");
+    EXPECT_EQ(FormatNumber(-0.0, 2), L"0,00");
+    EXPECT_EQ(FormatNumber(-0.05, 1), L"-0,1");
     EXPECT_EQ(FormatNumber(2.5, 0), L"2");  // round half to even like the standard fixed format
     EXPECT_EQ(FormatNumber(3.14159, 3), L"3,142");
     EXPECT_EQ(FormatNumber(7, 0), L"7");
@@ -85,7 +88,26 @@ TEST(Format, UptimeAndMinutes) {
     EXPECT_EQ(FormatMinutes(3570), L"1 sa 0 dk");
     EXPECT_EQ(FormatMinutes(0), L"1 dk");
     EXPECT_EQ(FormatMinutes(-500), L"1 dk");
-    EXPECT_EQ(FormatMinutes(std::numeric_limits<double>::quiet_NaN()), L"1 dk");
+}
+
+// A damaged reading never shows as "nan", "inf" or "-nan": every formatter gives "—".
+TEST(Format, NonFiniteValuesShowTheDash) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double v : {nan, -nan, inf, -inf}) {
+        EXPECT_EQ(FormatNumber(v, 1), L"\u2014");
+        EXPECT_EQ(FormatGrouped(v), L"\u2014");
+        EXPECT_EQ(FormatTemperature(v, false), L"\u2014");
+        EXPECT_EQ(FormatTemperature(v, true), L"\u2014");
+        EXPECT_EQ(FormatBytes(v), L"\u2014");
+        EXPECT_EQ(FormatMinutes(v), L"\u2014");
+        EXPECT_EQ(FormatAgo(v), L"\u2014");
+        for (int kind = 0; kind <= 7; ++kind)
+            EXPECT_EQ(FormatSensorValue(static_cast<SensorKind>(kind), v, false), L"\u2014") << kind;
+    }
+    EXPECT_EQ(FormatTemperature(1e308, true), L"\u2014");  // finite in °C, infinite in °F
+    EXPECT_EQ(FormatSensorValue(SensorKind::Temperature, -0.3, false), L"0 °C");
+    EXPECT_EQ(FormatSensorValue(SensorKind::Power, -0.01, false), L"0,0 W");
 }
 
 TEST(Format, AgoAxisText) {
@@ -94,7 +116,11 @@ TEST(Format, AgoAxisText) {
     EXPECT_EQ(FormatAgo(60), L"-1 dk");
     EXPECT_EQ(FormatAgo(30), L"-30 sn");
     EXPECT_EQ(FormatAgo(59.4), L"-59 sn");
-    EXPECT_EQ(FormatAgo(0), L"-0 sn");
+    // Nothing rounds to "-0 sn"; an age below zero (a clock step) is "now".
+    EXPECT_EQ(FormatAgo(0), L"şimdi");
+    EXPECT_EQ(FormatAgo(0.4), L"şimdi");
+    EXPECT_EQ(FormatAgo(-5), L"şimdi");
+    EXPECT_EQ(FormatAgo(0.6), L"-1 sn");
 }
 
 TEST(Format, MonthNames) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -52,7 +53,9 @@ public:
     bool pawnIoInstalled() override { return false; }
     void postReady(void*) override { ++posts; }
     std::vector<HeavyUsePeriod> periods;
+    std::vector<std::pair<double, HeavyUsePeriod>> provisional;  // (engine time, record)
     void recordPeriod(const HeavyUsePeriod& p) override { periods.push_back(p); }
+    void recordProvisionalPeriod(const HeavyUsePeriod& p) override { provisional.emplace_back(now, p); }
 };
 
 
@@ -347,8 +350,12 @@ TEST(UsageTracker, BusyAndAtLimitStatisticsOverTenMinutes) {
     f.cpuTemp = 99;
     FeedSeconds(e, t, 1, f);
     EXPECT_FALSE(e.snapshot().atLimitNow);
-    // Long gaps count at most 5 s; samples older than 600 s fall out.
-    t += 30;
+    // Gaps up to 15 s count at most 5 s; a longer one is an interruption and counts
+    // nothing; samples older than 600 s fall out.
+    t += 14;
+    e.fold(Frame(95, 60), t);
+    EXPECT_DOUBLE_EQ(e.snapshot().busySecondsRecent, 10 + 5 + 1 + 1 + 5);
+    t += 16;
     e.fold(Frame(95, 60), t);
     EXPECT_DOUBLE_EQ(e.snapshot().busySecondsRecent, 10 + 5 + 1 + 1 + 5);
     FeedSeconds(e, t, 700, Frame(40, 10));
@@ -483,4 +490,131 @@ TEST(UsageTracker, StopRecordsThePeriodInProgress) {
     ASSERT_EQ(host.periods.size(), 1u);
     EXPECT_GE(host.periods[0].duration, 390);
     EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+}
+
+// The machine slept for eight hours between two runs of heavy use. Neither the
+// hours asleep nor the gap may count: no period is longer than the second run.
+TEST(UsageTracker, SleepBetweenTwoRunsIsNeverTimeSpent) {
+    for (const bool notified : {true, false}) {
+        FakeHost host;
+        gClock = &host;
+        SamplingEngine e(host);
+        double t = host.now;
+        const SensorFrame heavy = Frame(96, 100);  // busy and at the limit
+        e.fold(heavy, t);
+        FeedSeconds(e, t, 20, heavy);
+        if (notified) e.suspend();
+        e.fold(heavy, t + 0.5);  // a cycle between the notice and the sleep
+        t += 8 * 3600.0;
+        host.now = t;
+        if (notified) e.resume();
+        FeedSeconds(e, t, 200, heavy);
+        e.closeActivePeriod();
+        ASSERT_EQ(host.periods.size(), 1u) << notified;
+        const HeavyUsePeriod& p = host.periods[0];
+        EXPECT_LE(p.duration, 200.0) << notified;
+        EXPECT_GE(p.duration, 195.0) << notified;
+        EXPECT_LE(p.busySeconds, 200.0) << notified;
+        EXPECT_LE(p.atLimitSeconds, 200.0) << notified;
+        EXPECT_LE(e.snapshot().busySecondsRecent, 200.0) << notified;
+        gClock = nullptr;
+    }
+}
+
+TEST(UsageTracker, SuspendClosesThePeriodAndNothingCountsUntilResume) {
+    FakeHost host;
+    gClock = &host;
+    SamplingEngine e(host);
+    double t = host.now;
+    e.fold(Frame(80, 90), t);
+    FeedSeconds(e, t, 250, Frame(80, 90));
+    e.suspend();
+    EXPECT_TRUE(e.suspended());
+    ASSERT_EQ(host.periods.size(), 1u);  // closed as at stop
+    EXPECT_NEAR(host.periods[0].duration, 250, 1e-9);
+    FeedSeconds(e, t, 30, Frame(80, 90));  // cycles before the sleep starts
+    EXPECT_FALSE(e.snapshot().currentPeriod.has_value());
+    EXPECT_EQ(e.snapshot().busySecondsRecent, 250);
+    e.resume();
+    FeedSeconds(e, t, 70, Frame(80, 90));
+    ASSERT_TRUE(e.snapshot().currentPeriod.has_value());  // a fresh run of 60 s started at resume
+    EXPECT_NEAR(e.snapshot().currentPeriod->duration, 69, 1e-9);
+    // A suspend notice whose resume never came ends by itself after a minute.
+    e.suspend();
+    FeedSeconds(e, t, 61, Frame(80, 90));
+    EXPECT_FALSE(e.suspended());
+    gClock = nullptr;
+}
+
+// A long period is kept provisionally from 180 s on, at most once a minute, so a
+// process killed at any moment loses at most a minute of it.
+TEST(UsageTracker, LongPeriodIsKeptProvisionallyEveryMinute) {
+    FakeHost host;
+    gClock = &host;
+    SamplingEngine e(host);
+    double t = host.now;
+    const double start = t;
+    e.fold(Frame(80, 90), t);
+    FeedSeconds(e, t, 179, Frame(80, 90));
+    EXPECT_TRUE(host.provisional.empty());
+    FeedSeconds(e, t, 1, Frame(80, 90));
+    ASSERT_EQ(host.provisional.size(), 1u);
+    EXPECT_NEAR(host.provisional[0].second.duration, 180, 1e-9);
+    FeedSeconds(e, t, 400, Frame(80, 90));
+    ASSERT_EQ(host.provisional.size(), 7u);
+    for (size_t i = 1; i < host.provisional.size(); ++i) {
+        EXPECT_GE(host.provisional[i].first - host.provisional[i - 1].first, 60.0);
+        EXPECT_LE(t - start - host.provisional.back().second.duration, 61.0);
+    }
+    EXPECT_EQ(host.provisional.back().second.startTime, host.provisional[0].second.startTime);
+    EXPECT_TRUE(host.periods.empty());
+    FeedSeconds(e, t, 91, Frame(50, 5));
+    ASSERT_EQ(host.periods.size(), 1u);  // the final record replaces the provisional one
+    EXPECT_NEAR(host.periods[0].duration, 580, 1e-9);
+    // The quiet run brought the provisional figure up to date once, and not again.
+    ASSERT_EQ(host.provisional.size(), 8u);
+    EXPECT_NEAR(host.provisional.back().second.duration, 580, 1e-9);
+    gClock = nullptr;
+}
+
+// One NaN or infinity from a source must not pin minimum, maximum, the smoothed
+// temperature or the chart: it is left out and the last good value stays.
+TEST(SamplingFold, NonFiniteReadingsNeverEnterTheFold) {
+    FakeHost host;
+    SamplingEngine e(host);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    SensorFrame good = Frame(60, 50);
+    good.add(L"cpu/clock/avg", L"cpu", L"x", SensorKind::Clock, 3000);
+    e.fold(good, 1);
+    SensorFrame bad = Frame(nan, nan);
+    bad.cpuClock = inf;
+    bad.cpuPackagePower = -inf;
+    bad.gpu = GpuSummary{};
+    bad.gpu->temperature = inf;
+    bad.gpu->load = nan;
+    bad.fans = {{L"fan", nan}, {L"ok", 1200}};
+    bad.add(L"cpu/clock/avg", L"cpu", L"x", SensorKind::Clock, inf);
+    bad.add(L"new/nan", L"cpu", L"x", SensorKind::Load, nan);
+    e.fold(bad, 2);
+    e.fold(Frame(62, 50), 3);
+    const SensorSnapshot s = e.snapshot();
+    ASSERT_EQ(s.sensors.size(), 1u);
+    EXPECT_EQ(s.sensors[0].value, 3000);
+    EXPECT_EQ(s.sensors[0].max, 3000);
+    EXPECT_EQ(s.cpuTempMin, 60);
+    EXPECT_EQ(s.cpuTempMax, 62);
+    ASSERT_TRUE(s.cpuTempShown.has_value());
+    EXPECT_TRUE(std::isfinite(*s.cpuTempShown));
+    for (const HistoryPoint& p : s.history) {
+        if (p.cpuTemp) EXPECT_TRUE(std::isfinite(*p.cpuTemp));
+        EXPECT_FALSE(p.gpuTemp.has_value());
+    }
+    EXPECT_FALSE(s.gpuTempMax.has_value());
+    e.fold(bad, 4);
+    const SensorSnapshot b = e.snapshot();
+    EXPECT_FALSE(b.cpuTemp.has_value());
+    EXPECT_TRUE(b.cpuTempSource.empty());
+    ASSERT_EQ(b.fans.size(), 1u);
+    EXPECT_FALSE(b.cpuClock.has_value());
 }

@@ -122,6 +122,28 @@ TEST(SettingsSerialize, NegativeNumbersAndRoundTrip) {
     EXPECT_EQ(ParseSettings(SerializeSettings(s)), s);
 }
 
+// Consent is never read from a file that is damaged: a file cut short, emptied
+// or overwritten loads with sharing off; the other keys are still read.
+TEST(SettingsConsent, ADamagedFileNeverTurnsSharingOn) {
+    const std::string whole = SerializeSettings(Settings{});
+    EXPECT_TRUE(SettingsFromFile(ReadStatus::Ok, whole).settings.ShareData);
+    EXPECT_FALSE(SettingsFromFile(ReadStatus::Ok, whole).damaged);
+    EXPECT_TRUE(SettingsFromFile(ReadStatus::Missing, "").settings.ShareData);  // first start: the default
+    const std::string cut = whole.substr(0, whole.find("\"ShareData\""));
+    for (const std::string& text : {std::string(), std::string("   \r\n"), cut, std::string("\0\0\0", 3),
+                                    whole.substr(0, whole.size() - 3), OneKey("ShareData", "yes"),
+                                    std::string("{\"UpdateIntervalMs\": 2000")}) {
+        const ReadSettingsResult r = SettingsFromFile(ReadStatus::Ok, text);
+        EXPECT_TRUE(r.damaged) << text;
+        EXPECT_FALSE(r.settings.ShareData) << text;
+    }
+    EXPECT_EQ(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000").settings.UpdateIntervalMs, 2000);
+    // A whole object that leaves ShareData out (written by hand) keeps the default.
+    EXPECT_TRUE(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000}").settings.ShareData);
+    EXPECT_FALSE(SettingsFromFile(ReadStatus::Failed, "").settings.ShareData);
+    EXPECT_FALSE(SettingsFromFile(ReadStatus::Ok, OneKey("ShareData", "false")).damaged);
+}
+
 #if !defined(_WIN32)
 #include <unistd.h>
 
@@ -161,6 +183,18 @@ TEST(SettingsFile, SaveCreatesFolderAndLoadReadsItBack) {
     EXPECT_EQ(ReadFileBytes(SettingsPath(false)), SerializeSettings(s));
     EXPECT_FALSE(std::filesystem::exists(home.dir() / "Kalorix" / "settings.json.tmp"));
     EXPECT_EQ(LoadSettings(), s);
+}
+
+TEST(SettingsFile, DamagedFileLoadsWithSharingOffUntilSavedAgain) {
+    ConfigHomeScope home;
+    SaveSettings(Settings{});
+    const std::string whole = *ReadFileBytes(SettingsPath(false));
+    ASSERT_TRUE(AtomicWriteFile(SettingsPath(false), whole.substr(0, whole.size() / 2)));
+    Settings s = LoadSettings();
+    EXPECT_FALSE(s.ShareData);
+    s.ShareData = true;  // the user chooses again
+    SaveSettings(s);
+    EXPECT_TRUE(LoadSettings().ShareData);
 }
 
 TEST(SettingsFile, FailedSaveKeepsTheOldFileWhole) {

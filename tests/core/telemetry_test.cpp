@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "sensors/text.h"
 #include "telemetry/json_writer.h"
 #include "telemetry/report.h"
@@ -46,6 +49,25 @@ TEST(JsonWriter, LayoutEscapesAndNumbers) {
               "}\n");
 }
 
+TEST(JsonWriter, AMemberWithoutANameIsLeftOutWithItsContents) {
+    JsonWriter w;
+    w.beginObject();
+    w.number("", 1);
+    w.beginObject("");
+    w.number("inner", 2);
+    w.beginArray("list");
+    w.endArray();
+    w.endObject();
+    w.number("ok", 3);
+    w.number("nan", std::numeric_limits<double>::quiet_NaN());
+    w.beginArray("a");
+    w.number("", 4);  // elements of an array have no names
+    w.endArray();
+    w.endObject();
+    EXPECT_FALSE(w.ok());
+    EXPECT_EQ(w.text(), "{\n  \"ok\": 3,\n  \"nan\": null,\n  \"a\": [\n    4\n  ]\n}\n");
+}
+
 TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
     TelemetryState s;
     s.id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
@@ -75,6 +97,52 @@ TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
     EXPECT_EQ(back.noticeShownAt, 0);
     ParseTelemetryState("", &valid);
     EXPECT_FALSE(valid);
+}
+
+// A file saved by a Windows editor, or touched by hand, keeps its identity and consent.
+TEST(TelemetryState, CrlfBlanksAndOnlyLeadingDigits) {
+    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    bool valid = false;
+    TelemetryState s = ParseTelemetryState("id=" + id + "\r\n  noticeShownAt = 1700000000 \r\nnoticeAcked=1\r\n"
+                                           "lastSentAt=-5\r\npending=1\t\r\n",
+                                           &valid);
+    EXPECT_TRUE(valid);
+    EXPECT_EQ(s.id, id);
+    EXPECT_EQ(s.noticeShownAt, 1700000000);
+    EXPECT_TRUE(s.noticeAcked);
+    EXPECT_TRUE(s.pending);
+    EXPECT_EQ(s.lastSentAt, 0);  // a sign is no digit
+    EXPECT_EQ(ParseTelemetryState("noticeShownAt=-1\n", &valid).noticeShownAt, 0);
+    EXPECT_EQ(ParseTelemetryState("noticeShownAt=99999999999999999999999\n", &valid).noticeShownAt, INT64_MAX);
+    // Only the shape of an id the program makes is an id.
+    EXPECT_FALSE(ParseTelemetryState("id=" + id + "x\n", &valid).id.empty());
+    EXPECT_FALSE(valid);
+    ParseTelemetryState("id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a3\"z\n", &valid);
+    EXPECT_FALSE(valid);
+    ParseTelemetryState("id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392\n", &valid);
+    EXPECT_TRUE(valid);
+}
+
+TEST(TelemetryState, TimesAreHeldNearNowAndNeverOverflow) {
+    const int64_t now = 1'800'000'000;
+    TelemetryState s;
+    s.noticeShownAt = INT64_MAX;
+    s.lastSentAt = -9'200'000'000'000'000'000;
+    ClampTelemetryTimes(s, now);
+    EXPECT_EQ(s.noticeShownAt, now + 86400);
+    EXPECT_EQ(s.lastSentAt, 0);
+    EXPECT_EQ(SecondsSince(INT64_MAX, -5), INT64_MAX);
+    EXPECT_EQ(SecondsSince(-5, INT64_MAX), INT64_MIN);
+    EXPECT_EQ(SecondsSince(now, now - 3600), 3600);
+    // Unclamped extremes in the state still give the right answers.
+    TelemetryState far;
+    far.noticeShownAt = INT64_MIN + 1;
+    EXPECT_TRUE(ReportGateOpen(far, now));
+    far.noticeShownAt = INT64_MAX;
+    EXPECT_FALSE(ReportGateOpen(far, now));
+    far.noticeAcked = true;
+    far.lastSentAt = INT64_MIN + 1;
+    EXPECT_TRUE(ReportGateOpen(far, now));
 }
 
 TEST(TelemetryState, IdNicknameAndHash) {
@@ -167,8 +235,20 @@ TEST(TelemetryRules, DeletionOutcomes) {
     EXPECT_TRUE(s.lastHash.empty());
     EXPECT_EQ(s.lastAttemptAt, 100);
     EXPECT_TRUE(s.noticeAcked);
-    EXPECT_EQ(s.statusText, L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.");
+    EXPECT_EQ(s.statusText,
+              L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu. Veri paylaşımı kapatıldı.");
+    // Sharing is off: not even a pending result goes out under the new id...
+    s.pending = true;
+    EXPECT_FALSE(ReportGateOpen(s, 100 + 100000));
+    EXPECT_FALSE(ReportWorthSending(s, "h", 100 + 100000));
+    EXPECT_NE(SerializeTelemetryState(s).find("\nsharingOff=1\n"), std::string::npos);
+    bool valid = false;
+    EXPECT_TRUE(ParseTelemetryState(SerializeTelemetryState(s), &valid).sharingOff);
+    // ...until the user chooses again.
+    AcknowledgeNotice(s, 200);
+    s.pending = false;
     EXPECT_FALSE(ReportGateOpen(s, 100 + 1799));  // the next report waits the 30 minutes
+    EXPECT_TRUE(ReportGateOpen(s, 100 + 1800));
 }
 
 TEST(CompatibilityReport, CpuidDecoding) {
@@ -207,7 +287,9 @@ TEST(CompatibilityReport, WholeDocument) {
     TestRecord cpu;
     cpu.kind = BenchKind::Cpu;
     cpu.time = 1765000000;
-    cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16}};
+    cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16},
+                   // damaged entries: never sent, and the document stays valid JSON
+                   {"", 5}, {"\x01", 6}, {"cpu.nan", std::numeric_limits<double>::quiet_NaN()}};
     TestRecord disk;
     disk.kind = BenchKind::Disk;
     disk.time = 1765000100;

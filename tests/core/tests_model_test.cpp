@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "sensors/format.h"
 #include "ui/report_image.h"
 #include "ui/theme.h"
@@ -201,6 +203,14 @@ TEST(TestsPageTest, ReportCardView) {
     EXPECT_EQ(v.rows[0].duration, L"11 dk");
     EXPECT_EQ(v.currentLine, L"Şu an yoğun kullanım ölçülüyor · 5 dk · en yüksek 91 °C");
     EXPECT_EQ(MakeReportCardView(card, periods, current, true).stats[0].value, L"187 °F");
+
+    // The table lists only what the card counted: its seven days, finite figures.
+    std::vector<HeavyUsePeriod> mixed = {Period(now - 8 * 86400, 600, 0, 70), Period(now - 3600, 600, 0, 75)};
+    mixed.push_back(Period(now - 60, 600, 0, std::numeric_limits<double>::quiet_NaN()));
+    const ReportCardView week = MakeReportCardView(MakeReportCard(mixed, now), mixed, std::nullopt, false);
+    ASSERT_EQ(week.rows.size(), 1u);
+    EXPECT_EQ(week.rows[0].maxTemp, L"75 °C");
+    EXPECT_EQ(week.subline, L"Son 7 gün · 1 oturum · 11 dk");
 
     EXPECT_EQ(GradeColor(0), palette::kGreen);
     EXPECT_EQ(GradeColor(1), palette::kGreen);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <limits>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -148,9 +152,8 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
     const TestRecord& r = back.records[0];
     EXPECT_EQ(r.kind, BenchKind::Cpu);  // unknown kind word
     EXPECT_EQ(r.time, 99);
-    EXPECT_EQ(r.metrics.size(), 3u);
+    EXPECT_EQ(r.metrics.size(), 2u);  // "=3" has no key: dropped
     EXPECT_EQ(r.metrics.at("score"), 8);  // later wins
-    EXPECT_EQ(r.metrics.at(""), 3);
     EXPECT_EQ(r.metrics.at("bad"), 0);
     EXPECT_EQ(r.info.size(), 1u);
     EXPECT_EQ(r.info.at("k"), L"last");
@@ -206,6 +209,37 @@ TEST(ReportCard, GradeThresholdsAreStrict) {
     card = gradeFor(100, 20);
     EXPECT_EQ(card.gradeName, L"Orta");
     EXPECT_NE(card.advice.find(L"Windows güç modunu \"Dengeli\"ye almak da ısıyı azaltır."), std::wstring::npos);
+}
+
+// A damaged history must not grade: negative figures count as 0, at-limit time
+// never exceeds busy time, and a period with non-finite figures is left out.
+TEST(ReportCard, DamagedFiguresAreClampedOrSkipped) {
+    auto card = [](double busy, double atLimit) {
+        HeavyUsePeriod p = SamplePeriod(100);
+        p.busySeconds = busy;
+        p.atLimitSeconds = atLimit;
+        return MakeReportCard({p}, 100);
+    };
+    EXPECT_DOUBLE_EQ(card(100, 500).atLimitRatio, 1.0);  // not 500 %
+    EXPECT_EQ(card(100, 500).grade, 3);
+    EXPECT_EQ(card(100, -50).atLimitRatio, 0);
+    EXPECT_EQ(card(-100, 50).atLimitRatio, 0);
+    const CoolingReportCard huge = card(1e308, 1e308);
+    EXPECT_TRUE(std::isfinite(huge.atLimitRatio));
+    EXPECT_TRUE(std::isfinite(huge.avgCpuClock));
+    EXPECT_TRUE(std::isfinite(huge.heavyUseHours));
+    EXPECT_EQ(huge.grade, 3);
+
+    HeavyUsePeriod nan = SamplePeriod(100);
+    nan.avgCpuClock = std::numeric_limits<double>::quiet_NaN();
+    HeavyUsePeriod negative = SamplePeriod(100);
+    negative.duration = -3600;
+    negative.maxCpuTemp = -40;
+    const CoolingReportCard mixed = MakeReportCard({nan, negative}, 100);
+    EXPECT_EQ(mixed.count, 1);
+    EXPECT_EQ(mixed.heavyUseHours, 0);
+    EXPECT_EQ(mixed.maxCpuTemp, 0);
+    EXPECT_EQ(MakeReportCard({nan}, 100).grade, -1);
 }
 
 TEST(ReportCard, SumsWeightedClockAndPrecision) {
@@ -289,17 +323,82 @@ TEST_F(HistoryFileTest, CapsKeepTheNewest) {
     EXPECT_EQ(UsageHistory(path_).periods().size(), 300u);
 }
 
-TEST_F(HistoryFileTest, LoadingAppliesNoCapsUntilTheNextAddition) {
+// A file written by hand or damaged may hold more than the store ever keeps.
+TEST_F(HistoryFileTest, LoadingKeepsTheNewestWithinTheCaps) {
     std::vector<TestRecord> many;
     for (int i = 0; i < 35; ++i) many.push_back(Record(2, i));
-    ASSERT_TRUE(AtomicWriteFile(path_, SerializeHistory({}, many)));
+    many.push_back(Record(0, 100));
+    std::vector<HeavyUsePeriod> periods;
+    for (int i = 0; i < 305; ++i) periods.push_back(SamplePeriod(i));
+    ASSERT_TRUE(AtomicWriteFile(path_, SerializeHistory(periods, many)));
     UsageHistory history(path_);
-    EXPECT_EQ(history.testRecords().size(), 35u);
-    history.addTestRecord(Record(2, 99));
     const auto records = history.testRecords();
-    ASSERT_EQ(records.size(), 30u);
-    EXPECT_EQ(records.front().time, 6);
-    EXPECT_EQ(records.back().time, 99);
+    ASSERT_EQ(records.size(), 31u);
+    EXPECT_EQ(records.front().time, 5);
+    EXPECT_EQ(records[29].time, 34);
+    EXPECT_EQ(records.back().time, 100);
+    ASSERT_EQ(history.periods().size(), 300u);
+    EXPECT_EQ(history.periods().front().startTime, 5);
+}
+
+// Keys a report could not carry are dropped when loading and never written.
+TEST(HistoryFormat, UnusableKeysAndFiguresAreNeitherLoadedNorWritten) {
+    const Parsed back = Parse("B\tcpu\t1\t=1;   =2;\x01x=3;" + std::string(65, 'k') + "=4;ok=5\t=a;\x7f=b;name=c\n");
+    ASSERT_EQ(back.records.size(), 1u);
+    EXPECT_EQ(back.records[0].metrics, (std::map<std::string, double>{{"ok", 5}}));
+    EXPECT_EQ(back.records[0].info, (std::map<std::string, std::wstring>{{"name", L"c"}}));
+
+    TestRecord r;
+    r.metrics[""] = 1;
+    r.metrics["\x02"] = 2;
+    r.metrics["nan"] = std::numeric_limits<double>::quiet_NaN();
+    r.metrics["fine"] = 3;
+    r.info[""] = L"x";
+    EXPECT_EQ(SerializeHistory({}, {r}), "B\tcpu\t0\tfine=3\t\n");
+
+    // A record with thousands of entries keeps a bounded number of them.
+    std::string line = "B\tgpu\t1\t";
+    for (int i = 0; i < 5000; ++i) line += "k" + std::to_string(i) + "=1;";
+    line += "\t" + std::string(10000, 'x') + "=long;info=" + std::string(5000, 'y') + "\n";
+    const Parsed big = Parse(line);
+    ASSERT_EQ(big.records.size(), 1u);
+    EXPECT_EQ(big.records[0].metrics.size(), kMaxEntriesPerRecord);
+    ASSERT_EQ(big.records[0].info.size(), 1u);
+    EXPECT_EQ(big.records[0].info.at("info").size(), kMaxInfoChars);
+}
+
+// A period still running is on disk as a provisional line that earlier versions
+// read as an ordinary period (they ignore a twelfth field); the final record
+// replaces it, and a start after a crash finds it as a finished period.
+TEST_F(HistoryFileTest, ProvisionalPeriodSurvivesACrashAndIsReplacedAtClose) {
+    {
+        UsageHistory history(path_);
+        history.addPeriod(SamplePeriod(1));
+        HeavyUsePeriod running = SamplePeriod(2);
+        running.duration = 240;
+        history.setProvisionalPeriod(running);
+        running.duration = 300;
+        history.setProvisionalPeriod(running);
+        EXPECT_EQ(history.periods().size(), 1u);  // not a finished period while this process lives
+        const std::string text = *ReadFileBytes(path_);
+        const std::string line = text.substr(text.find("S\t2\t"));
+        EXPECT_EQ(line.substr(0, line.find('\n')), "S\t2\t300\t581\t33\t1\t97.2\t88.0\t72.0\t3412\t44.4\tp");
+    }  // the process ends here without a close
+    UsageHistory next(path_);
+    ASSERT_EQ(next.periods().size(), 2u);
+    EXPECT_EQ(next.periods()[1].duration, 300);
+    EXPECT_FALSE(next.provisionalPeriod().has_value());
+
+    HeavyUsePeriod again = SamplePeriod(3);
+    next.setProvisionalPeriod(again);
+    again.duration = 900;
+    next.addPeriod(again);
+    const std::string after = *ReadFileBytes(path_);
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 3);
+    EXPECT_EQ(UsageHistory(path_).periods().back().duration, 900);
+    next.setProvisionalPeriod(SamplePeriod(4));
+    next.clearProvisionalPeriod();
+    EXPECT_EQ(UsageHistory(path_).periods().size(), 3u);
 }
 
 TEST_F(HistoryFileTest, DamagedFileLoadsWhatItCan) {

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cwctype>
 #include <filesystem>
+#include <vector>
 
 #include "sensors/text.h"
 #include "store/file_util.h"
+#include "store/settings.h"
 #include "telemetry/http_win.h"
 #include "telemetry/report_sources_win.h"
 #include "telemetry/telemetry_client_win.h"
@@ -33,23 +35,29 @@ private:
     std::optional<std::wstring> old_;
 };
 
-// Keeps the prefix's telemetry.txt out of the way while a test runs.
+// Keeps the prefix's telemetry.txt (and the settings a deletion changes) out of
+// the way while a test runs; sharing starts on.
 class TelemetryFileFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         path_ = TelemetryPath(true);
         ASSERT_FALSE(path_.empty());
-        saved_ = ReadFileBytes(path_);
+        bad_ = std::filesystem::path(path_) += ".bad";
+        for (const std::filesystem::path& p : {path_, SettingsPath(false), bad_}) saved_.emplace_back(p, ReadFileBytes(p));
         std::error_code ec;
         std::filesystem::remove(path_, ec);
+        std::filesystem::remove(bad_, ec);
+        SaveSettings(Settings{});
     }
     void TearDown() override {
-        std::error_code ec;
-        if (saved_) AtomicWriteFile(path_, *saved_);
-        else std::filesystem::remove(path_, ec);
+        for (const auto& [p, bytes] : saved_) {
+            std::error_code ec;
+            if (bytes) AtomicWriteFile(p, *bytes);
+            else std::filesystem::remove(p, ec);
+        }
     }
-    std::filesystem::path path_;
-    std::optional<std::string> saved_;
+    std::filesystem::path path_, bad_;
+    std::vector<std::pair<std::filesystem::path, std::optional<std::string>>> saved_;
 };
 
 SensorSnapshot ValidSnapshot() {
@@ -127,8 +135,9 @@ TEST(PostJson, ALongAddressIsUsedWhole) {
     EXPECT_EQ(server.requests()[0].path, path);
 }
 
-TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsOnlyThatLine) {
-    ASSERT_TRUE(AtomicWriteFile(path_, "id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a39\nnoticeShownAt=5\nnoticeAcked=1\n"));
+TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsTheOldFileAside) {
+    const std::string damaged = "id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a39\nnoticeShownAt=5\nnoticeAcked=1\n";
+    ASSERT_TRUE(AtomicWriteFile(path_, damaged));
     TelemetryClient client;
     client.load();
     const TelemetryState s = client.state();
@@ -137,11 +146,31 @@ TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsOnlyThatLine) {
     EXPECT_EQ(s.noticeShownAt, 5);
     EXPECT_TRUE(s.noticeAcked);
     EXPECT_EQ(*ReadFileBytes(path_), "id=" + s.id + "\n");
+    EXPECT_EQ(ReadFileBytes(bad_), damaged);  // the old identity is not lost silently
     // A good file is taken as it is.
     TelemetryClient again;
     again.load();
     EXPECT_EQ(again.state().id, s.id);
     EXPECT_EQ(again.nickname(), MakeNickname(s.id));
+}
+
+// A file saved by a Windows editor (CRLF) or left empty by a power cut.
+TEST_F(TelemetryFileFixture, CrlfFileKeepsItsIdAndAnEmptyOneIsKeptAside) {
+    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    const std::string crlf = "id=" + id + "\r\nnoticeShownAt=1700000000\r\nnoticeAcked=1\r\nlastSentAt=0\r\n";
+    ASSERT_TRUE(AtomicWriteFile(path_, crlf));
+    TelemetryClient client;
+    client.load();
+    EXPECT_EQ(client.state().id, id);
+    EXPECT_TRUE(client.state().noticeAcked);
+    EXPECT_EQ(ReadFileBytes(path_), crlf);  // a good file is not rewritten at load
+    EXPECT_FALSE(std::filesystem::exists(bad_));
+
+    ASSERT_TRUE(AtomicWriteFile(path_, ""));
+    TelemetryClient empty;
+    empty.load();
+    EXPECT_NE(empty.state().id, id);
+    EXPECT_EQ(ReadFileBytes(bad_), "");
 }
 
 TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
@@ -192,11 +221,18 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     EXPECT_NE(s.id, firstId);
     EXPECT_EQ(s.lastSentAt, 0);
     EXPECT_TRUE(s.lastHash.empty());
-    EXPECT_EQ(s.statusText, L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.");
+    EXPECT_EQ(s.statusText, kDeletedStatus);
     EXPECT_TRUE(s.noticeAcked);
+    EXPECT_FALSE(LoadSettings().ShareData);  // sharing is off, in the file the window reads back
+    EXPECT_NE(ReadFileBytes(path_)->find("\nsharingOff=1\n"), std::string::npos);
 
-    // A new result after the deletion carries the new id and nickname.
+    // A new result goes nowhere, even with a stale "on" from the window...
     client.markNewResult();
+    client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
+    client.join();
+    EXPECT_EQ(server.requests().size(), 2u);
+    // ...until the user switches sharing on again; it then carries the new id and nickname.
+    client.acknowledgeNotice();
     client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
     ASSERT_TRUE(server.waitForRequests(3));
     client.join();

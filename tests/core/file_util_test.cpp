@@ -1,0 +1,82 @@
+// Durable saves and whole-file reads: the outcomes a caller relies on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/log.h"
+#include "store/file_util.h"
+
+using namespace kalorix;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileUtilTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               (std::string("kalorix-file-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        path_ = dir_ / "data.txt";
+        SetLogSink([this](std::string_view line) { log_ += std::string(line) + "\n"; });
+    }
+    void TearDown() override {
+        SetLogSink({});
+        SetDurableFileOps({});
+        fs::remove_all(dir_);
+    }
+    fs::path dir_, path_;
+    std::string log_;
+};
+
+bool FailingFlush(const fs::path& path, std::string_view bytes, std::string& error) {
+    // The bytes are written but never reach the device.
+    FILE* f = std::fopen(path.string().c_str(), "wb");
+    if (f) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    error = "cannot flush: I/O error";
+    return false;
+}
+
+}  // namespace
+
+TEST_F(FileUtilTest, SaveReplacesTheWholeFileAndLeavesNoTemporary) {
+    ASSERT_TRUE(AtomicWriteFile(path_, "first"));
+    ASSERT_TRUE(AtomicWriteFile(path_, "second, longer"));
+    EXPECT_EQ(ReadFileBytes(path_), "second, longer");
+    EXPECT_FALSE(fs::exists(fs::path(path_) += ".tmp"));
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(FileUtilTest, AFailedFlushFailsTheSaveAndKeepsTheOldFile) {
+    ASSERT_TRUE(AtomicWriteFile(path_, "old and whole"));
+    DurableFileOps ops;
+    ops.writeFlushed = FailingFlush;
+    SetDurableFileOps(ops);
+    EXPECT_FALSE(AtomicWriteFile(path_, "new"));
+    EXPECT_EQ(ReadFileBytes(path_), "old and whole");
+    EXPECT_FALSE(fs::exists(fs::path(path_) += ".tmp"));
+    EXPECT_NE(log_.find("save failed: " + path_.string() + ": cannot flush: I/O error"), std::string::npos) << log_;
+    SetDurableFileOps({});
+    EXPECT_TRUE(AtomicWriteFile(path_, "new"));
+    EXPECT_EQ(ReadFileBytes(path_), "new");
+}
+
+TEST_F(FileUtilTest, ReadTellsMissingFromUnreadable) {
+    std::string text = "left over";
+    EXPECT_EQ(ReadWholeFile(path_, text), ReadStatus::Missing);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(ReadWholeFile(fs::path(), text), ReadStatus::Missing);
+    EXPECT_TRUE(log_.empty());
+    fs::create_directories(path_);  // there, but not a file
+    EXPECT_EQ(ReadWholeFile(path_, text), ReadStatus::Failed);
+    EXPECT_NE(log_.find(path_.string()), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path_), std::nullopt);
+    fs::remove(path_);
+    ASSERT_TRUE(AtomicWriteFile(path_, std::string(3, '\0')));
+    EXPECT_EQ(ReadWholeFile(path_, text), ReadStatus::Ok);
+    EXPECT_EQ(text, std::string(3, '\0'));
+}

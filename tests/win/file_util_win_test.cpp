@@ -1,0 +1,55 @@
+// The Windows steps of a durable save (FlushFileBuffers, a write-through
+// MoveFileExW): a save replaces the file whole, and one that cannot replace it
+// leaves the old file and no temporary behind.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/scoped_win.h"
+#include "store/file_util.h"
+
+using namespace kalorix;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DurableSaveWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UseWindowsDurableFiles();
+        dir_ = fs::temp_directory_path() / L"kalorix-durable-save";
+        fs::remove_all(dir_);
+        path_ = dir_ / L"data.txt";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_, path_;
+};
+
+}  // namespace
+
+TEST_F(DurableSaveWin, ReplacesTheWholeFile) {
+    ASSERT_TRUE(AtomicWriteFile(path_, std::string(100000, 'a')));
+    ASSERT_TRUE(AtomicWriteFile(path_, "short"));
+    EXPECT_EQ(ReadFileBytes(path_), "short");
+    EXPECT_FALSE(fs::exists(fs::path(path_) += L".tmp"));
+}
+
+TEST_F(DurableSaveWin, AFileThatCannotBeReplacedStaysAsItWas) {
+    ASSERT_TRUE(AtomicWriteFile(path_, "old"));
+    {
+        // Another program holds the file open without letting it be deleted or renamed over.
+        UniqueHandle held(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held.valid());
+        EXPECT_FALSE(AtomicWriteFile(path_, "new"));
+        EXPECT_FALSE(fs::exists(fs::path(path_) += L".tmp"));
+    }
+    EXPECT_EQ(ReadFileBytes(path_), "old");
+    EXPECT_TRUE(AtomicWriteFile(path_, "new"));
+}
