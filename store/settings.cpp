@@ -1,6 +1,7 @@
 #include "store/settings.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 
 #include "base/log.h"
@@ -45,6 +46,36 @@ void ReadInt(std::string_view text, std::string_view key, int32_t& field, int32_
 void ReadBool(std::string_view text, std::string_view key, bool& field) {
     if (auto raw = FindJsonValue(text, key)) field = *raw == "true";
 }
+
+// A quoted word of letters, digits, '-' and '_' (the only strings this file
+// holds); anything else keeps the default.
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+void ReadWord(std::string_view text, std::string_view key, std::string& field, size_t maxLength = 128) {
+    const auto raw = FindJsonValue(text, key);
+    if (!raw || raw->size() < 2 || raw->front() != '"' || raw->back() != '"') return;
+    const std::string word = raw->substr(1, raw->size() - 2);
+    if (word.size() > maxLength || !std::all_of(word.begin(), word.end(), IsWordChar)) return;
+    field = word;
+}
+
+// One of the listed values, else the default.
+void ReadChoice(std::string_view text, std::string_view key, int32_t& field, std::initializer_list<int32_t> allowed) {
+    int32_t value = field;
+    ReadInt(text, key, value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+    if (std::find(allowed.begin(), allowed.end(), value) != allowed.end()) field = value;
+}
+
+void ReadChoice(std::string_view text, std::string_view key, std::string& field,
+                std::initializer_list<std::string_view> allowed) {
+    std::string value = field;
+    ReadWord(text, key, value);
+    if (std::find(allowed.begin(), allowed.end(), value) != allowed.end()) field = value;
+}
+
+std::string Quoted(const std::string& word) { return "\"" + word + "\""; }
 
 void AppendLine(std::string& out, std::string_view key, std::string_view value, bool last = false) {
     out += "  \"";
@@ -91,6 +122,22 @@ Settings ParseSettings(std::string_view text) {
     ReadBool(text, "AdvancedSensors", s.AdvancedSensors);
     ReadBool(text, "ShareData", s.ShareData);
     ReadBool(text, "FirstTestOffered", s.FirstTestOffered);
+    ReadInt(text, "WindowX", s.WindowX, -100000, 100000);
+    ReadInt(text, "WindowY", s.WindowY, -100000, 100000);
+    ReadInt(text, "WindowWidth", s.WindowWidth, 0, 100000);
+    ReadInt(text, "WindowHeight", s.WindowHeight, 0, 100000);
+    ReadBool(text, "WindowMaximized", s.WindowMaximized);
+    ReadInt(text, "LastPage", s.LastPage, 0, 4);
+    ReadBool(text, "HidePersonalInfo", s.HidePersonalInfo);
+    ReadBool(text, "SensorLogEnabled", s.SensorLogEnabled);
+    ReadChoice(text, "SensorLogFormat", s.SensorLogFormat, {"tr", "standard"});
+    ReadChoice(text, "SensorLogIntervalS", s.SensorLogIntervalS, {0, 5, 30, 60});
+    ReadChoice(text, "SensorLogDays", s.SensorLogDays, {0, 7, 30, 365});
+    ReadChoice(text, "TrayTemperature", s.TrayTemperature, {"cpu", "gpu"});
+    ReadBool(text, "MetricsEnabled", s.MetricsEnabled);
+    ReadInt(text, "MetricsPort", s.MetricsPort, 1, 65535);
+    ReadBool(text, "MetricsListenAll", s.MetricsListenAll);
+    ReadWord(text, "MetricsToken", s.MetricsToken);
     return s;
 }
 
@@ -125,7 +172,23 @@ std::string SerializeSettings(const Settings& s) {
     AppendLine(out, "SmoothCpuTemp", BoolText(s.SmoothCpuTemp));
     AppendLine(out, "AdvancedSensors", BoolText(s.AdvancedSensors));
     AppendLine(out, "ShareData", BoolText(s.ShareData));
-    AppendLine(out, "FirstTestOffered", BoolText(s.FirstTestOffered), true);
+    AppendLine(out, "FirstTestOffered", BoolText(s.FirstTestOffered));
+    AppendLine(out, "WindowX", std::to_string(s.WindowX));
+    AppendLine(out, "WindowY", std::to_string(s.WindowY));
+    AppendLine(out, "WindowWidth", std::to_string(s.WindowWidth));
+    AppendLine(out, "WindowHeight", std::to_string(s.WindowHeight));
+    AppendLine(out, "WindowMaximized", BoolText(s.WindowMaximized));
+    AppendLine(out, "LastPage", std::to_string(s.LastPage));
+    AppendLine(out, "HidePersonalInfo", BoolText(s.HidePersonalInfo));
+    AppendLine(out, "SensorLogEnabled", BoolText(s.SensorLogEnabled));
+    AppendLine(out, "SensorLogFormat", Quoted(s.SensorLogFormat));
+    AppendLine(out, "SensorLogIntervalS", std::to_string(s.SensorLogIntervalS));
+    AppendLine(out, "SensorLogDays", std::to_string(s.SensorLogDays));
+    AppendLine(out, "TrayTemperature", Quoted(s.TrayTemperature));
+    AppendLine(out, "MetricsEnabled", BoolText(s.MetricsEnabled));
+    AppendLine(out, "MetricsPort", std::to_string(s.MetricsPort));
+    AppendLine(out, "MetricsListenAll", BoolText(s.MetricsListenAll));
+    AppendLine(out, "MetricsToken", Quoted(s.MetricsToken), true);
     out += "}\n";
     return out;
 }

@@ -24,6 +24,32 @@ struct Settings {
     bool AdvancedSensors = false;
     bool ShareData = true;
     bool FirstTestOffered = false;
+    // The window's place: restored at start when it is visible on a present
+    // monitor (WindowWidth 0: never saved), and the last page shown.
+    int32_t WindowX = 0;
+    int32_t WindowY = 0;
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    bool WindowMaximized = false;
+    int32_t LastPage = 0;
+    // Hides the computer name, user name and volume labels from the Hardware
+    // page, the copied text and the report image.
+    bool HidePersonalInfo = false;
+    // Sensor log files: format "tr" (semicolons, decimal comma, UTF-8 with BOM)
+    // or "standard" (RFC 4180); every IntervalS seconds (0: the update
+    // interval); files older than Days days are deleted (0: keep everything).
+    bool SensorLogEnabled = false;
+    std::string SensorLogFormat = "tr";
+    int32_t SensorLogIntervalS = 5;
+    int32_t SensorLogDays = 7;
+    // The tray icon's temperature: "cpu" or "gpu".
+    std::string TrayTemperature = "cpu";
+    // The metrics endpoint (Prometheus text and JSON): loopback only unless
+    // ListenAll, which needs the bearer token.
+    bool MetricsEnabled = false;
+    int32_t MetricsPort = 9798;
+    bool MetricsListenAll = false;
+    std::string MetricsToken;
 
     bool operator==(const Settings&) const = default;
 };

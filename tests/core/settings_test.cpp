@@ -94,7 +94,7 @@ TEST(SettingsParse, DamagedValueSparesTheOtherKeys) {
     EXPECT_EQ(s.HistorySeconds, 300);
 }
 
-TEST(SettingsSerialize, DefaultRecordIsFourteenLinesExactly) {
+TEST(SettingsSerialize, DefaultRecordLayoutNewKeysAfterTheOldOnes) {
     EXPECT_EQ(SerializeSettings(Settings{}),
               "{\n"
               "  \"UpdateIntervalMs\": 1000,\n"
@@ -108,8 +108,48 @@ TEST(SettingsSerialize, DefaultRecordIsFourteenLinesExactly) {
               "  \"SmoothCpuTemp\": true,\n"
               "  \"AdvancedSensors\": false,\n"
               "  \"ShareData\": true,\n"
-              "  \"FirstTestOffered\": false\n"
+              "  \"FirstTestOffered\": false,\n"
+              "  \"WindowX\": 0,\n"
+              "  \"WindowY\": 0,\n"
+              "  \"WindowWidth\": 0,\n"
+              "  \"WindowHeight\": 0,\n"
+              "  \"WindowMaximized\": false,\n"
+              "  \"LastPage\": 0,\n"
+              "  \"HidePersonalInfo\": false,\n"
+              "  \"SensorLogEnabled\": false,\n"
+              "  \"SensorLogFormat\": \"tr\",\n"
+              "  \"SensorLogIntervalS\": 5,\n"
+              "  \"SensorLogDays\": 7,\n"
+              "  \"TrayTemperature\": \"cpu\",\n"
+              "  \"MetricsEnabled\": false,\n"
+              "  \"MetricsPort\": 9798,\n"
+              "  \"MetricsListenAll\": false,\n"
+              "  \"MetricsToken\": \"\"\n"
               "}\n");
+}
+
+// A file of the previous version (twelve keys, no window place) loads with the
+// new keys at their defaults; choices outside their lists keep the default.
+TEST(SettingsParse, PreviousVersionFilesAndNewKeyValues) {
+    const std::string previous = "{\n  \"UpdateIntervalMs\": 2000,\n  \"ShareData\": false,\n  \"FirstTestOffered\": true\n}\n";
+    Settings expected;
+    expected.UpdateIntervalMs = 2000;
+    expected.ShareData = false;
+    expected.FirstTestOffered = true;
+    EXPECT_EQ(ParseSettings(previous), expected);
+
+    Settings s = ParseSettings(
+        "{\"WindowX\": -1920, \"LastPage\": 9, \"SensorLogFormat\": \"xls\", \"SensorLogIntervalS\": 7,"
+        " \"SensorLogDays\": 30, \"TrayTemperature\": \"gpu\", \"MetricsPort\": 99999,"
+        " \"MetricsToken\": \"a\\\"b\"}");
+    EXPECT_EQ(s.WindowX, -1920);       // a monitor left of the primary one
+    EXPECT_EQ(s.LastPage, 4);          // clamped
+    EXPECT_EQ(s.SensorLogFormat, "tr");
+    EXPECT_EQ(s.SensorLogIntervalS, 5);
+    EXPECT_EQ(s.SensorLogDays, 30);
+    EXPECT_EQ(s.TrayTemperature, "gpu");
+    EXPECT_EQ(s.MetricsPort, 65535);
+    EXPECT_EQ(s.MetricsToken, "");     // not a plain word
 }
 
 TEST(SettingsSerialize, NegativeNumbersAndRoundTrip) {
