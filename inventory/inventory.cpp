@@ -22,7 +22,11 @@ int TruncateToInt(double value) {
 std::wstring BytesOrEmpty(double bytes) { return bytes > 0 ? FormatBytes(bytes) : std::wstring(); }
 
 void AddRow(InventorySection& section, std::wstring label, std::wstring value) {
-    section.rows.push_back({std::move(label), std::move(value)});
+    section.rows.push_back({std::move(label), std::move(value), false, {}});
+}
+
+void AddPersonalRow(InventorySection& section, std::wstring label, std::wstring value) {
+    section.rows.push_back({std::move(label), std::move(value), true, {}});
 }
 
 bool Contains(const std::wstring& text, std::wstring_view part) {
@@ -42,7 +46,7 @@ InventorySection SystemSection(const InventoryInputs& in, HardwareInventory& inv
         AddRow(s, L"BIOS",
                JoinNonEmpty({RowText(row, L"SMBIOSBIOSVersion"), CimDateToText(RowText(row, L"ReleaseDate"))},
                             kDot));
-    AddRow(s, L"Bilgisayar adı", in.redact ? std::wstring(kRedactedText) : in.computerName);
+    AddPersonalRow(s, L"Bilgisayar adı", in.redact ? std::wstring(kRedactedText) : in.computerName);
     return s;
 }
 
@@ -145,12 +149,11 @@ InventorySection StorageSection(const InventoryInputs& in) {
     }
     for (const VolumeProbe& v : in.volumes) {
         if (v.driveType != kDriveFixed || !v.spaceKnown) continue;
-        std::wstring label(1, v.letter);
-        label += L':';
-        if (!v.label.empty()) label += L" " + v.label;
-        AddRow(s, std::move(label),
+        const std::wstring letter = std::wstring(1, v.letter) + L':';
+        AddRow(s, v.label.empty() ? letter : letter + L" " + v.label,
                FormatBytes(static_cast<double>(v.freeBytes)) + L" boş / " +
                    FormatBytes(static_cast<double>(v.totalBytes)));
+        if (!v.label.empty()) s.rows.back().publicLabel = letter;
     }
     return s;
 }
@@ -168,7 +171,7 @@ InventorySection OperatingSystemSection(const InventoryInputs& in) {
         AddRow(s, L"Mimari", RowText(row, L"OSArchitecture"));
         AddRow(s, L"Kurulum", CimDateToText(RowText(row, L"InstallDate")));
     }
-    AddRow(s, L"Kullanıcı", in.redact ? std::wstring(kRedactedText) : in.userName);
+    AddPersonalRow(s, L"Kullanıcı", in.redact ? std::wstring(kRedactedText) : in.userName);
     return s;
 }
 
@@ -247,7 +250,19 @@ HardwareInventory BuildHardwareInventoryFrom(const InventoryInputs& in) {
     inv.sections.push_back(OperatingSystemSection(in));
     for (InventorySection& s : inv.sections)
         std::erase_if(s.rows, [](const InventoryRow& r) { return r.value.empty(); });
+    if (in.redact) inv = WithoutPersonalInfo(inv);
     return inv;
+}
+
+HardwareInventory WithoutPersonalInfo(const HardwareInventory& inventory) {
+    HardwareInventory out = inventory;
+    for (InventorySection& s : out.sections) {
+        for (InventoryRow& r : s.rows) {
+            if (r.personalValue) r.value = kRedactedText;
+            if (!r.publicLabel.empty()) r.label = r.publicLabel;
+        }
+    }
+    return out;
 }
 
 std::wstring InventoryToText(const HardwareInventory& inventory) {

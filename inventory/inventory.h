@@ -20,6 +20,8 @@ namespace kalorix {
 struct InventoryRow {
     std::wstring label;
     std::wstring value;
+    bool personalValue = false;  // the computer's or the user's name
+    std::wstring publicLabel;    // the label without the volume's own name; empty when the label is public
 };
 
 struct InventorySection {
@@ -100,6 +102,11 @@ struct InventoryInputs {
 };
 
 HardwareInventory BuildHardwareInventoryFrom(const InventoryInputs& inputs);
+
+// The report without what names this computer or its user: personal values
+// become kRedactedText and volume rows lose their volume labels. Used when the
+// user hides personal information (or "KALORIX_REDACT" is set).
+HardwareInventory WithoutPersonalInfo(const HardwareInventory& inventory);
 
 // "[Title]\r\n" then "Label: value\r\n" per row and an empty line per section.
 std::wstring InventoryToText(const HardwareInventory& inventory);

@@ -182,6 +182,7 @@ struct PageContext {
     PageViewState* view = nullptr;
     const TestSeriesView* series = nullptr;  // the test series: queue, pause, failures per kind
     AutostartView autostart;                 // start with Windows, as the worker last reported
+    bool personalInfoForced = false;         // "KALORIX_REDACT" hides personal information
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/elevation_win.h"
+#include "inventory/inventory.h"
 #include "store/usage_history.h"
 
 namespace kalorix {
@@ -27,12 +28,22 @@ void MainWindow::ResetMinMax() {
 }
 
 void MainWindow::CopyHardwareReport() {
-    if (const auto report = hardwareReport()) WindowServices::CopyReportToClipboard(hwnd_, *report);
+    if (const auto report = shownHardwareReport()) WindowServices::CopyReportToClipboard(hwnd_, *report);
 }
 
 std::shared_ptr<const HardwareInventory> MainWindow::hardwareReport() {
     std::lock_guard<std::mutex> lock(reportMutex_);
     return report_;
+}
+
+std::shared_ptr<const HardwareInventory> MainWindow::shownHardwareReport() {
+    std::shared_ptr<const HardwareInventory> report = hardwareReport();
+    if (!report || !hidePersonalInfo()) return report;
+    if (hiddenFrom_ != report) {  // made once per collected report
+        hiddenReport_ = std::make_shared<const HardwareInventory>(WithoutPersonalInfo(*report));
+        hiddenFrom_ = report;
+    }
+    return hiddenReport_;
 }
 
 void MainWindow::RefreshHardwareReport() {
@@ -92,7 +103,7 @@ void MainWindow::StopTests() {
 // saw the click: it runs once that frame is on screen.
 void MainWindow::ExportReportImage(bool toClipboard) {
     afterPaint_.push_back([this, toClipboard] {
-        const auto report = hardwareReport();
+        const auto report = shownHardwareReport();
         std::wstring toast;
         if (services_->exportReportImage(hwnd_, toClipboard, report.get(), settings_.UseFahrenheit, toast) ||
             !toast.empty()) {

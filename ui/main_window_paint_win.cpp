@@ -237,7 +237,7 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
     context.actions = this;
     context.snapshot = &snapshot_;
     context.settings = &settings_;
-    drawnReport_ = hardwareReport();  // kept alive until the next pass
+    drawnReport_ = shownHardwareReport();  // kept alive until the next pass
     context.hardware = drawnReport_.get();
     context.window = hwnd_;
     context.content = content;
@@ -249,6 +249,7 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
     context.view = &view_;
     context.series = &series_.view();
     if (autostart_) context.autostart = autostart_->View();
+    context.personalInfoForced = redactForced_;
     return context;
 }
 

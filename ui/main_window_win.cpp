@@ -12,9 +12,11 @@
 #include "app/autostart_win.h"
 #include "app/elevation_win.h"
 #include "base/log.h"
+#include "inventory/inventory.h"
 #include "sensors/engine_host_win.h"
 #include "store/usage_history.h"
 #include "ui/widget_behavior.h"
+#include "ui/window_place.h"
 
 namespace kalorix {
 
@@ -66,6 +68,26 @@ LRESULT FrameHitCode(FrameHit hit) {
     return HTCLIENT;
 }
 
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    MONITORINFO info{sizeof(info)};
+    if (GetMonitorInfoW(monitor, &info))
+        reinterpret_cast<std::vector<ScreenRect>*>(list)->push_back(
+            {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+    return TRUE;
+}
+
+std::vector<ScreenRect> MonitorWorkAreas() {
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+ScreenRect PrimaryWorkArea() {
+    RECT work{0, 0, 1280, 800};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return ScreenRect{work.left, work.top, work.right, work.bottom};
+}
+
 CaptionButton CaptionButtonOfHitCode(WPARAM code) {
     switch (code) {
         case HTMINBUTTON: return CaptionButton::Minimize;
@@ -85,6 +107,7 @@ MainWindow::MainWindow(HINSTANCE instance)
     : instance_(instance), hooks_(ActiveTestHooks()), tray_(instance),
       services_(std::make_unique<WindowServices>()) {
     settings_ = LoadSettings();
+    redactForced_ = GetEnvironmentVariableW(kRedactVariable, nullptr, 0) != 0;
     if (hooks_.frameReport) RecordActionNames(true);
 }
 
@@ -118,21 +141,19 @@ bool MainWindow::create(bool hidden) {
     }
 
     const float scale = static_cast<float>(GetDpiForSystem()) / 96.0f;
-    RECT work{0, 0, 1280, 800};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int workW = work.right - work.left, workH = work.bottom - work.top;
-    const int width = std::min(workW, static_cast<int>(1180.0f * scale));
-    const int height = std::min(workH, static_cast<int>(780.0f * scale));
-    const int x = work.left + (workW - width) / 2;
-    const int y = work.top + (workH - height) / 2;
+    const ScreenRect place = ChooseWindowPlace(settings_, MonitorWorkAreas(), PrimaryWorkArea(),
+                                               static_cast<int>(1180.0f * scale), static_cast<int>(780.0f * scale));
+    page_ = std::clamp(settings_.LastPage, 0, static_cast<int>(kPageCount) - 1);
 
     HWND created = CreateWindowExW(settings_.AlwaysOnTop ? WS_EX_TOPMOST : 0, kClassName, L"Kalorix",
-                                   WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr, nullptr, instance_, this);
+                                   WS_OVERLAPPEDWINDOW, place.left, place.top, place.width(), place.height(), nullptr,
+                                   nullptr, instance_, this);
     if (!created) {
         LogWin32Error("window", "CreateWindowExW", GetLastError());
         return false;
     }
     hwnd_ = created;
+    normalRect_ = place;
     applyFrameAttributes();
 
     showMessage_ = ShowMessageId();
@@ -178,10 +199,25 @@ bool MainWindow::create(bool hidden) {
         trimWorkingSet();
         shown_ = false;
     } else {
-        ShowWindow(hwnd_, SW_SHOW);
+        ShowWindow(hwnd_, settings_.WindowMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
         shown_ = true;
     }
     return true;
+}
+
+// Keeps the window's place, state and page in the settings (closing, hiding,
+// the session ending).
+void MainWindow::rememberPlace() {
+    if (!hwnd_) return;
+    RememberWindowPlace(settings_, normalRect_, IsZoomed(hwnd_) != FALSE, page_);
+    SaveSettings(settings_);
+}
+
+// The last rectangle the window had while neither maximised nor minimised.
+void MainWindow::trackNormalRect() {
+    if (!hwnd_ || IsZoomed(hwnd_) || IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) return;
+    RECT r{};
+    if (GetWindowRect(hwnd_, &r)) normalRect_ = ScreenRect{r.left, r.top, r.right, r.bottom};
 }
 
 void MainWindow::applyFrameAttributes() {
@@ -216,6 +252,7 @@ LRESULT MainWindow::proc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_DESTROY: return onDestroy();
         case WM_SIZE: return onSize(wParam, lParam);
+        case WM_MOVE: return trackNormalRect(), 0;
         case WM_PAINT: return onPaint();
         case WM_CLOSE: return onClose();
         case WM_ERASEBKGND: return 1;
@@ -254,6 +291,7 @@ LRESULT MainWindow::proc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // ---- frame, size and paint -------------------------------------------------
 
 LRESULT MainWindow::onDestroy() {
+    rememberPlace();
     KillTimer(hwnd_, kTimerSharing);
     KillTimer(hwnd_, kTimerNextTest);
     if (engine_) engine_->stop();
@@ -263,6 +301,7 @@ LRESULT MainWindow::onDestroy() {
 }
 
 LRESULT MainWindow::onSize(WPARAM kind, LPARAM size) {
+    trackNormalRect();
     if (toolkit_.hasTarget()) toolkit_.Resize(LOWORD(size), HIWORD(size));
     if (kind == SIZE_MINIMIZED) {
         applySamplerInterval();
@@ -527,7 +566,7 @@ void MainWindow::onSnapshotReady() {
 void MainWindow::onSessionEnding(bool ending) {
     if (ending) {
         if (engine_) engine_->stop();
-        SaveSettings(settings_);
+        rememberPlace();
     } else if (engine_ && !engine_->running()) {
         engine_->start(hwnd_, engine_->interval(), settings_.SmoothCpuTemp);
     }
@@ -620,6 +659,7 @@ void MainWindow::showFromTray() {
 }
 
 void MainWindow::hideToTray() {
+    rememberPlace();
     tray_.HideToTray(hwnd_, &toolkit_);
     shown_ = false;
     applySamplerInterval();

@@ -29,6 +29,7 @@
 #include "ui/toolkit_win.h"
 #include "ui/tray_win.h"
 #include "ui/window_services_win.h"
+#include "ui/window_place.h"
 
 namespace kalorix {
 
@@ -123,6 +124,8 @@ private:
     void applySamplerInterval();
     void applyTopmost();
     void applyFrameAttributes();
+    void rememberPlace();
+    void trackNormalRect();
     void trimWorkingSet();
     float clientWidthDips() const;
     float clientHeightDips() const;
@@ -146,6 +149,10 @@ private:
     void runSharingCheck();
     void startHardwareReport();
     std::shared_ptr<const HardwareInventory> hardwareReport();
+    // The report as the user may see and share it: without personal
+    // information when the switch (or "KALORIX_REDACT") says so.
+    std::shared_ptr<const HardwareInventory> shownHardwareReport();
+    bool hidePersonalInfo() const { return settings_.HidePersonalInfo || redactForced_; }
 
     HINSTANCE instance_;
     TestHooks hooks_;
@@ -195,9 +202,14 @@ private:
     // hardware report
     std::mutex reportMutex_;
     std::shared_ptr<const HardwareInventory> report_;
+    std::shared_ptr<const HardwareInventory> hiddenReport_;  // report_ without personal information
+    std::shared_ptr<const HardwareInventory> hiddenFrom_;    // the report it was made from
+    bool redactForced_ = false;                               // "KALORIX_REDACT" is set
     std::thread reportThread_;
     std::atomic<bool> reportBusy_{false};
     std::atomic<bool> reportAgain_{false};
+
+    ScreenRect normalRect_;  // the last rectangle while neither maximised nor minimised
 
     CaptionButton hoverCaption_ = CaptionButton::None;
     CaptionButton pressCaption_ = CaptionButton::None;

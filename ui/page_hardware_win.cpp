@@ -34,6 +34,23 @@ void DrawSectionCard(DrawingToolkit& tk, const InventorySection& section, const 
     }
 }
 
+// "Kişisel bilgileri gizle" left of the header buttons: hides the computer and
+// user names and the volume labels from this page, the copied text and the
+// report image. Fixed on (and dimmed) when KALORIX_REDACT asks for it.
+void DrawPrivacySwitch(PageContext& ctx, float right) {
+    DrawingToolkit& tk = *ctx.toolkit;
+    constexpr wchar_t kLabel[] = L"Kişisel bilgileri gizle";
+    const float top = ctx.content.y + 8;
+    const Rect toggle{right - 40, top + 6, 40, 22};
+    const float labelW = tk.MeasureWidth(kLabel, text_style::Label) + 2;
+    tk.DrawLabel(kLabel, Rect{toggle.x - 10 - labelW, top, labelW, 34}, text_style::Label, colors::SecondaryText);
+    bool hide = ctx.settings->HidePersonalInfo || ctx.personalInfoForced;
+    if (tk.Toggle(MakeActionId(L"hw/private"), toggle, hide, !ctx.personalInfoForced)) {
+        ctx.settings->HidePersonalInfo = hide;
+        ctx.actions->ApplySettings();
+    }
+}
+
 }  // namespace
 
 float DrawHardwarePage(PageContext& ctx) {
@@ -50,6 +67,7 @@ float DrawHardwarePage(PageContext& ctx) {
         ctx.actions->RefreshHardwareReport();
         report = nullptr;  // discarded: this pass already shows the reading state
     }
+    DrawPrivacySwitch(ctx, refresh.x - 16);
 
     if (!report) {
         tk.DrawLabel(L"Donanım bilgileri okunuyor…", Rect{x0, y, w, 24}, text_style::Label, colors::SecondaryText);

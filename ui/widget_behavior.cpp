@@ -37,7 +37,7 @@ bool SegmentedBehavior(InteractionState& state, ActionId base, int count, int& s
         const ActionId segment = SegmentActionId(base, i);
         if (Activated(state, segment)) selected = i;
         if (state.focused == segment && (state.key == NavKey::Left || state.key == NavKey::Right)) {
-            selected = std::clamp(i + StepOf(state.key), 0, count - 1);
+            selected = std::clamp(std::clamp(selected, 0, count - 1) + StepOf(state.key), 0, count - 1);
             state.focused = SegmentActionId(base, selected);
             state.key = NavKey::None;  // consumed: the next segment must not move again
             break;

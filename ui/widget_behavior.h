@@ -14,8 +14,8 @@ bool ButtonBehavior(const InteractionState& state, ActionId id);
 // The same, flipping value. Disabled controls never change.
 bool ToggleBehavior(const InteractionState& state, ActionId id, bool& value, bool enabled = true);
 // Segment index of a choice of count segments: a click on a segment, Enter or
-// Space on the focused one, or Left/Right moving the choice (and the focus)
-// from the focused segment. True when selected changed.
+// Space on the focused one, or Left/Right (while one of its segments has the
+// focus) moving the choice by one, the focus following it. True when selected changed.
 bool SegmentedBehavior(InteractionState& state, ActionId base, int count, int& selected);
 // A slider over [minimum, maximum] in rect: pressed, it follows the pointer
 // (dragging); focused, Left/Down and Right/Up step it by one. True when value changed.

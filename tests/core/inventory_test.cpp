@@ -126,27 +126,36 @@ TEST(Inventory, DesktopReportHasEverySectionInOrderWithItsRows) {
               L"Kullanıcı: ayse\r\n\r\n");
 }
 
-TEST(Inventory, RedactionHidesOnlyComputerAndUserName) {
+// Hiding personal information replaces the computer's and the user's names and
+// drops volume labels; nothing else changes. KALORIX_REDACT applies it at build.
+TEST(Inventory, PersonalInfoHidesNamesAndVolumeLabelsOnly) {
     InventoryInputs in = Desktop();
     const HardwareInventory plain = BuildHardwareInventoryFrom(in);
+    const HardwareInventory hidden = WithoutPersonalInfo(plain);
     in.redact = true;
-    const HardwareInventory hidden = BuildHardwareInventoryFrom(in);
+    EXPECT_EQ(InventoryToText(BuildHardwareInventoryFrom(in)), InventoryToText(hidden));
     const std::wstring bullets = L"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022";
     ASSERT_EQ(hidden.sections.size(), plain.sections.size());
-    int replaced = 0;
+    int changed = 0;
     for (size_t s = 0; s < plain.sections.size(); ++s) {
-        ASSERT_EQ(Labels(hidden.sections[s]), Labels(plain.sections[s]));
+        ASSERT_EQ(hidden.sections[s].rows.size(), plain.sections[s].rows.size());
         for (size_t r = 0; r < plain.sections[s].rows.size(); ++r) {
-            const auto& label = plain.sections[s].rows[r].label;
-            if (label == L"Bilgisayar adı" || label == L"Kullanıcı") {
-                EXPECT_EQ(hidden.sections[s].rows[r].value, bullets);
-                ++replaced;
+            const InventoryRow& before = plain.sections[s].rows[r];
+            const InventoryRow& after = hidden.sections[s].rows[r];
+            if (before.label == L"Bilgisayar adı" || before.label == L"Kullanıcı") {
+                EXPECT_EQ(after.value, bullets);
+                ++changed;
+            } else if (before.label == L"C: Windows") {
+                EXPECT_EQ(after.label, L"C:");  // the volume's own name is personal too
+                EXPECT_EQ(after.value, before.value);
+                ++changed;
             } else {
-                EXPECT_EQ(hidden.sections[s].rows[r].value, plain.sections[s].rows[r].value) << label;
+                EXPECT_EQ(after.label, before.label);
+                EXPECT_EQ(after.value, before.value) << before.label;
             }
         }
     }
-    EXPECT_EQ(replaced, 2);
+    EXPECT_EQ(changed, 3);
     EXPECT_EQ(hidden.systemName, plain.systemName);
 
     // Even names that could not be read are shown as hidden rather than left out.

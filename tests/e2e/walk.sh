@@ -2,7 +2,8 @@
 # The walk a user makes through kalorix-test.exe on a fresh profile with the
 # scripted "idle" machine: the first-test prompt dismissed with Escape, the five
 # pages by Ctrl+1..5 and by the sidebar, the window hidden to the tray by its
-# close button and brought back, and a second start that only shows the window.
+# close button and brought back, a second start that only shows the window, and
+# the window's place and page kept for the next start.
 set -u
 source "$(dirname "$0")/lib/e2e-common.sh"
 e2e_init "$1" "$2" walk walk
@@ -43,5 +44,19 @@ check "the restored window shows the page it had" [ "$(rv page)" = 1 ]
 park_pointer; wait_frames 1 5
 shoot 06-restored >/dev/null
 check "no action id registered twice" [ "$(rv duplicates)" = 0 ]
+
+# ---- the place is kept ------------------------------------------------------------------
+xdotool windowmove "$win" 140 70
+for i in $(seq 1 25); do win_xywh; [ "$WX $WY" = "140 70" ] && break; sleep 0.2; done
+win_xywh
+xdotool mousemove --sync $((WX + WW - 23)) $((WY + 18)) click 1  # hidden to the tray: the place is saved
+check "the place is saved when the window goes to the tray" \
+    wait_file_line "$roam/settings.json" '"WindowX": 140,' 10
+stop_app
+start_app again
+wait_window 60 || die "no window after the second start"
+win_xywh
+check "the next start opens where the window was ($WX,$WY)" [ "$WX $WY" = "140 70" ]
+check "... on the page it showed" [ "$(rv page)" = 1 ]
 
 e2e_finish

@@ -261,6 +261,48 @@ TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
     EXPECT_TRUE(w.toolkit().hasTarget());
 }
 
+// The Settings page without a mouse: Tab to the update interval, an arrow to
+// change it; Tab on to the warning slider, an arrow to lower it. Both are saved.
+TEST_F(MainWindowTest, KeyboardOnlyChangesTheIntervalAndTheWarningTemperature) {
+    Settings s = Quiet();
+    s.UpdateIntervalMs = 1000;
+    s.WarningTemp = 85;
+    MainWindow& w = Start(s, false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    BYTE keys[256];
+    ASSERT_TRUE(GetKeyboardState(keys));
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, '5', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    UpdateWindow(w.hwnd());
+    ASSERT_EQ(w.page(), kPageSettings);
+
+    auto press = [&](WPARAM key) {
+        SendMessageW(w.hwnd(), WM_KEYDOWN, key, 0);
+        UpdateWindow(w.hwnd());  // the pass in which the focused control answers
+    };
+    auto tabTo = [&](auto&& isTarget) {
+        for (int i = 0; i < 80 && !isTarget(w.interaction().focused); ++i) press(VK_TAB);
+        return isTarget(w.interaction().focused);
+    };
+    const ActionId interval = MakeActionId(L"set/interval");
+    ASSERT_TRUE(tabTo([&](ActionId id) {
+        for (int i = 0; i < 8; ++i)
+            if (id == SegmentActionId(interval, i)) return true;
+        return false;
+    })) << "Tab never reached the interval choice";
+    EXPECT_TRUE(w.interaction().focusVisible);
+    press(VK_RIGHT);  // 1 s -> 2 s
+    EXPECT_EQ(LoadSettings().UpdateIntervalMs, 2000);
+
+    ASSERT_TRUE(tabTo([&](ActionId id) { return id == MakeActionId(L"set/warn"); })) << "Tab never reached the slider";
+    press(VK_LEFT);
+    press(VK_LEFT);
+    EXPECT_EQ(LoadSettings().WarningTemp, 83);
+}
+
 // Every page of the demo machine fits at the minimum, default and a wide
 // window, at 100 % and 150 %: nothing but a device's name is cut with an
 // ellipsis. The frames land in the artifacts folder for people to look at.
