@@ -146,7 +146,15 @@ struct FindTraits {
     static void Close(Handle h) { FindClose(h); }
 };
 
+struct RegionTraits {
+    using Handle = HRGN;
+    static Handle Empty() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+using UniqueRegion = UniqueResource<RegionTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;

@@ -22,6 +22,7 @@ struct Rect {
     constexpr bool contains(float px, float py) const {
         return px >= x && px < x + w && py >= y && py < y + h;
     }
+    bool operator==(const Rect&) const = default;
 };
 
 // 32-bit id of an action string; never 0 (0 means "none").

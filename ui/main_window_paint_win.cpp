@@ -46,23 +46,102 @@ std::wstring TwoDigits(int v) {
 
 }  // namespace
 
-void MainWindow::paintPass() { paintPassInto(toolkit_); }
+// ---- passes ----------------------------------------------------------------
+//
+// A full pass draws the whole window and handles the pointer and keys; the
+// frame's display list is kept (presented_). When a snapshot arrives, a
+// recording pass notes the next frame without drawing; only the areas whose
+// items changed are invalidated, and the paint that follows redraws just those
+// (partial pass). Anything else that asks for a repaint gets a full pass.
 
 void MainWindow::paintPassInto(DrawingToolkit& target) {
+    if (engine_) engine_->copySnapshot(snapshot_);
     painting_ = &target;
-    paintFrame();
+    fullPass();
     painting_ = &toolkit_;
 }
 
-void MainWindow::paintFrame() {
+void MainWindow::paintPass(const std::vector<Rect>& updateAreas) {
+    if (fullRepaint_ || presented_.empty() || updateAreas.empty()) fullPass();
+    else partialPass(updateAreas);
+    ++frames_;
+    if (hooks_.frameReport) reportFrame(toolkit_);
+}
+
+void MainWindow::fullPass() {
     DrawingToolkit& tk = *painting_;
     if (!tk.BeginFrame()) return;
-    if (engine_) engine_->copySnapshot(snapshot_);
+    tk.SetInteraction(&interaction_);
+    drawFrameContent(tk, true);
+    FinishPass(interaction_);
+    if (&tk == &toolkit_) {
+        presented_ = tk.items();
+        fullRepaint_ = false;
+    }
+    finishFrame(tk);
+}
 
+void MainWindow::partialPass(const std::vector<Rect>& areas) {
+    DrawingToolkit& tk = toolkit_;
+    if (!tk.BeginFrame()) return;
+    tk.SetInteraction(&interaction_, false);
+    tk.SetCollectItems(false);
+    for (const Rect& area : areas) {
+        tk.PushClip(area);
+        tk.SetCull(area);
+        drawFrameContent(tk, false, &area);
+        tk.PopClip();
+    }
+    tk.SetCull(std::nullopt);
+    tk.SetCollectItems(true);
+    tk.SetInteraction(&interaction_);
+    presented_ = pending_;
+    finishFrame(tk);
+}
+
+void MainWindow::finishFrame(DrawingToolkit& tk) {
+    const HRESULT presented = tk.EndFrame();
+    if (presented == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
+        // The device was lost: the toolkit dropped its target; draw again at once
+        // on a new one instead of waiting for the next snapshot.
+        Log(LogLevel::Warning, "window", "render target lost (D2DERR_RECREATE_TARGET), drawing again");
+        repaint();
+    } else if (FAILED(presented)) {
+        LogHResult("window", "EndDraw", presented);
+    }
+}
+
+// A new snapshot: notes the next frame without drawing and invalidates only
+// what differs from the frame on screen (everything when its structure changed).
+void MainWindow::invalidateChanged() {
+    if (!visibleNotMinimized()) return;
+    if (fullRepaint_ || presented_.empty() || !toolkit_.hasTarget()) return repaint();
+    toolkit_.BeginRecord();
+    toolkit_.SetInteraction(&interaction_, false);
+    drawFrameContent(toolkit_, false);
+    toolkit_.SetInteraction(&interaction_);
+    toolkit_.EndRecord();
+    const std::optional<std::vector<Rect>> areas = ChangedAreas(presented_, toolkit_.items());
+    if (!areas) return repaint();
+    pending_ = toolkit_.items();
+    if (areas->empty()) presented_ = pending_;  // nothing on screen changes
+    const float k = toolkit_.dpi() / 96.0f;
+    for (const Rect& a : *areas) {
+        const RECT r{static_cast<LONG>(std::floor(a.x * k)) - 1, static_cast<LONG>(std::floor(a.y * k)) - 1,
+                     static_cast<LONG>(std::ceil(a.right() * k)) + 1, static_cast<LONG>(std::ceil(a.bottom() * k)) + 1};
+        InvalidateRect(hwnd_, &r, FALSE);
+    }
+}
+
+// Everything a frame shows. interactive: the full pass, which also keeps the
+// page's height and scroll offset in bounds. area: the part being redrawn (its
+// background is filled instead of clearing the whole target, which costs as
+// much as the whole window in a software renderer even when clipped).
+void MainWindow::drawFrameContent(DrawingToolkit& tk, bool interactive, const Rect* area) {
     const D2D1_SIZE_F size = tk.size();
     const float width = size.width, height = size.height;
-    tk.Clear(colors::WindowBackground);
-    tk.SetInteraction(&interaction_);
+    if (area) tk.FillRect(*area, colors::WindowBackground);
+    else tk.Clear(colors::WindowBackground);
     tk.SetRegionOffset(0);
     tk.SetRegionClip(kTitleBarHeight, height);
 
@@ -80,11 +159,13 @@ void MainWindow::paintFrame() {
         tk.PopClip();
 
         const float visible = height - kTitleBarHeight;
-        contentHeight_[drawnPage] = bottom - kTitleBarHeight + 30.0f;
-        const float maximum = MaxScroll(contentHeight_[drawnPage], visible);
-        if (scroll_[drawnPage] > maximum) {
-            scroll_[drawnPage] = maximum;
-            repaint();
+        if (interactive) {
+            contentHeight_[drawnPage] = bottom - kTitleBarHeight + 30.0f;
+            const float maximum = MaxScroll(contentHeight_[drawnPage], visible);
+            if (scroll_[drawnPage] > maximum) {
+                scroll_[drawnPage] = maximum;
+                repaint();
+            }
         }
         if (drawnPage == page_) {
             const ScrollThumb thumb = ScrollBarThumb(scroll_[drawnPage], contentHeight_[drawnPage], visible);
@@ -97,19 +178,6 @@ void MainWindow::paintFrame() {
     drawSidebar(height, ready);
     drawTitleButtons(width);
     if (ready && !settings_.FirstTestOffered) drawFirstTestPrompt(width, height);
-
-    FinishPass(interaction_);
-    const HRESULT presented = tk.EndFrame();
-    if (presented == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) {
-        // The device was lost: the toolkit dropped its target; draw again at once
-        // on a new one instead of waiting for the next snapshot.
-        Log(LogLevel::Warning, "window", "render target lost (D2DERR_RECREATE_TARGET), drawing again");
-        repaint();
-    } else if (FAILED(presented)) {
-        LogHResult("window", "EndDraw", presented);
-    }
-    ++frames_;
-    if (hooks_.frameReport && &tk == &toolkit_) reportFrame(tk);
 }
 
 float MainWindow::drawPage(PageContext& context) {

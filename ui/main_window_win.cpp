@@ -88,6 +88,31 @@ ScreenRect PrimaryWorkArea() {
     return ScreenRect{work.left, work.top, work.right, work.bottom};
 }
 
+// The parts of the window waiting to be painted, in DIPs; at most 12 (more
+// become their bounding box).
+std::vector<Rect> UpdateAreas(HWND window, float dipsPerPixel) {
+    std::vector<Rect> areas;
+    const UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+    if (!region || GetUpdateRgn(window, region.get(), FALSE) == ERROR) return areas;
+    const DWORD bytes = GetRegionData(region.get(), 0, nullptr);
+    if (bytes == 0) return areas;
+    std::vector<BYTE> data(bytes);
+    auto* header = reinterpret_cast<RGNDATA*>(data.data());
+    if (GetRegionData(region.get(), bytes, header) == 0) return areas;
+    const RECT* rects = reinterpret_cast<const RECT*>(header->Buffer);
+    const DWORD count = header->rdh.nCount;
+    auto toDips = [&](const RECT& r) {
+        return Rect{r.left * dipsPerPixel, r.top * dipsPerPixel, (r.right - r.left) * dipsPerPixel,
+                    (r.bottom - r.top) * dipsPerPixel};
+    };
+    if (count > 12) {
+        areas.push_back(toDips(header->rdh.rcBound));
+        return areas;
+    }
+    for (DWORD i = 0; i < count; ++i) areas.push_back(toDips(rects[i]));
+    return areas;
+}
+
 CaptionButton CaptionButtonOfHitCode(WPARAM code) {
     switch (code) {
         case HTMINBUTTON: return CaptionButton::Minimize;
@@ -315,9 +340,10 @@ LRESULT MainWindow::onSize(WPARAM kind, LPARAM size) {
 }
 
 LRESULT MainWindow::onPaint() {
+    const std::vector<Rect> areas = UpdateAreas(hwnd_, 96.0f / toolkit_.dpi());
     PAINTSTRUCT ps;
     BeginPaint(hwnd_, &ps);
-    paintPass();
+    paintPass(areas);
     EndPaint(hwnd_, &ps);
     runAfterPaint();
     return 0;
@@ -557,7 +583,7 @@ void MainWindow::onSnapshotReady() {
     thermalCheck();
     series_.poll();
     tray_.MaybeNotifyOverheat(snapshot_, settings_, GetTickCount64());
-    repaintIfVisible();
+    invalidateChanged();
 }
 
 // Logoff, shutdown or restart may end the process without WM_DESTROY: the
@@ -640,6 +666,7 @@ void MainWindow::onBenchChanged() {
 // ---- window state --------------------------------------------------------
 
 void MainWindow::repaint() {
+    fullRepaint_ = true;
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 

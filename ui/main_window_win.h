@@ -44,8 +44,8 @@ public:
     bool create(bool hidden);
     HWND hwnd() const { return hwnd_; }
 
-    // One full paint pass into the window's toolkit (WM_PAINT).
-    void paintPass();
+    // The window's paint (WM_PAINT): the areas Windows asks for, or everything.
+    void paintPass(const std::vector<Rect>& updateAreas);
     // The same pass into another toolkit, e.g. an off-screen one made with
     // CreateOffscreen (the performance program). It uses the window's
     // interaction state like a window pass does.
@@ -134,7 +134,11 @@ private:
     bool useAutostartTask() const;
 
     // ---- paint pass (main_window_paint_win.cpp) ----
-    void paintFrame();
+    void fullPass();
+    void partialPass(const std::vector<Rect>& areas);
+    void finishFrame(DrawingToolkit& tk);
+    void invalidateChanged();
+    void drawFrameContent(DrawingToolkit& tk, bool interactive, const Rect* area = nullptr);
     PageContext makePageContext(DrawingToolkit& tk, const Rect& content);
     void drawStartingPlaceholder(const Rect& content);
     void drawSidebar(float height, bool ready);
@@ -162,6 +166,9 @@ private:
     HWND hwnd_ = nullptr;
     DrawingToolkit toolkit_;
     DrawingToolkit* painting_ = &toolkit_;
+    std::vector<DrawnItem> presented_;  // the display list of the frame on screen
+    std::vector<DrawnItem> pending_;    // the one the invalidated areas are being redrawn to
+    bool fullRepaint_ = true;           // something other than a snapshot asked for a repaint
     InteractionState interaction_;
     // Work a page asked for during a pass that must not run inside it (saving
     // an image, starting a process): run right after the frame is presented.

@@ -16,6 +16,12 @@ namespace kalorix {
 
 namespace {
 
+// The kinds of drawing call a display-list item can be, and its colour.
+enum class ItemKind : uint64_t { Clear = 1, Clip, Label, Paragraph, Glyph, Rectangle, Rounded, Outline, Circle, Line,
+                                 Bitmap, Chart };
+ItemHash Kind(ItemKind kind) { return ItemHash().add(static_cast<uint64_t>(kind)); }
+ItemHash& AddColor(ItemHash& h, const D2D1_COLOR_F& c) { return h.add(c.r).add(c.g).add(c.b).add(c.a); }
+
 // ---- process-wide factories ----
 
 struct Factories {
@@ -251,7 +257,8 @@ bool DrawingToolkit::CreateDeviceResources() {
     D2D1_RENDER_TARGET_PROPERTIES props =
         D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_SOFTWARE, D2D1::PixelFormat(), dpi_, dpi_);
     D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProps =
-        D2D1::HwndRenderTargetProperties(window_, D2D1::SizeU(w, h), D2D1_PRESENT_OPTIONS_NONE);
+        // Kept between frames: a frame may redraw only the parts that changed.
+        D2D1::HwndRenderTargetProperties(window_, D2D1::SizeU(w, h), D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS);
     const HRESULT hr = factory->CreateHwndRenderTarget(props, hwndProps, hwndTarget_.put());
     if (FAILED(hr) || !hwndTarget_) {
         LogHResult("toolkit", "CreateHwndRenderTarget", hr);
@@ -281,6 +288,8 @@ bool DrawingToolkit::BeginFrame() {
     clipDepth_ = 0;
     layouts_.NextPass();
     elided_.clear();
+    items_.clear();
+    dx_ = dy_ = 0;
     return true;
 }
 
@@ -490,7 +499,7 @@ ID2D1Bitmap* DrawingToolkit::Bitmap(int resourceId) {
 }
 
 void DrawingToolkit::DrawBitmap(int resourceId, const Rect& rect, float opacity) {
-    if (!drawing_) return;
+    if (!Emit(rect, Kind(ItemKind::Bitmap).add(static_cast<uint64_t>(resourceId)).add(rect).add(opacity))) return;
     ID2D1Bitmap* bitmap = Bitmap(resourceId);
     if (!bitmap || rect.w <= 0 || rect.h <= 0) return;
     target_->DrawBitmap(bitmap, ToD2D(rect), opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
@@ -507,18 +516,34 @@ float DrawingToolkit::BitmapWidthForHeight(int resourceId, float height) {
 // ---- interaction ----
 
 void DrawingToolkit::AddRegion(ActionId id, const Rect& rect, bool hand) {
-    if (!interaction_ || id == 0) return;
+    if (!Interactive() || id == 0) return;
     if (auto region = PlaceRegion(id, rect, hand, regionOffset_, clipTop_, clipBottom_))
         RegisterRegion(*interaction_, *region);
 }
 
 bool DrawingToolkit::IsHovered(ActionId id) const { return interaction_ && id != 0 && interaction_->hovered == id; }
 bool DrawingToolkit::IsPressed(ActionId id) const { return interaction_ && id != 0 && interaction_->pressed == id; }
-bool DrawingToolkit::IsClicked(ActionId id) const { return interaction_ && id != 0 && interaction_->clicked == id; }
+bool DrawingToolkit::IsClicked(ActionId id) const { return Interactive() && id != 0 && interaction_->clicked == id; }
 
 // ---- brush, transforms, clips ----
 
 bool DrawingToolkit::Ready() { return drawing_ && target_ && brush_; }
+
+void DrawingToolkit::BeginRecord() {
+    recording_ = true;
+    layouts_.NextPass();
+    elided_.clear();
+    items_.clear();
+    dx_ = dy_ = 0;
+}
+
+bool DrawingToolkit::Emit(const Rect& rect, const ItemHash& what) {
+    const Rect placed{rect.x + dx_, rect.y + dy_, rect.w, rect.h};
+    if (quiet_ == 0 && (recording_ || collectItems_)) items_.push_back(DrawnItem{placed, what.value()});
+    if (recording_) return false;
+    if (cull_ && !Intersects(placed, *cull_)) return false;
+    return Ready();
+}
 
 ID2D1SolidColorBrush* DrawingToolkit::BrushOf(const D2D1_COLOR_F& color) {
     if (!brush_) return nullptr;
@@ -528,10 +553,15 @@ ID2D1SolidColorBrush* DrawingToolkit::BrushOf(const D2D1_COLOR_F& color) {
 }
 
 void DrawingToolkit::Clear(const D2D1_COLOR_F& color) {
-    if (drawing_ && target_) target_->Clear(color);
+    ItemHash what = Kind(ItemKind::Clear);
+    AddColor(what, color);
+    const D2D1_SIZE_F whole = size();
+    if (Emit(Rect{-dx_, -dy_, whole.width, whole.height}, what)) target_->Clear(color);
 }
 
 void DrawingToolkit::PushClip(const Rect& rect) {
+    if (quiet_ == 0 && (recording_ || collectItems_))
+        items_.push_back(DrawnItem{Rect{rect.x + dx_, rect.y + dy_, rect.w, rect.h}, Kind(ItemKind::Clip).add(rect).value()});
     if (!drawing_) return;
     target_->PushAxisAlignedClip(ToD2D(rect), D2D1_ANTIALIAS_MODE_ALIASED);
     ++clipDepth_;
@@ -544,10 +574,13 @@ void DrawingToolkit::PopClip() {
 }
 
 void DrawingToolkit::SetTranslation(float dx, float dy) {
+    dx_ = dx;
+    dy_ = dy;
     if (target_) target_->SetTransform(D2D1::Matrix3x2F::Translation(dx, dy));
 }
 
 void DrawingToolkit::ResetTransform() {
+    dx_ = dy_ = 0;
     if (target_) target_->SetTransform(D2D1::Matrix3x2F::Identity());
 }
 
@@ -594,7 +627,10 @@ IDWriteTextLayout* DrawingToolkit::CachedLayout(std::wstring_view text, TextStyl
 
 void DrawingToolkit::DrawLabel(std::wstring_view text, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color,
                                int align) {
-    if (text.empty() || !(rect.w > 0) || !Ready()) return;
+    if (text.empty() || !(rect.w > 0)) return;
+    ItemHash what = Kind(ItemKind::Label).add(rect).add(static_cast<uint64_t>(text_style::Index(style)))
+                        .add(static_cast<uint64_t>(align)).add(text);
+    if (!Emit(rect, AddColor(what, color))) return;
     IDWriteTextLayout* layout = CachedLayout(text, style, rect.w, std::max(rect.h, 0.0f), LayoutKind::Label, align);
     if (!layout) return;
     // Half a DIP of slack: a text measured to exactly its box is not cut.
@@ -609,7 +645,10 @@ float DrawingToolkit::DrawParagraph(std::wstring_view text, float x, float y, fl
     if (!layout) return 0;
     DWRITE_TEXT_METRICS metrics{};
     const float height = SUCCEEDED(layout->GetMetrics(&metrics)) ? metrics.height : 0.0f;
-    if (Ready()) target_->DrawTextLayout(D2D1::Point2F(x, y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
+    ItemHash what = Kind(ItemKind::Paragraph).add(x).add(y).add(width)
+                        .add(static_cast<uint64_t>(text_style::Index(style))).add(text);
+    if (Emit(Rect{x, y, width, height}, AddColor(what, color)))
+        target_->DrawTextLayout(D2D1::Point2F(x, y), layout, BrushOf(color), D2D1_DRAW_TEXT_OPTIONS_NONE);
     return height;
 }
 
@@ -628,7 +667,11 @@ float DrawingToolkit::MeasureWidth(std::wstring_view text, TextStyle style) {
 }
 
 void DrawingToolkit::DrawGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color) {
-    if (!glyph || !Ready()) return;
+    if (!glyph) return;
+    ItemHash what = Kind(ItemKind::Glyph).add(rect).add(static_cast<uint64_t>(glyph))
+                        .add(static_cast<uint64_t>(text_style::Index(style)));
+    if (!Emit(rect, AddColor(what, color))) return;
+    const QuietScope quiet(*this);
     if (!IconFontAvailable() && DrawVectorGlyph(glyph, rect, style, color)) return;
     wchar_t text[2] = {glyph, 0};
     DrawLabel(std::wstring_view(text, 1), rect, style, color, kAlignCenter);
@@ -637,21 +680,26 @@ void DrawingToolkit::DrawGlyph(wchar_t glyph, const Rect& rect, TextStyle style,
 // ---- shapes ----
 
 void DrawingToolkit::FillRect(const Rect& rect, const D2D1_COLOR_F& color) {
-    if (!Ready() || rect.w <= 0 || rect.h <= 0) return;
-    target_->FillRectangle(ToD2D(rect), BrushOf(color));
+    if (rect.w <= 0 || rect.h <= 0) return;
+    ItemHash what = Kind(ItemKind::Rectangle).add(rect);
+    if (Emit(rect, AddColor(what, color))) target_->FillRectangle(ToD2D(rect), BrushOf(color));
 }
 
 void DrawingToolkit::FillRounded(const Rect& rect, float radius, const D2D1_COLOR_F& color) {
-    if (!Ready() || rect.w <= 0 || rect.h <= 0) return;
+    if (rect.w <= 0 || rect.h <= 0) return;
+    ItemHash what = Kind(ItemKind::Rounded).add(rect).add(radius);
+    if (!Emit(rect, AddColor(what, color))) return;
     float r = FitRadius(rect, radius);
     target_->FillRoundedRectangle(D2D1::RoundedRect(ToD2D(rect), r, r), BrushOf(color));
 }
 
 void DrawingToolkit::Outline(const Rect& rect, float radius, const D2D1_COLOR_F& color, float width) {
-    if (!Ready() || !(width > 0)) return;
+    if (!(width > 0)) return;
     float half = width / 2;
     Rect inner{rect.x + half, rect.y + half, rect.w - width, rect.h - width};
     if (inner.w <= 0 || inner.h <= 0) return;
+    ItemHash what = Kind(ItemKind::Outline).add(rect).add(radius).add(width);
+    if (!Emit(rect, AddColor(what, color))) return;
     float r = FitRadius(inner, radius - half);
     target_->DrawRoundedRectangle(D2D1::RoundedRect(ToD2D(inner), r, r), BrushOf(color), width);
 }
@@ -659,13 +707,18 @@ void DrawingToolkit::Outline(const Rect& rect, float radius, const D2D1_COLOR_F&
 void DrawingToolkit::FillPill(const Rect& rect, const D2D1_COLOR_F& color) { FillRounded(rect, rect.h / 2, color); }
 
 void DrawingToolkit::FillCircle(float cx, float cy, float radius, const D2D1_COLOR_F& color) {
-    if (!Ready() || !(radius > 0)) return;
+    if (!(radius > 0)) return;
+    ItemHash what = Kind(ItemKind::Circle).add(cx).add(cy).add(radius);
+    if (!Emit(Rect{cx - radius, cy - radius, 2 * radius, 2 * radius}, AddColor(what, color))) return;
     target_->FillEllipse(D2D1::Ellipse(D2D1::Point2F(cx, cy), radius, radius), BrushOf(color));
 }
 
 void DrawingToolkit::Line(float x1, float y1, float x2, float y2, const D2D1_COLOR_F& color, float width,
                           bool dashed) {
-    if (!Ready()) return;
+    ItemHash what = Kind(ItemKind::Line).add(x1).add(y1).add(x2).add(y2).add(width).add(static_cast<uint64_t>(dashed));
+    const Rect box{std::min(x1, x2) - width, std::min(y1, y2) - width, std::fabs(x2 - x1) + 2 * width,
+                   std::fabs(y2 - y1) + 2 * width};
+    if (!Emit(box, AddColor(what, color))) return;
     target_->DrawLine(D2D1::Point2F(x1, y1), D2D1::Point2F(x2, y2), BrushOf(color), width,
                       dashed ? dashed_.get() : nullptr);
 }
@@ -702,12 +755,12 @@ bool DrawingToolkit::Button(ActionId id, const Rect& rect, std::wstring_view lab
     DrawLabel(label, Rect{x, rect.y, std::min(labelWidth + 1, rect.right() - x), rect.h}, style, textColor,
               kAlignLeading);
     FocusRing(id, rect, 8);
-    return interaction_ && ButtonBehavior(*interaction_, id);
+    return Interactive() && ButtonBehavior(*interaction_, id);
 }
 
 bool DrawingToolkit::Toggle(ActionId id, const Rect& rect, bool& value, bool enabled) {
     AddRegion(id, rect, enabled);
-    const bool changed = interaction_ && ToggleBehavior(*interaction_, id, value, enabled);
+    const bool changed = Interactive() && ToggleBehavior(*interaction_, id, value, enabled);
     const bool hovered = enabled && IsHovered(id);
     const float alpha = enabled ? 1.0f : 0.45f;  // a pending change shows the switch dimmed
     FillPill(rect, WithAlpha(value ? (hovered ? colors::AccentHover : colors::Accent) : colors::Track, alpha));
@@ -750,7 +803,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
         sx += widths[i] + 24 + 2;
     }
     const bool changed =
-        interaction_ && SegmentedBehavior(*interaction_, baseId, static_cast<int>(options.size()), selected);
+        Interactive() && SegmentedBehavior(*interaction_, baseId, static_cast<int>(options.size()), selected);
     sx = left + 3;
     for (size_t i = 0; i < options.size(); ++i) {
         const ActionId id = SegmentActionId(baseId, static_cast<int>(i));
@@ -768,7 +821,7 @@ bool DrawingToolkit::Segmented(ActionId baseId, float x, float y, const std::vec
 bool DrawingToolkit::Slider(ActionId id, const Rect& rect, int& value) {
     constexpr int kMin = 60, kMax = 100;
     AddRegion(id, rect, true);
-    const bool changed = interaction_ && SliderBehavior(*interaction_, id, rect, kMin, kMax, value);
+    const bool changed = Interactive() && SliderBehavior(*interaction_, id, rect, kMin, kMax, value);
     const int shown = std::clamp(value, kMin, kMax);
     const float cy = rect.y + rect.h / 2;
     const float knobX = rect.x + rect.w * static_cast<float>(shown - kMin) / static_cast<float>(kMax - kMin);
@@ -808,7 +861,7 @@ void DrawingToolkit::FillPathArea(const std::vector<ChartPoint>& points, float b
         if (SUCCEEDED(closed) && RunningUnderWine()) {
             // Wine's Direct2D paints gradient brushes opaque; the same fade is
             // built from horizontal bands of the solid brush instead.
-            constexpr int kBands = 32;
+            constexpr int kBands = 12;  // each band fills the whole shape: few are enough
             const float band = plot.h / kBands;
             for (int i = 0; i < kBands; ++i) {
                 float alpha = 0.22f * (1.0f - (i + 0.5f) / kBands);
@@ -840,7 +893,11 @@ void DrawingToolkit::StrokePolyline(const std::vector<ChartPoint>& points, const
 
 void DrawingToolkit::HistoryChart(const Rect& rect, const std::vector<HistoryPoint>& samples, double now, double span,
                                   bool fahrenheit) {
-    if (!Ready()) return;
+    ItemHash what = Kind(ItemKind::Chart).add(rect).add(now).add(span).add(static_cast<uint64_t>(fahrenheit));
+    for (const HistoryPoint& p : samples)
+        what.add(p.time).add(p.cpuTemp.value_or(-1e300)).add(p.gpuTemp.value_or(-1e300));
+    if (!Emit(rect, what)) return;
+    const QuietScope quiet(*this);
     const std::optional<Rect> area = ChartPlotArea(rect);
     if (!area) return;
     const Rect plot = *area;

@@ -38,6 +38,7 @@
 #include "base/scoped_win.h"
 #include "sensors/sensor_model.h"
 #include "ui/chart_math.h"
+#include "ui/display_list.h"
 #include "ui/frame_cache.h"
 #include "ui/interaction.h"
 #include "ui/theme.h"
@@ -203,8 +204,25 @@ public:
     // Width that keeps the bitmap's aspect ratio at the given height (0 when missing).
     float BitmapWidthForHeight(int resourceId, float height);
 
+    // ---- display list and partial passes ----
+    // Every drawing call is also noted as a DrawnItem (where, and a fingerprint
+    // of what); the list restarts with each BeginFrame or BeginRecord.
+    // BeginRecord starts a pass that only notes, drawing nothing.
+    void BeginRecord();
+    void EndRecord() { recording_ = false; }
+    const std::vector<DrawnItem>& items() const { return items_; }
+    void SetCollectItems(bool on) { collectItems_ = on; }
+    // Only calls touching area are drawn (a pass redrawing part of the window;
+    // the caller clips to it as well). Nothing: draw everything.
+    void SetCull(const std::optional<Rect>& area) { cull_ = area; }
+
     // ---- interaction ----
-    void SetInteraction(InteractionState* state) { interaction_ = state; }
+    // interactive false: controls draw with their hover state but neither
+    // register regions nor react (a pass that only redraws).
+    void SetInteraction(InteractionState* state, bool interactive = true) {
+        interaction_ = state;
+        interactive_ = interactive;
+    }
     InteractionState* interaction() const { return interaction_; }
     void SetRegionOffset(float offsetY) { regionOffset_ = offsetY; }
     float regionOffset() const { return regionOffset_; }
@@ -292,6 +310,15 @@ private:
                                     LayoutKind kind, int align = 0);
     ComPtr<IDWriteTextLayout> Layout(std::wstring_view text, TextStyle style, float width, float height);
     IDWriteInlineObject* Ellipsis(TextStyle style);
+    // Notes a drawing call; true when it is to be drawn in this pass.
+    bool Emit(const Rect& rect, const ItemHash& what);
+    // Calls inside a composite (the chart) are not noted on their own.
+    struct QuietScope {
+        explicit QuietScope(DrawingToolkit& tk) : tk_(tk) { ++tk_.quiet_; }
+        ~QuietScope() { --tk_.quiet_; }
+        DrawingToolkit& tk_;
+    };
+    InteractionState* Interactive() const { return interactive_ ? interaction_ : nullptr; }
     // The keyboard focus ring around a focused control, after keyboard use only.
     void FocusRing(ActionId id, const Rect& rect, float radius);
     bool DrawVectorGlyph(wchar_t glyph, const Rect& rect, TextStyle style, const D2D1_COLOR_F& color);                                   // target and brush exist
@@ -325,6 +352,13 @@ private:
     uint64_t layoutsCreated_ = 0;
 
     InteractionState* interaction_ = nullptr;
+    bool interactive_ = true;
+    std::vector<DrawnItem> items_;
+    bool recording_ = false;
+    bool collectItems_ = true;
+    int quiet_ = 0;
+    std::optional<Rect> cull_;
+    float dx_ = 0, dy_ = 0;  // the current translation
     float regionOffset_ = 0;
     float clipTop_ = -1e9f;
     float clipBottom_ = 1e9f;

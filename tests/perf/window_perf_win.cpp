@@ -110,6 +110,9 @@ int main() {
             timeFrame("20 glyphs", [&] { for (int i = 0; i < 20; ++i) tk.DrawGlyph(0xE80F, Rect{10, 20.f * i, 20, 20}, text_style::IconNav, colors::PrimaryText); });
             timeFrame("20 cards", [&] { for (int i = 0; i < 20; ++i) tk.Card(Rect{10, 20.f * i, 200, 60}); });
             timeFrame("banner bitmap", [&] { tk.DrawBitmap(kBannerResource, Rect{28, 22, 110, 30}); });
+            std::vector<HistoryPoint> samples;
+            for (int i = 0; i < 300; ++i) samples.push_back(HistoryPoint{static_cast<double>(i), 60.0 + (i % 17), 50.0 + (i % 11)});
+            timeFrame("temperature chart (300 points)", [&] { tk.HistoryChart(Rect{0, 0, 876, 222}, samples, 299, 300, false); });
             tk.ReleaseOffscreen();
         }
         std::sort(ms.begin(), ms.end());

@@ -14,6 +14,7 @@
 #include "app/elevation_win.h"
 #include "store/file_util.h"
 #include "store/settings.h"
+#include "base/scoped_win.h"
 #include "sensors/text.h"
 #include "ui/main_window_win.h"
 
@@ -259,6 +260,32 @@ TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
     EXPECT_TRUE(GetUpdateRect(w.hwnd(), &dirty, FALSE)) << "no repaint was asked for after the lost target";
     UpdateWindow(w.hwnd());
     EXPECT_TRUE(w.toolkit().hasTarget());
+}
+
+// A new snapshot invalidates only what it changes: the readings and the chart,
+// not the sidebar's menu, the page title or the empty background.
+TEST_F(MainWindowTest, ASnapshotRepaintsOnlyTheAreasThatChanged) {
+    MainWindow& w = Start(Quiet(), false);
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    UpdateWindow(w.hwnd());  // a full frame on screen
+    // Without dispatching, until the sampler has published its next snapshot.
+    MSG msg;
+    for (int i = 0; i < 100 && !PeekMessageW(&msg, w.hwnd(), kMsgSnapshotReady, kMsgSnapshotReady, PM_NOREMOVE); ++i)
+        Sleep(100);
+    SendMessageW(w.hwnd(), kMsgSnapshotReady, 0, 0);
+    RECT client{}, dirty{};
+    GetClientRect(w.hwnd(), &client);
+    ASSERT_TRUE(GetUpdateRect(w.hwnd(), &dirty, FALSE)) << "the new readings asked for no repaint";
+    const UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+    GetUpdateRgn(w.hwnd(), region.get(), FALSE);
+    RECT box{};
+    GetRgnBox(region.get(), &box);
+    EXPECT_FALSE(EqualRect(&box, &client)) << "the whole window was invalidated";
+    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const POINT menu{static_cast<LONG>(100 * k), static_cast<LONG>(140 * k)};  // "Genel Bakış" in the sidebar
+    EXPECT_FALSE(PtInRegion(region.get(), menu.x, menu.y));
+    UpdateWindow(w.hwnd());  // the partial pass
+    EXPECT_FALSE(GetUpdateRect(w.hwnd(), &dirty, FALSE));
 }
 
 // The Settings page without a mouse: Tab to the update interval, an arrow to
