@@ -193,6 +193,14 @@ std::string SerializeSettings(const Settings& s) {
     return out;
 }
 
+Settings LoadSettingsFile(const std::filesystem::path& path) {
+    std::string text;
+    const ReadStatus read = ReadWholeFile(path, text);
+    const ReadSettingsResult r = SettingsFromFile(read, text);
+    if (r.damaged) Log(LogLevel::Warning, "settings", PathText(path) + " is damaged; sharing is off until chosen again");
+    return r.settings;
+}
+
 #if !defined(_WIN32)
 // The Windows versions live in settings_win.cpp. Elsewhere there is no setup
 // program and so no registry value to take over.
@@ -202,14 +210,7 @@ std::filesystem::path SettingsPath(bool createFolder) {
     return folder / "settings.json";
 }
 
-Settings LoadSettings() {
-    const std::filesystem::path path = SettingsPath(false);
-    std::string text;
-    const ReadStatus read = ReadWholeFile(path, text);
-    const ReadSettingsResult r = SettingsFromFile(read, text);
-    if (r.damaged) Log(LogLevel::Warning, "settings", PathText(path) + " is damaged; sharing is off until chosen again");
-    return r.settings;
-}
+Settings LoadSettings() { return LoadSettingsFile(SettingsPath(false)); }
 
 void SaveSettings(const Settings& s) {
     AtomicWriteFile(SettingsPath(true), SerializeSettings(s));  // a failure is logged there

@@ -73,8 +73,11 @@ struct ReadSettingsResult {
 };
 ReadSettingsResult SettingsFromFile(ReadStatus status, std::string_view text);
 
-// Platform part (roaming folder on Windows): path, load with registry take-over, save.
+// The file in the program's data folder (the roaming folder on Windows).
 std::filesystem::path SettingsPath(bool createFolder);
+// A settings file read with its damage rule; a damaged file is logged.
+Settings LoadSettingsFile(const std::filesystem::path& path);
+// Platform part: load with the registry take-over (Windows), save.
 Settings LoadSettings();
 void SaveSettings(const Settings& s);
 

@@ -41,13 +41,9 @@ std::filesystem::path SettingsPath(bool createFolder) {
 }
 
 Settings LoadSettings() {
-    const std::filesystem::path path = SettingsPath(false);
-    std::string text;
-    const ReadStatus read = ReadWholeFile(path, text);
-    ReadSettingsResult r = SettingsFromFile(read, text);
-    if (r.damaged) Log(LogLevel::Warning, "settings", PathText(path) + " is damaged; sharing is off until chosen again");
-    TakeOverRegistryShareData(r.settings);
-    return r.settings;
+    Settings settings = LoadSettingsFile(SettingsPath(false));
+    TakeOverRegistryShareData(settings);
+    return settings;
 }
 
 void SaveSettings(const Settings& s) {

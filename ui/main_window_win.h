@@ -54,6 +54,7 @@ public:
     bool shown() const { return shown_; }
     int page() const { return page_; }
     bool snapshotReady() const { return snapshot_.valid; }
+    size_t historyPoints() const { return snapshot_.history.size(); }
     int samplerInterval() const { return engine_ ? engine_->interval() : 0; }
     const InteractionState& interaction() const { return interaction_; }
     bool hardwareReportReady() {

@@ -137,18 +137,21 @@ void DrawMetricCard(DrawingToolkit& tk, const MetricCard& c, const Rect& r) {
     tk.ProgressBar(Rect{x + 20, y + 126, cw - 40, 4}, c.fraction, level);
 }
 
-float DrawMetricCards(PageContext& ctx, float y) {
+// A row of four cards, or a 2 x 2 grid when one of them does not fit a quarter.
+template <typename Need, typename Draw>
+float DrawCardRow(PageContext& ctx, float y, float h, const std::array<MetricCard, 4>& cards, Need need, Draw draw) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
-    const auto cards = MakeMetricCards(*ctx.snapshot, *ctx.settings);
-    const float quarter = (w - 3 * kGap) / 4;
-    std::array<float, 4> need{};
-    for (int i = 0; i < 4; ++i) need[i] = MetricCardNeed(tk, cards[i], quarter);
-    const CardGrid grid = GridFor(need, w);
-    const float h = 150;
+    std::array<float, 4> needed{};
+    for (int i = 0; i < 4; ++i) needed[i] = need(tk, cards[i], (w - 3 * kGap) / 4);
+    const CardGrid grid = GridFor(needed, w);
     if (ctx.visible(y, y + grid.Height(h)))
-        for (int i = 0; i < 4; ++i) DrawMetricCard(tk, cards[i], grid.Cell(x0, y, h, i));
+        for (int i = 0; i < 4; ++i) draw(tk, cards[i], grid.Cell(x0, y, h, i));
     return y + grid.Height(h) + kGap;
+}
+
+float DrawMetricCards(PageContext& ctx, float y) {
+    return DrawCardRow(ctx, y, 150, MakeMetricCards(*ctx.snapshot, *ctx.settings), MetricCardNeed, DrawMetricCard);
 }
 
 float DrawHistoryCard(PageContext& ctx, float y) {
@@ -191,16 +194,9 @@ void DrawSmallCard(DrawingToolkit& tk, const MetricCard& c, const Rect& r) {
 }
 
 float DrawSmallCards(PageContext& ctx, float y) {
-    DrawingToolkit& tk = *ctx.toolkit;
-    const float x0 = ctx.x0(), w = ctx.innerWidth();
-    const auto cards = MakeSmallCards(*ctx.snapshot, *ctx.settings);
-    std::array<float, 4> need{};
-    for (int i = 0; i < 4; ++i) need[i] = SmallCardNeed(tk, cards[i]);
-    const CardGrid grid = GridFor(need, w);
-    const float h = 66;
-    if (ctx.visible(y, y + grid.Height(h)))
-        for (int i = 0; i < 4; ++i) DrawSmallCard(tk, cards[i], grid.Cell(x0, y, h, i));
-    return y + grid.Height(h) + kGap;
+    return DrawCardRow(ctx, y, 66, MakeSmallCards(*ctx.snapshot, *ctx.settings),
+                       [](DrawingToolkit& tk, const MetricCard& c, float) { return SmallCardNeed(tk, c); },
+                       DrawSmallCard);
 }
 
 float DrawThrottleCard(PageContext& ctx, float y) {
