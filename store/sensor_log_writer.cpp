@@ -62,6 +62,11 @@ SensorLogStatus SensorLogWriter::status() const {
     return status_;
 }
 
+void SensorLogWriter::clearNote() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_.note.clear();
+}
+
 uint64_t SensorLogWriter::measureFolder() {
     uint64_t total = 0;
     for (const LogFileEntry& f : files_.list()) total += f.bytes;
@@ -190,6 +195,32 @@ void SensorLogFeed::folded(double now, const std::vector<SensorEntry>& sensors, 
     for (size_t i = 0; i < sensors.size(); ++i)
         if (i < reported.size() && reported[i]) row.values[i] = sensors[i].value;
     writer_.offer(std::move(row));
+}
+
+SensorLog::SensorLog(std::unique_ptr<SensorLogFiles> files, std::unique_ptr<SensorLogClock> clock)
+    : files_(std::move(files)), clock_(std::move(clock)), writer_(*files_), feed_(writer_, *clock_) {
+    writer_.measureFolder();
+}
+
+SensorLog::~SensorLog() { writer_.stop(); }
+
+void SensorLog::apply(const Settings& s) {
+    feed_.setInterval(s.SensorLogIntervalS);
+    const SensorLogConfig config{SensorLogFormatOf(s.SensorLogFormat), s.SensorLogDays};
+    if (!s.SensorLogEnabled) {
+        if (started_) {
+            writer_.stop();
+            writer_.clearNote();
+            writer_.measureFolder();
+        }
+        started_ = false;
+        return;
+    }
+    if (started_ && config.format == config_.format && config.keepDays == config_.keepDays) return;
+    writer_.stop();
+    writer_.start(config, clock_->now().date);
+    started_ = true;
+    config_ = config;
 }
 
 }  // namespace kalorix

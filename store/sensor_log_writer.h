@@ -21,6 +21,7 @@
 
 #include "sensors/sampling_engine.h"
 #include "store/sensor_log.h"
+#include "store/settings.h"
 
 namespace kalorix {
 
@@ -107,6 +108,8 @@ public:
     // The writer runs and has not failed: rows are wanted.
     bool accepting() const { return accepting_.load(); }
     SensorLogStatus status() const;
+    // Logging was switched off: the note of an earlier failure goes.
+    void clearNote();
     // The folder's size now (lists it); also refreshes status().folderBytes.
     uint64_t measureFolder();
     // The test build's record of each row written (SensorLogEchoLine).
@@ -148,6 +151,31 @@ private:
     std::atomic<double> intervalS_{5.0};
     std::optional<double> lastRowAt_;
     SensorLogColumns columns_ = std::make_shared<const std::vector<SensorLogColumn>>();
+};
+
+// What the window owns: the folder, the clock, the writer and the feed, set
+// from the settings (SensorLogEnabled, SensorLogFormat, SensorLogIntervalS,
+// SensorLogDays) whenever they change.
+class SensorLog {
+public:
+    SensorLog(std::unique_ptr<SensorLogFiles> files, std::unique_ptr<SensorLogClock> clock);
+    ~SensorLog();
+    // Give it to the sampling engine before it starts.
+    FoldObserver* observer() { return &feed_; }
+    // Starts the writer when logging is switched on, restarts it for another
+    // format or retention, stops it when switched off.
+    void apply(const Settings& settings);
+    SensorLogStatus status() const { return writer_.status(); }
+    std::filesystem::path folder() const { return files_->folder(); }
+    void setEcho(std::function<void(const std::string&)> echo) { writer_.setEcho(std::move(echo)); }
+
+private:
+    std::unique_ptr<SensorLogFiles> files_;
+    std::unique_ptr<SensorLogClock> clock_;
+    SensorLogWriter writer_;
+    SensorLogFeed feed_;
+    bool started_ = false;
+    SensorLogConfig config_;
 };
 
 }  // namespace kalorix

@@ -249,6 +249,14 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
     context.view = &view_;
     context.series = &series_.view();
     if (autostart_) context.autostart = autostart_->View();
+    if (sensorLog_) {
+        const SensorLogStatus log = sensorLog_->status();
+        context.sensorLog = {log.running, log.note, log.folderBytes, log.dropped, sensorLog_->folder().wstring()};
+    }
+    if (page_ == kPageSensors && !view_.sensorsPlotId.empty() && engine_) {
+        engine_->copySensorHistory(view_.sensorsPlotId, plot_);
+        context.sensorPlot = &plot_;
+    }
     return context;
 }
 
@@ -274,6 +282,13 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     report.add("filter", view_.sensorsFilter);
     report.add("drive", view_.testsDriveIndex);
     report.add("preview", view_.settingsPreviewVisible ? 1 : 0);
+    report.add("plot", view_.sensorsPlotId.empty() ? std::string("-") : WideToUtf8(view_.sensorsPlotId));
+    if (sensorLog_) {  // "on 12" (rows written), "off", or "error"
+        const SensorLogStatus log = sensorLog_->status();
+        report.add("sensorlog", !log.note.empty() ? std::string("error")
+                                : log.running   ? "on " + std::to_string(log.rows)
+                                                : std::string("off"));
+    }
     {
         std::lock_guard<std::mutex> lock(reportMutex_);
         report.add("hardware", report_ ? 1 : 0);
