@@ -71,10 +71,12 @@ void MainWindow::paintFrame() {
     if (ready) {
         PageContext context = makePageContext(tk, content);
         const int drawnPage = page_;
+        const std::wstring plotBefore = view_.sensorsPlotId;
         tk.PushClip(content);
         tk.SetTranslation(0, -context.scroll);
         tk.SetRegionOffset(-context.scroll);
         const float bottom = drawPage(context);
+        if (view_.sensorsPlotId != plotBefore) repaint();  // a plot opened or closed: its points and room next pass
         tk.SetRegionOffset(0);
         tk.ResetTransform();
         tk.PopClip();
