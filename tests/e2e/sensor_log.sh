@@ -37,20 +37,20 @@ wait_echo_rows() {  # file count seconds
     for i in $(seq 1 $(($3 * 5))); do [ "$(echo_rows "$1")" -ge "$2" ] && return 0; sleep 0.2; done
     return 1
 }
-# Settings page, scrolled notch by notch (each one seen in the report) until the
-# sensor log's switch is on screen.
+# Settings page, a page further down at a time (each step seen in the report)
+# until the sensor log's switch is on screen.
 show_log_row() {
     keys_until ctrl+5 page 4 || return 1
+    park_pointer
     local i j before bottom
-    for i in $(seq 1 40); do
+    for i in $(seq 1 8); do
         win_xywh
         bottom=$(region set/sensorlog | awk '{print $2 + $4}')
         [ -n "$bottom" ] && [ "$bottom" -lt $((WH - 40)) ] && break
         before=$(rv scroll)
-        xdotool mousemove --sync $((WX + WW / 2)) $((WY + WH / 2)) click 5 2>/dev/null
-        for j in $(seq 1 10); do [ "$(rv scroll)" != "$before" ] && break; sleep 0.2; done
+        xdotool key Next
+        for j in $(seq 1 15); do [ "$(rv scroll)" != "$before" ] && break; sleep 0.2; done
     done
-    park_pointer
     wait_frames 1 5
     has_region set/sensorlog
 }
