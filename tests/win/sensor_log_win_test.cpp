@@ -1,7 +1,7 @@
 // What the Windows layer adds to the sensor log: a folder with a Turkish name
 // under which files are appended and flushed while others may read them, a
-// day continued after a restart through the file's edges, a file another
-// program holds shut as a write failure (not a full disk), and the local time
+// day continued after a restart through the file's edges, a file that cannot
+// be opened as a write failure (not a full disk), and the local time
 // with the offset of the machine's time zone.
 #include <windows.h>
 
@@ -79,18 +79,16 @@ TEST_F(SensorLogWin, AppendsReadableRowsAndContinuesTheDayAfterARestart) {
     EXPECT_EQ(again.status().folderBytes, fs::file_size(file));
 }
 
-TEST_F(SensorLogWin, AFileHeldShutIsAWriteFailure) {
-    ASSERT_TRUE(fs::create_directories(folder_));
-    const fs::path file = folder_ / L"Kalorix-sensorler-2026-05-01.csv";
-    UniqueHandle holder(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder.valid());
+TEST_F(SensorLogWin, AFileThatCannotBeOpenedIsAWriteFailure) {
+    // A folder where today's file would be: CreateFileW refuses it.
+    ASSERT_TRUE(fs::create_directories(folder_ / L"Kalorix-sensorler-2026-05-01.csv"));
     auto files = MakeWindowsSensorLogFiles(folder_);
     SensorLogWriter w(*files);
     w.start({SensorLogFormat::Standard, 7}, {2026, 5, 1});
     w.offer(Row(0, 1.0));
     for (int i = 0; i < 500 && w.status().running; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(w.status().note, kSensorLogWriteFailedNote);
+    EXPECT_FALSE(w.accepting());
     w.stop();
 }
 
