@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
 
 #include "sensors/text.h"
 
@@ -117,8 +118,10 @@ std::string SensorLogColumnHeader(const SensorLogColumn& c) {
 }
 
 std::string FormatLogValue(double value, SensorKind kind, SensorLogFormat format) {
-    char buf[64];
+    if (!std::isfinite(value)) return {};
+    char buf[400];  // the largest double has 309 digits before the point
     const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, SensorLogDecimals(kind));
+    if (r.ec != std::errc{}) return {};
     std::string text(buf, r.ptr);
     if (text.find_first_not_of("-0.") == std::string::npos && !text.empty() && text[0] == '-') text.erase(0, 1);
     if (format == SensorLogFormat::Turkish)

@@ -125,6 +125,11 @@ TEST(SensorLogFormat, TurkishAndStandardLines) {
               "2026-12-07T09:05:03+03:00,0.0,15.00,\r\n");
 }
 
+TEST(SensorLogFormat, ExtremeValuesStayWhole) {
+    EXPECT_EQ(FormatLogValue(1.7976931348623157e308, SensorKind::Data, SensorLogFormat::Standard).size(), 309u + 3u);
+    EXPECT_EQ(FormatLogValue(-1e-300, SensorKind::Load, SensorLogFormat::Turkish), "0,0");
+}
+
 TEST(SensorLogFormat, TimeOffsets) {
     EXPECT_EQ(FormatLogTime(At(2026, 1, 2, 3, 4, 5, 0)), "2026-01-02T03:04:05+00:00");
     EXPECT_EQ(FormatLogTime(At(2026, 1, 2, 23, 59, 59, -330)), "2026-01-02T23:59:59-05:30");
