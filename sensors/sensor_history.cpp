@@ -43,13 +43,22 @@ void SensorHistory::copy(size_t sensor, double from, std::vector<SensorPlotPoint
         else hi = mid;
     }
     // At most two runs of slots: up to the end of the ring, then from its start.
+    out.resize(count_ - lo);
+    SensorPlotPoint* next = out.data();
     size_t first = slotOf(lo), left = count_ - lo;
     while (left > 0) {
         const size_t run = std::min(left, kSensorHistoryPoints - first);
-        for (size_t slot = first; slot < first + run; ++slot)
-            if (r.present[slot]) out.push_back({times_[slot], r.values[slot]});
+        const double* times = times_.data() + first;
+        const float* values = r.values.data() + first;
+        const uint8_t* present = r.present.data() + first;
+        for (size_t i = 0; i < run; ++i) {
+            next->time = times[i];
+            next->value = values[i];
+            next += present[i];  // a gap is written over by the next point
+        }
         left -= run;
         first = 0;
     }
+    out.resize(static_cast<size_t>(next - out.data()));
 }
 }  // namespace kalorix
