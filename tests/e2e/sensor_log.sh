@@ -37,19 +37,28 @@ wait_echo_rows() {  # file count seconds
     for i in $(seq 1 $(($3 * 5))); do [ "$(echo_rows "$1")" -ge "$2" ] && return 0; sleep 0.2; done
     return 1
 }
-# Settings page, a page further down at a time (each step seen in the report)
-# until the sensor log's switch is on screen.
+# Settings page (by its sidebar entry), a page further down at a time, each
+# step seen in the report, until the sensor log's switch is on screen. Page
+# Down needs the keyboard focus; a wheel notch stands in when it did not move.
+changed_from() {  # KEY OLD SECONDS
+    local j
+    for j in $(seq 1 $(($3 * 5))); do [ "$(rv "$1")" != "$2" ] && return 0; sleep 0.2; done
+    return 1
+}
 show_log_row() {
-    keys_until ctrl+5 page 4 || return 1
+    act nav/settings page 4 || return 1
     park_pointer
-    local i j before bottom
-    for i in $(seq 1 8); do
+    local i before bottom
+    for i in $(seq 1 12); do
         win_xywh
         bottom=$(region set/sensorlog | awk '{print $2 + $4}')
         [ -n "$bottom" ] && [ "$bottom" -lt $((WH - 40)) ] && break
         before=$(rv scroll)
         xdotool key Next
-        for j in $(seq 1 15); do [ "$(rv scroll)" != "$before" ] && break; sleep 0.2; done
+        changed_from scroll "$before" 3 && continue
+        xdotool mousemove --sync $((WX + WW / 2)) $((WY + WH / 2)) click 5 2>/dev/null
+        changed_from scroll "$before" 3
+        park_pointer
     done
     wait_frames 1 5
     has_region set/sensorlog
