@@ -3,6 +3,7 @@
 //   KALORIX_FAKE_CLOCK        sampling clock factor with scripted sensors (e.g. 20)
 //   KALORIX_BENCH_TIME_SCALE  benchmark durations and pauses times this, (0, 1]
 //   KALORIX_FRAME_REPORT      file rewritten after every paint with the frame report
+//   KALORIX_SENSOR_LOG_ECHO   file each sensor log row is also recorded in (tests/tools/sensor_log_check.py)
 // Linked into kalorix-test.exe and the Windows test programs, never kalorix.exe.
 #include "app/test_hooks_win.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdlib>
 
+#include "base/scoped_win.h"
 #include "bench/clock.h"
 #include "sensors/fake_providers.h"
 #include "sensors/text.h"
@@ -44,6 +46,15 @@ TestHooks ActiveTestHooks() {
     if (!reportPath.empty()) {
         hooks.frameReport = [reportPath](const std::string& report) {
             AtomicWriteFile(std::filesystem::path(reportPath), report, false);
+        };
+    }
+    const std::wstring echoPath = EnvValue(L"KALORIX_SENSOR_LOG_ECHO");
+    if (!echoPath.empty()) {
+        hooks.sensorLogEcho = [echoPath](const std::string& line) {
+            UniqueHandle file(CreateFileW(echoPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD written = 0;
+            if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         };
     }
     return hooks;

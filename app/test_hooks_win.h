@@ -23,6 +23,8 @@ struct TestHooks {
     double benchTimeScale = 1.0;
     // Receives the text of each painted frame's report (page, state, hit regions).
     std::function<void(const std::string& report)> frameReport;
+    // Receives the record of every row the sensor log writes (its writer thread).
+    std::function<void(const std::string& line)> sensorLogEcho;
 };
 
 // The hooks in force for this process (read again on every call).

@@ -65,7 +65,18 @@ void SamplingEngine::stop() {
 
 void SamplingEngine::copySnapshot(SensorSnapshot& out) const {
     std::lock_guard<std::recursive_mutex> g(lock_);
-    out = snapshot_;
+    out = snapshot_;  // its history is empty: the chart is copied once, from its queue
+    out.history.assign(chartHistory_.begin(), chartHistory_.end());
+}
+
+void SamplingEngine::copySensorHistory(const std::wstring& id, std::vector<SensorPlotPoint>& out) const {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    const auto it = sensorIndex_.find(id);
+    if (it == sensorIndex_.end()) {
+        out.clear();
+        return;
+    }
+    sensorHistory_.copy(it->second, lastFoldTime_ - kChartHistorySeconds, out);
 }
 
 SensorSnapshot SamplingEngine::snapshot() const {
@@ -152,18 +163,27 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     }
 
     // The id -> position map persists across cycles: entries are never removed.
+    sensorHistory_.beginPoint(now);
+    std::fill(reported_.begin(), reported_.end(), uint8_t{0});
     for (const SensorReading& r : raw.readings) {
         if (!std::isfinite(r.value)) continue;  // the entry keeps its last good value
         auto it = sensorIndex_.find(r.id);
+        size_t index;
         if (it != sensorIndex_.end()) {
-            SensorEntry& e = s.sensors[it->second];
+            index = it->second;
+            SensorEntry& e = s.sensors[index];
             e.value = r.value;
             e.min = std::min(e.min, r.value);
             e.max = std::max(e.max, r.value);
         } else {
-            sensorIndex_.emplace(r.id, s.sensors.size());
+            index = s.sensors.size();
+            sensorIndex_.emplace(r.id, index);
             s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value});
+            sensorHistory_.addSensor();
+            reported_.push_back(0);
         }
+        sensorHistory_.record(index, r.value);
+        reported_[index] = 1;
     }
 
     if (frame.cpuTemp) {
@@ -193,7 +213,6 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
 
     chartHistory_.push_back({now, s.cpuTempShown, gpuTemp});
     while (!chartHistory_.empty() && now - chartHistory_.front().time > kChartHistorySeconds) chartHistory_.pop_front();
-    s.history.assign(chartHistory_.begin(), chartHistory_.end());
 
     trackUsage(frame, now);
 
@@ -201,6 +220,7 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     s.updatedAt = now;
     s.valid = true;
     s.localTime = host_.localTime();
+    if (FoldObserver* observer = observer_.load()) observer->folded(now, s.sensors, reported_);
 }
 
 void SamplingEngine::trackUsage(const FrameHeadline& f, double now) {

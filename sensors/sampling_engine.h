@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sensors/sensor_history.h"
 #include "sensors/sensor_model.h"
 
 namespace kalorix {
@@ -44,6 +45,16 @@ public:
     virtual void recordProvisionalPeriod(const HeavyUsePeriod& period) {}
     // The running period ended shorter than recorded provisionally: forget that record.
     virtual void dropProvisionalPeriod() {}
+};
+
+// Sees the sensor list after every fold, on the sampling thread and under the
+// engine's lock, so it must return at once (the sensor log hands its rows to
+// a writer thread this way). reported[i] tells whether sensors[i] had a
+// reading in this cycle.
+class FoldObserver {
+public:
+    virtual ~FoldObserver() = default;
+    virtual void folded(double now, const std::vector<SensorEntry>& sensors, const std::vector<uint8_t>& reported) = 0;
 };
 
 constexpr double kChartHistorySeconds = 1810.0;
@@ -77,10 +88,15 @@ public:
     void requestReset() { resetRequested_.store(true); }
     void setBenchmarkRunning(bool on) { benchmarkRunning_.store(on); }
     int interval() const { return intervalMs_.load(); }
+    // Set before start (or with the worker stopped); the observer outlives the engine's use of it.
+    void setFoldObserver(FoldObserver* observer) { observer_.store(observer); }
 
     // Copies the published snapshot under the engine's lock.
     void copySnapshot(SensorSnapshot& out) const;
     SensorSnapshot snapshot() const;
+    // The sensor's points of the last 1810 s (at most one a second), oldest
+    // first; empty for an unknown id. out keeps its capacity between calls.
+    void copySensorHistory(const std::wstring& id, std::vector<SensorPlotPoint>& out) const;
 
     // The worker's body, from thread start to stop. Public so the tests can run
     // it on their own thread with a fake host and clock.
@@ -118,12 +134,15 @@ private:
     std::atomic<bool> smoothing_{true};
     std::atomic<bool> resetRequested_{false};
     std::atomic<bool> benchmarkRunning_{false};
+    std::atomic<FoldObserver*> observer_{nullptr};
     std::jthread worker_;
 
     mutable std::recursive_mutex lock_;
     SensorSnapshot snapshot_;
     std::unordered_map<std::wstring, size_t> sensorIndex_;
-    std::deque<HistoryPoint> chartHistory_;
+    std::deque<HistoryPoint> chartHistory_;  // copied into a snapshot only when one is taken
+    SensorHistory sensorHistory_;           // per sensor, parallel to snapshot_.sensors
+    std::vector<uint8_t> reported_;         // per sensor: a reading in the latest fold
     std::optional<double> smoothedTemp_;
     double lastFoldTime_ = 0.0;
 

@@ -156,9 +156,21 @@ struct TelemetryView {
     std::wstring nickname;
 };
 
+// The sensor log as the Settings page shows it, copied from the writer.
+struct SensorLogView {
+    bool running = false;
+    std::wstring note;         // why logging stopped; empty otherwise
+    uint64_t folderBytes = 0;
+    uint64_t dropped = 0;      // rows the full queue turned away
+    std::wstring folder;       // the folder the "open" button shows
+};
+
+struct SensorPlotPoint;  // sensors/sensor_history.h
+
 // Per-page view choices the window keeps between paints.
 struct PageViewState {
     int32_t sensorsFilter = 0;    // Sensors page, 0 … 6
+    std::wstring sensorsPlotId;   // Sensors page: the sensor whose plot is open; empty: none
     int32_t testsDriveIndex = 0;  // Tests page, selected fixed drive
     bool settingsPreviewVisible = false;
     std::wstring settingsPreviewText;
@@ -184,6 +196,9 @@ struct PageContext {
     const TestSeriesView* series = nullptr;  // the test series: queue, pause, failures per kind
     AutostartView autostart;                 // start with Windows, as the worker last reported
     bool personalInfoForced = false;         // "KALORIX_REDACT" hides personal information
+    SensorLogView sensorLog;
+    // The open plot's points (view->sensorsPlotId), copied from the engine for this pass.
+    const std::vector<SensorPlotPoint>* sensorPlot = nullptr;
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

@@ -15,6 +15,7 @@ namespace kalorix {
 
 void MainWindow::ApplySettings() {
     SaveSettings(settings_);
+    if (sensorLog_) sensorLog_->apply(settings_);
     applySamplerInterval();
     if (engine_) engine_->setSmoothing(settings_.SmoothCpuTemp);
     if (hwnd_) applyTopmost();

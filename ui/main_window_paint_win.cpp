@@ -150,10 +150,12 @@ void MainWindow::drawFrameContent(DrawingToolkit& tk, bool interactive, const Re
     if (ready) {
         PageContext context = makePageContext(tk, content);
         const int drawnPage = page_;
+        const std::wstring plotBefore = view_.sensorsPlotId;
         tk.PushClip(content);
         tk.SetTranslation(0, -context.scroll);
         tk.SetRegionOffset(-context.scroll);
         const float bottom = drawPage(context);
+        if (view_.sensorsPlotId != plotBefore) repaint();  // a plot opened or closed: its points and room next pass
         tk.SetRegionOffset(0);
         tk.ResetTransform();
         tk.PopClip();
@@ -318,6 +320,14 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
     context.series = &series_.view();
     if (autostart_) context.autostart = autostart_->View();
     context.personalInfoForced = redactForced_;
+    if (sensorLog_) {
+        const SensorLogStatus log = sensorLog_->status();
+        context.sensorLog = {log.running, log.note, log.folderBytes, log.dropped, sensorLog_->folder().wstring()};
+    }
+    if (page_ == kPageSensors && !view_.sensorsPlotId.empty() && engine_) {
+        engine_->copySensorHistory(view_.sensorsPlotId, plot_);
+        context.sensorPlot = &plot_;
+    }
     return context;
 }
 
@@ -343,6 +353,13 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     report.add("filter", view_.sensorsFilter);
     report.add("drive", view_.testsDriveIndex);
     report.add("preview", view_.settingsPreviewVisible ? 1 : 0);
+    report.add("plot", view_.sensorsPlotId.empty() ? std::string("-") : WideToUtf8(view_.sensorsPlotId));
+    if (sensorLog_) {  // "on 12" (rows written), "off", or "error"
+        const SensorLogStatus log = sensorLog_->status();
+        report.add("sensorlog", !log.note.empty() ? std::string("error")
+                                : log.running   ? "on " + std::to_string(log.rows)
+                                                : std::string("off"));
+    }
     {
         std::lock_guard<std::mutex> lock(reportMutex_);
         report.add("hardware", report_ ? 1 : 0);

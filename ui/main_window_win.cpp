@@ -14,6 +14,7 @@
 #include "base/log.h"
 #include "inventory/inventory.h"
 #include "sensors/engine_host_win.h"
+#include "store/sensor_log_files_win.h"
 #include "store/usage_history.h"
 #include "ui/widget_behavior.h"
 #include "ui/window_place.h"
@@ -208,6 +209,10 @@ bool MainWindow::create(bool hidden) {
 
     engineHost_ = MakeWindowsEngineHost();
     engine_ = std::make_unique<SamplingEngine>(*engineHost_);
+    sensorLog_ = std::make_unique<SensorLog>(MakeWindowsSensorLogFiles(SensorLogFolder()), MakeWindowsSensorLogClock());
+    if (hooks_.sensorLogEcho) sensorLog_->setEcho(hooks_.sensorLogEcho);
+    sensorLog_->apply(settings_);
+    engine_->setFoldObserver(sensorLog_->observer());
     int interval = settings_.UpdateIntervalMs;
     if (hidden && interval <= 2000) interval = 2000;
     engine_->start(hwnd_, interval, settings_.SmoothCpuTemp);
@@ -519,7 +524,7 @@ void MainWindow::scrollBy(float dips) {
 
 // Ctrl+1..5 pages; Tab / Shift+Tab focus; Enter and Space activate; arrows
 // move sliders and choices; Page Up/Down, Home and End scroll; Escape closes
-// the first-test prompt and the report preview. True when the key was used.
+// the first-test prompt, the report preview and a sensor's plot. True when the key was used.
 bool MainWindow::onKeyDown(WPARAM key) {
     if (auto page = PageForShortcut(static_cast<unsigned>(key), KeyDown(VK_CONTROL))) {
         ShowPage(*page);
@@ -533,6 +538,8 @@ bool MainWindow::onKeyDown(WPARAM key) {
                 SaveSettings(settings_);
             } else if (view_.settingsPreviewVisible) {
                 view_.settingsPreviewVisible = false;
+            } else if (page_ == kPageSensors && !view_.sensorsPlotId.empty()) {
+                view_.sensorsPlotId.clear();
             } else {
                 return false;
             }

@@ -24,6 +24,7 @@
 #include "bench/test_series.h"
 #include "sensors/sampling_engine.h"
 #include "sensors/sensor_model.h"
+#include "store/sensor_log_writer.h"
 #include "store/settings.h"
 #include "ui/interaction.h"
 #include "ui/toolkit_win.h"
@@ -176,6 +177,8 @@ private:
     std::vector<std::function<void()>> afterPaint_;
 
     Settings settings_;
+    std::unique_ptr<SensorLog> sensorLog_;  // outlives the engine, which feeds it
+    std::vector<SensorPlotPoint> plot_;     // the Sensors page's open plot, copied each pass
     std::unique_ptr<EngineHost> engineHost_;
     std::unique_ptr<SamplingEngine> engine_;
     SensorSnapshot snapshot_;  // main thread's copy

@@ -1,5 +1,7 @@
 // The Sensors page (page 1): every sensor of the snapshot with value, minimum
-// and maximum, grouped by device, with a filter and the min/max reset.
+// and maximum, grouped by device, with a filter and the min/max reset. A click
+// on a row opens that sensor's last 30 minutes as a plot under it; a second
+// click (or Escape) closes it.
 #include <algorithm>
 
 #include "sensors/format.h"
@@ -7,6 +9,7 @@
 #include "ui/pages_win.h"
 #include "ui/theme.h"
 #include "ui/toolkit_win.h"
+#include "ui/widget_behavior.h"
 
 namespace kalorix {
 
@@ -14,13 +17,20 @@ namespace {
 
 constexpr float kRowHeight = 32.0f;
 constexpr float kTypeWidth = 110.0f, kValueWidth = 120.0f, kMinWidth = 110.0f, kMaxWidth = 110.0f;
+constexpr float kPlotHeight = 262.0f;  // the open plot under its row: caption and chart
+
+bool PlotOpen(const PageContext& ctx, const SensorEntry& e) { return ctx.view->sensorsPlotId == e.id; }
 
 void DrawRow(PageContext& ctx, const SensorEntry& e, float x0, float w, float top) {
     DrawingToolkit& tk = *ctx.toolkit;
     const Settings& settings = *ctx.settings;
     const ActionId id = MakeActionId(L"row/" + e.id);
-    tk.AddRegion(id, Rect{x0, top, w, kRowHeight}, false);
-    if (tk.IsHovered(id)) tk.FillRect(Rect{x0 + 1, top, w - 2, kRowHeight}, colors::Selection);
+    tk.AddRegion(id, Rect{x0, top, w, kRowHeight}, true);
+    if (ctx.ui && ButtonBehavior(*ctx.ui, id)) {  // the window draws the page again with the plot's points
+        std::wstring& open = ctx.view->sensorsPlotId;
+        open = open == e.id ? std::wstring() : e.id;
+    }
+    if (tk.IsHovered(id) || PlotOpen(ctx, e)) tk.FillRect(Rect{x0 + 1, top, w - 2, kRowHeight}, colors::Selection);
     tk.FillRect(Rect{x0 + 20, top, w - 40, 1}, colors::Border);
 
     const bool temperature = e.kind == SensorKind::Temperature;
@@ -49,6 +59,24 @@ void DrawRow(PageContext& ctx, const SensorEntry& e, float x0, float w, float to
                  colors::SecondaryText, kAlignTrailing);
 }
 
+// The plot of an open row: what it shows in one line, then the chart.
+void DrawPlot(PageContext& ctx, const SensorEntry& e, float x0, float w, float top) {
+    DrawingToolkit& tk = *ctx.toolkit;
+    const bool f = ctx.settings->UseFahrenheit;
+    static const std::vector<SensorPlotPoint> kNone;
+    const std::vector<SensorPlotPoint>& points = ctx.sensorPlot ? *ctx.sensorPlot : kNone;
+    tk.FillRect(Rect{x0 + 1, top, w - 2, kPlotHeight}, colors::WindowBackground);
+    tk.DrawLabel(L"Son 30 dakika · " + PlotUnit(e.kind, f) + (points.empty() ? L" · henüz ölçüm yok" : L""),
+                 Rect{x0 + 20, top + 10, w - 40, 18}, text_style::Caption, colors::SecondaryText);
+    const Rect chart{x0 + 12, top + 32, w - 24, kPlotHeight - 40};
+    const SensorPlotGeometry g =
+        LayoutSensorPlot(chart, e.kind, points, ctx.snapshot->updatedAt, kSensorPlotSpan, f);
+    const D2D1_COLOR_F color = e.kind == SensorKind::Temperature
+                                   ? LevelColorF(TempLevel(e.value, ctx.settings->WarningTemp))
+                                   : colors::Accent;
+    tk.SensorPlot(chart, g, color);
+}
+
 void DrawGroupCard(PageContext& ctx, const SensorGroup& group, float x0, float w, float y, float h) {
     DrawingToolkit& tk = *ctx.toolkit;
     tk.Card(Rect{x0, y, w, h});
@@ -69,9 +97,21 @@ void DrawGroupCard(PageContext& ctx, const SensorGroup& group, float x0, float w
 
     float top = y + 70;
     for (const SensorEntry* entry : group.rows) {
+        const bool open = PlotOpen(ctx, *entry);  // before the row: a click there may change it
         if (ctx.visible(top, top + kRowHeight)) DrawRow(ctx, *entry, x0, w, top);
         top += kRowHeight;
+        if (open) {
+            if (ctx.visible(top, top + kPlotHeight)) DrawPlot(ctx, *entry, x0, w, top);
+            top += kPlotHeight;
+        }
     }
+}
+
+float GroupHeight(const PageContext& ctx, const SensorGroup& group) {
+    float h = static_cast<float>(group.rows.size()) * kRowHeight + 78;
+    for (const SensorEntry* entry : group.rows)
+        if (PlotOpen(ctx, *entry)) h += kPlotHeight;
+    return h;
 }
 
 }  // namespace
@@ -100,7 +140,7 @@ float DrawSensorsPage(PageContext& ctx) {
         return y + 24;
     }
     for (const SensorGroup& group : groups) {
-        const float h = static_cast<float>(group.rows.size()) * kRowHeight + 78;
+        const float h = GroupHeight(ctx, group);
         if (ctx.visible(y, y + h)) DrawGroupCard(ctx, group, x0, w, y, h);
         y += h + 14;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "store/sensor_log_files_win.h"
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
 #include "ui/toolkit_win.h"
@@ -189,6 +190,90 @@ float DrawTrayCard(PageContext& ctx, float y, bool& changed) {
     return y + CardHeight(rows);
 }
 
+// ---- sensor log and the tray's temperature ----
+
+constexpr float kFolderButtonWidth = 120.0f;
+
+// A segmented choice right-aligned in its row; true when a click chose another index.
+bool RowChoice(DrawingToolkit& tk, const wchar_t* action, const std::vector<std::wstring>& labels, float right,
+               float top, float height, int& index) {
+    return tk.Segmented(MakeActionId(action), right, top + (height - 36) / 2, labels, index, true);
+}
+
+float DrawSensorLogCard(PageContext& ctx, float y, bool& changed) {
+    DrawingToolkit& tk = *ctx.toolkit;
+    Settings& s = *ctx.settings;
+    const SensorLogView& log = ctx.sensorLog;
+    const float x0 = ctx.x0(), w = ctx.innerWidth();
+    const IntChoices& intervals = SensorLogIntervalChoices();
+    const IntChoices& days = SensorLogDaysChoices();
+    const WordChoices& formats = SensorLogFormatChoices();
+    const WordChoices& sources = TraySourceChoices();
+
+    y = DrawHeading(tk, kSensorLogHeading, x0, y);
+    std::vector<Row> rows(5);
+    const SettingRowText texts[5] = {SensorLogRowText(), SensorLogFormatRowText(), SensorLogIntervalRowText(),
+                                     SensorLogDaysRowText(), TraySourceRowText()};
+    for (int i = 0; i < 5; ++i) {
+        rows[i].title = texts[i].title;
+        rows[i].description = texts[i].description;
+    }
+    rows[0].description = SensorLogDescription(log);
+    rows[0].controlWidth = kFolderButtonWidth + 16 + kToggleW;
+    const float noteWidth = w - 2 * kPad;
+    const float noteH = log.note.empty() ? 0.0f : tk.MeasureParagraph(log.note, noteWidth, text_style::Secondary);
+    if (noteH > 0) rows[0].below = 6 + noteH;
+    rows[1].controlWidth = tk.SegmentedWidth(formats.labels);
+    rows[2].controlWidth = tk.SegmentedWidth(intervals.labels);
+    rows[3].controlWidth = tk.SegmentedWidth(days.labels);
+    rows[4].controlWidth = tk.SegmentedWidth(sources.labels);
+    for (Row& r : rows) Measure(tk, r, w);
+
+    const std::vector<float> tops = DrawCardFrame(tk, rows, x0, y, w);
+    const float right = x0 + w - kPad;
+    for (int i = 0; i < 5; ++i) DrawRowText(tk, rows[i], x0, tops[i], TitleWidth(rows[i], w));
+
+    // The switch and the folder button sit level with the title when a note follows.
+    const float controlsTop = rows[0].below > 0 ? tops[0] + kRowPad - 6 : tops[0];
+    const float controlsHeight = rows[0].below > 0 ? 34.0f : rows[0].height;
+    if (tk.Toggle(MakeActionId(L"set/sensorlog"), ToggleRect(x0, w, controlsTop, controlsHeight), s.SensorLogEnabled))
+        changed = true;
+    const Rect folderButton{right - kToggleW - 16 - kFolderButtonWidth, controlsTop + (controlsHeight - 34) / 2,
+                            kFolderButtonWidth, 34};
+    if (tk.Button(MakeActionId(L"set/logfolder"), folderButton, L"Klasörü aç", 0, false))
+        OpenSensorLogFolder(log.folder);
+    if (noteH > 0) {
+        const float noteTop = tops[0] + rows[0].height - kRowPad - noteH;
+        tk.DrawParagraph(log.note, x0 + kPad, noteTop, noteWidth, text_style::Secondary, colors::Red);
+    }
+
+    int format = WordChoiceIndex(formats, s.SensorLogFormat);
+    if (RowChoice(tk, L"set/logformat", formats.labels, right, tops[1], rows[1].height, format) && format >= 0) {
+        s.SensorLogFormat = formats.values[static_cast<size_t>(format)];
+        changed = true;
+    }
+    int interval = ChoiceIndex(intervals, s.SensorLogIntervalS);
+    if (RowChoice(tk, L"set/loginterval", intervals.labels, right, tops[2], rows[2].height, interval)) {
+        if (auto v = ChoiceValue(intervals, interval)) {
+            s.SensorLogIntervalS = *v;
+            changed = true;
+        }
+    }
+    int keep = ChoiceIndex(days, s.SensorLogDays);
+    if (RowChoice(tk, L"set/logdays", days.labels, right, tops[3], rows[3].height, keep)) {
+        if (auto v = ChoiceValue(days, keep)) {
+            s.SensorLogDays = *v;
+            changed = true;
+        }
+    }
+    int source = WordChoiceIndex(sources, s.TrayTemperature);
+    if (RowChoice(tk, L"set/traysource", sources.labels, right, tops[4], rows[4].height, source) && source >= 0) {
+        s.TrayTemperature = sources.values[static_cast<size_t>(source)];
+        changed = true;
+    }
+    return y + CardHeight(rows);
+}
+
 // ---- sensors: advanced sensors and PawnIO ----
 
 float DrawSensorsCard(PageContext& ctx, float y, std::optional<bool>& advancedRequest) {
@@ -316,6 +401,7 @@ float DrawSettingsPage(PageContext& ctx) {
     float y = DrawPageHeader(ctx, ctx.content.y + 4, L"Ayarlar", kSettingsSubtitle);
     y = DrawGeneralCard(ctx, y, changed) + kCardGap;
     y = DrawTrayCard(ctx, y, changed) + kCardGap;
+    y = DrawSensorLogCard(ctx, y, changed) + kCardGap;
     y = DrawSensorsCard(ctx, y, advancedRequest) + kCardGap;
     y = DrawSharingCard(ctx, y) + kCardGap;
     y = DrawAbout(ctx, y);

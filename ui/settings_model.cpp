@@ -5,6 +5,7 @@
 #include <ctime>
 #include <cwchar>
 
+#include "sensors/format.h"
 #include "ui/page_models.h"
 
 namespace kalorix {
@@ -80,6 +81,62 @@ const std::vector<TrayToggleRow>& TrayToggleRows() {
          &Settings::AlwaysOnTop},
     };
     return rows;
+}
+
+SettingRowText SensorLogRowText() {
+    return {L"Sensör kaydı",
+            L"Her sensörün değeri seçilen aralıkla günlük CSV dosyalarına yazılır (Kalorix-sensorler-YYYY-AA-GG.csv); "
+            L"dosyalar Excel'de ya da bir betikle açılabilir. Sıcaklıklar her zaman °C'dir."};
+}
+
+SettingRowText SensorLogFormatRowText() {
+    return {L"Kayıt biçimi",
+            L"Excel (Türkçe): noktalı virgül ve ondalık virgül; Türkçe Excel sütunlara ayırarak açar. Standart CSV: "
+            L"virgül ve ondalık nokta; betikler ve diğer programlar için."};
+}
+
+SettingRowText SensorLogIntervalRowText() {
+    return {L"Kayıt sıklığı", L"'Her güncelleme' sensörlerin her okunuşunda bir satır yazar."};
+}
+
+SettingRowText SensorLogDaysRowText() {
+    return {L"Kayıtları sakla", L"Daha eski günlerin dosyaları açılışta ve gece yarısı silinir."};
+}
+
+SettingRowText TraySourceRowText() {
+    return {L"Tepside gösterilen sıcaklık", L"Tepsi simgesindeki sayı; ipucu her zaman ikisini de gösterir."};
+}
+
+const IntChoices& SensorLogIntervalChoices() {
+    static const IntChoices choices{{L"Her güncelleme", L"5 sn", L"30 sn", L"60 sn"}, {0, 5, 30, 60}};
+    return choices;
+}
+
+const IntChoices& SensorLogDaysChoices() {
+    static const IntChoices choices{{L"7 gün", L"30 gün", L"365 gün", L"Hepsi"}, {7, 30, 365, 0}};
+    return choices;
+}
+
+const WordChoices& SensorLogFormatChoices() {
+    static const WordChoices choices{{L"Excel (Türkçe)", L"Standart CSV"}, {"tr", "standard"}};
+    return choices;
+}
+
+const WordChoices& TraySourceChoices() {
+    static const WordChoices choices{{L"İşlemci", L"Ekran kartı"}, {"cpu", "gpu"}};
+    return choices;
+}
+
+int WordChoiceIndex(const WordChoices& choices, const std::string& value) {
+    const auto it = std::find(choices.values.begin(), choices.values.end(), value);
+    return it == choices.values.end() ? -1 : static_cast<int>(it - choices.values.begin());
+}
+
+std::wstring SensorLogDescription(const SensorLogView& log) {
+    std::wstring text = SensorLogRowText().description;
+    text += L"\nKayıtlar klasörü: " + FormatBytes(static_cast<double>(log.folderBytes));
+    if (log.dropped > 0) text += L" · yazılamadan atlanan satır: " + std::to_wstring(log.dropped);
+    return text;
 }
 
 std::wstring AdvancedSensorsDescription(bool elevated, bool advancedSensorsOn) {

@@ -55,6 +55,29 @@ struct TrayToggleRow {
 };
 const std::vector<TrayToggleRow>& TrayToggleRows();
 
+// ---- sensor log and the tray's temperature (their own card) ----
+
+inline constexpr const wchar_t* kSensorLogHeading = L"SENSÖR KAYDI VE TEPSİ";
+SettingRowText SensorLogRowText();          // "Sensör kaydı"; the description ends with the folder's size
+SettingRowText SensorLogFormatRowText();    // "Kayıt biçimi"
+SettingRowText SensorLogIntervalRowText();  // "Kayıt sıklığı"
+SettingRowText SensorLogDaysRowText();      // "Kayıtları sakla"
+SettingRowText TraySourceRowText();         // "Tepside gösterilen sıcaklık"
+const IntChoices& SensorLogIntervalChoices();  // "Her güncelleme", "5 sn", "30 sn", "60 sn" = 0, 5, 30, 60 s
+const IntChoices& SensorLogDaysChoices();      // "7 gün", "30 gün", "365 gün", "Hepsi" = 7, 30, 365, 0
+
+// A choice stored as a word in the settings file.
+struct WordChoices {
+    std::vector<std::wstring> labels;
+    std::vector<std::string> values;
+};
+const WordChoices& SensorLogFormatChoices();  // "Excel (Türkçe)", "Standart CSV" = "tr", "standard"
+const WordChoices& TraySourceChoices();       // "İşlemci", "Ekran kartı" = "cpu", "gpu"
+int WordChoiceIndex(const WordChoices& choices, const std::string& value);  // -1 when not there
+// The sensor log row's description with the folder's size (and, when rows
+// were dropped, how many).
+std::wstring SensorLogDescription(const SensorLogView& log);
+
 inline constexpr const wchar_t* kAdvancedSensorsTitle = L"Gelişmiş sensörler (yönetici izni)";
 std::wstring AdvancedSensorsDescription(bool elevated, bool advancedSensorsOn);
 

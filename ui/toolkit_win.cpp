@@ -935,6 +935,44 @@ void DrawingToolkit::HistoryChart(const Rect& rect, const std::vector<HistoryPoi
     PopClip();
 }
 
+void DrawingToolkit::SensorPlot(const Rect& chart, const SensorPlotGeometry& g, const D2D1_COLOR_F& color) {
+    if (!Ready() || !(g.plot.w > 0)) return;
+    const Rect& plot = g.plot;
+    for (size_t i = 0; i < g.gridY.size(); ++i) {
+        Line(plot.x, g.gridY[i], plot.right(), g.gridY[i], colors::Border, 1.0f, true);
+        DrawLabel(g.gridLabels[i], Rect{chart.x, g.gridY[i] - 8, 48, 16}, text_style::Caption, colors::Muted,
+                  kAlignTrailing);
+    }
+    const float labelY = plot.bottom() + 6;
+    DrawLabel(g.spanLabel, Rect{plot.x, labelY, 80, 16}, text_style::Caption, colors::Muted, kAlignLeading);
+    DrawLabel(g.halfSpanLabel, Rect{plot.x + plot.w / 2 - 40, labelY, 80, 16}, text_style::Caption, colors::Muted,
+              kAlignCenter);
+    DrawLabel(L"\u015fimdi", Rect{plot.right() - 80, labelY, 80, 16}, text_style::Caption, colors::Muted,
+              kAlignTrailing);
+
+    PushClip(Rect{plot.x, plot.y - 4, plot.w + 4, plot.h + 4 + 8});
+    if (g.points.size() >= 2) {
+        FillPathArea(g.points, plot.bottom(), color, plot);
+        StrokePolyline(g.points, color, 2.0f);
+    }
+    if (!g.points.empty()) FillCircle(g.points.back().x, g.points.back().y, 3.5f, color);
+    PopClip();
+
+    // The extremes: a dashed line each, the value at its right end (above the
+    // highest, under the lowest, so the two never cover each other).
+    const std::optional<PlotMarker>* markers[2] = {&g.high, &g.low};
+    for (int i = 0; i < 2; ++i) {
+        if (!*markers[i]) continue;
+        const PlotMarker& m = **markers[i];
+        Line(plot.x, m.y, plot.right(), m.y, colors::SecondaryText, 1.0f, true);
+        const float width = MeasureWidth(m.label, text_style::Caption) + 12;
+        const float top = i == 0 ? m.y - 17 : m.y + 2;
+        const Rect box{plot.right() - width, std::clamp(top, plot.y - 6, plot.bottom() - 10), width, 15};
+        FillRounded(box, 4, WithAlpha(colors::Panel, 0.9f));
+        DrawLabel(m.label, box, text_style::Caption, colors::PrimaryText, kAlignCenter);
+    }
+}
+
 // ---- tray icon ----
 
 HICON DrawingToolkit::RenderTrayIcon(std::wstring_view text, int level) {

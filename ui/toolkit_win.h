@@ -41,6 +41,7 @@
 #include "ui/display_list.h"
 #include "ui/frame_cache.h"
 #include "ui/interaction.h"
+#include "ui/sensor_plot.h"
 #include "ui/theme.h"
 
 namespace kalorix {
@@ -290,6 +291,11 @@ public:
     // Temperature history (both series), span = HistorySeconds, now = snapshot time.
     void HistoryChart(const Rect& rect, const std::vector<HistoryPoint>& samples, double now, double span,
                       bool fahrenheit);
+
+    // One sensor's plot as LayoutSensorPlot placed it in chart: the same grid,
+    // labels, area and line as the history chart, in colour, with its lowest
+    // and highest value marked by dashed lines and their values.
+    void SensorPlot(const Rect& chart, const SensorPlotGeometry& plot, const D2D1_COLOR_F& color);
 
     // Small tray icon with a number on a level-coloured rounded square at the
     // system's small-icon size. nullptr on any failure. Caller destroys it.

@@ -37,18 +37,22 @@ std::wstring TrayTemperature(std::optional<double> celsius, bool fahrenheit) {
     return Whole(Display(*celsius, fahrenheit)) + (fahrenheit ? L" °F" : L" °C");
 }
 
+TraySource TraySourceOf(const std::string& setting) { return setting == "gpu" ? TraySource::Gpu : TraySource::Cpu; }
+
 TrayIconContent MakeTrayIconContent(const SensorSnapshot& snapshot, const Settings& settings) {
     TrayIconContent content;
-    if (settings.ShowTempInTray && Known(snapshot.cpuTempShown)) {
-        content.text = Whole(Display(*snapshot.cpuTempShown, settings.UseFahrenheit));
-        content.level = TempLevel(snapshot.cpuTempShown, settings.WarningTemp);
+    const std::optional<double> shown =
+        TraySourceOf(settings.TrayTemperature) == TraySource::Gpu ? GpuTemperature(snapshot) : snapshot.cpuTempShown;
+    if (settings.ShowTempInTray && Known(shown)) {
+        content.text = Whole(Display(*shown, settings.UseFahrenheit));
+        content.level = TempLevel(shown, settings.WarningTemp);
     }
     return content;
 }
 
 std::wstring MakeTrayTooltip(const SensorSnapshot& snapshot, bool fahrenheit) {
     std::wstring tip = L"Kalorix\nCPU " + TrayTemperature(snapshot.cpuTempShown, fahrenheit);
-    if (auto gpu = GpuTemperature(snapshot)) tip += L" · GPU " + TrayTemperature(gpu, fahrenheit);
+    tip += L" · GPU " + TrayTemperature(GpuTemperature(snapshot), fahrenheit);
     if (Known(snapshot.cpuLoad)) tip += L" · Yük %" + Whole(*snapshot.cpuLoad);
     return TruncateUtf16(tip, kTrayTooltipUnits);
 }
@@ -104,6 +108,54 @@ bool OverheatLimiter::TryFire(uint64_t nowTickMs) {
     if (last_ && nowTickMs >= *last_ && nowTickMs - *last_ <= kOverheatIntervalMs) return false;
     last_ = nowTickMs;
     return true;
+}
+
+std::wstring MakeNormalAgainText(std::optional<double> cpuShown, std::optional<double> gpu, int limitCelsius,
+                                 bool fahrenheit) {
+    std::wstring text;
+    if (Known(cpuShown)) text = L"İşlemci " + TrayTemperature(cpuShown, fahrenheit);
+    if (Known(gpu)) {
+        if (!text.empty()) text += L" · ";
+        text += L"Ekran kartı " + TrayTemperature(gpu, fahrenheit);
+    }
+    text += L" — bir dakikadır sınırın (" + TrayTemperature(static_cast<double>(limitCelsius), fahrenheit) +
+            L") en az " + (fahrenheit ? L"9 °F" : L"5 °C") + L" altında";
+    return text;
+}
+
+std::optional<TrayNotice> OverheatNotifier::Update(std::optional<double> cpu, std::optional<double> gpu,
+                                                   int limitCelsius, bool fahrenheit, bool enabled,
+                                                   uint64_t nowTickMs) {
+    if (!enabled) {
+        warned_ = false;
+        coolSince_.reset();
+        return std::nullopt;
+    }
+    if (auto hot = MakeOverheatText(cpu, gpu, limitCelsius, fahrenheit)) {
+        coolSince_.reset();
+        if (!limiter_.TryFire(nowTickMs)) return std::nullopt;
+        warned_ = true;
+        return TrayNotice{TrayNoticeKind::Warning, kOverheatTitle, *hot};
+    }
+    if (!warned_) return std::nullopt;
+    const double coolAt = limitCelsius - kNormalAgainMargin;
+    const bool cool = (Known(cpu) || Known(gpu)) && (!Known(cpu) || *cpu <= coolAt) && (!Known(gpu) || *gpu <= coolAt);
+    if (!cool) {
+        coolSince_.reset();
+        return std::nullopt;
+    }
+    if (!coolSince_ || nowTickMs < *coolSince_) coolSince_ = nowTickMs;
+    if (nowTickMs - *coolSince_ < kNormalAgainHoldMs || !limiter_.TryFire(nowTickMs)) return std::nullopt;
+    warned_ = false;
+    coolSince_.reset();
+    return TrayNotice{TrayNoticeKind::NormalAgain, kNormalAgainTitle,
+                      MakeNormalAgainText(cpu, gpu, limitCelsius, fahrenheit)};
+}
+
+std::optional<TrayNotice> OverheatNotifier::Update(const SensorSnapshot& snapshot, const Settings& settings,
+                                                   uint64_t nowTickMs) {
+    return Update(snapshot.cpuTempShown, GpuTemperature(snapshot), settings.WarningTemp, settings.UseFahrenheit,
+                  settings.TrayNotifications, nowTickMs);
 }
 
 TrayCallbackAction ClassifyTrayCallback(uint32_t notification) {

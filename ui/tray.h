@@ -34,11 +34,18 @@ struct TrayIconContent {
     int level = 0;
 };
 
-// Number and level of the tray icon: only with ShowTempInTray and a shown CPU
-// temperature; the level is computed from the unrounded °C value.
+// The temperature the tray icon shows, by the TrayTemperature setting: "gpu"
+// the graphics adapter's, anything else the processor's (shown, smoothed).
+enum class TraySource { Cpu, Gpu };
+TraySource TraySourceOf(const std::string& setting);
+
+// Number and level of the tray icon: only with ShowTempInTray and the chosen
+// temperature present (else the application icon, never another sensor's
+// number); the level is computed from the unrounded °C value.
 TrayIconContent MakeTrayIconContent(const SensorSnapshot& snapshot, const Settings& settings);
 
-// "Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12" (GPU and load only when known).
+// "Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12": both temperatures always ("—"
+// when absent), the load when known.
 std::wstring MakeTrayTooltip(const SensorSnapshot& snapshot, bool fahrenheit);
 
 // Cut to at most 127 UTF-16 units, never in the middle of a surrogate pair.
@@ -70,6 +77,41 @@ public:
 
 private:
     std::optional<uint64_t> last_;
+};
+
+// After an overheating warning: "normal again" once every present value (CPU
+// shown, GPU) has stayed at least 5 °C under the limit for a minute, and at
+// least one of them is present.
+inline constexpr const wchar_t* kNormalAgainTitle = L"S\u0131cakl\u0131k normale d\u00F6nd\u00FC";
+inline constexpr double kNormalAgainMargin = 5.0;    // °C under the limit
+inline constexpr uint64_t kNormalAgainHoldMs = 60000;
+// "İşlemci 72 °C · Ekran kartı 65 °C — bir dakikadır sınırın (85 °C) en az 5 °C altında".
+std::wstring MakeNormalAgainText(std::optional<double> cpuShown, std::optional<double> gpu, int limitCelsius,
+                                 bool fahrenheit);
+
+enum class TrayNoticeKind { Warning, NormalAgain };
+struct TrayNotice {
+    TrayNoticeKind kind = TrayNoticeKind::Warning;
+    std::wstring title;
+    std::wstring text;
+};
+
+// The overheating notifications of one snapshot after another: a warning when
+// a limit is passed, "normal again" after a warning, both within the same
+// limit of one notification per five minutes; nothing while switched off
+// (a warning shown before is then forgotten).
+class OverheatNotifier {
+public:
+    std::optional<TrayNotice> Update(std::optional<double> cpuShown, std::optional<double> gpu, int limitCelsius,
+                                     bool fahrenheit, bool enabled, uint64_t nowTickMs);
+    std::optional<TrayNotice> Update(const SensorSnapshot& snapshot, const Settings& settings, uint64_t nowTickMs);
+    const OverheatLimiter& limiter() const { return limiter_; }
+    bool awaitingNormal() const { return warned_; }
+
+private:
+    OverheatLimiter limiter_;
+    bool warned_ = false;  // a warning was shown and no "normal again" since
+    std::optional<uint64_t> coolSince_;
 };
 
 // What a tray callback notification (low word of lParam) asks for.

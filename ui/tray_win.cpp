@@ -158,10 +158,9 @@ void TrayIcon::HideToTray(HWND window, DrawingToolkit* toolkit) {
 }
 
 bool TrayIcon::MaybeNotifyOverheat(const SensorSnapshot& snapshot, const Settings& settings, uint64_t nowTickMs) {
-    if (!settings.TrayNotifications) return false;
-    std::optional<std::wstring> text = MakeOverheatText(snapshot, settings);
-    if (!text || !overheat_.TryFire(nowTickMs)) return false;
-    return ShowBalloon(kOverheatTitle, *text, 1);
+    const std::optional<TrayNotice> notice = overheat_.Update(snapshot, settings, nowTickMs);
+    if (!notice) return false;
+    return ShowBalloon(notice->title, notice->text, notice->kind == TrayNoticeKind::Warning ? 1 : 0);
 }
 
 }  // namespace kalorix

@@ -63,8 +63,9 @@ public:
     // toolkit's device resources (when given) and trims the working set.
     void HideToTray(HWND window, DrawingToolkit* toolkit);
 
-    // Overheating balloon from the snapshot handler: when TrayNotifications is on,
-    // a limit is passed and the limiter allows it at nowTickMs. True when shown.
+    // Overheating balloons from the snapshot handler (OverheatNotifier): a
+    // warning when a limit is passed, "normal again" after it, at most one
+    // every five minutes, only with TrayNotifications on. True when shown.
     bool MaybeNotifyOverheat(const SensorSnapshot& snapshot, const Settings& settings, uint64_t nowTickMs);
 
     // The registered "TaskbarCreated" message (registered once per process).
@@ -79,7 +80,7 @@ public:
     const std::wstring& iconKey() const { return iconKey_; }
     bool hintShown() const { return hintShown_; }
     const NOTIFYICONDATAW& notifyData() const { return data_; }
-    const OverheatLimiter& overheatLimiter() const { return overheat_; }
+    const OverheatLimiter& overheatLimiter() const { return overheat_.limiter(); }
 
 private:
     HICON LoadAppIcon() const;
@@ -93,7 +94,7 @@ private:
     std::wstring iconKey_;
     bool hintShown_ = false;
     UINT callbackMessage_ = kMsgTray;
-    OverheatLimiter overheat_;
+    OverheatNotifier overheat_;
     ShellNotify shell_;
 };
 

@@ -618,3 +618,84 @@ TEST(SamplingFold, NonFiniteReadingsNeverEnterTheFold) {
     ASSERT_EQ(b.fans.size(), 1u);
     EXPECT_FALSE(b.cpuClock.has_value());
 }
+
+// ---- per-sensor history and the fold observer ----
+
+namespace {
+
+SensorFrame Readings(std::initializer_list<std::pair<const wchar_t*, double>> values) {
+    SensorFrame f;
+    for (const auto& [id, v] : values) f.add(id, L"Dev", id, SensorKind::Load, v);
+    return f;
+}
+
+}  // namespace
+
+TEST(SensorHistoryEngine, OnePointASecondAtMostAndGapsWhereTheSensorWasSilent) {
+    FakeHost host;
+    SamplingEngine e(host);
+    // Half-second cycles: every other one opens a point.
+    e.fold(Readings({{L"a", 1}, {L"b", 10}}), 100.0);
+    e.fold(Readings({{L"a", 2}, {L"b", 20}}), 100.5);
+    e.fold(Readings({{L"a", 3}}), 101.0);  // b silent at this point
+    e.fold(Readings({{L"a", 4}, {L"b", 40}}), 102.0);
+    std::vector<SensorPlotPoint> a, b, none;
+    e.copySensorHistory(L"a", a);
+    e.copySensorHistory(L"b", b);
+    e.copySensorHistory(L"missing", none);
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[0].time, 100.0);
+    EXPECT_EQ(a[0].value, 1.0f);  // the half-second cycle did not replace it
+    EXPECT_EQ(a[2].value, 4.0f);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(b[1].time, 102.0);
+    EXPECT_TRUE(none.empty());
+}
+
+TEST(SensorHistoryEngine, BoundedToEighteenHundredPointsAndTheLastHalfHour) {
+    FakeHost host;
+    SamplingEngine e(host);
+    double t = 0;
+    for (int i = 0; i < 2500; ++i) e.fold(Readings({{L"a", static_cast<double>(i)}}), t += 1.0);
+    std::vector<SensorPlotPoint> a;
+    e.copySensorHistory(L"a", a);
+    ASSERT_EQ(a.size(), kSensorHistoryPoints);
+    EXPECT_EQ(a.back().value, 2499.0f);
+    EXPECT_EQ(a.front().value, 700.0f);
+    // Slow cycles: the ring holds more than half an hour, the copy only the last 1810 s.
+    SamplingEngine slow(host);
+    t = 0;
+    for (int i = 0; i < 1000; ++i) slow.fold(Readings({{L"a", 1}}), t += 5.0);
+    slow.copySensorHistory(L"a", a);
+    EXPECT_EQ(a.size(), 363u);  // 5000 - 1810 = 3190 ... 5000 in steps of 5
+    EXPECT_GE(a.front().time, 5000.0 - 1810.0);
+}
+
+TEST(SensorHistoryEngine, ASensorThatAppearsLateHasNoEarlierPoints) {
+    FakeHost host;
+    SamplingEngine e(host);
+    e.fold(Readings({{L"a", 1}}), 1.0);
+    e.fold(Readings({{L"a", 1}, {L"late", 7}}), 2.0);
+    std::vector<SensorPlotPoint> late;
+    e.copySensorHistory(L"late", late);
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0].time, 2.0);
+}
+
+TEST(FoldObserverEngine, SeesWhichSensorsReportedInThisCycle) {
+    struct Recorder : FoldObserver {
+        std::vector<uint8_t> reported;
+        size_t sensors = 0;
+        void folded(double, const std::vector<SensorEntry>& s, const std::vector<uint8_t>& r) override {
+            sensors = s.size();
+            reported = r;
+        }
+    } recorder;
+    FakeHost host;
+    SamplingEngine e(host);
+    e.setFoldObserver(&recorder);
+    e.fold(Readings({{L"a", 1}, {L"b", 2}}), 1.0);
+    e.fold(Readings({{L"b", NAN}, {L"c", 3}}), 2.0);  // a silent, b not finite
+    EXPECT_EQ(recorder.sensors, 3u);
+    EXPECT_EQ(recorder.reported, (std::vector<uint8_t>{0, 0, 1}));
+}

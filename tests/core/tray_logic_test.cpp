@@ -47,13 +47,13 @@ TEST(TrayContent, ApplicationIconWithoutTemperatureOrWhenSwitchedOff) {
 }
 
 TEST(TrayTooltip, Parts) {
-    EXPECT_EQ(MakeTrayTooltip(Snap(std::nullopt), false), L"Kalorix\nCPU —");
+    // Both temperatures always, whichever the icon shows.
+    EXPECT_EQ(MakeTrayTooltip(Snap(std::nullopt), false), L"Kalorix\nCPU — · GPU —");
     EXPECT_EQ(MakeTrayTooltip(Snap(56.4, 47.6, 12.4), false), L"Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12");
-    EXPECT_EQ(MakeTrayTooltip(Snap(50, std::nullopt, 3), true), L"Kalorix\nCPU 122 °F · Yük %3");
-    // An adapter without a temperature adds nothing.
+    EXPECT_EQ(MakeTrayTooltip(Snap(50, std::nullopt, 3), true), L"Kalorix\nCPU 122 °F · GPU — · Yük %3");
     SensorSnapshot s = Snap(40);
     s.gpu = GpuSummary{};
-    EXPECT_EQ(MakeTrayTooltip(s, false), L"Kalorix\nCPU 40 °C");
+    EXPECT_EQ(MakeTrayTooltip(s, false), L"Kalorix\nCPU 40 °C · GPU —");
     EXPECT_EQ(MakeTrayMenuHeader(Snap(56, 48), false), L"CPU 56 °C  ·  GPU 48 °C");
     EXPECT_EQ(MakeTrayMenuHeader(Snap(std::nullopt), false), L"CPU —");
 }
@@ -104,6 +104,54 @@ TEST(Overheat, AtMostOnePerFiveMinutes) {
     int fired = 0;
     for (uint64_t t = 5000000; t < 5000000 + 600000; t += 1000) fired += every.TryFire(t) ? 1 : 0;
     EXPECT_EQ(fired, 2);
+}
+
+TEST(TrayContent, TheChosenTemperatureOnly) {
+    Settings settings;
+    settings.WarningTemp = 80;
+    settings.TrayTemperature = "gpu";
+    TrayIconContent gpu = MakeTrayIconContent(Snap(50, 81.2), settings);
+    EXPECT_EQ(gpu.text, L"81");
+    EXPECT_EQ(gpu.level, 2);
+    // Without a GPU temperature: the application icon, not the processor's number.
+    EXPECT_TRUE(MakeTrayIconContent(Snap(50, std::nullopt), settings).text.empty());
+    settings.TrayTemperature = "cpu";
+    EXPECT_EQ(MakeTrayIconContent(Snap(50, 81.2), settings).text, L"50");
+}
+
+TEST(Overheat, NormalAgainAfterAMinuteFiveDegreesUnderWithinTheSameLimit) {
+    OverheatNotifier n;
+    const uint64_t t0 = 1'000'000;
+    auto at = [&](std::optional<double> cpu, uint64_t t, std::optional<double> gpu = std::nullopt) {
+        return n.Update(cpu, gpu, 85, false, true, t);
+    };
+    ASSERT_TRUE(at(90, t0));
+    EXPECT_FALSE(at(79, t0 + 400000));  // cool from here
+    // 80.5 is under the limit but not 5 °C under it: the minute starts again.
+    EXPECT_FALSE(at(80.5, t0 + 430000));
+    EXPECT_FALSE(at(80, t0 + 440000));
+    EXPECT_FALSE(at(80, t0 + 499999));
+    const auto normal = at(70, t0 + 500000, 60);
+    ASSERT_TRUE(normal);
+    EXPECT_EQ(normal->kind, TrayNoticeKind::NormalAgain);
+    EXPECT_EQ(normal->text, L"İşlemci 70 °C · Ekran kartı 60 °C — bir dakikadır sınırın (85 °C) en az 5 °C altında");
+    EXPECT_FALSE(at(70, t0 + 900000));  // once
+
+    // Cooling down soon after the warning: "normal again" waits for the five minutes.
+    OverheatNotifier soon;
+    ASSERT_TRUE(soon.Update(90, std::nullopt, 85, false, true, t0));
+    EXPECT_FALSE(soon.Update(70, std::nullopt, 85, false, true, t0 + 10000));
+    EXPECT_FALSE(soon.Update(70, std::nullopt, 85, false, true, t0 + 300000));
+    EXPECT_TRUE(soon.Update(70, std::nullopt, 85, false, true, t0 + 300001));
+    // No reading at all is not "normal"; switched off, the warning is forgotten.
+    OverheatNotifier quiet;
+    ASSERT_TRUE(quiet.Update(90, std::nullopt, 85, false, true, t0));
+    EXPECT_FALSE(quiet.Update(std::nullopt, std::nullopt, 85, false, true, t0 + 400000));
+    EXPECT_FALSE(quiet.Update(std::nullopt, std::nullopt, 85, false, true, t0 + 500000));
+    EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, false, t0 + 600000));
+    EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, true, t0 + 700000));
+    EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, true, t0 + 800000));
+    EXPECT_FALSE(quiet.awaitingNormal());
 }
 
 TEST(TrayCallback, Notifications) {

@@ -471,7 +471,7 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     ASSERT_FALSE(calls_.empty());
     EXPECT_EQ(calls_.back().message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(calls_.back().data.uFlags, 0x86u);
-    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 56 °C");
+    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 56 °C · GPU —");
     tray_.Refresh(Snap(55.8), settings_);  // still "56", level 0
     EXPECT_EQ(tray_.icon(), first);
     tray_.Refresh(Snap(79.6), settings_);  // "80" on amber
@@ -481,7 +481,7 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     tray_.Refresh(Snap(79.6), settings_);
     EXPECT_EQ(tray_.iconKey(), L"|0");
     EXPECT_NE(tray_.icon(), nullptr);
-    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 80 °C");
+    EXPECT_STREQ(calls_.back().data.szTip, L"Kalorix\nCPU 80 °C · GPU —");
     tray_.Update(L"", 0, std::wstring(300, L'a'));  // cut to fit szTip
     EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
 }
