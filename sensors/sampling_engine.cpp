@@ -160,9 +160,10 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
             e.value = r.value;
             e.min = std::min(e.min, r.value);
             e.max = std::max(e.max, r.value);
+            e.seenAt = now;
         } else {
             sensorIndex_.emplace(r.id, s.sensors.size());
-            s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value});
+            s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value, now});
         }
     }
 

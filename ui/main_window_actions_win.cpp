@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/elevation_win.h"
+#include "metrics/metrics_server_win.h"
 #include "store/usage_history.h"
 
 namespace kalorix {
@@ -18,6 +19,10 @@ void MainWindow::ApplySettings() {
     if (engine_) engine_->setSmoothing(settings_.SmoothCpuTemp);
     if (hwnd_) applyTopmost();
     if (engine_) engine_->copySnapshot(snapshot_);
+    if (metrics_) {
+        metrics_->apply(EndpointFromSettings(settings_));
+        metrics_->publish(snapshot_);
+    }
     tray_.Refresh(snapshot_, settings_);
     repaint();
 }

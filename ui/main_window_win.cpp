@@ -12,6 +12,7 @@
 #include "app/autostart_win.h"
 #include "app/elevation_win.h"
 #include "base/log.h"
+#include "metrics/metrics_server_win.h"
 #include "sensors/engine_host_win.h"
 #include "store/usage_history.h"
 #include "ui/widget_behavior.h"
@@ -165,6 +166,8 @@ bool MainWindow::create(bool hidden) {
     int interval = settings_.UpdateIntervalMs;
     if (hidden && interval <= 2000) interval = 2000;
     engine_->start(hwnd_, interval, settings_.SmoothCpuTemp);
+    metrics_ = std::make_unique<MetricsServer>();
+    metrics_->apply(EndpointFromSettings(settings_));
 
     startHardwareReport();
     const HWND window = hwnd_;
@@ -257,6 +260,7 @@ LRESULT MainWindow::onDestroy() {
     KillTimer(hwnd_, kTimerSharing);
     KillTimer(hwnd_, kTimerNextTest);
     if (engine_) engine_->stop();
+    if (metrics_) metrics_->stop();
     tray_.Remove();
     PostQuitMessage(0);
     return 0;
@@ -514,6 +518,7 @@ LRESULT MainWindow::onTimer(UINT_PTR id) {
 
 void MainWindow::onSnapshotReady() {
     if (engine_) engine_->copySnapshot(snapshot_);
+    if (metrics_) metrics_->publish(snapshot_);
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
     series_.poll();
