@@ -58,11 +58,12 @@ HttpResponse AnswerRequest(const HttpRequest& request, const MetricsEndpoint& en
         r.contentType = page == MetricsPage::Metrics ? kMetricsContentType : kJsonContentType;
         r.body = pages(page);
         if (!r.body) r.body = std::make_shared<const std::string>();
-        r.close = !request.keepAlive;
     }
     r.headOnly = request.method == "HEAD";
-    // An unread body would be taken for the next request.
-    if (request.hasBody || !request.keepAlive) r.close = true;
+    // A well-formed request keeps its connection whatever the answer, unless
+    // the client ends it or sent a body: an unread body would be taken for
+    // the next request.
+    r.close = request.hasBody || !request.keepAlive;
     return r;
 }
 

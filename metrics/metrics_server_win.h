@@ -26,6 +26,7 @@
 #include "bench/scores.h"
 #include "metrics/access.h"
 #include "metrics/exposition.h"
+#include "metrics/http_response.h"
 #include "metrics/limits.h"
 #include "metrics/metrics_view.h"
 #include "sensors/sensor_model.h"

@@ -174,6 +174,7 @@ TEST(MetricsAnswerTest, PathsAndMethods) {
     EXPECT_EQ(r.contentType, "application/json; charset=utf-8");
     EXPECT_EQ(*r.body, "{}\n");
     EXPECT_EQ(AnswerRequest(Get("/"), loopback, Pages()).status, 404);
+    EXPECT_FALSE(AnswerRequest(Get("/"), loopback, Pages()).close);  // a wrong path keeps the connection
     EXPECT_EQ(AnswerRequest(Get("/metrics/"), loopback, Pages()).status, 404);
     r = AnswerRequest(Get("/metrics", "POST"), loopback, Pages());
     EXPECT_EQ(r.status, 405);
