@@ -164,7 +164,6 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
 
     // The id -> position map persists across cycles: entries are never removed.
     sensorHistory_.beginPoint(now);
-    std::fill(reported_.begin(), reported_.end(), uint8_t{0});
     for (const SensorReading& r : raw.readings) {
         if (!std::isfinite(r.value)) continue;  // the entry keeps its last good value
         auto it = sensorIndex_.find(r.id);
@@ -175,15 +174,14 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
             e.value = r.value;
             e.min = std::min(e.min, r.value);
             e.max = std::max(e.max, r.value);
+            e.seenAt = now;
         } else {
             index = s.sensors.size();
             sensorIndex_.emplace(r.id, index);
-            s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value});
+            s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value, now});
             sensorHistory_.addSensor();
-            reported_.push_back(0);
         }
         sensorHistory_.record(index, r.value);
-        reported_[index] = 1;
     }
 
     if (frame.cpuTemp) {
@@ -220,7 +218,7 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     s.updatedAt = now;
     s.valid = true;
     s.localTime = host_.localTime();
-    if (FoldObserver* observer = observer_.load()) observer->folded(now, s.sensors, reported_);
+    if (FoldObserver* observer = observer_.load()) observer->folded(now, s.sensors);
 }
 
 void SamplingEngine::trackUsage(const FrameHeadline& f, double now) {

@@ -49,12 +49,12 @@ public:
 
 // Sees the sensor list after every fold, on the sampling thread and under the
 // engine's lock, so it must return at once (the sensor log hands its rows to
-// a writer thread this way). reported[i] tells whether sensors[i] had a
-// reading in this cycle.
+// a writer thread this way). A sensor with a reading in this cycle has
+// seenAt == now.
 class FoldObserver {
 public:
     virtual ~FoldObserver() = default;
-    virtual void folded(double now, const std::vector<SensorEntry>& sensors, const std::vector<uint8_t>& reported) = 0;
+    virtual void folded(double now, const std::vector<SensorEntry>& sensors) = 0;
 };
 
 constexpr double kChartHistorySeconds = 1810.0;
@@ -142,7 +142,6 @@ private:
     std::unordered_map<std::wstring, size_t> sensorIndex_;
     std::deque<HistoryPoint> chartHistory_;  // copied into a snapshot only when one is taken
     SensorHistory sensorHistory_;           // per sensor, parallel to snapshot_.sensors
-    std::vector<uint8_t> reported_;         // per sensor: a reading in the latest fold
     std::optional<double> smoothedTemp_;
     double lastFoldTime_ = 0.0;
 

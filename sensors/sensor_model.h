@@ -37,6 +37,9 @@ struct SensorEntry {
     double value = 0.0;
     double min = 0.0;
     double max = 0.0;
+    // Monotonic seconds of the cycle that last read it: equal to the
+    // snapshot's updatedAt when the sensor reported in the latest cycle.
+    double seenAt = 0.0;
 };
 
 struct FanReading {

@@ -173,7 +173,7 @@ bool SensorLogWriter::write(const SensorLogRow& row, SensorLogFormat format) {
     return true;
 }
 
-void SensorLogFeed::folded(double now, const std::vector<SensorEntry>& sensors, const std::vector<uint8_t>& reported) {
+void SensorLogFeed::folded(double now, const std::vector<SensorEntry>& sensors) {
     if (!writer_.accepting()) {
         lastRowAt_.reset();
         return;
@@ -193,7 +193,7 @@ void SensorLogFeed::folded(double now, const std::vector<SensorEntry>& sensors, 
     row.columns = columns_;
     row.values.resize(sensors.size());
     for (size_t i = 0; i < sensors.size(); ++i)
-        if (i < reported.size() && reported[i]) row.values[i] = sensors[i].value;
+        if (sensors[i].seenAt == now) row.values[i] = sensors[i].value;
     writer_.offer(std::move(row));
 }
 

@@ -143,7 +143,7 @@ public:
     SensorLogFeed(SensorLogWriter& writer, SensorLogClock& clock) : writer_(writer), clock_(clock) {}
     // Seconds between rows; 0 means every cycle.
     void setInterval(double seconds) { intervalS_.store(seconds); }
-    void folded(double now, const std::vector<SensorEntry>& sensors, const std::vector<uint8_t>& reported) override;
+    void folded(double now, const std::vector<SensorEntry>& sensors) override;
 
 private:
     SensorLogWriter& writer_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/autostart_worker.h"
+#include "metrics/metrics_view.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
 
@@ -174,6 +175,7 @@ struct PageViewState {
     int32_t testsDriveIndex = 0;  // Tests page, selected fixed drive
     bool settingsPreviewVisible = false;
     std::wstring settingsPreviewText;
+    std::string metricsTokenShown;  // the metrics token just made, shown once
 };
 
 // Everything one page drawing function works with during a pass. Page
@@ -199,6 +201,7 @@ struct PageContext {
     SensorLogView sensorLog;
     // The open plot's points (view->sensorsPlotId), copied from the engine for this pass.
     const std::vector<SensorPlotPoint>* sensorPlot = nullptr;
+    MetricsView metrics;                     // the metrics endpoint's state
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

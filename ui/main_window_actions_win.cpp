@@ -7,6 +7,7 @@
 
 #include "app/elevation_win.h"
 #include "inventory/inventory.h"
+#include "metrics/metrics_server_win.h"
 #include "store/usage_history.h"
 
 namespace kalorix {
@@ -20,6 +21,10 @@ void MainWindow::ApplySettings() {
     if (engine_) engine_->setSmoothing(settings_.SmoothCpuTemp);
     if (hwnd_) applyTopmost();
     if (engine_) engine_->copySnapshot(snapshot_);
+    if (metrics_) {
+        metrics_->apply(EndpointFromSettings(settings_));
+        metrics_->publish(snapshot_);
+    }
     tray_.Refresh(snapshot_, settings_);
     repaint();
 }

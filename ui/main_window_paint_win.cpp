@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "bench/protocol.h"
+#include "metrics/metrics_server_win.h"
 #include "sensors/format.h"
 #include "sensors/text.h"
 #include "ui/frame_report.h"
@@ -328,6 +329,7 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
         engine_->copySensorHistory(view_.sensorsPlotId, plot_);
         context.sensorPlot = &plot_;
     }
+    if (metrics_) context.metrics = metrics_->view();
     return context;
 }
 
@@ -383,6 +385,7 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     if (snapshot_.cpuTempShown) std::snprintf(cpuTemp, sizeof cpuTemp, "%.1f", *snapshot_.cpuTempShown);
     report.add("cputemp", cpuTemp);
     report.add("cpuload", snapshot_.cpuLoad ? std::to_string(std::lround(*snapshot_.cpuLoad)) : std::string("-"));
+    report.add("metrics", MetricsStateWord(metrics_ ? metrics_->view().state : MetricsState::Off));
     report.add("hovered", interaction_.hovered ? ActionName(interaction_.hovered) : "-");
     report.add("duplicates", static_cast<long long>(interaction_.duplicates.size()));
     report.regions = interaction_.active;

@@ -13,6 +13,7 @@
 #include "app/elevation_win.h"
 #include "base/log.h"
 #include "inventory/inventory.h"
+#include "metrics/metrics_server_win.h"
 #include "sensors/engine_host_win.h"
 #include "store/sensor_log_files_win.h"
 #include "store/usage_history.h"
@@ -216,6 +217,8 @@ bool MainWindow::create(bool hidden) {
     int interval = settings_.UpdateIntervalMs;
     if (hidden && interval <= 2000) interval = 2000;
     engine_->start(hwnd_, interval, settings_.SmoothCpuTemp);
+    metrics_ = std::make_unique<MetricsServer>();
+    metrics_->apply(EndpointFromSettings(settings_));
 
     startHardwareReport();
     const HWND window = hwnd_;
@@ -325,6 +328,7 @@ LRESULT MainWindow::onDestroy() {
     KillTimer(hwnd_, kTimerSharing);
     KillTimer(hwnd_, kTimerNextTest);
     if (engine_) engine_->stop();
+    if (metrics_) metrics_->stop();
     tray_.Remove();
     PostQuitMessage(0);
     return 0;
@@ -586,6 +590,7 @@ LRESULT MainWindow::onTimer(UINT_PTR id) {
 
 void MainWindow::onSnapshotReady() {
     if (engine_) engine_->copySnapshot(snapshot_);
+    if (metrics_) metrics_->publish(snapshot_);
     tray_.Refresh(snapshot_, settings_);
     thermalCheck();
     series_.poll();

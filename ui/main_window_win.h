@@ -34,6 +34,8 @@
 
 namespace kalorix {
 
+class MetricsServer;
+
 class MainWindow : public PageActions, private TestSeriesHost {
 public:
     explicit MainWindow(HINSTANCE instance);
@@ -185,6 +187,7 @@ private:
     TrayIcon tray_;
     std::unique_ptr<WindowServices> services_;
     std::unique_ptr<AutostartWorker> autostart_;
+    std::unique_ptr<MetricsServer> metrics_;  // the metrics endpoint; serves a copy of each cycle
 
     int page_ = kPageOverview;
     std::array<float, kPageCount> scroll_{};

@@ -1,11 +1,14 @@
 // The Settings page (page 4): edits the window's settings record in place; any
 // change is saved and applied at the end of the pass. Also the advanced-sensor
-// and PawnIO state, data sharing with its preview and deletion, and the about
-// paragraph.
+// and PawnIO state, data sharing with its preview and deletion, remote
+// monitoring (the metrics endpoint and its token), and the about paragraph.
 #include <algorithm>
 #include <string>
 
 #include "store/sensor_log_files_win.h"
+#include "inventory/inventory_win.h"
+#include "metrics/token_win.h"
+#include "sensors/text.h"
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
 #include "ui/toolkit_win.h"
@@ -384,6 +387,79 @@ float DrawSharingCard(PageContext& ctx, float y) {
     return y + h;
 }
 
+// ---- remote monitoring: the metrics endpoint ----
+
+Rect TitleToggleRect(float x0, float w, float top) {
+    return Rect{x0 + w - kPad - kToggleW, top + kRowPad + (kTitleHeight - kToggleH) / 2, kToggleW, kToggleH};
+}
+
+float DrawRemoteCard(PageContext& ctx, float y, bool& changed) {
+    DrawingToolkit& tk = *ctx.toolkit;
+    Settings& s = *ctx.settings;
+    PageViewState& view = *ctx.view;
+    const float x0 = ctx.x0(), w = ctx.innerWidth();
+    const float innerW = w - 2 * kPad;
+
+    y = DrawHeading(tk, kRemoteHeading, x0, y);
+    // What this pass shows; a click below changes the next pass (every change repaints).
+    const MetricsStatusText status = MetricsStatusLine(s.MetricsEnabled, ctx.metrics, s.HidePersonalInfo);
+    const std::wstring token = Utf8ToWide(view.metricsTokenShown);
+    constexpr float kTokenRowH = 34, kCopyW = 110, kCaptionH = 16;
+
+    std::vector<Row> rows(2);
+    rows[0].title = kMetricsTitle;
+    rows[0].description = MetricsDescription();
+    rows[0].controlWidth = kToggleW;
+    Measure(tk, rows[0], w);
+    const float statusH = tk.MeasureParagraph(status.text, rows[0].descWidth, text_style::Secondary);
+    rows[0].below = 8 + statusH;
+    Measure(tk, rows[0], w);
+    rows[1].title = kMetricsAllTitle;
+    rows[1].description = MetricsListenAllDescription();
+    rows[1].controlWidth = kToggleW;
+    rows[1].below = token.empty() ? 0.0f : 12 + kCaptionH + 6 + kTokenRowH;
+    Measure(tk, rows[1], w);
+
+    const std::vector<float> tops = DrawCardFrame(tk, rows, x0, y, w);
+    const float statusY = DrawRowText(tk, rows[0], x0, tops[0], TitleWidth(rows[0], w)) + 8;
+    tk.DrawParagraph(status.text, x0 + kPad, statusY, rows[0].descWidth, text_style::Secondary,
+                     status.problem ? colors::Red : colors::SecondaryText);
+    bool enabled = s.MetricsEnabled;
+    if (tk.Toggle(MakeActionId(L"set/metrics"), TitleToggleRect(x0, w, tops[0]), enabled)) {
+        s.MetricsEnabled = enabled;
+        changed = true;
+    }
+
+    const float textBottom = DrawRowText(tk, rows[1], x0, tops[1], TitleWidth(rows[1], w));
+    bool all = s.MetricsListenAll;
+    if (tk.Toggle(MakeActionId(L"set/metricsall"), TitleToggleRect(x0, w, tops[1]), all, s.MetricsEnabled)) {
+        if (!all) {
+            s.MetricsListenAll = false;
+            s.MetricsToken.clear();
+            view.metricsTokenShown.clear();
+            changed = true;
+        } else if (const auto fresh = NewMetricsToken()) {  // no token, no opening to the network
+            s.MetricsListenAll = true;
+            s.MetricsToken = *fresh;
+            view.metricsTokenShown = *fresh;
+            changed = true;
+        }
+    }
+    if (!token.empty()) {
+        const float cy = textBottom + 12;
+        tk.DrawLabel(kMetricsTokenCaption, Rect{x0 + kPad, cy, innerW, kCaptionH}, text_style::Caption,
+                     colors::SecondaryText);
+        const Rect box{x0 + kPad, cy + kCaptionH + 6, innerW - kCopyW - 10, kTokenRowH};
+        tk.FillRounded(box, 8, colors::WindowBackground);
+        tk.Outline(box, 8, colors::Border, 1);
+        tk.DrawLabel(token, Rect{box.x + 12, box.y, box.w - 24, box.h}, text_style::Mono, colors::PrimaryText);
+        if (tk.Button(MakeActionId(L"set/metricstoken"), Rect{box.right() + 10, box.y, kCopyW, kTokenRowH},
+                      kMetricsCopyLabel, 0, false))
+            CopyTextToClipboard(static_cast<HWND>(ctx.window), token);
+    }
+    return y + CardHeight(rows);
+}
+
 float DrawAbout(PageContext& ctx, float y) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
@@ -404,6 +480,7 @@ float DrawSettingsPage(PageContext& ctx) {
     y = DrawSensorLogCard(ctx, y, changed) + kCardGap;
     y = DrawSensorsCard(ctx, y, advancedRequest) + kCardGap;
     y = DrawSharingCard(ctx, y) + kCardGap;
+    y = DrawRemoteCard(ctx, y, changed) + kCardGap;
     y = DrawAbout(ctx, y);
 
     if (changed) ctx.actions->ApplySettings();

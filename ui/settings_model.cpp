@@ -233,6 +233,48 @@ std::wstring PreviewButtonLabel(bool previewVisible) {
     return previewVisible ? L"Önizlemeyi gizle" : L"Gönderilen veriyi göster";
 }
 
+std::wstring MetricsDescription() {
+    return L"Prometheus gibi izleme araçları bu bilgisayarın sıcaklık, yük, saat hızı, güç ve fan değerlerini HTTP "
+           L"üzerinden okuyabilir (/metrics; aynı veriler JSON olarak /data.json). Birden çok bilgisayarı tek "
+           L"yerden izlemek için.";
+}
+
+std::wstring MetricsListenAllDescription() {
+    return L"Kapalıyken yalnızca bu bilgisayardan erişilebilir. Açınca ağdaki diğer bilgisayarlar da okuyabilir; her "
+           L"istek bir erişim belirteci ister (Authorization: Bearer). Belirteç açarken bir kez gösterilir; kaybedersen "
+           L"bu anahtarı kapatıp yeniden aç.";
+}
+
+std::wstring MetricsAddress(const MetricsView& view, bool hidePersonalInfo) {
+    std::wstring host = L"127.0.0.1";
+    if (view.listenAll) host = hidePersonalInfo || view.host.empty() ? L"<bilgisayar-adı>" : view.host;
+    return L"http://" + host + L":" + std::to_wstring(view.port) + L"/metrics";
+}
+
+MetricsStatusText MetricsStatusLine(bool enabled, const MetricsView& view, bool hidePersonalInfo) {
+    if (!enabled) return {L"Şu an: kapalı.", false};
+    const std::wstring port = std::to_wstring(view.port);
+    switch (view.state) {
+        case MetricsState::Listening: {
+            std::wstring text = L"Adres: " + MetricsAddress(view, hidePersonalInfo);
+            if (view.listenAll) return {text + L" (ağdaki bilgisayarlardan, erişim belirteciyle)", false};
+            text += L" (yalnızca bu bilgisayardan)";
+            if (view.tokenMissing)
+                return {text + L". Erişim belirteci eksik veya 16 karakterden kısa olduğu için ağa açılmadı.", true};
+            return {text, false};
+        }
+        case MetricsState::PortInUse:
+            return {port + L" numaralı bağlantı noktası başka bir program tarafından kullanılıyor; uzaktan izleme "
+                           L"başlatılamadı. O programı kapatıp bu anahtarı yeniden aç ya da settings.json "
+                           L"dosyasındaki MetricsPort değerini değiştir.",
+                    true};
+        case MetricsState::Failed:
+            return {L"Uzaktan izleme başlatılamadı (Winsock hatası " + std::to_wstring(view.error) + L").", true};
+        case MetricsState::Off: break;
+    }
+    return {L"Şu an: kapalı.", false};
+}
+
 std::wstring AboutText() {
     return L"Kalorix sensörleri Windows'un kendi arayüzleriyle okur: performans sayaçları, ekran kartı sürücüsünün "
            L"D3DKMT arayüzü, depolama ve pil sorguları ile WMI. İsteğe bağlı PawnIO desteği imzalı PawnIO "

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "metrics/metrics_view.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
 #include "ui/interaction.h"
@@ -109,6 +110,28 @@ std::wstring ShareStatusLine(bool shareData, const TelemetryView& telemetry, con
 bool StatusTextIsConfirmation(const std::wstring& statusText);
 
 std::wstring PreviewButtonLabel(bool previewVisible);  // "Gönderilen veriyi göster" / "Önizlemeyi gizle"
+
+// ---- remote monitoring (the metrics endpoint) ----
+
+inline constexpr const wchar_t* kRemoteHeading = L"UZAKTAN İZLEME";
+inline constexpr const wchar_t* kMetricsTitle = L"Uzaktan izleme";
+inline constexpr const wchar_t* kMetricsAllTitle = L"Ağdaki diğer bilgisayarlara aç";
+std::wstring MetricsDescription();
+std::wstring MetricsListenAllDescription();
+// The address a scraper reads: "http://127.0.0.1:9798/metrics", or this
+// computer's name when listening on every interface (a placeholder when
+// personal information is hidden or the name is unknown).
+std::wstring MetricsAddress(const MetricsView& view, bool hidePersonalInfo);
+// The line under the description: off, where it listens, or why it does not
+// (problem: drawn as a warning).
+struct MetricsStatusText {
+    std::wstring text;
+    bool problem = false;
+};
+MetricsStatusText MetricsStatusLine(bool enabled, const MetricsView& view, bool hidePersonalInfo);
+// The freshly made token, shown once.
+inline constexpr const wchar_t* kMetricsTokenCaption = L"Erişim belirteci (yalnızca şimdi gösterilir; kopyalayıp sakla):";
+inline constexpr const wchar_t* kMetricsCopyLabel = L"Kopyala";
 
 std::wstring AboutText();
 inline constexpr const wchar_t* kVersionLabel = L"Kalorix 2.1";

@@ -686,9 +686,10 @@ TEST(FoldObserverEngine, SeesWhichSensorsReportedInThisCycle) {
     struct Recorder : FoldObserver {
         std::vector<uint8_t> reported;
         size_t sensors = 0;
-        void folded(double, const std::vector<SensorEntry>& s, const std::vector<uint8_t>& r) override {
+        void folded(double now, const std::vector<SensorEntry>& s) override {
             sensors = s.size();
-            reported = r;
+            reported.clear();
+            for (const SensorEntry& e : s) reported.push_back(e.seenAt == now);
         }
     } recorder;
     FakeHost host;
