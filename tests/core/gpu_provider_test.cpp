@@ -1,3 +1,5 @@
+// GPU provider rules: LUID keys, counter sums, the display kernel's record and
+// its ranges, adapter order and the summary adapter.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,52 +17,45 @@ std::wstring Engine(const std::wstring& key, int pid, int eng, const std::wstrin
     return L"pid_" + std::to_wstring(pid) + L"_" + key + L"_phys_0_eng_" + std::to_wstring(eng) + L"_engtype_" + type;
 }
 
-GpuAdapterSample Sample(const std::wstring& name, const std::wstring& key, uint64_t dedicated) {
+GpuAdapterSample Sample(const std::wstring& name, const std::wstring& key, uint64_t dedicated,
+                        std::optional<double> temperature = std::nullopt) {
     GpuAdapterSample s;
     s.name = name;
     s.luidKey = key;
     s.dedicatedBytes = dedicated;
     s.discrete = IsDiscreteGpu(dedicated);
+    s.temperature = temperature;
     return s;
 }
 
 }  // namespace
 
 TEST(GpuCore, LuidKeyIsHighThenLowInUpperCaseHex) {
-    EXPECT_EQ(GpuLuidKey(0, 0xD1F2), L"luid_0x00000000_0x0000D1F2");
     EXPECT_EQ(GpuLuidKey(1, 0xABCDEF01u), L"luid_0x00000001_0xABCDEF01");
     EXPECT_EQ(GpuLuidKey(-1, 0), L"luid_0xFFFFFFFF_0x00000000");  // signed high part
 }
 
-TEST(GpuCore, EngineTypesOfOneAdapterAddUpAndTheBusiestWins) {
-    const std::vector<GpuCounterItem> items = {
+TEST(GpuCore, EngineLoadsAddUpPerTypeAndTheBusiestTypeWins) {
+    const auto loads = GpuEngineLoads({
         {Engine(kKeyA, 100, 0, L"3D"), 30.0, 0},
         {Engine(kKeyA, 200, 0, L"3D"), 25.0, 0},
         {Engine(kKeyA, 100, 3, L"VideoDecode"), 40.0, 0},
-        {Engine(kKeyB, 100, 0, L"Copy"), 5.0, 0},
-        {Engine(kKeyB, 100, 1, L"3D"), 7.0, 0x800007D2u},          // bad status: skipped
-        {L"pid_1_" + kKeyB + L"_eng_0_engtype_3D", 90.0, 0},        // no "_phys_": skipped
-        {L"pid_1_" + kKeyB + L"_phys_0_eng_0", 90.0, 0},            // no engine type: skipped
-        {L"luid_without_tags", 90.0, 0},
-    };
-    const auto loads = GpuEngineLoads(items);
-    ASSERT_EQ(loads.size(), 2u);
+        {Engine(kKeyB, 100, 0, L"Copy"), 80.0, 0},
+        {Engine(kKeyB, 200, 0, L"Copy"), 50.0, 0},
+        {Engine(kKeyB, 100, 1, L"3D"), 7.0, 0x800007D2u},         // bad status: skipped
+        {L"pid_1_" + kKeyB + L"_eng_0_engtype_3D", 90.0, 0},       // no "_phys_": skipped
+        {L"pid_1_" + kKeyB + L"_phys_0_eng_0", 90.0, 0},           // no engine type: skipped
+        {Engine(L"luid_0x00000000_0x00000009", 1, 0, L"3D"), -3.0, 0},
+    });
+    ASSERT_EQ(loads.size(), 3u);
     EXPECT_DOUBLE_EQ(loads.at(kKeyA), 55.0);
-    EXPECT_DOUBLE_EQ(loads.at(kKeyB), 5.0);
-}
-
-TEST(GpuCore, EngineLoadIsNeverNegativeAndCappedOnlyWhenApplied) {
-    const auto loads = GpuEngineLoads({{Engine(kKeyA, 1, 0, L"3D"), -3.0, 0},
-                                       {Engine(kKeyB, 1, 0, L"3D"), 80.0, 0},
-                                       {Engine(kKeyB, 2, 0, L"3D"), 50.0, 0}});
-    EXPECT_DOUBLE_EQ(loads.at(kKeyA), 0.0);
-    EXPECT_DOUBLE_EQ(loads.at(kKeyB), 130.0);
+    EXPECT_DOUBLE_EQ(loads.at(kKeyB), 130.0);  // capped only when applied
+    EXPECT_DOUBLE_EQ(loads.at(L"luid_0x00000000_0x00000009"), 0.0);
 
     GpuAdapterSample s = Sample(L"GPU", kKeyB, 0);
     ApplyGpuCounterMaps(s, loads, {});
-    ASSERT_TRUE(s.load);
-    EXPECT_DOUBLE_EQ(*s.load, 100.0);
-    GpuAdapterSample other = Sample(L"GPU", L"luid_0x00000009_0x00000009", 0);
+    EXPECT_EQ(s.load, 100.0);
+    GpuAdapterSample other = Sample(L"GPU", L"luid_0x00000007_0x00000007", 0);
     ApplyGpuCounterMaps(other, loads, {});
     EXPECT_FALSE(other.load);
 }
@@ -69,21 +64,18 @@ TEST(GpuCore, DedicatedUsageAddsPhysicalPartsAndNeedsBothTags) {
     const auto usage = GpuDedicatedUsage({
         {kKeyA + L"_phys_0", 1024.0 * 1024 * 1024, 0},
         {kKeyA + L"_phys_1", 512.0 * 1024 * 1024, 0},
-        {kKeyB, 4096.0, 0},                  // no "_phys_"
-        {kKeyB + L"_phys_0", 4096.0, 1},     // bad status
+        {kKeyB, 4096.0, 0},               // no "_phys_"
+        {kKeyB + L"_phys_0", 4096.0, 1},  // bad status
     });
     ASSERT_EQ(usage.size(), 1u);
-    EXPECT_DOUBLE_EQ(usage.at(kKeyA), 1.5 * 1024 * 1024 * 1024);
-
     GpuAdapterSample s = Sample(L"GPU", kKeyA, 2ull << 30);
     ApplyGpuCounterMaps(s, {}, usage);
     EXPECT_EQ(s.usedBytes, 3ull << 29);
-    GpuAdapterSample neg = Sample(L"GPU", kKeyA, 2ull << 30);
-    ApplyGpuCounterMaps(neg, {}, {{kKeyA, -5.0}});
-    EXPECT_EQ(neg.usedBytes, 0u);
+    ApplyGpuCounterMaps(s, {}, {{kKeyA, -5.0}});
+    EXPECT_EQ(s.usedBytes, 0u);
 }
 
-TEST(GpuCore, PerfDataFieldsAndTheirRanges) {
+TEST(GpuCore, PerfDataRecordAndTheRangesOfItsFields) {
     uint8_t raw[64] = {};
     const uint32_t fan = 1234, temp = 455;
     std::memcpy(raw + 48, &fan, 4);
@@ -94,16 +86,12 @@ TEST(GpuCore, PerfDataFieldsAndTheirRanges) {
     EXPECT_EQ(perf->temperatureDeci, 455u);
     EXPECT_FALSE(ParseGpuPerfData(raw, 63));
 
-    EXPECT_DOUBLE_EQ(*GpuTemperatureFromRaw(455), 45.5);
-    EXPECT_DOUBLE_EQ(*GpuTemperatureFromRaw(1), 0.1);
-    EXPECT_DOUBLE_EQ(*GpuTemperatureFromRaw(1499), 149.9);
-    EXPECT_FALSE(GpuTemperatureFromRaw(0));
-    EXPECT_FALSE(GpuTemperatureFromRaw(1500));
-    EXPECT_FALSE(GpuTemperatureFromRaw(0xFFFFFFFFu));
-    EXPECT_DOUBLE_EQ(*GpuFanFromRaw(1), 1.0);
-    EXPECT_DOUBLE_EQ(*GpuFanFromRaw(19999), 19999.0);
-    EXPECT_FALSE(GpuFanFromRaw(0));
-    EXPECT_FALSE(GpuFanFromRaw(20000));
+    const std::pair<uint32_t, std::optional<double>> temps[] = {
+        {455, 45.5}, {1, 0.1}, {1499, 149.9}, {0, std::nullopt}, {1500, std::nullopt}, {0xFFFFFFFFu, std::nullopt}};
+    for (auto [rawTemp, want] : temps) EXPECT_EQ(GpuTemperatureFromRaw(rawTemp), want) << rawTemp;
+    const std::pair<uint32_t, std::optional<double>> fans[] = {
+        {1, 1.0}, {19999, 19999.0}, {0, std::nullopt}, {20000, std::nullopt}};
+    for (auto [rawFan, want] : fans) EXPECT_EQ(GpuFanFromRaw(rawFan), want) << rawFan;
 }
 
 TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
@@ -120,54 +108,57 @@ TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
     EXPECT_FALSE(IsDiscreteGpu((1ull << 30) - 1));
 }
 
-TEST(GpuCore, MemorySensorNeeds256MiBAndAKnownCounter) {
+TEST(GpuCore, SensorsOfOneAdapter) {
+    GpuAdapterSample big = Sample(L"big", kKeyB, 2ull << 30, 65.5);
+    big.load = 55.0;
+    big.fanSpeed = 1850;
+    big.usedBytes = 3ull << 29;
     SensorFrame frame;
-    AppendGpuAdapter(frame, Sample(L"small", kKeyA, 128ull << 20));
-    EXPECT_TRUE(frame.readings.empty());
+    AppendGpuAdapter(frame, big);
+    const std::wstring d = L"gpu/" + kKeyB;
+    ASSERT_EQ(frame.readings.size(), 4u);
+    const struct {
+        std::wstring id;
+        SensorKind kind;
+        double value;
+    } want[] = {{d + L"/temp", SensorKind::Temperature, 65.5}, {d + L"/load", SensorKind::Load, 55.0},
+                {d + L"/fan", SensorKind::Fan, 1850.0}, {d + L"/mem", SensorKind::Data, 1.5}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(frame.readings[i].id, want[i].id);
+        EXPECT_EQ(frame.readings[i].kind, want[i].kind);
+        EXPECT_DOUBLE_EQ(frame.readings[i].value, want[i].value);
+        EXPECT_EQ(frame.readings[i].device, L"big");
+    }
+    EXPECT_EQ(frame.readings[0].label, L"GPU sıcaklığı");
+    EXPECT_EQ(frame.gpu->dedicatedUsedBytes, 3ull << 29);
+    EXPECT_EQ(frame.gpu->dedicatedTotalBytes, 2ull << 30);
 
-    AppendGpuAdapter(frame, Sample(L"big", kKeyB, 2ull << 30));  // no instance matched: 0
-    ASSERT_EQ(frame.readings.size(), 1u);
-    EXPECT_EQ(frame.readings[0].id, L"gpu/" + kKeyB + L"/mem");
-    EXPECT_EQ(frame.readings[0].value, 0.0);
-
+    // Memory needs 256 MiB and a known counter; no matching instance reads 0.
+    SensorFrame small;
+    AppendGpuAdapter(small, Sample(L"small", kKeyA, 128ull << 20));
+    EXPECT_TRUE(small.readings.empty());
+    SensorFrame unmatched;
+    AppendGpuAdapter(unmatched, Sample(L"big", kKeyB, 2ull << 30));
+    ASSERT_EQ(unmatched.readings.size(), 1u);
+    EXPECT_EQ(unmatched.readings[0].value, 0.0);
     GpuAdapterSample unknown = Sample(L"big", kKeyB, 2ull << 30);
-    unknown.usageKnown = false;  // the counter itself is missing
-    SensorFrame f2;
-    AppendGpuAdapter(f2, unknown);
-    EXPECT_TRUE(f2.readings.empty());
-    EXPECT_TRUE(f2.gpu);
+    unknown.usageKnown = false;
+    SensorFrame none;
+    AppendGpuAdapter(none, unknown);
+    EXPECT_TRUE(none.readings.empty());
+    EXPECT_TRUE(none.gpu);
 }
 
 TEST(GpuCore, SummaryGoesToTheFirstAdapterUnlessOnlyALaterOneHasATemperature) {
-    GpuAdapterSample discrete = Sample(L"discrete", kKeyB, 4ull << 30);
-    GpuAdapterSample integrated = Sample(L"integrated", kKeyA, 128ull << 20);
-    {
+    auto summary = [](std::vector<GpuAdapterSample> adapters) {
         SensorFrame frame;
-        discrete.temperature = 50.0;
-        integrated.temperature = 40.0;
-        AppendGpuAdapter(frame, discrete);
-        AppendGpuAdapter(frame, integrated);
-        EXPECT_EQ(frame.gpu->name, L"discrete");
-    }
-    {
-        SensorFrame frame;
-        discrete.temperature.reset();
-        AppendGpuAdapter(frame, discrete);
-        AppendGpuAdapter(frame, integrated);
-        EXPECT_EQ(frame.gpu->name, L"integrated");
-        EXPECT_FALSE(frame.gpu->discrete);
-        EXPECT_EQ(frame.gpu->temperature, 40.0);
-        GpuAdapterSample third = Sample(L"third", L"luid_0x00000000_0x00000003", 0);
-        third.temperature = 70.0;
-        AppendGpuAdapter(frame, third);  // the summary already has a temperature
-        EXPECT_EQ(frame.gpu->name, L"integrated");
-    }
-    {
-        SensorFrame frame;
-        integrated.temperature.reset();
-        AppendGpuAdapter(frame, discrete);
-        AppendGpuAdapter(frame, integrated);
-        EXPECT_EQ(frame.gpu->name, L"discrete");
-        EXPECT_FALSE(frame.gpu->temperature);
-    }
+        for (const auto& a : adapters) AppendGpuAdapter(frame, a);
+        return frame.gpu->name;
+    };
+    const auto discrete = [](std::optional<double> t) { return Sample(L"discrete", kKeyB, 4ull << 30, t); };
+    const auto integrated = [](std::optional<double> t) { return Sample(L"integrated", kKeyA, 128ull << 20, t); };
+    EXPECT_EQ(summary({discrete(50), integrated(40)}), L"discrete");
+    EXPECT_EQ(summary({discrete(std::nullopt), integrated(40)}), L"integrated");
+    EXPECT_EQ(summary({discrete(std::nullopt), integrated(40), Sample(L"third", L"k3", 0, 70.0)}), L"integrated");
+    EXPECT_EQ(summary({discrete(std::nullopt), integrated(std::nullopt)}), L"discrete");
 }

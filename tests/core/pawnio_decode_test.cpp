@@ -1,3 +1,6 @@
+// Processor thermal registers behind the PawnIO driver: identification, module
+// and library names, core naming, register decoding at its edges, and the
+// order of reads of one poll (pinning, failures, precedence of the headline).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -6,8 +9,10 @@
 #include <stdexcept>
 
 #include "providers/pawnio_decode.h"
+#include "tests/core/frame_util.h"
 
 using namespace kalorix;
+using test::Find;
 
 namespace {
 
@@ -89,12 +94,6 @@ std::vector<CoreInfo> Cores(std::initializer_list<uint8_t> classes) {
     return BuildCoreList(records);
 }
 
-const SensorReading* Find(const SensorFrame& f, const std::wstring& id) {
-    for (const auto& r : f.readings)
-        if (r.id == id) return &r;
-    return nullptr;
-}
-
 struct Expected {
     const wchar_t* id;
     const wchar_t* label;
@@ -137,7 +136,7 @@ TEST(PawnIoCpuId, VendorFamilyAndModel) {
 TEST(PawnIoCpuId, SupportedProcessors) {
     const struct { const char* vendor; uint32_t family; std::optional<PawnIoPath> path; } cases[] = {
         {"GenuineIntel", 6, PawnIoPath::Intel},   {"GenuineIntel", 15, PawnIoPath::Intel},
-        {"GenuineIntel", 19, PawnIoPath::Intel},  {"AuthenticAMD", 0x16, std::nullopt},
+        {"AuthenticAMD", 0x16, std::nullopt},
         {"AuthenticAMD", 0x17, PawnIoPath::Amd},  {"AuthenticAMD", 0x1A, PawnIoPath::Amd},
         {"AuthenticAMD", 0x1B, std::nullopt},     {"HygonGenuine", 0x18, std::nullopt},
         {"genuineintel", 6, std::nullopt},
@@ -151,9 +150,9 @@ TEST(PawnIoCpuId, SupportedProcessors) {
 TEST(PawnIoAmd, CcdBaseByFamilyAndModel) {
     // Family 19h switches layout by model range (edges on both sides); 1Ah always the new one.
     const std::pair<uint32_t, uint32_t> zen4[] = {{0x19, 0x10}, {0x19, 0x1F}, {0x19, 0x60}, {0x19, 0x7F},
-                                                  {0x19, 0xA0}, {0x19, 0xAF}, {0x1A, 0x00}, {0x1A, 0x44}};
-    const std::pair<uint32_t, uint32_t> zen[] = {{0x17, 0x71}, {0x17, 0x10}, {0x19, 0x0F}, {0x19, 0x20},
-                                                 {0x19, 0x5F}, {0x19, 0x80}, {0x19, 0x9F}, {0x19, 0xB0}};
+                                                  {0x19, 0xA0}, {0x19, 0xAF}, {0x1A, 0x00}};
+    const std::pair<uint32_t, uint32_t> zen[] = {{0x17, 0x71}, {0x19, 0x0F}, {0x19, 0x20}, {0x19, 0x5F},
+                                                 {0x19, 0x80}, {0x19, 0x9F}, {0x19, 0xB0}};
     for (auto [family, model] : zen4) EXPECT_EQ(AmdCcdBase(family, model), kSmnCcdBaseZen4) << family << "/" << model;
     for (auto [family, model] : zen) EXPECT_EQ(AmdCcdBase(family, model), kSmnCcdBaseZen) << family << "/" << model;
 }
@@ -215,8 +214,6 @@ TEST(PawnIoModules, PlaceholdersAreKnown) {
     EXPECT_TRUE(IsPlaceholderModule(nullptr, 10));
     EXPECT_FALSE(IsPlaceholderModule(bytes(real), real.size()));  // the marker only counts at the start
     EXPECT_FALSE(IsPlaceholderModule(bytes(placeholder), 10));    // a cut-off marker is no marker
-    EXPECT_STREQ(PawnIoModuleFileName(PawnIoPath::Intel), L"IntelMSR.bin");
-    EXPECT_STREQ(PawnIoModuleFileName(PawnIoPath::Amd), L"AMDFamily17.bin");
 }
 
 TEST(PawnIoCores, NamingAndAffinity) {

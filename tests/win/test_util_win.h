@@ -1,0 +1,166 @@
+// Helpers shared by the Windows tests: where the tests run, scoped changes to the
+// environment and to files, bounded waits and a child process with its output.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "store/file_util.h"
+
+namespace kalorix::test {
+
+inline bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The folder of the test executable (kalorix.exe, kalorix-test.exe and the helpers are built there).
+inline std::filesystem::path ExeFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+// Sets (or with null removes) an environment variable and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) {
+        std::vector<wchar_t> buffer(32768);
+        const DWORD n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n > 0 && n < buffer.size()) old_ = std::wstring(buffer.data(), n);
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedEnv() { SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::wstring name_;
+    std::optional<std::wstring> old_;
+};
+
+// A fresh folder under %TEMP%, removed with what it holds.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& name = L"kalorix-test") {
+        static int counter = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+        std::filesystem::create_directories(path_, ec);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Keeps the bytes of some files (the prefix's own data files) and puts them back,
+// or removes what was not there; with `clear`, the test starts without them.
+class SavedFiles {
+public:
+    SavedFiles(std::vector<std::filesystem::path> files, bool clear) {
+        for (auto& f : files) {
+            saved_.emplace_back(f, ReadFileBytes(f));
+            std::error_code ec;
+            if (clear) std::filesystem::remove(f, ec);
+        }
+    }
+    ~SavedFiles() {
+        for (const auto& [path, bytes] : saved_) {
+            std::error_code ec;
+            if (bytes) AtomicWriteFile(path, *bytes);
+            else std::filesystem::remove(path, ec);
+        }
+    }
+
+private:
+    std::vector<std::pair<std::filesystem::path, std::optional<std::string>>> saved_;
+};
+
+// Checks the condition until it holds or the time is up; with `pump`, dispatches
+// this thread's messages meanwhile.
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs, bool pump = false) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        if (pump) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    return true;
+}
+
+struct ChildResult {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string output;  // standard output and error
+};
+
+// Starts exe with the arguments and its output on a pipe, reads to the end and
+// waits (bounded) for it to exit; a child that does not end is terminated.
+inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& arguments) {
+    ChildResult result;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process{};
+    std::wstring line = L"\"" + exe + L"\" " + arguments;
+    const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (started) {
+        char chunk[512];
+        DWORD got = 0;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) result.output.append(chunk, got);
+        result.finished = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+        if (result.finished) GetExitCodeProcess(process.hProcess, &result.exitCode);
+        else TerminateProcess(process.hProcess, 99);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(readEnd);
+    return result;
+}
+
+// A message-only window (for posted notifications, the clipboard, the single-instance signal).
+class MessageWindow {
+public:
+    MessageWindow()
+        : hwnd_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
+    ~MessageWindow() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    MessageWindow(const MessageWindow&) = delete;
+    MessageWindow& operator=(const MessageWindow&) = delete;
+    HWND get() const { return hwnd_; }
+
+private:
+    HWND hwnd_;
+};
+
+}  // namespace kalorix::test
