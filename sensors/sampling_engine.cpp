@@ -63,10 +63,37 @@ void SamplingEngine::stop() {
     worker_.join();
 }
 
+namespace {
+
+// The window copies the list every cycle. Entries never change their names,
+// so a copy that already holds the same sensor at a place (the same id) takes
+// only the readings; names are copied for new places or another engine's list.
+void CopySensorList(const std::vector<SensorEntry>& from, std::vector<SensorEntry>& to) {
+    if (to.size() > from.size()) to.resize(from.size());
+    for (size_t i = 0; i < to.size(); ++i) {
+        if (to[i].id != from[i].id) {
+            to[i] = from[i];
+            continue;
+        }
+        to[i].value = from[i].value;
+        to[i].min = from[i].min;
+        to[i].max = from[i].max;
+        to[i].seenAt = from[i].seenAt;
+    }
+    to.insert(to.end(), from.begin() + static_cast<std::ptrdiff_t>(to.size()), from.end());
+}
+
+}  // namespace
+
 void SamplingEngine::copySnapshot(SensorSnapshot& out) const {
     std::lock_guard<std::recursive_mutex> g(lock_);
-    out = snapshot_;  // its history is empty: the chart is copied once, from its queue
-    out.history.assign(chartHistory_.begin(), chartHistory_.end());
+    std::vector<SensorEntry> sensors = std::move(out.sensors);
+    std::vector<HistoryPoint> history = std::move(out.history);
+    out = snapshot_;  // the lists are copied below, into the buffers the caller had
+    CopySensorList(sensors_, sensors);
+    out.sensors = std::move(sensors);
+    history.assign(chartHistory_.begin(), chartHistory_.end());
+    out.history = std::move(history);
 }
 
 void SamplingEngine::copySensorHistory(const std::wstring& id, std::vector<SensorPlotPoint>& out) const {
@@ -155,7 +182,7 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     const FrameHeadline frame = FiniteHeadline(raw);
 
     if (resetRequested_.exchange(false)) {
-        for (auto& e : s.sensors) e.min = e.max = e.value;
+        for (auto& e : sensors_) e.min = e.max = e.value;
         s.cpuTempMin.reset();
         s.cpuTempMax.reset();
         s.gpuTempMin.reset();
@@ -170,15 +197,15 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
         size_t index;
         if (it != sensorIndex_.end()) {
             index = it->second;
-            SensorEntry& e = s.sensors[index];
+            SensorEntry& e = sensors_[index];
             e.value = r.value;
             e.min = std::min(e.min, r.value);
             e.max = std::max(e.max, r.value);
             e.seenAt = now;
         } else {
-            index = s.sensors.size();
+            index = sensors_.size();
             sensorIndex_.emplace(r.id, index);
-            s.sensors.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value, now});
+            sensors_.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value, now});
             sensorHistory_.addSensor();
         }
         sensorHistory_.record(index, r.value);
@@ -218,7 +245,7 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     s.updatedAt = now;
     s.valid = true;
     s.localTime = host_.localTime();
-    if (FoldObserver* observer = observer_.load()) observer->folded(now, s.sensors);
+    if (FoldObserver* observer = observer_.load()) observer->folded(now, sensors_);
 }
 
 void SamplingEngine::trackUsage(const FrameHeadline& f, double now) {

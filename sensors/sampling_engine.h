@@ -138,10 +138,11 @@ private:
     std::jthread worker_;
 
     mutable std::recursive_mutex lock_;
-    SensorSnapshot snapshot_;
+    SensorSnapshot snapshot_;                // its sensor and chart lists stay empty: kept below
+    std::vector<SensorEntry> sensors_;       // append-only: a sensor keeps its place for good
     std::unordered_map<std::wstring, size_t> sensorIndex_;
     std::deque<HistoryPoint> chartHistory_;  // copied into a snapshot only when one is taken
-    SensorHistory sensorHistory_;           // per sensor, parallel to snapshot_.sensors
+    SensorHistory sensorHistory_;           // per sensor, parallel to sensors_
     std::optional<double> smoothedTemp_;
     double lastFoldTime_ = 0.0;
 
