@@ -96,104 +96,81 @@ struct JsonCheck {
     size_t i = 0;
     int depth = 0;
 
+    bool at(char c) const { return i < t.size() && t[i] == c; }
+    bool digit() const { return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); }
     void ws() {
-        while (i < t.size() && (t[i] == ' ' || t[i] == '\n' || t[i] == '\r' || t[i] == '\t')) ++i;
+        while (i < t.size() && std::string_view(" \n\r\t").find(t[i]) != std::string_view::npos) ++i;
     }
-    bool lit(std::string_view w) {
-        if (t.substr(i, w.size()) != w) return false;
-        i += w.size();
+    bool lit(std::string_view w) { return t.substr(i, w.size()) == w ? (i += w.size(), true) : false; }
+    bool digits() {
+        if (!digit()) return false;
+        while (digit()) ++i;
         return true;
     }
     bool str(bool* empty = nullptr) {
-        if (i >= t.size() || t[i] != '"') return false;
+        if (!at('"')) return false;
         const size_t start = ++i;
-        while (i < t.size() && t[i] != '"') {
-            const auto c = static_cast<unsigned char>(t[i]);
-            if (c < 0x20) return false;
-            if (c == '\\') {
-                if (++i >= t.size()) return false;
-                if (t[i] == 'u') {
-                    for (int k = 0; k < 4; ++k)
-                        if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
-                } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
-                    return false;
-                }
+        for (; i < t.size() && t[i] != '"'; ++i) {
+            if (static_cast<unsigned char>(t[i]) < 0x20) return false;
+            if (t[i] != '\\') continue;
+            if (++i >= t.size()) return false;
+            if (t[i] == 'u') {
+                for (int k = 0; k < 4; ++k)
+                    if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
+            } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
+                return false;
             }
-            ++i;
         }
-        if (i >= t.size()) return false;
         if (empty) *empty = i == start;
-        ++i;
-        return true;
+        return lit("\"");
     }
     bool num() {
-        const size_t start = i;
-        if (i < t.size() && t[i] == '-') ++i;
-        if (i < t.size() && t[i] == '0') ++i;
-        else if (i < t.size() && t[i] >= '1' && t[i] <= '9')
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
-        else return false;
-        if (i < t.size() && t[i] == '.') {
-            if (++i >= t.size() || !std::isdigit(static_cast<unsigned char>(t[i]))) return false;
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
+        lit("-");
+        if (!lit("0") && !digits()) return false;
+        if (lit(".") && !digits()) return false;
+        if (lit("e") || lit("E")) {
+            if (!lit("+")) lit("-");
+            return digits();
         }
-        if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-            if (++i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-            if (i >= t.size() || !std::isdigit(static_cast<unsigned char>(t[i]))) return false;
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
-        }
-        return i > start;
+        return true;
     }
     bool value() {
         if (++depth > 64) return false;
         ws();
-        bool ok = false;
-        if (i >= t.size()) ok = false;
-        else if (t[i] == '{') ok = container('}', true);
-        else if (t[i] == '[') ok = container(']', false);
-        else if (t[i] == '"') ok = str();
-        else ok = lit("true") || lit("false") || lit("null") || num();
+        bool ok = at('{')   ? container('}', true)
+                  : at('[') ? container(']', false)
+                  : at('"') ? str()
+                            : lit("true") || lit("false") || lit("null") || num();
         --depth;
         return ok;
     }
     bool container(char close, bool object) {
         ++i;
         ws();
-        if (i < t.size() && t[i] == close) return ++i, true;
+        if (lit(std::string_view(&close, 1))) return true;
         for (;;) {
-            if (object) {
-                ws();
-                bool empty = false;
-                if (!str(&empty) || empty) return false;
-                ws();
-                if (!lit(":")) return false;
-            }
+            bool empty = false;
+            if (object && (ws(), !str(&empty) || empty || (ws(), !lit(":")))) return false;
             if (!value()) return false;
             ws();
-            if (lit(",")) continue;
-            return lit(std::string_view(&close, 1));
+            if (!lit(",")) return lit(std::string_view(&close, 1));
         }
-    }
-    bool document() {
-        if (!value()) return false;
-        ws();
-        return i == t.size();
     }
 };
 
-bool ValidJson(std::string_view text) { return JsonCheck{text}.document(); }
+bool ValidJson(std::string_view text) {
+    JsonCheck c{text};
+    if (!c.value()) return false;
+    c.ws();
+    return c.i == text.size();
+}
 
 // ---- invariants ---------------------------------------------------------------
 
-bool FiniteNumber(double v) { return std::isfinite(v); }
-
 void CheckSettings(const Settings& s) {
-    ASSERT_GE(s.UpdateIntervalMs, 500);
-    ASSERT_LE(s.UpdateIntervalMs, 5000);
-    ASSERT_GE(s.WarningTemp, 50);
-    ASSERT_LE(s.WarningTemp, 105);
-    ASSERT_GE(s.HistorySeconds, 60);
-    ASSERT_LE(s.HistorySeconds, 1800);
+    ASSERT_TRUE(s.UpdateIntervalMs >= 500 && s.UpdateIntervalMs <= 5000) << s.UpdateIntervalMs;
+    ASSERT_TRUE(s.WarningTemp >= 50 && s.WarningTemp <= 105) << s.WarningTemp;
+    ASSERT_TRUE(s.HistorySeconds >= 60 && s.HistorySeconds <= 1800) << s.HistorySeconds;
 }
 
 void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records) {
@@ -208,7 +185,7 @@ void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<
         ASSERT_LE(r.info.size(), kMaxEntriesPerRecord);
         for (const auto& [key, value] : r.metrics) {
             ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_TRUE(FiniteNumber(value));
+            ASSERT_TRUE(std::isfinite(value));
         }
         for (const auto& [key, text] : r.info) {
             ASSERT_TRUE(IsStorableKey(key)) << key;
@@ -220,12 +197,10 @@ void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<
 void CheckCardAndReport(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records,
                         int64_t now) {
     const CoolingReportCard card = MakeReportCard(periods, now);
-    ASSERT_TRUE(FiniteNumber(card.heavyUseHours) && FiniteNumber(card.atLimitRatio) &&
-                FiniteNumber(card.avgCpuClock) && FiniteNumber(card.maxCpuTemp));
-    ASSERT_GE(card.atLimitRatio, 0.0);
-    ASSERT_LE(card.atLimitRatio, 1.0);
-    ASSERT_GE(card.grade, -1);
-    ASSERT_LE(card.grade, 3);
+    ASSERT_TRUE(std::isfinite(card.heavyUseHours) && std::isfinite(card.atLimitRatio) &&
+                std::isfinite(card.avgCpuClock) && std::isfinite(card.maxCpuTemp));
+    ASSERT_TRUE(card.atLimitRatio >= 0.0 && card.atLimitRatio <= 1.0);
+    ASSERT_TRUE(card.grade >= -1 && card.grade <= 3);
     for (const HeavyUsePeriod& p : periods) {
         for (const std::wstring& text : {FormatMinutes(p.duration), FormatTemperature(p.maxCpuTemp, true),
                                          FormatNumber(p.avgCpuClock / 1000.0, 2), FormatDateTime(p.startTime)})
@@ -268,6 +243,12 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+std::string Crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
 std::vector<std::string> HistorySeeds() {
     HeavyUsePeriod p;
     p.startTime = 1765000000;
@@ -298,9 +279,7 @@ TEST(Fuzz, SettingsLoader) {
     TempFolder tmp;
     setenv("XDG_CONFIG_HOME", tmp.dir.c_str(), 1);
     std::string whole = SerializeSettings(Settings{});
-    std::string crlf;
-    for (char c : whole) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const std::vector<std::string> seeds = {whole, crlf, "{\"UpdateIntervalMs\": 2000, \"ShareData\": true}"};
+    const std::vector<std::string> seeds = {whole, Crlf(whole), "{\"UpdateIntervalMs\": 2000, \"ShareData\": true}"};
     Figures figures("loaded as intact files");
     for (int n = 0; n < kInputs; ++n) {
         const std::string text = Input(rng, seeds);
@@ -354,9 +333,7 @@ TEST(Fuzz, TelemetryLoader) {
     good.lastSentAt = 1765003600;
     good.lastHash = "0123456789abcdef";
     const std::string text = SerializeTelemetryState(good);
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const std::vector<std::string> seeds = {text, crlf, "id=" + good.id + "\n"};
+    const std::vector<std::string> seeds = {text, Crlf(text), "id=" + good.id + "\n"};
     Figures figures("with a usable identity");
     for (int n = 0; n < kInputs; ++n) {
         const int64_t now = 1765000000 + static_cast<int64_t>(rng() % 100000000) - 50000000;
@@ -365,10 +342,7 @@ TEST(Fuzz, TelemetryLoader) {
         ClampTelemetryTimes(s, now);
         ASSERT_EQ(valid, IsAnonymousId(s.id));
         figures.loaded += valid;
-        for (int64_t t : {s.noticeShownAt, s.lastSentAt}) {
-            ASSERT_GE(t, 0);
-            ASSERT_LE(t, now + kFutureToleranceSeconds);
-        }
+        for (int64_t t : {s.noticeShownAt, s.lastSentAt}) ASSERT_TRUE(t >= 0 && t <= now + kFutureToleranceSeconds);
         ReportGateOpen(s, now);
         ReportWorthSending(s, "0123456789abcdef", now);
         if (valid) {
@@ -400,9 +374,7 @@ TEST(Fuzz, ChildLineParser) {
             ASSERT_LE(splitter.pending().size(), bench::LineSplitter::kMaxLine);
         }
         bench::FinishRun(state, n % 7 == 0 ? std::wstring(kStopByUser) : std::wstring());
-        ASSERT_TRUE(std::isfinite(state.progress));
-        ASSERT_GE(state.progress, 0.0);
-        ASSERT_LE(state.progress, 1.0);
+        ASSERT_TRUE(state.progress >= 0.0 && state.progress <= 1.0);  // false for NaN too
         ASSERT_LE(state.metrics.size(), kMaxEntriesPerRecord);
         ASSERT_LE(state.info.size(), kMaxEntriesPerRecord);
         for (const auto& [key, value] : state.metrics) {
