@@ -183,14 +183,8 @@ void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<
         ASSERT_LE(++perKind[kind], kMaxRecordsPerKind);
         ASSERT_LE(r.metrics.size(), kMaxEntriesPerRecord);
         ASSERT_LE(r.info.size(), kMaxEntriesPerRecord);
-        for (const auto& [key, value] : r.metrics) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_TRUE(std::isfinite(value));
-        }
-        for (const auto& [key, text] : r.info) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_LE(text.size(), kMaxInfoChars);
-        }
+        for (const auto& [key, value] : r.metrics) ASSERT_TRUE(IsStorableKey(key) && std::isfinite(value)) << key;
+        for (const auto& [key, text] : r.info) ASSERT_TRUE(IsStorableKey(key) && text.size() <= kMaxInfoChars) << key;
     }
 }
 
@@ -216,10 +210,7 @@ void CheckCardAndReport(const std::vector<HeavyUsePeriod>& periods, const std::v
 struct TempFolder {
     fs::path dir = fs::temp_directory_path() / ("kalorix-fuzz-" + std::to_string(::getpid()));
     TempFolder() { fs::create_directories(dir); }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    ~TempFolder() { fs::remove_all(dir); }
     fs::path write(const std::string& name, const std::string& bytes) const {
         const fs::path p = dir / name;
         std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -229,18 +220,14 @@ struct TempFolder {
 
 // Prints the run's figures: how long it took and how many inputs got far enough
 // to load something (a fuzz run that only feeds the error paths tests little).
-class Figures {
-public:
-    explicit Figures(const char* what) : what_(what) {}
-    ~Figures() {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-        std::printf("  %d inputs in %lld ms; %d %s\n", kInputs, static_cast<long long>(ms.count()), loaded, what_);
-    }
+struct Figures {
+    const char* what;
     int loaded = 0;
-
-private:
-    const char* what_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    ~Figures() {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::printf("  %d inputs in %lld ms; %d %s\n", kInputs, static_cast<long long>(ms.count()), loaded, what);
+    }
 };
 
 std::string Crlf(const std::string& text) {
@@ -249,28 +236,15 @@ std::string Crlf(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> HistorySeeds() {
-    HeavyUsePeriod p;
-    p.startTime = 1765000000;
-    p.duration = 612.4;
-    p.busySeconds = 580.6;
-    p.atLimitSeconds = 33.5;
-    p.precise = true;
-    p.maxCpuTemp = 97.2;
-    p.avgCpuTemp = 88;
-    p.maxGpuTemp = 72;
-    p.avgCpuClock = 3412;
-    p.avgCpuPower = 44.4;
-    TestRecord cpu;
-    cpu.time = 1765000100;
-    cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16}};
-    TestRecord disk;
-    disk.kind = BenchKind::Disk;
-    disk.time = 1765000200;
-    disk.metrics = {{"disk.seq_read_mbs", 3450.5}, {"disk.rnd_read_iops", 45000}};
-    disk.info = {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770 — 1 TB"}};
-    return {SerializeHistory({p, p}, {cpu, disk}, p), SerializeHistory({p}, {}), SerializeHistory({}, {disk})};
-}
+// A history file with a period, a provisional period and two records, as the store writes it.
+const std::vector<std::string> kHistorySeeds = {
+    "S\t1765000000\t612\t581\t34\t1\t97.2\t88.0\t72.0\t3412\t44.4\n"
+    "B\tcpu\t1765000100\tcpu.mt_score=9050;cpu.st_score=1210;cpu.threads=16\t\n"
+    "B\tdisk\t1765000200\tdisk.rnd_read_iops=45000;disk.seq_read_mbs=3450.5\t"
+    "disk.drive=C:;disk.model=WD Black SN770 \xE2\x80\x94 1 TB\n"
+    "S\t1765000300\t240\t200\t0\t0\t80.0\t70.0\t0.0\t2000\t20.0\tp\n",
+    "S\t1765000000\t612\t581\t34\t1\t97.2\t88.0\t72.0\t3412\t44.4\n",
+    "B\tgpu\t1765000100\tgpu.score=640\tgpu.name=Sanal Kart\n"};
 
 }  // namespace
 
@@ -280,7 +254,7 @@ TEST(Fuzz, SettingsLoader) {
     setenv("XDG_CONFIG_HOME", tmp.dir.c_str(), 1);
     std::string whole = SerializeSettings(Settings{});
     const std::vector<std::string> seeds = {whole, Crlf(whole), "{\"UpdateIntervalMs\": 2000, \"ShareData\": true}"};
-    Figures figures("loaded as intact files");
+    Figures figures{"loaded as intact files"};
     for (int n = 0; n < kInputs; ++n) {
         const std::string text = Input(rng, seeds);
         const ReadSettingsResult r = SettingsFromFile(ReadStatus::Ok, text);
@@ -301,8 +275,8 @@ TEST(Fuzz, SettingsLoader) {
 TEST(Fuzz, HistoryLoader) {
     Rng rng(kSeed + 1);
     TempFolder tmp;
-    const std::vector<std::string> seeds = HistorySeeds();
-    Figures figures("with at least one period or record");
+    const std::vector<std::string>& seeds = kHistorySeeds;
+    Figures figures{"with at least one period or record"};
     for (int n = 0; n < kInputs; ++n) {
         const std::string text = Input(rng, seeds);
         std::vector<HeavyUsePeriod> periods;
@@ -326,15 +300,11 @@ TEST(Fuzz, HistoryLoader) {
 
 TEST(Fuzz, TelemetryLoader) {
     Rng rng(kSeed + 2);
-    TelemetryState good;
-    good.id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
-    good.noticeShownAt = 1765000000;
-    good.noticeAcked = true;
-    good.lastSentAt = 1765003600;
-    good.lastHash = "0123456789abcdef";
-    const std::string text = SerializeTelemetryState(good);
-    const std::vector<std::string> seeds = {text, Crlf(text), "id=" + good.id + "\n"};
-    Figures figures("with a usable identity");
+    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    const std::string text = "id=" + id + "\nnoticeShownAt=1765000000\nnoticeAcked=1\nlastSentAt=1765003600\n"
+                             "lastHash=0123456789abcdef\npending=0\n";
+    const std::vector<std::string> seeds = {text, Crlf(text), "id=" + id + "\n"};
+    Figures figures{"with a usable identity"};
     for (int n = 0; n < kInputs; ++n) {
         const int64_t now = 1765000000 + static_cast<int64_t>(rng() % 100000000) - 50000000;
         bool valid = false;
@@ -359,7 +329,7 @@ TEST(Fuzz, ChildLineParser) {
     const std::vector<std::string> seeds = {
         "P 0.2500 Tek çekirdek: Tamsayı\nM cpu.st_score 1234\nM cpu.mt_score 9050\nI cpu.name Örnek\nD\n",
         "P 0.5 x\nE Test programı derlenemedi\nD\n", "M memory.latency_ns 8.5e+01\r\nI gpu.name Sanal Kart\r\n"};
-    Figures figures("with at least one metric");
+    Figures figures{"with at least one metric"};
     for (int n = 0; n < kInputs; ++n) {
         BenchState state;
         state.running = true;
@@ -377,10 +347,7 @@ TEST(Fuzz, ChildLineParser) {
         ASSERT_TRUE(state.progress >= 0.0 && state.progress <= 1.0);  // false for NaN too
         ASSERT_LE(state.metrics.size(), kMaxEntriesPerRecord);
         ASSERT_LE(state.info.size(), kMaxEntriesPerRecord);
-        for (const auto& [key, value] : state.metrics) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_TRUE(std::isfinite(value));
-        }
+        for (const auto& [key, value] : state.metrics) ASSERT_TRUE(IsStorableKey(key) && std::isfinite(value)) << key;
         for (const auto& [key, text] : state.info) ASSERT_TRUE(IsStorableKey(key)) << key;
         ASSERT_TRUE(state.finished);
         figures.loaded += !state.metrics.empty();
