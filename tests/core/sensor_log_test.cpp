@@ -31,17 +31,16 @@ LocalStamp At(int y, int mo, int d, int h = 12, int mi = 0, int s = 0, int offse
     return LocalStamp{{y, mo, d}, h, mi, s, offset};
 }
 
-// A folder in memory; append can fail or wait.
+// A folder in memory; append can fail, or wait until the gate opens.
 class MemoryFiles : public SensorLogFiles {
 public:
     std::map<std::wstring, std::string> files;
     std::wstring current;
     int appendsBeforeFailure = -1;  // -1: never fails
     LogWriteResult failure = LogWriteResult::DiskFull;
-    bool gate = false;  // appends wait until opened
+    bool gate = false, gateOpen = false;
     std::mutex m;
     std::condition_variable cv;
-    bool open_gate = false;
 
     std::filesystem::path folder() const override { return "mem"; }
     LogWriteResult makeFolder(std::string&) override { return LogWriteResult::Ok; }
@@ -59,17 +58,13 @@ public:
     }
     LogWriteResult open(const std::wstring& name, std::string&) override {
         std::lock_guard<std::mutex> lock(m);
-        current = name;
-        files[name];
+        files[current = name];
         return LogWriteResult::Ok;
     }
     LogWriteResult append(std::string_view bytes, std::string& error) override {
         std::unique_lock<std::mutex> lock(m);
-        if (gate) cv.wait(lock, [&] { return open_gate; });
-        if (appendsBeforeFailure == 0) {
-            error = "injected";
-            return failure;
-        }
+        cv.wait(lock, [&] { return !gate || gateOpen; });
+        if (appendsBeforeFailure == 0) return error = "injected", failure;
         if (appendsBeforeFailure > 0) --appendsBeforeFailure;
         files[current] += bytes;
         return LogWriteResult::Ok;
@@ -81,7 +76,7 @@ public:
     }
     void release() {
         std::lock_guard<std::mutex> lock(m);
-        open_gate = true;
+        gateOpen = true;
         cv.notify_all();
     }
 };
