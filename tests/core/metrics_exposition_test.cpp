@@ -11,6 +11,7 @@
 
 #include "metrics/exposition.h"
 #include "sensors/sampling_engine.h"
+#include "tests/core/engine_fakes.h"
 #include "ui/settings_model.h"
 
 namespace kalorix {
@@ -150,22 +151,8 @@ TEST(MetricsJsonTest, SameValuesAsJson) {
 
 // ---- the copy taken from a snapshot ----
 
-class NoHost : public EngineHost {
-public:
-    double monotonicNow() override { return 0; }
-    int64_t wallNow() override { return 0; }
-    LocalTime localTime() override { return {}; }
-    void sleepMs(int) override {}
-    bool isElevated() override { return false; }
-    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-    std::wstring biosManufacturer() override { return {}; }
-    bool pawnIoInstalled() override { return false; }
-    void postReady(void*) override {}
-    void recordPeriod(const HeavyUsePeriod&) override {}
-};
-
 TEST(MetricsSourceTest, OnlyTheLatestCycleReadings) {
-    NoHost host;
+    test::NullHost host;
     SamplingEngine engine(host);
     SensorFrame frame;
     frame.add(L"a", L"d", L"A", SensorKind::Temperature, 50);

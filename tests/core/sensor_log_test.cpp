@@ -15,6 +15,7 @@
 #include "store/sensor_log.h"
 #include "store/sensor_log_writer.h"
 #include "sensors/text.h"
+#include "tests/core/engine_fakes.h"
 #if !defined(_WIN32)
 #include <unistd.h>
 #endif
@@ -257,18 +258,7 @@ TEST(SensorLogFeed, AFullQueueNeverHoldsUpTheFold) {
     struct FixedClock : SensorLogClock {
         LocalStamp now() override { return At(2026, 5, 1); }
     } clock;
-    struct NullHost : EngineHost {
-        double monotonicNow() override { return 0; }
-        int64_t wallNow() override { return 0; }
-        LocalTime localTime() override { return {}; }
-        void sleepMs(int) override {}
-        bool isElevated() override { return false; }
-        std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-        std::wstring biosManufacturer() override { return {}; }
-        bool pawnIoInstalled() override { return false; }
-        void postReady(void*) override {}
-        void recordPeriod(const HeavyUsePeriod&) override {}
-    } host;
+    test::NullHost host;
     MemoryFiles files;
     files.gate = true;
     SensorLogWriter writer(files, 8);
