@@ -29,13 +29,6 @@ TEST(Regions, OffsetAndClip) {
     EXPECT_FALSE(PlaceRegion(7, Rect{10, 200, 0, 40}, false, 0, 36, 500));
 }
 
-TEST(Regions, LastRegisteredWinsAndEdgesAreHalfOpen) {
-    std::vector<HitRegion> regions = {{1, 0, 0, 100, 100, false}, {2, 50, 50, 20, 20, true}};
-    EXPECT_EQ(HitTest(regions, 55, 55), 2u);
-    EXPECT_EQ(HitTest(regions, 70, 60), 1u);  // right edge of region 2 is outside it
-    EXPECT_EQ(HitTest(regions, 100, 10), 0u);
-}
-
 }  // namespace
 }  // namespace kalorix
 
@@ -69,23 +62,45 @@ TEST(Widgets, SegmentedByClickKeyAndArrowsStopsAtTheEnds) {
     EXPECT_FALSE(SegmentedBehavior(elsewhere, base, 4, selected));
 }
 
-TEST(Widgets, SliderFollowsThePointerAndStepsByKeyWithinItsRange) {
-    const ActionId id = MakeActionId(L"set/warn");
-    const Rect track{100, 0, 200, 20};
-    int value = 90;
-    InteractionState drag;
-    drag.pressed = id;
-    drag.pointerX = 150;  // a quarter along 60 ... 100
-    EXPECT_TRUE(SliderBehavior(drag, id, track, 60, 100, value));
-    EXPECT_EQ(value, 70);
-    drag.pointerX = 999;  // far past the end
-    SliderBehavior(drag, id, track, 60, 100, value);
+// A whole drag through the pointer rules: the value follows every move, ends
+// at the maximum past the end and off the region, and the release is no click.
+TEST(Widgets, SliderDragEndsAtTheRightEndWithoutAClick) {
+    const ActionId slider = MakeActionId(L"set/warn");
+    const Rect track{300, 400, 400, 24};
+    InteractionState ui;
+    int value = 60;
+    std::vector<int> seen;
+    auto pass = [&] {
+        ui.building.push_back(HitRegion{MakeActionId(L"set/tray"), 0, 0, 50, 50, true});
+        ui.building.push_back(HitRegion{slider, track.x, track.y, track.w, track.h, true});
+        SliderBehavior(ui, slider, track, 60, 100, value);
+        seen.push_back(value);
+        FinishPass(ui);
+    };
+    pass();
+    PointerMove(ui, 300, 410);
+    PointerDown(ui, 300, 410);
+    pass();
+    EXPECT_TRUE(ui.dragging);
+    for (float x : {400.0f, 500.0f, 650.0f, 900.0f}) {
+        EXPECT_TRUE(PointerMove(ui, x, 470));  // dragging repaints on every move
+        pass();
+    }
+    EXPECT_EQ(seen, (std::vector<int>{60, 60, 70, 80, 95, 100}));
+    PointerMove(ui, 699, 410);
+    pass();
+    PointerUp(ui, 699, 410);
+    EXPECT_EQ(ui.clicked, 0u);
+    pass();
     EXPECT_EQ(value, 100);
+    ui.pressed = slider;  // pressed but the pointer left the window: value kept
+    ui.pointerX = -1;
+    EXPECT_FALSE(SliderBehavior(ui, slider, track, 60, 100, value));
 
-    InteractionState up = Focused(id, NavKey::Up);
-    EXPECT_FALSE(SliderBehavior(up, id, track, 60, 100, value));  // clamped at the top
-    InteractionState down = Focused(id, NavKey::Left);
-    EXPECT_TRUE(SliderBehavior(down, id, track, 60, 100, value));
+    InteractionState up = Focused(slider, NavKey::Up);
+    EXPECT_FALSE(SliderBehavior(up, slider, track, 60, 100, value));  // clamped at the top
+    InteractionState down = Focused(slider, NavKey::Left);
+    EXPECT_TRUE(SliderBehavior(down, slider, track, 60, 100, value));
     EXPECT_EQ(value, 99);
 }
 

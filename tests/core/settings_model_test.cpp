@@ -1,5 +1,5 @@
-// The Settings page's model: choices edited by hand, the tray rows' bindings,
-// the texts that depend on state, and the warning slider's drag.
+// The Settings page's model: choices edited by hand, the tray rows' bindings
+// and the texts that depend on state.
 #include "ui/settings_model.h"
 
 #include <gtest/gtest.h>
@@ -88,51 +88,6 @@ TEST(SettingsTextsTest, ShareTextsInPriorityOrder) {
     EXPECT_EQ(ShareStatusLine(false, t, sent), L"Şu an: paylaşım kapalı, hiçbir şey gönderilmiyor.");
     EXPECT_TRUE(StatusTextIsConfirmation(L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu."));
     EXPECT_FALSE(StatusTextIsConfirmation(L"Silinemedi: Sunucuya ulaşılamadı. Daha sonra yeniden dene."));
-}
-
-TEST(WarningSliderTest, ValueMappingAtTheEdges) {
-    const std::pair<float, int> cases[] = {{100, 60}, {500, 100}, {105, 61}, {104, 60}, {-50, 60}, {2000, 100}};
-    for (auto [x, want] : cases) EXPECT_EQ(WarningSliderValue(x, 100, 400), want) << x;
-    EXPECT_EQ(WarningSliderValue(150, 100, 0), 60);  // no track
-    EXPECT_FLOAT_EQ(WarningSliderKnobX(105, 100, 400), 500);  // a limit above the slider's range
-}
-
-// A whole drag through the pointer rules: the value follows every move, ends
-// at 100 past the end, and the release is no click.
-TEST(WarningSliderTest, DragEndsAtTheRightEndWithoutAClick) {
-    const ActionId slider = MakeActionId(L"set/warn");
-    const Rect track{300, 400, 400, 24};
-    InteractionState ui;
-    int value = 60;
-    std::vector<int> seen;
-    auto pass = [&] {
-        ui.building.push_back(HitRegion{MakeActionId(L"set/tray"), 0, 0, 50, 50, true});
-        ui.building.push_back(HitRegion{slider, track.x, track.y, track.w, track.h, true});
-        WarningSliderDrag(ui, slider, track.x, track.w, value);
-        seen.push_back(value);
-        FinishPass(ui);
-    };
-    pass();
-    PointerMove(ui, 300, 410);
-    PointerDown(ui, 300, 410);
-    pass();
-    EXPECT_TRUE(ui.dragging);
-    for (float x : {400.0f, 500.0f, 650.0f, 900.0f}) {  // past the end and off the region
-        EXPECT_TRUE(PointerMove(ui, x, 470));
-        pass();
-    }
-    EXPECT_EQ(seen, (std::vector<int>{60, 60, 70, 80, 95, 100}));
-    PointerMove(ui, 699, 410);
-    pass();
-    PointerUp(ui, 699, 410);
-    EXPECT_EQ(ui.clicked, 0u);
-    pass();
-    EXPECT_EQ(value, 100);
-    // Pressed but the pointer left the window: dragging, value kept.
-    ui.pressed = slider;
-    ui.pointerX = -1;
-    EXPECT_FALSE(WarningSliderDrag(ui, slider, track.x, track.w, value));
-    EXPECT_EQ(value, 100);
 }
 
 }  // namespace

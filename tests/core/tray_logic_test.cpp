@@ -29,8 +29,6 @@ TEST(TrayContent, NumberAndLevelFollowTheShownTemperature) {
     TrayIconContent c = MakeTrayIconContent(Snap(79.6), settings);
     EXPECT_EQ(c.text, L"80");
     EXPECT_EQ(c.level, 1);
-    EXPECT_EQ(MakeTrayIconContent(Snap(80), settings).level, 2);
-    EXPECT_EQ(MakeTrayIconContent(Snap(64.9), settings).level, 0);
     settings.UseFahrenheit = true;
     EXPECT_EQ(MakeTrayIconContent(Snap(50), settings).text, L"122");
 }
