@@ -16,11 +16,6 @@ BenchState Running() {
     return s;
 }
 
-TEST(BenchKindWords, ExactMatchOnly) {
-    EXPECT_EQ(BenchKindFromWord(BenchKindWordW(BenchKind::Memory)), BenchKind::Memory);
-    for (const wchar_t* bad : {L"CPU", L"cpu ", L""}) EXPECT_FALSE(BenchKindFromWord(bad).has_value());
-}
-
 TEST(BenchLineParser, ProgressLines) {
     const struct { const char* line; double progress; const wchar_t* phase; } cases[] = {
         {"P 0.5000 Tek çekirdek: Tamsayı", 0.5, L"Tek çekirdek: Tamsayı"},

@@ -83,8 +83,6 @@ TEST(FrameTest, BordersCornersCaptionAndButtons) {
         {2, h - 1, true, FrameHit::Client},       {w - 138, 2, true, FrameHit::MinButton},
     };
     for (const auto& c : cases) EXPECT_EQ(FrameHitTest(c.x, c.y, w, h, c.maximised), c.hit) << c.x << "," << c.y;
-    EXPECT_EQ(CaptionButtonOf(FrameHit::MaxButton), CaptionButton::Maximize);
-    EXPECT_EQ(CaptionButtonOf(FrameHit::Caption), CaptionButton::None);
 }
 
 TEST(ScrollTest, WheelClampsAndThumbFollows) {
