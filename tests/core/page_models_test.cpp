@@ -97,6 +97,8 @@ TEST(OverviewCardsTest, MetricCardLevelsSourceFirstAndMissingValues) {
     EXPECT_EQ(cards[0].detail, L"ACPI bölgesi · En düşük 40 °C · En yüksek 94 °C");
     EXPECT_EQ(cards[2].detail, L"Ort. 3,46 GHz");
     EXPECT_EQ(cards[3].detail, L"12 GB / 16 GB");
+    s.cpuTempSource = L"PawnIO";
+    EXPECT_EQ(MakeMetricCards(s, Limit(85, true))[0].compactDetail, L"PawnIO · 105–200 °F");
     s.cpuLoad = 90;
     EXPECT_EQ(MakeMetricCards(s, Limit(85))[2].level, 2);
 
@@ -105,6 +107,7 @@ TEST(OverviewCardsTest, MetricCardLevelsSourceFirstAndMissingValues) {
         EXPECT_EQ(card.value, L"\u2014");
         EXPECT_EQ(card.level, 3);
     }
+    EXPECT_EQ(MakeMetricCards(none, Limit(85))[0].detail, L"Bu cihazda sensör bulunamadı");
     none.gpu = GpuSummary{};  // an adapter without a temperature
     EXPECT_EQ(MakeMetricCards(none, Limit(85))[1].detail, L"Uykuda veya sensör yok");
 }
@@ -120,6 +123,7 @@ TEST(OverviewCardsTest, SmallCardsFixedThresholdsAndFallbacks) {
     s.batteryPercent = 15;
     auto cards = MakeSmallCards(s, Limit(85));
     EXPECT_EQ(cards[0].level, 1);  // fixed disk thresholds, not WarningTemp
+    EXPECT_EQ(cards[1].value, L"3.900 rpm");
     EXPECT_EQ(cards[1].detail, L"CPU 3.900 · Sistem 1.200");
     EXPECT_EQ(cards[3].level, 2);
     s.batteryPercent = 30;
@@ -133,6 +137,8 @@ TEST(OverviewCardsTest, SmallCardsFixedThresholdsAndFallbacks) {
     s.gpu = GpuSummary{};
     s.gpu->fanSpeed = 2650;
     EXPECT_EQ(MakeSmallCards(s, Limit(85))[1].detail, L"GPU 2.650");
+    s.hottestDiskTemp = 70;
+    EXPECT_EQ(MakeSmallCards(s, Limit(85))[0].level, 2);
 }
 
 TEST(OverviewThrottleTest, SummaryLevels) {

@@ -176,6 +176,8 @@ TEST(SamplingEngine, PrimingPollPublishesNothingAndCyclesStartOneIntervalApart) 
     e.runWorker(stop.get_token());
     EXPECT_FALSE(validAfterPriming);
     EXPECT_EQ(*e.snapshot().cpuTemp, 55.0);
+    EXPECT_EQ(e.snapshot().history.size(), 4u);  // the priming poll is no point of the chart
+    EXPECT_EQ(e.snapshot().localTime.year, 2026);
     ASSERT_EQ(starts.size(), 5u);
     for (int i : {2, 3}) {
         EXPECT_GE(starts[i + 1] - starts[i], 1.0 - 1e-9);
@@ -245,6 +247,9 @@ TEST(SamplingFold, SmoothingStepGapAndSwitching) {
     r.e.setSmoothing(false);
     r.e.fold(Frame(30), 29.5);
     EXPECT_EQ(*r.snap().cpuTempShown, 30);
+    r.e.setSmoothing(true);  // switched on again: starts from the raw value
+    r.e.fold(Frame(60), 30.5);
+    EXPECT_NEAR(*r.snap().cpuTempShown, 38.5, 0.05);
 }
 
 TEST(SamplingFold, ChartHistoryKeeps1810Seconds) {
@@ -439,6 +444,7 @@ TEST(UsageTracker, LongPeriodIsKeptProvisionallyEveryMinute) {
     r.feed(400, Frame(80, 90));
     ASSERT_EQ(r.host.provisional.size(), 7u);
     EXPECT_LE(580 - r.host.provisional.back().duration, 61.0);
+    EXPECT_EQ(r.host.provisional.back().startTime, r.host.provisional[0].startTime);
     EXPECT_TRUE(r.host.periods.empty());
     r.feed(91, Frame(50, 5));
     ASSERT_EQ(r.host.periods.size(), 1u);

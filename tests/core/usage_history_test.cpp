@@ -128,6 +128,7 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
     EXPECT_EQ(r.metrics, (std::map<std::string, double>{{"score", 8}, {"bad", 0}}));  // later wins, keyless dropped
     EXPECT_EQ(r.info, (std::map<std::string, std::wstring>{{"k", L"last"}}));
     EXPECT_EQ(Parse("B\tk\t1e300\t\t\n").records[0].time, 0);  // beyond 64 bits
+    EXPECT_EQ(Parse("B\tgpu\t1.5e3\t\t\t\n").records[0].time, 1500);  // empty maps, a sixth field
 }
 
 // Keys a report could not carry are neither loaded nor written; a huge record is bounded.
@@ -157,6 +158,7 @@ TEST(ReportCard, WeekWindowAndGradeThresholds) {
     const CoolingReportCard none = MakeReportCard({SamplePeriod(now - 604801)}, now);
     EXPECT_EQ(none.grade, -1);
     EXPECT_EQ(none.gradeName, L"Henüz veri yok");
+    EXPECT_EQ(none.advice.rfind(L"Kalorix yapay yük uygulamaz.", 0), 0u);
     EXPECT_EQ(MakeReportCard({SamplePeriod(now - 604800)}, now).count, 1);
     EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MIN)}, now).count, 0);  // extreme dates neither overflow nor count
     EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MAX)}, now).count, 1);
@@ -238,6 +240,7 @@ TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
     for (int i = 0; i <= 300; ++i) history.addPeriod(SamplePeriod(i));
     ASSERT_EQ(history.periods().size(), 300u);
     EXPECT_EQ(history.periods().front().startTime, 1);
+    EXPECT_EQ(UsageHistory(path_).periods().size(), 300u);
 
     // A file written by hand may hold more than the store keeps.
     std::vector<TestRecord> many;
@@ -269,6 +272,7 @@ TEST_F(HistoryFileTest, ProvisionalPeriodSurvivesACrashAndIsReplacedAtClose) {
     UsageHistory next(path_);
     ASSERT_EQ(next.periods().size(), 2u);
     EXPECT_EQ(next.periods()[1].duration, 300);
+    EXPECT_FALSE(next.provisionalPeriod().has_value());
     HeavyUsePeriod again = SamplePeriod(3);
     next.setProvisionalPeriod(again);
     again.duration = 900;
