@@ -101,13 +101,14 @@ TEST(BenchLineSplitter, ChunkBoundariesCrLfAndEndlessLines) {
 TEST(BenchReporter, LinesTheParentReadsBack) {
     testing::LineLog log;
     log.reporter.Progress(1.5, L"Tamamlandı");
+    log.reporter.Progress(-0.2, L"a");
     log.reporter.Progress(1.0 / 6.0, L"iki\r\nsatır");
     log.reporter.Metric("memory.read_gbs", 12.3456789);
     log.reporter.Metric("x", 1e7);
     log.reporter.Info("gpu.name", L"Kart\nAdı");
     log.reporter.Error(L"Bilinmeyen test türü");
     log.reporter.Done();
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"P 1.0000 Tamamlandı\n", "P 0.1667 iki  satır\n",
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"P 1.0000 Tamamlandı\n", "P 0.0000 a\n", "P 0.1667 iki  satır\n",
                                                    "M memory.read_gbs 12.3457\n", "M x 1e+07\n",
                                                    "I gpu.name Kart Adı\n", "E Bilinmeyen test türü\n", "D\n"}));
     BenchState s = Running();
@@ -145,6 +146,8 @@ TEST(BenchThermalStop, ThreeDistinctHotSnapshotsInARow) {
     EXPECT_FALSE(guard.observe(BenchKind::Cpu, pass(96.5), 90, false));
     EXPECT_EQ(guard.observe(BenchKind::Cpu, pass(96.5), 90, false),
               L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
+    guard.reset();  // a new run counts afresh
+    EXPECT_EQ(guard.count(), 0);
 
     ThermalGuard g2;  // exactly at the limit counts; Fahrenheit display
     auto disk = [&clock] {

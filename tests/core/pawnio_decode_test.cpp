@@ -111,7 +111,8 @@ TEST(PawnIoCpuId, VendorFamilyAndModel) {
 
 TEST(PawnIoCpuId, SupportedProcessors) {
     const struct { const char* vendor; uint32_t eax; std::optional<PawnIoPath> path; } cases[] = {
-        {"GenuineIntel", 0x00090672, PawnIoPath::Intel}, {"AuthenticAMD", 0x00700F10, std::nullopt},  // family 16h
+        {"GenuineIntel", 0x00090672, PawnIoPath::Intel}, {"GenuineIntel", 0x00000F29, PawnIoPath::Intel},
+        {"AuthenticAMD", 0x00700F10, std::nullopt},  // family 16h
         {"AuthenticAMD", 0x00800F10, PawnIoPath::Amd},   {"AuthenticAMD", 0x00B00F10, PawnIoPath::Amd},  // 17h, 1Ah
         {"AuthenticAMD", 0x00C00F10, std::nullopt},      {"HygonGenuine", 0x00900F10, std::nullopt},
         {"genuineintel", 0x00090672, std::nullopt},

@@ -145,6 +145,7 @@ TEST(SensorLogRetention, KeepsTheLastDaysAndNeverForeignFiles) {
 }
 
 TEST(SensorLogDue, IntervalOfTheSamplingClock) {
+    EXPECT_TRUE(SensorLogRowDue(std::nullopt, 10, 5));  // the first row
     EXPECT_FALSE(SensorLogRowDue(10.0, 14.5, 5));
     EXPECT_TRUE(SensorLogRowDue(10.0, 14.8, 5));  // a cycle a little early
     EXPECT_TRUE(SensorLogRowDue(10.0, 10.5, 0));  // every cycle
