@@ -31,10 +31,7 @@ TEST(TrayContent, NumberAndLevelFollowTheShownTemperature) {
     EXPECT_EQ(c.level, 1);
     settings.UseFahrenheit = true;
     EXPECT_EQ(MakeTrayIconContent(Snap(50), settings).text, L"122");
-}
-
-TEST(TrayContent, ApplicationIconWithoutTemperatureOrWhenSwitchedOff) {
-    Settings settings;
+    // The application icon without a temperature or when switched off.
     EXPECT_TRUE(MakeTrayIconContent(Snap(std::nullopt), settings).text.empty());
     settings.ShowTempInTray = false;
     TrayIconContent off = MakeTrayIconContent(Snap(55, 48), settings);
@@ -53,13 +50,7 @@ TEST(TrayTooltip, BothTemperaturesAlways) {
 TEST(TrayTooltip, LongTextIsCutNotRejected) {
     EXPECT_EQ(TruncateUtf16(std::wstring(200, L'x'), 127).size(), 127u);
     // A character outside the BMP is two UTF-16 units and is never split.
-    std::wstring pair = std::wstring(126, L'a');
-    if (sizeof(wchar_t) == 2) {
-        pair += static_cast<wchar_t>(0xD83D);
-        pair += static_cast<wchar_t>(0xDD25);
-    } else {
-        pair += static_cast<wchar_t>(0x1F525);
-    }
+    const std::wstring pair = std::wstring(126, L'a') + L"\U0001F525";
     EXPECT_EQ(TruncateUtf16(pair, 127), std::wstring(126, L'a'));
     EXPECT_EQ(TruncateUtf16(pair, 128), pair);
 }
