@@ -3,6 +3,7 @@
 // lines. Portable; the Windows runner and child entry sit on top of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +14,7 @@
 namespace kalorix {
 
 enum class BenchKind : uint32_t { Cpu = 0, Gpu = 1, Disk = 2, Memory = 3 };
+inline constexpr size_t kBenchKindCount = 4;
 
 // The command-line word of a kind ("cpu", "gpu", "disk", "memory").
 const char* BenchKindWord(BenchKind kind);

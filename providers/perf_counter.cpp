@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <unordered_set>
 
 #include "sensors/text.h"
@@ -31,41 +32,51 @@ private:
     std::unordered_set<std::wstring> ids_;
 };
 
-void FoldLoad(const CounterArray& utility, const std::wstring& cpuName, IdSet& ids, SensorFrame& frame) {
-    for (const CounterSample& item : utility) {
+// What one counter family reads: its ids, labels and kind.
+struct CpuSeries {
+    const wchar_t* totalId;     // "cpu/load/total"
+    const wchar_t* coreIdStem;  // "cpu/load/core" + "01"
+    const wchar_t* totalLabel;
+    const wchar_t* coreWord;    // "Çekirdek #1 yük"
+    SensorKind kind;
+};
+
+// Adds the _Total instance (returned for the headline) and one reading per core.
+template <typename ValueOf>
+std::optional<double> FoldCpuSeries(const CounterArray& samples, const CpuSeries& series, ValueOf valueOf,
+                                    const std::wstring& cpuName, IdSet& ids, SensorFrame& frame) {
+    std::optional<double> total;
+    for (const CounterSample& item : samples) {
         if (!std::isfinite(item.value)) continue;
-        const double value = std::clamp(item.value, 0.0, 100.0);
+        const double value = valueOf(item.value);
         if (item.instance == kTotalInstance) {
-            std::wstring id = L"cpu/load/total";
+            std::wstring id = series.totalId;
             if (!ids.insert(id)) continue;
-            frame.cpuLoad = value;
-            frame.add(std::move(id), cpuName, L"Toplam yük", SensorKind::Load, value);
+            total = value;
+            frame.add(std::move(id), cpuName, series.totalLabel, series.kind, value);
         } else if (const auto core = CoreIndexOfInstance(item.instance)) {
-            std::wstring id = L"cpu/load/core" + CoreNumber2(*core);
+            std::wstring id = series.coreIdStem + CoreNumber2(*core);
             if (!ids.insert(id)) continue;
-            frame.add(std::move(id), cpuName, CoreLabel(*core, L"yük"), SensorKind::Load, value);
+            frame.add(std::move(id), cpuName, CoreLabel(*core, series.coreWord), series.kind, value);
         }
     }
+    return total;
+}
+
+void FoldLoad(const CounterArray& utility, const std::wstring& cpuName, IdSet& ids, SensorFrame& frame) {
+    static constexpr CpuSeries kLoad{L"cpu/load/total", L"cpu/load/core", L"Toplam yük", L"yük", SensorKind::Load};
+    const auto percent = [](double v) { return std::clamp(v, 0.0, 100.0); };
+    if (const auto total = FoldCpuSeries(utility, kLoad, percent, cpuName, ids, frame)) frame.cpuLoad = total;
 }
 
 void FoldClock(const CounterArray& performance, double baseMhz, const std::wstring& cpuName, IdSet& ids,
                SensorFrame& frame) {
     if (!(baseMhz > 0.0)) return;
-    for (const CounterSample& item : performance) {
-        if (!std::isfinite(item.value)) continue;
-        // Not clamped: the performance percentage passes 100 while boosting.
-        const double clock = baseMhz * item.value / 100.0;
-        if (item.instance == kTotalInstance) {
-            std::wstring id = L"cpu/clock/avg";
-            if (!ids.insert(id)) continue;
-            frame.cpuClock = clock;
-            frame.add(std::move(id), cpuName, L"Ortalama frekans", SensorKind::Clock, clock);
-        } else if (const auto core = CoreIndexOfInstance(item.instance)) {
-            std::wstring id = L"cpu/clock/core" + CoreNumber2(*core);
-            if (!ids.insert(id)) continue;
-            frame.add(std::move(id), cpuName, CoreLabel(*core, L"frekans"), SensorKind::Clock, clock);
-        }
-    }
+    static constexpr CpuSeries kClock{L"cpu/clock/avg", L"cpu/clock/core", L"Ortalama frekans", L"frekans",
+                                      SensorKind::Clock};
+    // Not clamped: the performance percentage passes 100 while boosting.
+    const auto mhz = [baseMhz](double percent) { return baseMhz * percent / 100.0; };
+    if (const auto total = FoldCpuSeries(performance, kClock, mhz, cpuName, ids, frame)) frame.cpuClock = total;
 }
 
 void FoldThermal(const CounterArray& thermal, IdSet& ids, SensorFrame& frame) {

@@ -2,6 +2,7 @@
 // pointer state the window keeps between paint passes. Portable.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "metrics/metrics_view.h"
 #include "sensors/sensor_model.h"
 #include "store/settings.h"
+#include "store/usage_history.h"
 
 namespace kalorix {
 
@@ -168,6 +170,21 @@ struct SensorLogView {
 
 struct SensorPlotPoint;  // sensors/sensor_history.h
 
+// What the Tests page shows from the stored history and the machine, copied
+// by the window once per snapshot and after a test is recorded, so that the
+// passes of one frame agree and no page reaches for it while drawing.
+struct PageRecords {
+    std::vector<HeavyUsePeriod> periods;
+    std::array<std::optional<TestRecord>, kBenchKindCount> latestTests;  // by BenchKind
+    std::vector<wchar_t> testDrives;  // fixed drives a disk test may use
+    int64_t now = 0;                  // seconds since 1970 UTC
+    bool anyTestRecord() const {
+        for (const auto& r : latestTests)
+            if (r) return true;
+        return false;
+    }
+};
+
 // Per-page view choices the window keeps between paints.
 struct PageViewState {
     int32_t sensorsFilter = 0;    // Sensors page, 0 … 6
@@ -202,6 +219,7 @@ struct PageContext {
     // The open plot's points (view->sensorsPlotId), copied from the engine for this pass.
     const std::vector<SensorPlotPoint>* sensorPlot = nullptr;
     MetricsView metrics;                     // the metrics endpoint's state
+    const PageRecords* records = nullptr;    // the Tests page's history, test records and drives
 
     // Page margins: x0 = content left + 36, W = content width - 72.
     float x0() const { return content.x + 36.0f; }

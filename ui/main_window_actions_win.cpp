@@ -185,6 +185,7 @@ void MainWindow::storeResult(const BenchOutcome& outcome) {
     record.metrics = outcome.metrics;
     record.info = outcome.info;
     UsageHistory::instance().addTestRecord(record);
+    recordsCycle_.reset();
 }
 
 void MainWindow::seriesSucceeded() {

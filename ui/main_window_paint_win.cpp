@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "base/log.h"
+#include "bench/drives_win.h"
 #include "bench/protocol.h"
 #include "metrics/metrics_server_win.h"
 #include "sensors/format.h"
@@ -301,6 +303,20 @@ void MainWindow::drawFirstTestPrompt(float width, float height) {
     }
 }
 
+// The Tests page's stored data, copied once per snapshot (and again after a
+// test is recorded) so that the passes drawing one snapshot agree.
+const PageRecords& MainWindow::pageRecords() {
+    if (recordsCycle_ && *recordsCycle_ == snapshot_.updatedAt) return records_;
+    const UsageHistory& history = UsageHistory::instance();
+    records_.periods = history.periods();
+    for (size_t kind = 0; kind < kBenchKindCount; ++kind)
+        records_.latestTests[kind] = history.latestTestRecord(static_cast<int32_t>(kind));
+    records_.testDrives = bench::ListTestDrives();
+    records_.now = static_cast<int64_t>(time(nullptr));
+    recordsCycle_ = snapshot_.updatedAt;
+    return records_;
+}
+
 PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content) {
     PageContext context;
     context.toolkit = &tk;
@@ -330,6 +346,7 @@ PageContext MainWindow::makePageContext(DrawingToolkit& tk, const Rect& content)
         context.sensorPlot = &plot_;
     }
     if (metrics_) context.metrics = metrics_->view();
+    if (page_ == kPageTests) context.records = &pageRecords();
     return context;
 }
 
@@ -375,7 +392,7 @@ void MainWindow::reportFrame(const DrawingToolkit& tk) {
     report.add("queue", static_cast<long long>(series_.view().queue.size()));
     report.add("series", series_.view().pausing ? "pause" : series_.active() ? "run" : "-");
     for (const TestCardInfo& card : TestCards()) {  // "test.gpu idle result", "test.gpu.error …"
-        const bool hasRecord = UsageHistory::instance().latestTestRecord(static_cast<int32_t>(card.kind)).has_value();
+        const bool hasRecord = pageRecords().latestTests[static_cast<size_t>(card.kind)].has_value();
         const TestCardState state = MakeTestCardState(card.kind, drawnBench_, &series_.view(), hasRecord);
         const std::string key = std::string("test.") + BenchKindWord(card.kind);
         report.add(key, std::string(TestCardModeName(state.mode)) + (hasRecord ? " result" : " -"));

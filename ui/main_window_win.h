@@ -144,6 +144,7 @@ private:
     void invalidateChanged();
     void drawFrameContent(DrawingToolkit& tk, bool interactive, const Rect* area = nullptr);
     PageContext makePageContext(DrawingToolkit& tk, const Rect& content);
+    const PageRecords& pageRecords();
     void drawStartingPlaceholder(const Rect& content);
     void drawSidebar(float height, bool ready);
     void drawTitleButtons(float width);
@@ -180,6 +181,8 @@ private:
 
     Settings settings_;
     std::unique_ptr<SensorLog> sensorLog_;  // outlives the engine, which feeds it
+    PageRecords records_;                   // the Tests page's history, records and drives
+    std::optional<double> recordsCycle_;    // the snapshot they were copied for; empty: copy again
     std::vector<SensorPlotPoint> plot_;     // the Sensors page's open plot, copied each pass
     std::unique_ptr<EngineHost> engineHost_;
     std::unique_ptr<SamplingEngine> engine_;

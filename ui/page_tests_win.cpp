@@ -4,9 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <ctime>
 
-#include "bench/drives_win.h"
 #include "bench/protocol.h"
 #include "ui/pages_win.h"
 #include "ui/tests_model.h"
@@ -15,6 +13,11 @@
 namespace kalorix {
 
 namespace {
+
+const PageRecords& Records(const PageContext& ctx) {
+    static const PageRecords kNone;
+    return ctx.records ? *ctx.records : kNone;
+}
 
 constexpr float kGap = 12.0f;
 constexpr float kPad = 20.0f;
@@ -36,8 +39,8 @@ constexpr TableColumn kColumns[] = {
 float DrawReportCard(PageContext& ctx, float y) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
-    const std::vector<HeavyUsePeriod> periods = UsageHistory::instance().periods();
-    const CoolingReportCard card = MakeReportCard(periods, static_cast<int64_t>(time(nullptr)));
+    const std::vector<HeavyUsePeriod>& periods = Records(ctx).periods;
+    const CoolingReportCard card = MakeReportCard(periods, Records(ctx).now);
     const ReportCardView v =
         MakeReportCardView(card, periods, ctx.snapshot->currentPeriod, ctx.settings->UseFahrenheit);
     const D2D1_COLOR_F gradeColor = Color(v.color);
@@ -147,7 +150,7 @@ float DrawResult(DrawingToolkit& tk, const Rect& r, float y, const TestResultVie
 
 void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, const std::vector<wchar_t>& drives) {
     DrawingToolkit& tk = *ctx.toolkit;
-    const std::optional<TestRecord> record = UsageHistory::instance().latestTestRecord(static_cast<int32_t>(info.kind));
+    const std::optional<TestRecord>& record = Records(ctx).latestTests[static_cast<size_t>(info.kind)];
     const TestCardState state = MakeTestCardState(info.kind, ctx.bench, ctx.series, record.has_value());
     const bool inProgress = state.mode == TestCardMode::Running || state.mode == TestCardMode::Waiting;
     const float innerW = r.w - 2 * kPad;
@@ -237,19 +240,13 @@ void DrawTestCard(PageContext& ctx, const TestCardInfo& info, const Rect& r, con
 
 // ---- leaderboard ---------------------------------------------------------------
 
-bool AnyTestRecord() {
-    for (int32_t kind = 0; kind < 4; ++kind)
-        if (UsageHistory::instance().latestTestRecord(kind)) return true;
-    return false;
-}
-
 float DrawLeaderboard(PageContext& ctx, float y) {
     DrawingToolkit& tk = *ctx.toolkit;
     const float x0 = ctx.x0(), w = ctx.innerWidth();
     const bool share = ctx.settings->ShareData;
     const std::wstring body = LeaderboardBody(share);
     const float bodyH = tk.MeasureParagraph(body, w - 88, text_style::Secondary);
-    const bool hint = share && !AnyTestRecord();
+    const bool hint = share && !Records(ctx).anyTestRecord();
     const float h = bodyH + 42 + 14 + 34 + 20 + (hint ? 24.0f : 0.0f);
 
     tk.Card(Rect{x0, y, w, h});
@@ -317,7 +314,7 @@ float DrawTestsPage(PageContext& ctx) {
                           colors::SecondaryText);
     y += 12;
 
-    const std::vector<wchar_t> drives = bench::ListTestDrives();
+    const std::vector<wchar_t>& drives = Records(ctx).testDrives;
     if (ctx.view) ctx.view->testsDriveIndex = ClampDriveIndex(ctx.view->testsDriveIndex, drives.size());
     const float cw = (w - kGap) / 2;
     const float ch = TestCardHeight(drives.size());

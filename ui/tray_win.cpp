@@ -41,6 +41,15 @@ HICON TrayIcon::LoadAppIcon() const {
                                          LR_DEFAULTCOLOR));
 }
 
+// A rendered number from the cache, or drawn now and kept. The shown icon is
+// always the most recently used, so the cache never drops it while shown.
+HICON TrayIcon::NumberIcon(const std::wstring& key, const std::wstring& text, int level) {
+    if (UniqueIcon* kept = rendered_.find(key)) return kept->get();
+    HICON made = DrawingToolkit::RenderTrayIcon(text, level);
+    if (!made) return nullptr;
+    return rendered_.insert(key, UniqueIcon(made)).get();
+}
+
 void TrayIcon::SetIcon(HICON icon, bool owned) {
     if (!icon || icon == icon_) return;
     if (icon_ && ownsIcon_) DestroyIcon(icon_);
@@ -69,11 +78,15 @@ bool TrayIcon::Add(HWND window, UINT callbackMessage) {
 void TrayIcon::Update(const std::wstring& iconText, int level, const std::wstring& tooltip) {
     const std::wstring key = TrayIconKey(iconText, level);
     if (key != iconKey_) {
-        HICON made = iconText.empty() ? LoadAppIcon() : DrawingToolkit::RenderTrayIcon(iconText, level);
         // On failure the old icon stays and the key is not taken, so the next
         // refresh tries again.
-        if (made) {
-            SetIcon(made, true);
+        if (iconText.empty()) {
+            if (HICON app = LoadAppIcon()) {
+                SetIcon(app, true);
+                iconKey_ = key;
+            }
+        } else if (HICON number = NumberIcon(key, iconText, level)) {
+            SetIcon(number, false);  // the cache owns it
             iconKey_ = key;
         }
     }

@@ -23,6 +23,8 @@
 #include <functional>
 #include <string>
 
+#include "base/scoped_win.h"
+#include "ui/recent_cache.h"
 #include "ui/tray.h"
 
 namespace kalorix {
@@ -43,8 +45,8 @@ public:
     // tooltip "Kalorix"), then NIM_SETVERSION 4. Returns whether NIM_ADD worked.
     bool Add(HWND window, UINT callbackMessage = kMsgTray);
     // New icon only when text|level changed (rendered number, or the app icon for
-    // an empty text; a failed rendering keeps the old icon); tooltip cut to 127
-    // units; NIM_MODIFY while added.
+    // an empty text; a failed rendering keeps the old icon); rendered numbers are
+    // kept for reuse; tooltip cut to 127 units; NIM_MODIFY while added.
     void Update(const std::wstring& iconText, int level, const std::wstring& tooltip);
     // Update() from the snapshot and settings (number, level, tooltip).
     void Refresh(const SensorSnapshot& snapshot, const Settings& settings);
@@ -84,6 +86,7 @@ public:
 
 private:
     HICON LoadAppIcon() const;
+    HICON NumberIcon(const std::wstring& key, const std::wstring& text, int level);
     void SetIcon(HICON icon, bool owned);
 
     HINSTANCE instance_;
@@ -95,6 +98,7 @@ private:
     bool hintShown_ = false;
     UINT callbackMessage_ = kMsgTray;
     OverheatNotifier overheat_;
+    RecentCache<UniqueIcon> rendered_{24};  // numbers drawn before, by icon key; owns them
     ShellNotify shell_;
 };
 
