@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "inventory/inventory.h"
+#include "inventory/wmi_row.h"
 
 using namespace kalorix;
 
@@ -314,4 +315,22 @@ TEST(Inventory, HugeMemoryTypeCodeIsNoType) {
     in.rows(InventoryQuery::PhysicalMemory) = {{{L"Capacity", L"1024"}, {L"SMBIOSMemoryType", L"1e300"}}};
     EXPECT_EQ(Labels(*Find(BuildHardwareInventoryFrom(in), L"Bellek")),
               (std::vector<std::wstring>{L"Toplam", L"Modül 1"}));
+}
+
+TEST(WmiRow, AbsentAndEmptyPropertiesGiveEmptyTextAndZero) {
+    const WmiRow row{{L"Name", L"Intel"}, {L"Blank", L""}};
+    EXPECT_EQ(RowText(row, L"Missing"), L"");
+    EXPECT_EQ(RowNumber(row, L"Missing"), 0.0);
+    EXPECT_EQ(RowNumber(row, L"Blank"), 0.0);
+    EXPECT_EQ(RowText(row, L"name"), L"");  // property names are matched exactly
+}
+
+TEST(WmiRow, NumbersParseTheLeadingDecimalText) {
+    const WmiRow row{{L"Capacity", L"17179869184"}, {L"Speed", L"3600 MHz"}, {L"Frac", L"2.5"},
+                     {L"Word", L"Unknown"},         {L"Nan", L"nan"},        {L"Inf", L"-inf"},
+                     {L"Neg", L"-12"}};
+    const std::pair<const wchar_t*, double> cases[] = {{L"Capacity", 17179869184.0}, {L"Speed", 3600.0},
+                                                       {L"Frac", 2.5}, {L"Word", 0.0}, {L"Neg", -12.0},
+                                                       {L"Nan", 0.0}, {L"Inf", 0.0}};  // never NaN or infinity
+    for (auto [name, want] : cases) EXPECT_EQ(RowNumber(row, name), want) << name;
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "sensors/sensor_model.h"
 #include "sensors/text.h"
 
 using namespace kalorix;
@@ -16,10 +15,4 @@ TEST(Text, MalformedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(Utf8ToWide("a\xC3"), L"a\uFFFD");
     EXPECT_EQ(Utf8ToWide("\xC0\xAF" "b"), L"\uFFFD\uFFFDb");  // overlong form
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-}
-
-TEST(Text, TrimOnlySpacesAndShortSuffixes) {
-    EXPECT_EQ(TrimSpaces(std::wstring_view(L"\tx ")), L"\tx");
-    EXPECT_FALSE(EndsWith(L"kg", L"_pkg"));
-    EXPECT_EQ(CoreNumber2(127), L"128");
 }
