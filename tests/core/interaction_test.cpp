@@ -93,7 +93,7 @@ TEST(ScrollTest, WheelClampsAndThumbFollows) {
     // Content that fits: the offset stays 0 and there is no thumb.
     EXPECT_EQ(ScrollAfterWheel(0, -120, 500, 744), 0.0f);
     EXPECT_FALSE(ScrollBarThumb(0, 500, 744).visible);
-    // One notch down moves 56 DIPs; up from 0 stays at 0.
+    // One notch is 56 DIPs; up from 0 stays at 0.
     EXPECT_FLOAT_EQ(ScrollAfterWheel(0, 120, 1500, 744), 0);
     EXPECT_FLOAT_EQ(ScrollAfterWheel(700, -360, 1500, 744), 756);  // clamped to 1500 - 744
     EXPECT_FLOAT_EQ(ScrollAfterWheel(100, -60, 1500, 744), 128);   // half a notch
