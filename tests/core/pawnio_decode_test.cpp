@@ -253,63 +253,48 @@ TEST(PawnIoIntel, PollWithPackage) {
     EXPECT_EQ(regs.unpins, 3);
 }
 
-TEST(PawnIoIntel, PackageInvalidOrUnreadable) {
+// Invalid, unreadable or unpinnable registers: what is valid is still used, nothing else.
+TEST(PawnIoIntel, InvalidOrUnreadableRegisters) {
     auto cores = Cores({0, 0});
-    FakeRegisters regs;
+    auto poll = [&](FakeRegisters& regs, SensorFrame f = {}) {
+        PollIntelCores(cores, L"cpu", regs, f);
+        return f;
+    };
+    FakeRegisters regs;  // package invalid: the hottest core is the headline; flags still read
     regs.msr[0] = {{kMsrThermStatus, Status(50)}, {kMsrPackageThermStatus, Status(10, false, true)}};
     regs.msr[2] = {{kMsrThermStatus, Status(30)}};
-    SensorFrame f;
-    PollIntelCores(cores, L"cpu", regs, f);
+    SensorFrame f = poll(regs);
     EXPECT_EQ(Find(f, L"pawnio/temp/package"), nullptr);
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 70);  // hottest core without a package value
-    EXPECT_TRUE(f.thermalThrottle);    // flags are read even without a valid temperature
+    EXPECT_DOUBLE_EQ(*f.cpuTemp, 70);
+    EXPECT_TRUE(f.thermalThrottle);
+    regs.msr[0].erase(kMsrPackageThermStatus);  // unreadable: flags unknown, TjMax still set
+    f = poll(regs);
+    EXPECT_FALSE(f.thermalThrottleKnown || f.powerLimitKnown);
+    EXPECT_DOUBLE_EQ(*f.tjMax, 100);
 
-    // Package register unreadable: flags stay unknown, TjMax is still set.
-    regs.msr[0].erase(kMsrPackageThermStatus);
-    SensorFrame g;
-    PollIntelCores(cores, L"cpu", regs, g);
-    EXPECT_FALSE(g.thermalThrottleKnown || g.powerLimitKnown);
-    EXPECT_DOUBLE_EQ(*g.tjMax, 100);
-}
-
-TEST(PawnIoIntel, CoreZeroInvalidSkipsPackageAndTjMax) {
-    auto cores = Cores({0, 0});
-    FakeRegisters regs;
+    // Core 0 invalid or not pinnable: no package, no TjMax, its throttle bit unused.
     regs.msr[0] = {{kMsrThermStatus, Status(10, false, true)}, {kMsrPackageThermStatus, Status(10)}};
-    regs.msr[2] = {{kMsrThermStatus, Status(30)}};
-    SensorFrame f;
-    PollIntelCores(cores, L"cpu", regs, f);
+    f = poll(regs);
     ExpectReadings(f, {{L"pawnio/temp/core1", L"Çekirdek #2 sıcaklık", 70},
                        {L"pawnio/temp/hottest", L"En sıcak çekirdek", 70}});
-    EXPECT_FALSE(f.tjMax);
-    EXPECT_FALSE(f.thermalThrottleKnown);  // an invalid core's throttle bit is not used
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 70);
-
-    // Core 0 cannot be pinned: same outcome, no package read.
+    EXPECT_FALSE(f.tjMax || f.thermalThrottleKnown);
     regs.msr[0][kMsrThermStatus] = Status(10);
     regs.refusePin[0] = true;
-    SensorFrame g;
-    PollIntelCores(cores, L"cpu", regs, g);
-    EXPECT_EQ(Find(g, L"pawnio/temp/package"), nullptr);
-    EXPECT_FALSE(g.tjMax);
-}
+    f = poll(regs);
+    EXPECT_EQ(Find(f, L"pawnio/temp/package"), nullptr);
+    EXPECT_FALSE(f.tjMax);
 
-TEST(PawnIoIntel, NoValidCoreLeavesHeadlineAlone) {
-    auto cores = Cores({0, 0});
-    FakeRegisters regs;
-    regs.msr[0] = {{kMsrThermStatus, Status(10, false)}};
-    SensorFrame f;
-    f.cpuTemp = 61.0;
-    f.cpuTempSource = L"MSI EC";
-    PollIntelCores(cores, L"cpu", regs, f);
+    // No valid core leaves an earlier provider's headline alone.
+    FakeRegisters none;
+    none.msr[0] = {{kMsrThermStatus, Status(10, false)}};
+    SensorFrame msi;
+    msi.cpuTemp = 61.0;
+    msi.cpuTempSource = L"MSI EC";
+    f = poll(none, msi);
     EXPECT_TRUE(f.readings.empty());
     EXPECT_EQ(f.cpuTempSource, L"MSI EC");
-
-    // A valid reading overrides whatever an earlier provider set.
-    regs.msr[2] = {{kMsrThermStatus, Status(48)}};
-    PollIntelCores(cores, L"cpu", regs, f);
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 52.0);
-    EXPECT_EQ(f.cpuTempSource, L"PawnIO");
+    none.msr[2] = {{kMsrThermStatus, Status(48)}};  // a valid one replaces it
+    EXPECT_EQ(poll(none, msi).cpuTempSource, L"PawnIO");
 }
 
 TEST(PawnIoIntel, AffinityRestoredWhenAReadThrows) {
