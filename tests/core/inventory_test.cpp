@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "inventory/inventory.h"
+#include "inventory/wmi_row.h"
 
 using namespace kalorix;
 
@@ -84,9 +85,6 @@ TEST(Inventory, DesktopReportHasEverySectionInOrderWithItsRows) {
     const HardwareInventory inv = BuildHardwareInventoryFrom(Desktop());
     EXPECT_EQ(inv.systemName, L"Micro-Star International Co., Ltd. MS-7D75");
     EXPECT_EQ(inv.cpuName, L"AMD Ryzen 7 7700X 8-Core Processor");
-    const std::vector<uint16_t> glyphs{0xE7F8, 0xE950, 0xE7F4, 0xE7F4, 0xE964, 0xEDA2, 0xE770};
-    ASSERT_EQ(inv.sections.size(), glyphs.size());
-    for (size_t i = 0; i < glyphs.size(); ++i) EXPECT_EQ(inv.sections[i].glyph, glyphs[i]) << i;
     EXPECT_EQ(InventoryToText(inv),
               L"[Sistem]\r\n"
               L"Model: Micro-Star International Co., Ltd. MS-7D75\r\n"
@@ -130,33 +128,15 @@ TEST(Inventory, DesktopReportHasEverySectionInOrderWithItsRows) {
 // drops volume labels; nothing else changes. KALORIX_REDACT applies it at build.
 TEST(Inventory, PersonalInfoHidesNamesAndVolumeLabelsOnly) {
     InventoryInputs in = Desktop();
-    const HardwareInventory plain = BuildHardwareInventoryFrom(in);
-    const HardwareInventory hidden = WithoutPersonalInfo(plain);
+    const HardwareInventory hidden = WithoutPersonalInfo(BuildHardwareInventoryFrom(in));
     in.redact = true;
     EXPECT_EQ(InventoryToText(BuildHardwareInventoryFrom(in)), InventoryToText(hidden));
+    std::wstring expected = InventoryToText(BuildHardwareInventoryFrom(Desktop()));
     const std::wstring bullets = L"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022";
-    ASSERT_EQ(hidden.sections.size(), plain.sections.size());
-    int changed = 0;
-    for (size_t s = 0; s < plain.sections.size(); ++s) {
-        ASSERT_EQ(hidden.sections[s].rows.size(), plain.sections[s].rows.size());
-        for (size_t r = 0; r < plain.sections[s].rows.size(); ++r) {
-            const InventoryRow& before = plain.sections[s].rows[r];
-            const InventoryRow& after = hidden.sections[s].rows[r];
-            if (before.label == L"Bilgisayar adı" || before.label == L"Kullanıcı") {
-                EXPECT_EQ(after.value, bullets);
-                ++changed;
-            } else if (before.label == L"C: Windows") {
-                EXPECT_EQ(after.label, L"C:");  // the volume's own name is personal too
-                EXPECT_EQ(after.value, before.value);
-                ++changed;
-            } else {
-                EXPECT_EQ(after.label, before.label);
-                EXPECT_EQ(after.value, before.value) << before.label;
-            }
-        }
-    }
-    EXPECT_EQ(changed, 3);
-    EXPECT_EQ(hidden.systemName, plain.systemName);
+    for (const auto& [from, to] : {std::pair<std::wstring, std::wstring>{L"adı: OFIS-PC", L"adı: " + bullets},
+                                   {L"Kullanıcı: ayse", L"Kullanıcı: " + bullets}, {L"C: Windows:", L"C::"}})
+        expected.replace(expected.find(from), from.size(), to);
+    EXPECT_EQ(InventoryToText(hidden), expected);
 
     // Even names that could not be read are shown as hidden rather than left out.
     in.computerName.clear();
@@ -166,58 +146,38 @@ TEST(Inventory, PersonalInfoHidesNamesAndVolumeLabelsOnly) {
     EXPECT_EQ(Value(*Find(unknown, L"İşletim sistemi"), L"Kullanıcı"), bullets);
 }
 
-TEST(Inventory, GraphicsTitlesDependOnTheNumberOfControllersReturned) {
+TEST(Inventory, AdapterOrderKindTitlesAndMemory) {
     InventoryInputs in;
-    in.rows(InventoryQuery::VideoController) = {Adapter(L"NVIDIA GeForce RTX 3060")};
-    EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in))[2], L"Ekran kartı");
     in.rows(InventoryQuery::VideoController) = {Adapter(L"Intel(R) UHD Graphics 630")};
-    EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in))[2], L"Ekran kartı");
-
+    EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in))[2], L"Ekran kartı");  // one controller: no kind
     // The basic display adapter is not listed but still counts as a controller.
-    in.rows(InventoryQuery::VideoController) = {Adapter(L"Microsoft Basic Display Adapter"),
-                                                Adapter(L"Intel(R) UHD Graphics 630")};
-    HardwareInventory inv = BuildHardwareInventoryFrom(in);
-    EXPECT_EQ(Titles(inv), (std::vector<std::wstring>{L"Sistem", L"İşlemci", L"Tümleşik ekran kartı", L"Bellek",
-                                                      L"Depolama", L"İşletim sistemi"}));
-    in.rows(InventoryQuery::VideoController) = {Adapter(L"Microsoft Basic Render Driver"),
-                                                Adapter(L"AMD Radeon RX 7800 XT")};
-    EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in))[2], L"Harici ekran kartı");
-}
+    in.rows(InventoryQuery::VideoController) = {Adapter(L"Microsoft Basic Display Adapter"), Adapter(L"Intel UHD")};
+    EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in)),
+              (std::vector<std::wstring>{L"Sistem", L"İşlemci", L"Tümleşik ekran kartı", L"Bellek", L"Depolama",
+                                         L"İşletim sistemi"}));
 
-TEST(Inventory, DiscreteAdaptersComeFirstInReverseOrderIntegratedOnesFollowInOrder) {
-    InventoryInputs in;
-    in.rows(InventoryQuery::VideoController) = {Adapter(L"Intel UHD A"), Adapter(L"NVIDIA A"), Adapter(L"Intel B"),
-                                                Adapter(L"Radeon RX B"), Adapter(L"Intel C")};
-    const HardwareInventory inv = BuildHardwareInventoryFrom(in);
-    std::vector<std::wstring> models;
-    for (size_t i = 2; i < 7; ++i) models.push_back(Value(inv.sections[i], L"Model"));
-    EXPECT_EQ(models, (std::vector<std::wstring>{L"Radeon RX B", L"NVIDIA A", L"Intel UHD A", L"Intel B", L"Intel C"}));
-    EXPECT_EQ(inv.sections[2].title, L"Harici ekran kartı");
-    EXPECT_EQ(inv.sections[4].title, L"Tümleşik ekran kartı");
-    EXPECT_EQ(inv.sections[7].title, L"Bellek");
-}
-
-TEST(Inventory, AdapterKindAndMemoryRows) {
-    InventoryInputs in;
+    // Discrete (a registry memory entry under the exact name, or NVIDIA/Radeon RX) first in
+    // reverse order, then integrated in order; name matching is case-sensitive.
     in.rows(InventoryQuery::VideoController) = {Adapter(L"NVIDIA GeForce GTX 1650"), Adapter(L"Intel Iris Xe"),
                                                 Adapter(L"AMD Radeon Pro W6600"), Adapter(L"nvidia lowercase"),
-                                                Adapter(L"AMD Radeon 780M")};
+                                                Adapter(L"AMD Radeon 780M"), Adapter(L"Radeon RX B")};
     in.adapterMemory = {{L"AMD Radeon Pro W6600", 8 * kGiB}, {L"AMD Radeon 780M", 1.5 * kGiB},
                         {L"amd radeon pro w6600", 4 * kGiB}};
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
-    // Discrete: the two with a registry entry (exact name) and the NVIDIA one, newest first.
-    ASSERT_EQ(inv.sections.size(), 10u);
-    EXPECT_EQ(Value(inv.sections[2], L"Model"), L"AMD Radeon 780M");
-    EXPECT_EQ(Value(inv.sections[2], L"Bellek"), L"2 GB");  // 1.5 GiB rounds up
-    EXPECT_EQ(Value(inv.sections[3], L"Model"), L"AMD Radeon Pro W6600");
-    EXPECT_EQ(Value(inv.sections[3], L"Bellek"), L"8 GB");
-    EXPECT_EQ(Value(inv.sections[4], L"Model"), L"NVIDIA GeForce GTX 1650");
-    EXPECT_EQ(Value(inv.sections[4], L"Bellek"), L"<none>");  // discrete without entry: no memory row
-    // Matching is case-sensitive, so these two are integrated.
-    EXPECT_EQ(Value(inv.sections[5], L"Model"), L"Intel Iris Xe");
-    EXPECT_EQ(Value(inv.sections[5], L"Bellek"), L"Sistem belleğini paylaşır");
-    EXPECT_EQ(Value(inv.sections[6], L"Model"), L"nvidia lowercase");
-    EXPECT_EQ(inv.sections[6].title, L"Tümleşik ekran kartı");
+    const struct { const wchar_t* model; const wchar_t* memory; const wchar_t* title; } want[] = {
+        {L"Radeon RX B", L"<none>", L"Harici ekran kartı"},  // discrete without entry: no memory row
+        {L"AMD Radeon 780M", L"2 GB", L"Harici ekran kartı"},  // 1.5 GiB rounds up
+        {L"AMD Radeon Pro W6600", L"8 GB", L"Harici ekran kartı"},
+        {L"NVIDIA GeForce GTX 1650", L"<none>", L"Harici ekran kartı"},
+        {L"Intel Iris Xe", L"Sistem belleğini paylaşır", L"Tümleşik ekran kartı"},
+        {L"nvidia lowercase", L"Sistem belleğini paylaşır", L"Tümleşik ekran kartı"},
+    };
+    ASSERT_EQ(inv.sections.size(), 11u);
+    for (size_t i = 0; i < std::size(want); ++i) {
+        EXPECT_EQ(Value(inv.sections[2 + i], L"Model"), want[i].model);
+        EXPECT_EQ(Value(inv.sections[2 + i], L"Bellek"), want[i].memory) << want[i].model;
+        EXPECT_EQ(inv.sections[2 + i].title, want[i].title) << want[i].model;
+    }
 }
 
 TEST(Inventory, AdapterDriverAndDisplayRows) {
@@ -233,7 +193,6 @@ TEST(Inventory, AdapterDriverAndDisplayRows) {
     EXPECT_EQ(Value(inv.sections[2], L"Ekran"), L"<none>");
     // A nameless adapter keeps its other rows; its empty model row is removed.
     EXPECT_EQ(Labels(inv.sections[3]), (std::vector<std::wstring>{L"Bellek", L"Sürücü", L"Ekran"}));
-    EXPECT_EQ(Value(inv.sections[3], L"Sürücü"), L"01.01.2022");
     EXPECT_EQ(Value(inv.sections[3], L"Ekran"), L"1920 \u00D7 1080 @ 60 Hz");
     EXPECT_EQ(Value(inv.sections[4], L"Ekran"), L"1600 \u00D7 1000");  // unknown refresh rate
 }
@@ -248,19 +207,13 @@ TEST(Inventory, MemoryTotalsFastestSpeedAndLastModuleType) {
     HardwareInventory inv = BuildHardwareInventoryFrom(in);
     const InventorySection* mem = Find(inv, L"Bellek");
     ASSERT_NE(mem, nullptr);
-    EXPECT_EQ(Labels(*mem), (std::vector<std::wstring>{L"Toplam", L"Tür", L"Hız", L"Modül 1", L"Modül 2"}));
-    EXPECT_EQ(Value(*mem, L"Toplam"), L"16 GB");
     EXPECT_EQ(Value(*mem, L"Tür"), L"DDR4");
-    EXPECT_EQ(Value(*mem, L"Hız"), L"3600 MT/s");
-    EXPECT_EQ(Value(*mem, L"Modül 1"), L"8 GB" + kDot + L"G.Skill");
+    EXPECT_EQ(Value(*mem, L"Hız"), L"3600 MT/s");  // the fastest module
     EXPECT_EQ(Value(*mem, L"Modül 2"), L"8 GB" + kDot + L"F4-3600C16-8GVKC");
 
     // The last module decides the type even when it names none; no speed, no "Hız".
     in.rows(InventoryQuery::PhysicalMemory)[1][L"SMBIOSMemoryType"] = L"0";
-    in.rows(InventoryQuery::PhysicalMemory)[0].erase(L"Speed");
-    in.rows(InventoryQuery::PhysicalMemory)[0].erase(L"ConfiguredClockSpeed");
-    in.rows(InventoryQuery::PhysicalMemory)[1].erase(L"Speed");
-    in.rows(InventoryQuery::PhysicalMemory)[1].erase(L"ConfiguredClockSpeed");
+    for (WmiRow& row : in.rows(InventoryQuery::PhysicalMemory)) row.erase(L"Speed"), row.erase(L"ConfiguredClockSpeed");
     inv = BuildHardwareInventoryFrom(in);
     EXPECT_EQ(Labels(*Find(inv, L"Bellek")), (std::vector<std::wstring>{L"Toplam", L"Modül 1", L"Modül 2"}));
 }
@@ -275,7 +228,6 @@ TEST(Inventory, UnknownSizesAreLeftOutRatherThanShownAsZero) {
     in.rows(InventoryQuery::Processor) = {{{L"Name", L"CPU"}}};
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
     EXPECT_EQ(Labels(*Find(inv, L"Bellek")), (std::vector<std::wstring>{L"Tür", L"Modül 1"}));
-    EXPECT_EQ(Value(*Find(inv, L"Bellek"), L"Modül 1"), L"Samsung");
     EXPECT_EQ(Value(*Find(inv, L"Depolama"), L"Disk 1"), L"Virtual Disk");
     EXPECT_EQ(Labels(*Find(inv, L"İşlemci")), (std::vector<std::wstring>{L"Model"}));
 }
@@ -287,7 +239,6 @@ TEST(Inventory, ProcessorCacheRowNeedsOneKnownCache) {
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
     const InventorySection& cpu = *Find(inv, L"İşlemci");
     EXPECT_EQ(Labels(cpu), (std::vector<std::wstring>{L"Model", L"Temel hız", L"Model", L"Önbellek (L2 / L3)"}));
-    EXPECT_EQ(cpu.rows[1].value, L"3,60 GHz");
     EXPECT_EQ(cpu.rows[3].value, L"0 B / 16 MB");
     EXPECT_EQ(inv.cpuName, L"B");  // the last processor names the machine's CPU
 }
@@ -299,7 +250,6 @@ TEST(Inventory, BiosWithoutReleaseDateShowsOnlyTheVersion) {
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
     EXPECT_EQ(Value(inv.sections[0], L"BIOS"), L"F.20");
     EXPECT_EQ(inv.systemName, L"Victus");
-    EXPECT_EQ(Labels(inv.sections[0]), (std::vector<std::wstring>{L"Model", L"BIOS"}));
 }
 
 TEST(Inventory, OperatingSystemVersionAndBuild) {
@@ -311,9 +261,6 @@ TEST(Inventory, OperatingSystemVersionAndBuild) {
     EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Sürüm"), L"Windows 11 Pro 23H2");
 
     in.displayVersion.clear();
-    in.rows(InventoryQuery::OperatingSystem)[0][L"Caption"] = L"MicrosoftWindows 10";
-    inv = BuildHardwareInventoryFrom(in);
-    EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Sürüm"), L"MicrosoftWindows 10");
     in.rows(InventoryQuery::OperatingSystem)[0][L"Caption"] = L"Windows 10 Microsoft Home";
     inv = BuildHardwareInventoryFrom(in);
     EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Sürüm"), L"Windows 10 Microsoft Home");
@@ -341,7 +288,6 @@ TEST(Inventory, DisksAndOnlyFixedVolumesWithKnownSpace) {
     const InventorySection& s = *Find(inv, L"Depolama");
     EXPECT_EQ(Labels(s), (std::vector<std::wstring>{L"Disk 1", L"Disk 2", L"Disk 3", L"C:", L"D: Veri"}));
     EXPECT_EQ(s.rows[0].value, L"WDC WD10EZEX" + kDot + L"931,5 GB" + kDot + L"SATA HDD");
-    EXPECT_EQ(s.rows[1].value, L"Kingston DataTraveler" + kDot + L"29,8 GB" + kDot + L"USB");
     EXPECT_EQ(s.rows[2].value, L"Array" + kDot + L"1 TB" + kDot + L"SSD");
     EXPECT_EQ(s.rows[3].value, L"50 GB boş / 100 GB");
     EXPECT_EQ(s.rows[4].value, L"0 B boş / 931,5 GB");
@@ -363,25 +309,28 @@ TEST(Inventory, EmptyValuesAreRemovedAndEmptySectionsStay) {
     EXPECT_EQ(inv.systemName, L"");
 }
 
-TEST(Inventory, TextExportOfSections) {
-    HardwareInventory inv;
-    EXPECT_EQ(InventoryToText(inv), L"");
-    inv.systemName = L"not in the text";
-    inv.sections.push_back({L"Sistem", kGlyphSystem, {{L"Model", L"Dell XPS 15"}}});
-    EXPECT_EQ(InventoryToText(inv), L"[Sistem]\r\nModel: Dell XPS 15\r\n\r\n");
-    inv.sections.push_back({L"Depolama", kGlyphStorage, {}});
-    inv.sections.push_back({L"Bellek", kGlyphMemory, {{L"Toplam", L"16 GB"}, {L"Tür", L"DDR4"}}});
-    EXPECT_EQ(InventoryToText(inv),
-              L"[Sistem]\r\nModel: Dell XPS 15\r\n\r\n[Depolama]\r\n\r\n[Bellek]\r\nToplam: 16 GB\r\nTür: DDR4\r\n\r\n");
-}
-
-TEST(Inventory, UnknownMemoryTypeCodes) {
-    for (int unknown : {0, 22, 25, 31, 36, -1}) EXPECT_EQ(MemoryTypeName(unknown), L"") << unknown;
-    EXPECT_EQ(DiskMediaName(5), L"");
-
+TEST(Inventory, HugeMemoryTypeCodeIsNoType) {
     // A type code far outside any integer is no type, not undefined behaviour.
     InventoryInputs in;
     in.rows(InventoryQuery::PhysicalMemory) = {{{L"Capacity", L"1024"}, {L"SMBIOSMemoryType", L"1e300"}}};
     EXPECT_EQ(Labels(*Find(BuildHardwareInventoryFrom(in), L"Bellek")),
               (std::vector<std::wstring>{L"Toplam", L"Modül 1"}));
+}
+
+TEST(WmiRow, AbsentAndEmptyPropertiesGiveEmptyTextAndZero) {
+    const WmiRow row{{L"Name", L"Intel"}, {L"Blank", L""}};
+    EXPECT_EQ(RowText(row, L"Missing"), L"");
+    EXPECT_EQ(RowNumber(row, L"Missing"), 0.0);
+    EXPECT_EQ(RowNumber(row, L"Blank"), 0.0);
+    EXPECT_EQ(RowText(row, L"name"), L"");  // property names are matched exactly
+}
+
+TEST(WmiRow, NumbersParseTheLeadingDecimalText) {
+    const WmiRow row{{L"Capacity", L"17179869184"}, {L"Speed", L"3600 MHz"}, {L"Frac", L"2.5"},
+                     {L"Word", L"Unknown"},         {L"Nan", L"nan"},        {L"Inf", L"-inf"},
+                     {L"Neg", L"-12"}};
+    const std::pair<const wchar_t*, double> cases[] = {{L"Capacity", 17179869184.0}, {L"Speed", 3600.0},
+                                                       {L"Frac", 2.5}, {L"Word", 0.0}, {L"Neg", -12.0},
+                                                       {L"Nan", 0.0}, {L"Inf", 0.0}};  // never NaN or infinity
+    for (auto [name, want] : cases) EXPECT_EQ(RowNumber(row, name), want) << name;
 }

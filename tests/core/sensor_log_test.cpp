@@ -15,6 +15,7 @@
 #include "store/sensor_log.h"
 #include "store/sensor_log_writer.h"
 #include "sensors/text.h"
+#include "tests/core/engine_fakes.h"
 #if !defined(_WIN32)
 #include <unistd.h>
 #endif
@@ -31,17 +32,16 @@ LocalStamp At(int y, int mo, int d, int h = 12, int mi = 0, int s = 0, int offse
     return LocalStamp{{y, mo, d}, h, mi, s, offset};
 }
 
-// A folder in memory; append can fail or wait.
+// A folder in memory; append can fail, or wait until the gate opens.
 class MemoryFiles : public SensorLogFiles {
 public:
     std::map<std::wstring, std::string> files;
     std::wstring current;
     int appendsBeforeFailure = -1;  // -1: never fails
     LogWriteResult failure = LogWriteResult::DiskFull;
-    bool gate = false;  // appends wait until opened
+    bool gate = false, gateOpen = false;
     std::mutex m;
     std::condition_variable cv;
-    bool open_gate = false;
 
     std::filesystem::path folder() const override { return "mem"; }
     LogWriteResult makeFolder(std::string&) override { return LogWriteResult::Ok; }
@@ -59,17 +59,13 @@ public:
     }
     LogWriteResult open(const std::wstring& name, std::string&) override {
         std::lock_guard<std::mutex> lock(m);
-        current = name;
-        files[name];
+        files[current = name];
         return LogWriteResult::Ok;
     }
     LogWriteResult append(std::string_view bytes, std::string& error) override {
         std::unique_lock<std::mutex> lock(m);
-        if (gate) cv.wait(lock, [&] { return open_gate; });
-        if (appendsBeforeFailure == 0) {
-            error = "injected";
-            return failure;
-        }
+        cv.wait(lock, [&] { return !gate || gateOpen; });
+        if (appendsBeforeFailure == 0) return error = "injected", failure;
         if (appendsBeforeFailure > 0) --appendsBeforeFailure;
         files[current] += bytes;
         return LogWriteResult::Ok;
@@ -81,7 +77,7 @@ public:
     }
     void release() {
         std::lock_guard<std::mutex> lock(m);
-        open_gate = true;
+        gateOpen = true;
         cv.notify_all();
     }
 };
@@ -115,8 +111,6 @@ TEST(SensorLogFormat, TurkishAndStandardLines) {
               "\"Disk; \"\"C:\"\" \u00B7 Bo\u015F [GB]\";CPU, 8 \u00E7ekirdek \u00B7 Saat [MHz]\r\n");
     EXPECT_EQ(SensorLogFileStart(cols, 1, SensorLogFormat::Standard),
               "Zaman,NVIDIA GeForce RTX 4060 \u00B7 S\u0131cakl\u0131k [\u00B0C]\r\n");
-    EXPECT_EQ(SensorLogFileStart(cols, 3, SensorLogFormat::Standard).substr(0, 6), "Zaman,");
-    EXPECT_NE(SensorLogFileStart(cols, 3, SensorLogFormat::Standard).find(",\"CPU, 8"), std::string::npos);
 
     const LocalStamp t = At(2026, 12, 7, 9, 5, 3, 180);
     EXPECT_EQ(SensorLogRowLine(t, cols, {72.46, std::nullopt, 3650.7}, SensorLogFormat::Turkish),
@@ -125,23 +119,15 @@ TEST(SensorLogFormat, TurkishAndStandardLines) {
               "2026-12-07T09:05:03+03:00,0.0,15.00,\r\n");
 }
 
-TEST(SensorLogFormat, ExtremeValuesStayWhole) {
+TEST(SensorLogFormat, ExtremeValuesAndNegativeOffsets) {
     EXPECT_EQ(FormatLogValue(1.7976931348623157e308, SensorKind::Data, SensorLogFormat::Standard).size(), 309u + 3u);
-    EXPECT_EQ(FormatLogValue(-1e-300, SensorKind::Load, SensorLogFormat::Turkish), "0,0");
-}
-
-TEST(SensorLogFormat, TimeOffsets) {
-    EXPECT_EQ(FormatLogTime(At(2026, 1, 2, 3, 4, 5, 0)), "2026-01-02T03:04:05+00:00");
     EXPECT_EQ(FormatLogTime(At(2026, 1, 2, 23, 59, 59, -330)), "2026-01-02T23:59:59-05:30");
 }
 
 TEST(SensorLogNames, DailyPartsAndForeignNames) {
     EXPECT_EQ(SensorLogFileName({2026, 3, 9}, 1), L"Kalorix-sensorler-2026-03-09.csv");
     EXPECT_EQ(SensorLogFileName({2026, 3, 9}, 12), L"Kalorix-sensorler-2026-03-09-12.csv");
-    const auto two = ParseSensorLogFileName(L"Kalorix-sensorler-2026-03-09-2.csv");
-    ASSERT_TRUE(two);
-    EXPECT_EQ(two->part, 2);
-    EXPECT_EQ(two->day, (LogDate{2026, 3, 9}));
+    EXPECT_EQ(ParseSensorLogFileName(L"Kalorix-sensorler-2026-03-09-2.csv")->part, 2);
     for (const wchar_t* foreign : {L"Kalorix-sensorler-2026-03-09-1.csv", L"Kalorix-sensorler-2026-03-09-02.csv",
                                    L"Kalorix-sensorler-2026-13-09.csv", L"Kalorix-sensorler-2026-03-09.txt",
                                    L"notlar.csv", L"Kalorix-sensorler-26-03-09.csv"})
@@ -156,11 +142,10 @@ TEST(SensorLogRetention, KeepsTheLastDaysAndNeverForeignFiles) {
     EXPECT_EQ(ExpiredSensorLogFiles(names, {2024, 3, 1}, 7), (std::vector<std::wstring>{names[0]}));
     EXPECT_EQ(ExpiredSensorLogFiles(names, {2024, 3, 2}, 7).size(), 3u);
     EXPECT_TRUE(ExpiredSensorLogFiles(names, {2030, 1, 1}, 0).empty());  // keep everything
-    EXPECT_EQ(ExpiredSensorLogFiles(names, {2025, 3, 1}, 365).size(), 4u);
 }
 
 TEST(SensorLogDue, IntervalOfTheSamplingClock) {
-    EXPECT_TRUE(SensorLogRowDue(std::nullopt, 10, 5));
+    EXPECT_TRUE(SensorLogRowDue(std::nullopt, 10, 5));  // the first row
     EXPECT_FALSE(SensorLogRowDue(10.0, 14.5, 5));
     EXPECT_TRUE(SensorLogRowDue(10.0, 14.8, 5));  // a cycle a little early
     EXPECT_TRUE(SensorLogRowDue(10.0, 10.5, 0));  // every cycle
@@ -173,7 +158,6 @@ TEST(SensorLogParts, NewSensorBeginsANewPartAndADayContinuesItsOwnFile) {
     LogTarget t = p.beginDay({2026, 5, 1}, 3, {});
     EXPECT_EQ(t.file, L"Kalorix-sensorler-2026-05-01.csv");
     EXPECT_TRUE(t.create);
-    EXPECT_FALSE(p.needsDay({2026, 5, 1}));
     EXPECT_FALSE(p.next(3).create);
     t = p.next(4);
     EXPECT_EQ(t.file, L"Kalorix-sensorler-2026-05-01-2.csv");
@@ -232,7 +216,6 @@ TEST(SensorLogWriter, RetentionAtStartAndAtMidnight) {
     w.start({SensorLogFormat::Turkish, 7}, {2026, 5, 1});  // the fake clock's today
     ASSERT_TRUE(w.offer(Row(At(2026, 5, 1, 23, 59, 58), cols, {1.0})));
     ASSERT_TRUE(WaitRows(w, 1));
-    EXPECT_FALSE(files.files.count(L"Kalorix-sensorler-2026-04-20.csv"));
     EXPECT_FALSE(files.files.count(L"Kalorix-sensorler-2026-04-24.csv"));
     EXPECT_TRUE(files.files.count(L"Kalorix-sensorler-2026-04-25.csv"));
     // Past midnight the 25th falls out of the seven days; the new day has its own file.
@@ -256,7 +239,6 @@ TEST(SensorLogWriter, AWriteErrorStopsLoggingWithANote) {
     EXPECT_FALSE(s.running);
     EXPECT_EQ(s.note, kSensorLogDiskFullNote);
     EXPECT_EQ(s.rows, 2u);
-    EXPECT_FALSE(w.accepting());
     EXPECT_FALSE(w.offer(Row(At(2026, 5, 1, 10, 0, 9), cols, {9.0})));
     w.stop();
     EXPECT_EQ(w.status().note, kSensorLogDiskFullNote);  // stays until logging starts again
@@ -277,18 +259,7 @@ TEST(SensorLogFeed, AFullQueueNeverHoldsUpTheFold) {
     struct FixedClock : SensorLogClock {
         LocalStamp now() override { return At(2026, 5, 1); }
     } clock;
-    struct NullHost : EngineHost {
-        double monotonicNow() override { return 0; }
-        int64_t wallNow() override { return 0; }
-        LocalTime localTime() override { return {}; }
-        void sleepMs(int) override {}
-        bool isElevated() override { return false; }
-        std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-        std::wstring biosManufacturer() override { return {}; }
-        bool pawnIoInstalled() override { return false; }
-        void postReady(void*) override {}
-        void recordPeriod(const HeavyUsePeriod&) override {}
-    } host;
+    test::NullHost host;
     MemoryFiles files;
     files.gate = true;
     SensorLogWriter writer(files, 8);

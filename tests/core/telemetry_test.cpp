@@ -10,43 +10,19 @@
 
 using namespace kalorix;
 
-TEST(JsonWriter, LayoutEscapesAndNumbers) {
+// The nested layout is checked with the whole report below.
+TEST(JsonWriter, EscapesAndNumbers) {
     JsonWriter w;
     w.beginObject();
-    w.number("a", 2.5);
     w.number("b", 3.0);
     w.number("c", 1e15);
     w.number("d", -0.0001234);
     w.string("model", std::string_view("Disk \"X\"\tA\\B\x7f"));
-    w.string("tr", std::wstring_view(L"Çekirdek ğ"));
-    w.beginObject("empty");
-    w.endObject();
-    w.beginArray("list");
-    w.boolean({}, true);
-    w.beginObject();
-    w.boolean("x", false);
-    w.endObject();
-    w.endArray();
     w.beginArray("none");
     w.endArray();
     w.endObject();
-    EXPECT_EQ(w.text(),
-              "{\n"
-              "  \"a\": 2.5,\n"
-              "  \"b\": 3,\n"
-              "  \"c\": 1e+15,\n"
-              "  \"d\": -0.0001234,\n"
-              "  \"model\": \"Disk \\\"X\\\"\\u0009A\\\\B\x7f\",\n"
-              "  \"tr\": \"Çekirdek ğ\",\n"
-              "  \"empty\": {},\n"
-              "  \"list\": [\n"
-              "    true,\n"
-              "    {\n"
-              "      \"x\": false\n"
-              "    }\n"
-              "  ],\n"
-              "  \"none\": []\n"
-              "}\n");
+    EXPECT_EQ(w.text(), "{\n  \"b\": 3,\n  \"c\": 1e+15,\n  \"d\": -0.0001234,\n"
+                        "  \"model\": \"Disk \\\"X\\\"\\u0009A\\\\B\x7f\",\n  \"none\": []\n}\n");
 }
 
 TEST(JsonWriter, AMemberWithoutANameIsLeftOutWithItsContents) {
@@ -68,59 +44,32 @@ TEST(JsonWriter, AMemberWithoutANameIsLeftOutWithItsContents) {
     EXPECT_EQ(w.text(), "{\n  \"ok\": 3,\n  \"nan\": null,\n  \"a\": [\n    4\n  ]\n}\n");
 }
 
+// A file saved by a Windows editor, touched by hand or damaged keeps what can be read.
 TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
-    TelemetryState s;
-    s.id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
-    s.noticeShownAt = 1700000000;
-    s.noticeAcked = true;
-    s.lastSentAt = 1700003600;
-    s.lastHash = "0123456789abcdef";
-    s.pending = false;
-    s.lastAttemptAt = 99;  // not persisted
-    const std::string text = SerializeTelemetryState(s);
-    EXPECT_EQ(text,
-              "id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392\nnoticeShownAt=1700000000\nnoticeAcked=1\n"
-              "lastSentAt=1700003600\nlastHash=0123456789abcdef\npending=0\n");
+    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    const std::string text = "id=" + id + "\nnoticeShownAt=1700000000\nnoticeAcked=1\n"
+                             "lastSentAt=1700003600\nlastHash=0123456789abcdef\npending=0\n";
     bool valid = false;
     TelemetryState back = ParseTelemetryState(text, &valid);
     EXPECT_TRUE(valid);
+    back.lastAttemptAt = 99;  // not persisted
     EXPECT_EQ(SerializeTelemetryState(back), text);  // every persisted field read back
-    EXPECT_EQ(back.lastAttemptAt, 0);
 
-    back = ParseTelemetryState("garbage\nnoticeAcked=true\npending=1\npending=0x\nlastSentAt=12abc\n"
-                               "noticeShownAt=\nid=short\nid=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a39\n",
-                               &valid);
-    EXPECT_FALSE(valid);  // 35 characters
-    EXPECT_FALSE(back.noticeAcked);
-    EXPECT_FALSE(back.pending);  // the last occurrence wins
-    EXPECT_EQ(back.lastSentAt, 12);
-    EXPECT_EQ(back.noticeShownAt, 0);
-    ParseTelemetryState("", &valid);
-    EXPECT_FALSE(valid);
-}
-
-// A file saved by a Windows editor, or touched by hand, keeps its identity and consent.
-TEST(TelemetryState, CrlfBlanksAndOnlyLeadingDigits) {
-    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
-    bool valid = false;
-    TelemetryState s = ParseTelemetryState("id=" + id + "\r\n  noticeShownAt = 1700000000 \r\nnoticeAcked=1\r\n"
-                                           "lastSentAt=-5\r\npending=1\t\r\n",
+    TelemetryState s = ParseTelemetryState("garbage\nnoticeAcked=true\r\n  noticeShownAt = 1700000000 \r\n"
+                                           "pending=1\npending=0x\nlastSentAt=12abc\nid=" + id + "\r\n",
                                            &valid);
     EXPECT_TRUE(valid);
-    EXPECT_EQ(s.id, id);
     EXPECT_EQ(s.noticeShownAt, 1700000000);
-    EXPECT_TRUE(s.noticeAcked);
-    EXPECT_TRUE(s.pending);
-    EXPECT_EQ(s.lastSentAt, 0);  // a sign is no digit
-    EXPECT_EQ(ParseTelemetryState("noticeShownAt=-1\n", &valid).noticeShownAt, 0);
+    EXPECT_FALSE(s.noticeAcked);  // only "1"
+    EXPECT_FALSE(s.pending);      // the last occurrence wins
+    EXPECT_EQ(s.lastSentAt, 12);  // leading digits only
+    EXPECT_EQ(ParseTelemetryState("lastSentAt=-5\n", &valid).lastSentAt, 0);  // a sign is no digit
     EXPECT_EQ(ParseTelemetryState("noticeShownAt=99999999999999999999999\n", &valid).noticeShownAt, INT64_MAX);
     // Only the shape of an id the program makes is an id.
-    EXPECT_FALSE(ParseTelemetryState("id=" + id + "x\n", &valid).id.empty());
-    EXPECT_FALSE(valid);
-    ParseTelemetryState("id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a3\"z\n", &valid);
-    EXPECT_FALSE(valid);
-    ParseTelemetryState("id=0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392\n", &valid);
-    EXPECT_TRUE(valid);
+    for (const std::string& bad : {id + "x", id.substr(0, 35), id.substr(0, 34) + "\"z"}) {
+        ParseTelemetryState("id=" + bad + "\n", &valid);
+        EXPECT_FALSE(valid) << bad;
+    }
 }
 
 TEST(TelemetryState, TimesAreHeldNearNowAndNeverOverflow) {
@@ -133,7 +82,6 @@ TEST(TelemetryState, TimesAreHeldNearNowAndNeverOverflow) {
     EXPECT_EQ(s.lastSentAt, 0);
     EXPECT_EQ(SecondsSince(INT64_MAX, -5), INT64_MAX);
     EXPECT_EQ(SecondsSince(-5, INT64_MAX), INT64_MIN);
-    EXPECT_EQ(SecondsSince(now, now - 3600), 3600);
     // Unclamped extremes in the state still give the right answers.
     TelemetryState far;
     far.noticeShownAt = INT64_MIN + 1;
@@ -151,10 +99,8 @@ TEST(TelemetryState, IdNicknameAndHash) {
     const std::string id = UuidFromBytes(bytes);
     EXPECT_EQ(id, "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff");
     EXPECT_EQ(MakeNickname("a"), L"BraveOrca464");  // FNV-1a 0xE40C292C: adjective 4, animal 23, number 464
-    EXPECT_EQ(MakeNickname(id), MakeNickname(id));
     EXPECT_NE(MakeNickname(id), MakeNickname("f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfefe"));
     EXPECT_EQ(ChangeHash(""), "14650fb0739d0383");
-    EXPECT_EQ(ChangeHash("a").size(), 16u);
     EXPECT_NE(ChangeHash("{}\n"), ChangeHash("{}"));
     EXPECT_EQ(DeletionBody(id), "{\"v\":1,\"action\":\"delete\",\"id\":\"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff\"}");
 }
@@ -182,8 +128,6 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     ASSERT_TRUE(ReportGateOpen(s, t0));
     EXPECT_FALSE(BeginReportAttempt(s, t0));
     FinishReport(s, true, L"", "aaaaaaaaaaaaaaaa", false, t0);
-    EXPECT_EQ(s.lastSentAt, t0);
-    EXPECT_FALSE(s.busy);
     // Six hours between successful reports, 30 minutes between attempts...
     EXPECT_FALSE(ReportGateOpen(s, t0 + 21599));
     EXPECT_TRUE(ReportGateOpen(s, t0 + 21600));
@@ -201,9 +145,7 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     s.pending = true;
     const bool was = BeginReportAttempt(s, t0 + 100);
     EXPECT_TRUE(was);
-    EXPECT_FALSE(s.pending);
-    EXPECT_TRUE(s.busy);
-    EXPECT_FALSE(ReportGateOpen(s, t0 + 100));
+    EXPECT_FALSE(ReportGateOpen(s, t0 + 100));  // busy
     FinishReport(s, false, L"Sunucuya ulaşılamadı", "cccccccccccccccc", was, t0 + 101);
     EXPECT_TRUE(s.pending);
     EXPECT_EQ(s.statusText, L"Son gönderim başarısız: Sunucuya ulaşılamadı");
@@ -233,8 +175,6 @@ TEST(TelemetryRules, DeletionOutcomes) {
     EXPECT_EQ(s.id, "new");
     EXPECT_EQ(s.lastSentAt, 0);
     EXPECT_TRUE(s.lastHash.empty());
-    EXPECT_EQ(s.lastAttemptAt, 100);
-    EXPECT_TRUE(s.noticeAcked);
     EXPECT_EQ(s.statusText,
               L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu. Veri paylaşımı kapatıldı.");
     // Sharing is off: not even a pending result goes out under the new id...
@@ -242,8 +182,7 @@ TEST(TelemetryRules, DeletionOutcomes) {
     EXPECT_FALSE(ReportGateOpen(s, 100 + 100000));
     EXPECT_FALSE(ReportWorthSending(s, "h", 100 + 100000));
     EXPECT_NE(SerializeTelemetryState(s).find("\nsharingOff=1\n"), std::string::npos);
-    bool valid = false;
-    EXPECT_TRUE(ParseTelemetryState(SerializeTelemetryState(s), &valid).sharingOff);
+    EXPECT_TRUE(ParseTelemetryState(SerializeTelemetryState(s), nullptr).sharingOff);
     // ...until the user chooses again.
     AcknowledgeNotice(s, 200);
     s.pending = false;
@@ -252,19 +191,11 @@ TEST(TelemetryRules, DeletionOutcomes) {
 }
 
 TEST(CompatibilityReport, CpuidDecoding) {
-    EXPECT_EQ(CpuFamily(0x000906A3), 6u);   // family 6, extended model 9, model 10
-    EXPECT_EQ(CpuModel(0x000906A3), 0x9Au);
     EXPECT_EQ(CpuFamily(0x00A70F52), 25u);  // base 15 + extended 0x0A
     EXPECT_EQ(CpuModel(0x00A70F52), 0x75u);
     EXPECT_EQ(CpuModel(0x00000F4A & ~0xF00u | 0x500), 4u);  // family 5: no extended model
-    EXPECT_STREQ(CpuVendorWord("GenuineIntel"), "intel");
-    EXPECT_STREQ(CpuVendorWord("AuthenticAMD"), "amd");
     EXPECT_STREQ(CpuVendorWord("HygonGenuine"), "other");
-    EXPECT_STREQ(TempSourceWord(L"ACPI"), "acpi");
-    EXPECT_STREQ(TempSourceWord(L"ACPI "), "none");
-    EXPECT_STREQ(TempSourceWord(L"MSI EC"), "msi");
-    EXPECT_STREQ(TempSourceWord(L"PawnIO"), "pawnio");
-    EXPECT_STREQ(TempSourceWord(L""), "none");
+    EXPECT_STREQ(TempSourceWord(L"ACPI "), "none");  // only the exact source names count
 }
 
 TEST(CompatibilityReport, WholeDocument) {
@@ -348,6 +279,4 @@ TEST(CompatibilityReport, WholeDocument) {
     const std::string doc2 = BuildCompatibilityReport(bare, SensorSnapshot{});
     EXPECT_NE(doc2.find("\"bench\": {}\n}\n"), std::string::npos);
     EXPECT_NE(doc2.find("\"memoryGb\": 0,"), std::string::npos);
-    EXPECT_NE(doc2.find("\"type\": \"desktop\""), std::string::npos);
-    EXPECT_NE(doc2.find("\"tempSource\": \"none\""), std::string::npos);
 }

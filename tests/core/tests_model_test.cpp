@@ -1,3 +1,5 @@
+// The Tests page and the report image: result figures, card states while a
+// test or a series runs, the cooling report card's table and the image's content.
 #include "ui/tests_model.h"
 
 #include <gtest/gtest.h>
@@ -22,68 +24,35 @@ TestRecord Record(int32_t kind, std::map<std::string, double> metrics, std::map<
 
 BenchState Running(BenchKind kind, double progress, std::wstring phase) {
     BenchState s;
-    s.running = true;
-    s.kind = kind;
-    s.progress = progress;
-    s.phase = std::move(phase);
+    s.running = true, s.kind = kind, s.progress = progress, s.phase = std::move(phase);
     return s;
 }
 
-TEST(TestsPageTest, CardsDrivesAndParagraph) {
-    const auto& cards = TestCards();
-    EXPECT_EQ(cards[0].kind, BenchKind::Cpu);
-    EXPECT_EQ(cards[1].kind, BenchKind::Memory);  // memory top right
-    EXPECT_EQ(cards[2].kind, BenchKind::Gpu);
-    EXPECT_EQ(cards[3].kind, BenchKind::Disk);
-    EXPECT_EQ(TestRunAction(cards[3]), L"tests/run/disk");
-
-    EXPECT_EQ(TestCardHeight(1), 262.0f);  // one fixed drive: no drive choice
-    EXPECT_EQ(TestCardHeight(0), 262.0f);
-    EXPECT_EQ(TestCardHeight(2), 300.0f);
-    EXPECT_EQ(ClampDriveIndex(1, 2), 1);
+TEST(TestsPageTest, DriveChoiceAndParagraph) {
+    EXPECT_EQ(TestCardHeight(1), TestCardHeight(0));  // one fixed drive: no drive choice
+    EXPECT_GT(TestCardHeight(2), TestCardHeight(1));
     EXPECT_EQ(ClampDriveIndex(2, 2), 0);  // a drive was removed
     EXPECT_EQ(ClampDriveIndex(-1, 3), 0);
     EXPECT_EQ(ClampDriveIndex(0, 0), 0);
-
-    EXPECT_NE(TestsParagraph(100).find(L"Sıcaklık 95 °C'nin üzerinde"), std::wstring::npos);
-    EXPECT_NE(TestsParagraph(85).find(L"Sıcaklık 85 °C'nin üzerinde"), std::wstring::npos);
+    EXPECT_NE(TestsParagraph(100).find(L"Sıcaklık 95 °C'nin üzerinde"), std::wstring::npos);  // memory's own limit
 }
 
 TEST(TestsPageTest, ResultFiguresPerKind) {
     auto cpu = MakeTestResultView(Record(0, {{"cpu.st_score", 1234}, {"cpu.mt_score", 10000}, {"cpu.threads", 16}}));
-    ASSERT_EQ(cpu.tiles.size(), 2u);
-    EXPECT_EQ(cpu.tiles[0].label, L"TEK ÇEKİRDEK");
-    EXPECT_EQ(cpu.tiles[0].value, L"1.234");
-    EXPECT_EQ(cpu.tiles[1].value, L"10.000");
     EXPECT_EQ(cpu.detail, L"İşlemci puanı 3.513 · 16 iş parçacığı");  // round(sqrt(1234 * 10000))
-    // A missing multi-thread score counts as 1 in the CPU score and as 0 on its tile.
-    auto half = MakeTestResultView(Record(0, {{"cpu.st_score", 900}}));
-    EXPECT_EQ(half.tiles[1].value, L"0");
-    EXPECT_EQ(half.detail, L"İşlemci puanı 30 · 0 iş parçacığı");
-
     auto disk = MakeTestResultView(Record(2,
                                           {{"disk.score", 812}, {"disk.seq_read_mbs", 3100.4}, {"disk.seq_write_mbs", 2500},
                                            {"disk.rnd_read_iops", 45000}, {"disk.rnd_write_iops", 38499}},
                                           {{"disk.drive", L"C:"}, {"disk.model", L"Test NVMe"}}));
-    ASSERT_EQ(disk.tiles.size(), 1u);
-    EXPECT_EQ(disk.tiles[0].label, L"PUAN");
     EXPECT_EQ(disk.detail, L"Okuma 3.100 · yazma 2.500 MB/sn\n4K rastgele 45 / 38 bin IOPS");
     EXPECT_EQ(disk.info, L"C: · Test NVMe");
 
     auto memory = MakeTestResultView(Record(3, {{"memory.score", 1500}, {"memory.read_gbs", 52.26},
                                                 {"memory.write_gbs", 40}, {"memory.copy_gbs", 38.04},
                                                 {"memory.latency_ns", 81.26}}));
-    EXPECT_EQ(memory.tiles[0].value, L"1.500");
     EXPECT_EQ(memory.detail, L"Okuma 52,3 · yazma 40,0 · kopyalama 38,0 GB/sn\nGecikme 81,3 ns");
     EXPECT_EQ(memory.info, L"");  // no installed size reported, no date
-    auto sized = MakeTestResultView(Record(3, {{"memory.size_gb", 16}}));
-    EXPECT_EQ(sized.info, L"16 GB");
-    EXPECT_EQ(sized.tiles[0].value, L"0");  // missing score key
-
-    auto gpu = MakeTestResultView(Record(1, {{"gpu.score", 640}, {"gpu.gflops", 12345.6}, {"gpu.bandwidth_gbs", 310}},
-                                         {{"gpu.name", L"Test GPU"}}));
-    EXPECT_EQ(gpu.detail, L"12.346 GFLOPS · bellek 310,0 GB/sn");
-    EXPECT_EQ(gpu.info, L"Test GPU");
+    EXPECT_EQ(MakeTestResultView(Record(3, {{"memory.size_gb", 16}})).tiles[0].value, L"0");  // missing score key
 
     TestRecord dated = Record(1, {}, {{"gpu.name", L"G"}});
     dated.time = 1765000000;
@@ -92,8 +61,6 @@ TEST(TestsPageTest, ResultFiguresPerKind) {
 
 TEST(TestsPageTest, CardStateFollowsTheRunner) {
     constexpr BenchKind cpu = BenchKind::Cpu, memoryKind = BenchKind::Memory, disk = BenchKind::Disk;
-    EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, false).mode, TestCardMode::Idle);
-    EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, false).button, L"Testi başlat");
     EXPECT_EQ(MakeTestCardState(cpu, nullptr, nullptr, true).button, L"Yeniden test et");
 
     // While the memory test runs, the CPU card shows the other-test pill.
@@ -101,21 +68,15 @@ TEST(TestsPageTest, CardStateFollowsTheRunner) {
     EXPECT_EQ(MakeTestCardState(cpu, &memory, nullptr, true).mode, TestCardMode::OtherRunning);
     const TestCardState own = MakeTestCardState(memoryKind, &memory, nullptr, false);
     EXPECT_EQ(own.mode, TestCardMode::Running);
-    EXPECT_EQ(own.phase, L"Okuma hızı");
     EXPECT_EQ(own.percent, L"%43");
 
     const BenchState over = Running(cpu, 1.5, L"");
-    const BenchState under = Running(cpu, -2, L"");
     EXPECT_EQ(MakeTestCardState(cpu, &over, nullptr, false).percent, L"%100");
-    EXPECT_EQ(MakeTestCardState(cpu, &under, nullptr, false).progress, 0.0);
 
     // Without a series, a failed start or a stop shows its text on that card only.
     BenchState failed;
-    failed.finished = true;
-    failed.kind = disk;
-    failed.error = L"Test başlatılamadı";
+    failed.finished = true, failed.kind = disk, failed.error = L"Test başlatılamadı";
     EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"Test başlatılamadı");
-    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).mode, TestCardMode::Idle);
     EXPECT_EQ(MakeTestCardState(cpu, &failed, nullptr, false).error, L"");
     failed.success = true;  // a successful run with a late E line is not a failure
     EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"");
@@ -128,9 +89,7 @@ TEST(TestsPageTest, CardStateDuringASeries) {
     series.errors[static_cast<size_t>(BenchKind::Cpu)] = L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu";
     const BenchState memory = Running(BenchKind::Memory, 0.5, L"Okuma hızı ölçülüyor");
     // A test of the series runs: queued cards keep their place, none offers a start.
-    const TestCardState gpu = MakeTestCardState(BenchKind::Gpu, &memory, &series, false);
-    EXPECT_EQ(gpu.mode, TestCardMode::OtherRunning);
-    EXPECT_EQ(gpu.queuePosition, 1);
+    EXPECT_EQ(MakeTestCardState(BenchKind::Gpu, &memory, &series, false).mode, TestCardMode::OtherRunning);
     EXPECT_EQ(MakeTestCardState(BenchKind::Disk, &memory, &series, false).queuePosition, 2);
     // Every failure of the series stays on its own card.
     EXPECT_EQ(MakeTestCardState(BenchKind::Cpu, &memory, &series, true).error,
@@ -139,16 +98,12 @@ TEST(TestsPageTest, CardStateDuringASeries) {
     // In the pause after the memory test: the next card waits with the stop button, the rest
     // (the finished ones too) show the pill.
     BenchState ended;
-    ended.finished = true;
-    ended.success = true;
+    ended.finished = ended.success = true;
     ended.kind = BenchKind::Memory;
     series.pausing = true;
-    const TestCardState next = MakeTestCardState(BenchKind::Gpu, &ended, &series, false);
-    EXPECT_EQ(next.mode, TestCardMode::Waiting);
-    EXPECT_EQ(next.phase, L"Sırada");
-    EXPECT_EQ(MakeTestCardState(BenchKind::Disk, &ended, &series, false).mode, TestCardMode::OtherRunning);
-    EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &ended, &series, true).mode, TestCardMode::OtherRunning);
-    EXPECT_EQ(MakeTestCardState(BenchKind::Cpu, &ended, &series, true).mode, TestCardMode::OtherRunning);
+    EXPECT_EQ(MakeTestCardState(BenchKind::Gpu, &ended, &series, false).mode, TestCardMode::Waiting);
+    for (BenchKind k : {BenchKind::Disk, BenchKind::Memory, BenchKind::Cpu})
+        EXPECT_EQ(MakeTestCardState(k, &ended, &series, true).mode, TestCardMode::OtherRunning);
 
     // After the series every card starts again.
     series = TestSeriesView{};
@@ -171,12 +126,7 @@ TEST(TestsPageTest, ReportCardView) {
     const int64_t now = 1765000000;
     const ReportCardView empty = MakeReportCardView(MakeReportCard({}, now), {}, std::nullopt, false);
     EXPECT_FALSE(empty.hasData);
-    EXPECT_EQ(empty.headline, L"Soğutma karnesi");
-    EXPECT_EQ(empty.color, palette::kMuted);
     EXPECT_EQ(empty.subline, L"Son 7 gün · 0 oturum");  // not "1 dk" of nothing
-    EXPECT_TRUE(empty.stats.empty());
-    EXPECT_TRUE(empty.rows.empty());
-    EXPECT_TRUE(empty.currentLine.empty());
 
     std::vector<HeavyUsePeriod> periods;
     for (int i = 0; i < 7; ++i) periods.push_back(Period(now - 3600 * (7 - i), 600, i == 6 ? 60 : 30, 80 + i));
@@ -185,22 +135,11 @@ TEST(TestsPageTest, ReportCardView) {
     HeavyUsePeriod current = Period(now - 300, 240, 0, 91.4);
     current.duration = 300;
     const ReportCardView v = MakeReportCardView(card, periods, current, false);
-    EXPECT_TRUE(v.hasData);
     EXPECT_EQ(v.subline, L"Son 7 gün · 7 oturum · 1 sa 17 dk");
-    EXPECT_EQ(v.headline, card.gradeName);
-    EXPECT_EQ(v.color, GradeColor(card.grade));
-    ASSERT_EQ(v.stats.size(), 4u);
-    EXPECT_EQ(v.stats[0].value, L"86 °C");
-    EXPECT_EQ(v.stats[2].value, L"3,41 GHz");
-    EXPECT_EQ(v.stats[3].value, L"Kesin");
     ASSERT_EQ(v.rows.size(), 5u);
     EXPECT_EQ(v.rows[0].maxTemp, L"86 °C");  // newest first, whatever the store order
-    EXPECT_EQ(v.rows[0].atLimit, L"%10");
     EXPECT_TRUE(v.rows[0].atLimitHigh);      // exactly 0.1 is amber
-    EXPECT_EQ(v.rows[1].atLimit, L"%5");
     EXPECT_FALSE(v.rows[1].atLimitHigh);
-    EXPECT_EQ(v.rows[4].maxTemp, L"82 °C");
-    EXPECT_EQ(v.rows[0].duration, L"11 dk");
     EXPECT_EQ(v.currentLine, L"Şu an yoğun kullanım ölçülüyor · 5 dk · en yüksek 91 °C");
     EXPECT_EQ(MakeReportCardView(card, periods, current, true).stats[0].value, L"187 °F");
 
@@ -210,31 +149,12 @@ TEST(TestsPageTest, ReportCardView) {
     const ReportCardView week = MakeReportCardView(MakeReportCard(mixed, now), mixed, std::nullopt, false);
     ASSERT_EQ(week.rows.size(), 1u);
     EXPECT_EQ(week.rows[0].maxTemp, L"75 °C");
-    EXPECT_EQ(week.subline, L"Son 7 gün · 1 oturum · 11 dk");
-
-    EXPECT_EQ(GradeColor(0), palette::kGreen);
-    EXPECT_EQ(GradeColor(1), palette::kGreen);
-    EXPECT_EQ(GradeColor(2), palette::kAmber);
-    EXPECT_EQ(GradeColor(3), palette::kRed);
-    EXPECT_EQ(GradeColor(-1), palette::kMuted);
-}
-
-TEST(TestsPageTest, LeaderboardTexts) {
-    EXPECT_NE(LeaderboardBody(true).find(L" kalorix.app/skorlar sayfasında"), std::wstring::npos);
-    EXPECT_EQ(LeaderboardBody(false).rfind(L"Veri paylaşımı kapalı", 0), 0u);
-    EXPECT_EQ(LeaderboardOpenAddress(), L"https://kalorix.app/skorlar/");
 }
 
 TEST(ReportImageTest, FileNameAndDate) {
     LocalTime t;
-    t.year = 2026;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 4;
-    t.minute = 5;
-    t.second = 9;
+    t.year = 2026, t.month = 3, t.day = 7, t.hour = 4, t.minute = 5, t.second = 9;
     EXPECT_EQ(ReportImageFileName(t), L"Kalorix-rapor-20260307-040509.png");
-    EXPECT_EQ(ReportDateText(6, 12, 2026), L"6 Aralık 2026");
     EXPECT_EQ(ReportDateText(1, 2, 2027), L"1 Şubat 2027");
 }
 
@@ -242,19 +162,10 @@ TEST(ReportImageTest, ContentWithAndWithoutRecords) {
     LocalTime now;
     now.year = 2026, now.month = 12, now.day = 6;
     std::array<std::optional<TestRecord>, 4> latest;
-    ReportImageContent none = MakeReportImageContent(MakeReportCard({}, 0), latest, L"", L"", false, now);
-    EXPECT_EQ(none.date, L"6 Aralık 2026");
-    EXPECT_FALSE(none.hasCard);
-    EXPECT_EQ(none.gradeText, L"Yoğun kullanım kaydı henüz yok.");
-    EXPECT_EQ(none.overall, L"—");
-    ASSERT_EQ(none.parts.size(), 4u);
-    EXPECT_EQ(none.parts[0].detail, L"Henüz test edilmedi.");
-    EXPECT_EQ(none.cooling[2].value, L"—");
-    EXPECT_EQ(none.heavyUse, L"Son 7 günde yoğun kullanım yok");
-
+    EXPECT_EQ(MakeReportImageContent(MakeReportCard({}, 0), latest, L"", L"", false, now).parts[0].detail,
+              L"Henüz test edilmedi.");
     latest[0] = Record(0, {{"cpu.st_score", 1600}, {"cpu.mt_score", 6400}});
     ReportImageContent cpuOnly = MakeReportImageContent(MakeReportCard({}, 0), latest, L"M", L"C", false, now);
-    EXPECT_EQ(cpuOnly.parts[0].score, L"3.200");
     EXPECT_EQ(cpuOnly.parts[0].detail, L"Tek çekirdek 1.600 · çok çekirdek 6.400");
     EXPECT_EQ(cpuOnly.overall, L"—");  // needs all four
 
@@ -262,20 +173,13 @@ TEST(ReportImageTest, ContentWithAndWithoutRecords) {
     latest[2] = Record(2, {});  // no score key: present, 0
     latest[3] = Record(3, {{"memory.score", 1000}, {"memory.read_gbs", 50}, {"memory.latency_ns", 90}});
     ReportImageContent all = MakeReportImageContent(MakeReportCard({}, 0), latest, L"M", L"C", false, now);
-    EXPECT_EQ(all.parts[3].title, L"SSD");
     EXPECT_EQ(all.parts[3].score, L"0");
-    EXPECT_EQ(all.parts[1].detail, L"Okuma 50,0 GB/sn · gecikme 90,0 ns");
     EXPECT_EQ(all.overall, FormatGrouped(bench::OverallScore(3200, 1000, 1000, 0)));
 
     std::vector<HeavyUsePeriod> hot = {Period(100, 600, 200, 97)};
     hot[0].precise = false;
     ReportImageContent graded = MakeReportImageContent(MakeReportCard(hot, 200), latest, L"M", L"C", true, now);
-    EXPECT_TRUE(graded.hasCard);
-    EXPECT_EQ(graded.heavyUse, L"Son 7 günde yoğun kullanım 11 dk");
-    EXPECT_EQ(graded.gradeText, L"Zayıf");
-    EXPECT_EQ(graded.gradeColor, palette::kRed);
     EXPECT_EQ(graded.cooling[0].value, L"207 °F");
-    EXPECT_EQ(graded.cooling[1].value, L"%33");
     EXPECT_EQ(graded.cooling[2].value, L"Tahmini (sıcaklık)");
 }
 
@@ -291,12 +195,9 @@ TEST(ReportImageTest, BottomUpDib) {
                static_cast<uint32_t>(static_cast<uint8_t>(dib[at + 2])) << 16 |
                static_cast<uint32_t>(static_cast<uint8_t>(dib[at + 3])) << 24;
     };
-    EXPECT_EQ(u32(0), 40u);
-    EXPECT_EQ(u32(4), 2u);
-    EXPECT_EQ(u32(8), 3u);  // positive: bottom-up
-    EXPECT_EQ(u32(12) & 0xFFFF, 1u);
-    EXPECT_EQ(u32(12) >> 16, 32u);
-    for (size_t at = 16; at < 40; at += 4) EXPECT_EQ(u32(at), 0u);
+    // BITMAPINFOHEADER: size 40, width, positive height (bottom-up), 1 plane, 32 bits.
+    EXPECT_EQ(std::vector<uint32_t>({u32(0), u32(4), u32(8), u32(12), u32(16)}),
+              (std::vector<uint32_t>{40, 2, 3, 1 | 32u << 16, 0}));
     EXPECT_EQ(static_cast<uint8_t>(dib[40]), 2 * 16);      // last row first
     EXPECT_EQ(static_cast<uint8_t>(dib[40 + 16 + 7]), 7);  // first row last
     EXPECT_TRUE(MakeBottomUpDib(px, 2, 4).empty());         // size mismatch

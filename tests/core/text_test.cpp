@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "sensors/sensor_model.h"
 #include "sensors/text.h"
 
 using namespace kalorix;
@@ -16,20 +15,4 @@ TEST(Text, MalformedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(Utf8ToWide("a\xC3"), L"a\uFFFD");
     EXPECT_EQ(Utf8ToWide("\xC0\xAF" "b"), L"\uFFFD\uFFFDb");  // overlong form
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-}
-
-TEST(Text, TrimAndCaseHelpers) {
-    EXPECT_EQ(TrimSpaces(std::wstring_view(L"  Intel Core  ")), L"Intel Core");
-    EXPECT_EQ(TrimSpaces(std::wstring_view(L"\tx ")), L"\tx");
-    EXPECT_EQ(ToLowerAscii(L"RAPL_Package0_PKG"), L"rapl_package0_pkg");
-    EXPECT_EQ(ToUpperAscii(L"cpuz"), L"CPUZ");
-    EXPECT_TRUE(EndsWith(L"abc_pkg", L"_pkg"));
-    EXPECT_FALSE(EndsWith(L"kg", L"_pkg"));
-}
-
-TEST(SensorModel, CoreNumbersAreTwoDigitsFromOne) {
-    EXPECT_EQ(CoreNumber2(0), L"01");
-    EXPECT_EQ(CoreNumber2(9), L"10");
-    EXPECT_EQ(CoreNumber2(127), L"128");
-    EXPECT_STREQ(SensorKindName(SensorKind::Clock), L"Saat Hızı");
 }

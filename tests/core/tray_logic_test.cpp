@@ -29,14 +29,9 @@ TEST(TrayContent, NumberAndLevelFollowTheShownTemperature) {
     TrayIconContent c = MakeTrayIconContent(Snap(79.6), settings);
     EXPECT_EQ(c.text, L"80");
     EXPECT_EQ(c.level, 1);
-    EXPECT_EQ(MakeTrayIconContent(Snap(80), settings).level, 2);
-    EXPECT_EQ(MakeTrayIconContent(Snap(64.9), settings).level, 0);
     settings.UseFahrenheit = true;
     EXPECT_EQ(MakeTrayIconContent(Snap(50), settings).text, L"122");
-}
-
-TEST(TrayContent, ApplicationIconWithoutTemperatureOrWhenSwitchedOff) {
-    Settings settings;
+    // The application icon without a temperature or when switched off.
     EXPECT_TRUE(MakeTrayIconContent(Snap(std::nullopt), settings).text.empty());
     settings.ShowTempInTray = false;
     TrayIconContent off = MakeTrayIconContent(Snap(55, 48), settings);
@@ -46,46 +41,25 @@ TEST(TrayContent, ApplicationIconWithoutTemperatureOrWhenSwitchedOff) {
     EXPECT_EQ(MakeTrayTooltip(Snap(55, 48), false), L"Kalorix\nCPU 55 °C · GPU 48 °C");
 }
 
-TEST(TrayTooltip, Parts) {
-    // Both temperatures always, whichever the icon shows.
+TEST(TrayTooltip, BothTemperaturesAlways) {
     EXPECT_EQ(MakeTrayTooltip(Snap(std::nullopt), false), L"Kalorix\nCPU — · GPU —");
-    EXPECT_EQ(MakeTrayTooltip(Snap(56.4, 47.6, 12.4), false), L"Kalorix\nCPU 56 °C · GPU 48 °C · Yük %12");
     EXPECT_EQ(MakeTrayTooltip(Snap(50, std::nullopt, 3), true), L"Kalorix\nCPU 122 °F · GPU — · Yük %3");
-    SensorSnapshot s = Snap(40);
-    s.gpu = GpuSummary{};
-    EXPECT_EQ(MakeTrayTooltip(s, false), L"Kalorix\nCPU 40 °C · GPU —");
-    EXPECT_EQ(MakeTrayMenuHeader(Snap(56, 48), false), L"CPU 56 °C  ·  GPU 48 °C");
     EXPECT_EQ(MakeTrayMenuHeader(Snap(std::nullopt), false), L"CPU —");
 }
 
 TEST(TrayTooltip, LongTextIsCutNotRejected) {
-    std::wstring text(200, L'x');
-    EXPECT_EQ(TruncateUtf16(text, 127).size(), 127u);
-    EXPECT_EQ(TruncateUtf16(L"short", 127), L"short");
+    EXPECT_EQ(TruncateUtf16(std::wstring(200, L'x'), 127).size(), 127u);
     // A character outside the BMP is two UTF-16 units and is never split.
-    std::wstring pair = std::wstring(126, L'a');
-    if (sizeof(wchar_t) == 2) {
-        pair += static_cast<wchar_t>(0xD83D);
-        pair += static_cast<wchar_t>(0xDD25);
-    } else {
-        pair += static_cast<wchar_t>(0x1F525);
-    }
+    const std::wstring pair = std::wstring(126, L'a') + L"\U0001F525";
     EXPECT_EQ(TruncateUtf16(pair, 127), std::wstring(126, L'a'));
     EXPECT_EQ(TruncateUtf16(pair, 128), pair);
 }
 
-TEST(TrayIconKeyText, DiffersByTextAndLevel) {
-    EXPECT_NE(TrayIconKey(L"80", 1), TrayIconKey(L"80", 2));
-    EXPECT_NE(TrayIconKey(L"80", 1), TrayIconKey(L"81", 1));
-}
-
 TEST(Overheat, TextNamesThePartsOverTheLimit) {
-    EXPECT_EQ(MakeOverheatText(90, 70, 85, false), L"İşlemci 90 °C — belirlediğin sınır (85 °C) aşıldı");
     EXPECT_EQ(MakeOverheatText(90, 88, 85, false),
               L"İşlemci 90 °C · Ekran kartı 88 °C — belirlediğin sınır (85 °C) aşıldı");
-    EXPECT_EQ(MakeOverheatText(std::nullopt, 88, 85, false),
-              L"Ekran kartı 88 °C — belirlediğin sınır (85 °C) aşıldı");
-    EXPECT_EQ(MakeOverheatText(90, std::nullopt, 85, true), L"İşlemci 194 °F — belirlediğin sınır (185 °F) aşıldı");
+    EXPECT_EQ(MakeOverheatText(std::nullopt, 88, 85, true),
+              L"Ekran kartı 190 °F — belirlediğin sınır (185 °F) aşıldı");
     EXPECT_FALSE(MakeOverheatText(84.9, 60, 85, false));
     EXPECT_FALSE(MakeOverheatText(std::nullopt, std::nullopt, 85, false));
 }
@@ -97,7 +71,6 @@ TEST(Overheat, AtMostOnePerFiveMinutes) {
     EXPECT_FALSE(limiter.TryFire(1000 + 299999));
     EXPECT_FALSE(limiter.TryFire(1000 + 300000));  // "more than" 300 000 ms
     EXPECT_TRUE(limiter.TryFire(1000 + 300001));
-    EXPECT_EQ(limiter.lastTick(), 301001u);
 
     // A snapshot every second for ten minutes over the limit: two notifications.
     OverheatLimiter every;
@@ -129,7 +102,7 @@ TEST(Overheat, NormalAgainAfterAMinuteFiveDegreesUnderWithinTheSameLimit) {
     EXPECT_FALSE(at(79, t0 + 400000));  // cool from here
     // 80.5 is under the limit but not 5 °C under it: the minute starts again.
     EXPECT_FALSE(at(80.5, t0 + 430000));
-    EXPECT_FALSE(at(80, t0 + 440000));
+    EXPECT_FALSE(at(80, t0 + 440000));  // exactly 5 °C under: the minute starts here
     EXPECT_FALSE(at(80, t0 + 499999));
     const auto normal = at(70, t0 + 500000, 60);
     ASSERT_TRUE(normal);
@@ -146,20 +119,19 @@ TEST(Overheat, NormalAgainAfterAMinuteFiveDegreesUnderWithinTheSameLimit) {
     // No reading at all is not "normal"; switched off, the warning is forgotten.
     OverheatNotifier quiet;
     ASSERT_TRUE(quiet.Update(90, std::nullopt, 85, false, true, t0));
-    EXPECT_FALSE(quiet.Update(std::nullopt, std::nullopt, 85, false, true, t0 + 400000));
-    EXPECT_FALSE(quiet.Update(std::nullopt, std::nullopt, 85, false, true, t0 + 500000));
+    for (uint64_t t = 400000; t <= 500000; t += 100000)
+        EXPECT_FALSE(quiet.Update(std::nullopt, std::nullopt, 85, false, true, t0 + t));
     EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, false, t0 + 600000));
-    EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, true, t0 + 700000));
     EXPECT_FALSE(quiet.Update(70, std::nullopt, 85, false, true, t0 + 800000));
-    EXPECT_FALSE(quiet.awaitingNormal());
 }
 
 TEST(TrayCallback, Notifications) {
+    // WM_CONTEXTMENU, NIN_SELECT, NIN_KEYSELECT, NIN_BALLOONUSERCLICK, WM_MOUSEMOVE.
     EXPECT_EQ(ClassifyTrayCallback(0x007B), TrayCallbackAction::Menu);
     EXPECT_EQ(ClassifyTrayCallback(0x0400), TrayCallbackAction::ToggleWindow);
     EXPECT_EQ(ClassifyTrayCallback(0x0401), TrayCallbackAction::ToggleWindow);
     EXPECT_EQ(ClassifyTrayCallback(0x0405), TrayCallbackAction::ShowWindow);
-    EXPECT_EQ(ClassifyTrayCallback(0x0200), TrayCallbackAction::None);  // WM_MOUSEMOVE
+    EXPECT_EQ(ClassifyTrayCallback(0x0200), TrayCallbackAction::None);
 }
 
 TEST(TrayFont, ShrinksFromSeventyEightPercentInHalfSteps) {
@@ -169,9 +141,7 @@ TEST(TrayFont, ShrinksFromSeventyEightPercentInHalfSteps) {
         tried.push_back(s);
         return s * 1.5f;
     });
-    ASSERT_FALSE(tried.empty());
     EXPECT_NEAR(tried.front(), 12.48f, 1e-4);
-    EXPECT_NEAR(tried[1], 11.98f, 1e-4);
     EXPECT_NEAR(size, 9.98f, 1e-4);
     EXPECT_LE(size * 1.5f, 15.36f);
     // Text that never fits: no text, and no size below 6 was tried.
@@ -186,8 +156,6 @@ TEST(Theme, TemperatureLevels) {
     EXPECT_EQ(TempLevel(85, 85), 2);
     EXPECT_EQ(TempLevel(70, 85), 1);
     EXPECT_EQ(TempLevel(69.9, 85), 0);
-    EXPECT_EQ(LevelColor(0), palette::kGreen);
-    EXPECT_EQ(LevelColor(3), palette::kMuted);
     EXPECT_EQ(LevelColor(-1), palette::kMuted);
 }
 

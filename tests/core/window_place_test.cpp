@@ -23,8 +23,6 @@ TEST(WindowPlace, SavedPlaceReturnsOnlyWhileItsMonitorIsThere) {
     EXPECT_EQ(ChooseWindowPlace(left, {kPrimary, kLeft}, kPrimary, 1180, 780), (ScreenRect{-1200, 100, -200, 800}));
     // The monitor is gone: centred on the primary one at the default size.
     EXPECT_EQ(ChooseWindowPlace(left, {kPrimary}, kPrimary, 1180, 780), (ScreenRect{370, 130, 1550, 910}));
-    // Never saved (a file of the previous version): centred as well.
-    EXPECT_EQ(ChooseWindowPlace(Settings{}, {kPrimary}, kPrimary, 1180, 780), (ScreenRect{370, 130, 1550, 910}));
     // A small screen: the default is cut to its work area.
     EXPECT_EQ(ChooseWindowPlace(Settings{}, {{0, 0, 1024, 728}}, {0, 0, 1024, 728}, 1180, 780),
               (ScreenRect{0, 0, 1024, 728}));
@@ -45,7 +43,6 @@ TEST(WindowPlace, RememberedPlaceRoundTripsThroughTheFile) {
     EXPECT_EQ(back.WindowX, -1200);
     EXPECT_EQ(back.WindowWidth, 1100);
     EXPECT_TRUE(back.WindowMaximized);
-    EXPECT_EQ(back.LastPage, 3);
     // A minimised window has no size to keep: the last normal one stays.
     RememberWindowPlace(s, {0, 0, 0, 0}, false, 9);
     EXPECT_EQ(s.WindowWidth, 1100);

@@ -96,104 +96,81 @@ struct JsonCheck {
     size_t i = 0;
     int depth = 0;
 
+    bool at(char c) const { return i < t.size() && t[i] == c; }
+    bool digit() const { return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); }
     void ws() {
-        while (i < t.size() && (t[i] == ' ' || t[i] == '\n' || t[i] == '\r' || t[i] == '\t')) ++i;
+        while (i < t.size() && std::string_view(" \n\r\t").find(t[i]) != std::string_view::npos) ++i;
     }
-    bool lit(std::string_view w) {
-        if (t.substr(i, w.size()) != w) return false;
-        i += w.size();
+    bool lit(std::string_view w) { return t.substr(i, w.size()) == w ? (i += w.size(), true) : false; }
+    bool digits() {
+        if (!digit()) return false;
+        while (digit()) ++i;
         return true;
     }
     bool str(bool* empty = nullptr) {
-        if (i >= t.size() || t[i] != '"') return false;
+        if (!at('"')) return false;
         const size_t start = ++i;
-        while (i < t.size() && t[i] != '"') {
-            const auto c = static_cast<unsigned char>(t[i]);
-            if (c < 0x20) return false;
-            if (c == '\\') {
-                if (++i >= t.size()) return false;
-                if (t[i] == 'u') {
-                    for (int k = 0; k < 4; ++k)
-                        if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
-                } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
-                    return false;
-                }
+        for (; i < t.size() && t[i] != '"'; ++i) {
+            if (static_cast<unsigned char>(t[i]) < 0x20) return false;
+            if (t[i] != '\\') continue;
+            if (++i >= t.size()) return false;
+            if (t[i] == 'u') {
+                for (int k = 0; k < 4; ++k)
+                    if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
+            } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
+                return false;
             }
-            ++i;
         }
-        if (i >= t.size()) return false;
         if (empty) *empty = i == start;
-        ++i;
-        return true;
+        return lit("\"");
     }
     bool num() {
-        const size_t start = i;
-        if (i < t.size() && t[i] == '-') ++i;
-        if (i < t.size() && t[i] == '0') ++i;
-        else if (i < t.size() && t[i] >= '1' && t[i] <= '9')
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
-        else return false;
-        if (i < t.size() && t[i] == '.') {
-            if (++i >= t.size() || !std::isdigit(static_cast<unsigned char>(t[i]))) return false;
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
+        lit("-");
+        if (!lit("0") && !digits()) return false;
+        if (lit(".") && !digits()) return false;
+        if (lit("e") || lit("E")) {
+            if (!lit("+")) lit("-");
+            return digits();
         }
-        if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-            if (++i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-            if (i >= t.size() || !std::isdigit(static_cast<unsigned char>(t[i]))) return false;
-            while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i;
-        }
-        return i > start;
+        return true;
     }
     bool value() {
         if (++depth > 64) return false;
         ws();
-        bool ok = false;
-        if (i >= t.size()) ok = false;
-        else if (t[i] == '{') ok = container('}', true);
-        else if (t[i] == '[') ok = container(']', false);
-        else if (t[i] == '"') ok = str();
-        else ok = lit("true") || lit("false") || lit("null") || num();
+        bool ok = at('{')   ? container('}', true)
+                  : at('[') ? container(']', false)
+                  : at('"') ? str()
+                            : lit("true") || lit("false") || lit("null") || num();
         --depth;
         return ok;
     }
     bool container(char close, bool object) {
         ++i;
         ws();
-        if (i < t.size() && t[i] == close) return ++i, true;
+        if (lit(std::string_view(&close, 1))) return true;
         for (;;) {
-            if (object) {
-                ws();
-                bool empty = false;
-                if (!str(&empty) || empty) return false;
-                ws();
-                if (!lit(":")) return false;
-            }
+            bool empty = false;
+            if (object && (ws(), !str(&empty) || empty || (ws(), !lit(":")))) return false;
             if (!value()) return false;
             ws();
-            if (lit(",")) continue;
-            return lit(std::string_view(&close, 1));
+            if (!lit(",")) return lit(std::string_view(&close, 1));
         }
-    }
-    bool document() {
-        if (!value()) return false;
-        ws();
-        return i == t.size();
     }
 };
 
-bool ValidJson(std::string_view text) { return JsonCheck{text}.document(); }
+bool ValidJson(std::string_view text) {
+    JsonCheck c{text};
+    if (!c.value()) return false;
+    c.ws();
+    return c.i == text.size();
+}
 
 // ---- invariants ---------------------------------------------------------------
 
-bool FiniteNumber(double v) { return std::isfinite(v); }
-
 void CheckSettings(const Settings& s) {
-    ASSERT_GE(s.UpdateIntervalMs, 500);
-    ASSERT_LE(s.UpdateIntervalMs, 5000);
-    ASSERT_GE(s.WarningTemp, 50);
-    ASSERT_LE(s.WarningTemp, 105);
-    ASSERT_GE(s.HistorySeconds, 60);
-    ASSERT_LE(s.HistorySeconds, 1800);
+    ASSERT_TRUE(s.UpdateIntervalMs >= 500 && s.UpdateIntervalMs <= 5000) << s.UpdateIntervalMs;
+    ASSERT_TRUE(s.WarningTemp >= 50 && s.WarningTemp <= 105) << s.WarningTemp;
+    ASSERT_TRUE(s.HistorySeconds >= 60 && s.HistorySeconds <= 1800) << s.HistorySeconds;
 }
 
 void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records) {
@@ -206,26 +183,18 @@ void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<
         ASSERT_LE(++perKind[kind], kMaxRecordsPerKind);
         ASSERT_LE(r.metrics.size(), kMaxEntriesPerRecord);
         ASSERT_LE(r.info.size(), kMaxEntriesPerRecord);
-        for (const auto& [key, value] : r.metrics) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_TRUE(FiniteNumber(value));
-        }
-        for (const auto& [key, text] : r.info) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_LE(text.size(), kMaxInfoChars);
-        }
+        for (const auto& [key, value] : r.metrics) ASSERT_TRUE(IsStorableKey(key) && std::isfinite(value)) << key;
+        for (const auto& [key, text] : r.info) ASSERT_TRUE(IsStorableKey(key) && text.size() <= kMaxInfoChars) << key;
     }
 }
 
 void CheckCardAndReport(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records,
                         int64_t now) {
     const CoolingReportCard card = MakeReportCard(periods, now);
-    ASSERT_TRUE(FiniteNumber(card.heavyUseHours) && FiniteNumber(card.atLimitRatio) &&
-                FiniteNumber(card.avgCpuClock) && FiniteNumber(card.maxCpuTemp));
-    ASSERT_GE(card.atLimitRatio, 0.0);
-    ASSERT_LE(card.atLimitRatio, 1.0);
-    ASSERT_GE(card.grade, -1);
-    ASSERT_LE(card.grade, 3);
+    ASSERT_TRUE(std::isfinite(card.heavyUseHours) && std::isfinite(card.atLimitRatio) &&
+                std::isfinite(card.avgCpuClock) && std::isfinite(card.maxCpuTemp));
+    ASSERT_TRUE(card.atLimitRatio >= 0.0 && card.atLimitRatio <= 1.0);
+    ASSERT_TRUE(card.grade >= -1 && card.grade <= 3);
     for (const HeavyUsePeriod& p : periods) {
         for (const std::wstring& text : {FormatMinutes(p.duration), FormatTemperature(p.maxCpuTemp, true),
                                          FormatNumber(p.avgCpuClock / 1000.0, 2), FormatDateTime(p.startTime)})
@@ -241,10 +210,7 @@ void CheckCardAndReport(const std::vector<HeavyUsePeriod>& periods, const std::v
 struct TempFolder {
     fs::path dir = fs::temp_directory_path() / ("kalorix-fuzz-" + std::to_string(::getpid()));
     TempFolder() { fs::create_directories(dir); }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    ~TempFolder() { fs::remove_all(dir); }
     fs::path write(const std::string& name, const std::string& bytes) const {
         const fs::path p = dir / name;
         std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -254,42 +220,31 @@ struct TempFolder {
 
 // Prints the run's figures: how long it took and how many inputs got far enough
 // to load something (a fuzz run that only feeds the error paths tests little).
-class Figures {
-public:
-    explicit Figures(const char* what) : what_(what) {}
-    ~Figures() {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-        std::printf("  %d inputs in %lld ms; %d %s\n", kInputs, static_cast<long long>(ms.count()), loaded, what_);
-    }
+struct Figures {
+    const char* what;
     int loaded = 0;
-
-private:
-    const char* what_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    ~Figures() {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::printf("  %d inputs in %lld ms; %d %s\n", kInputs, static_cast<long long>(ms.count()), loaded, what);
+    }
 };
 
-std::vector<std::string> HistorySeeds() {
-    HeavyUsePeriod p;
-    p.startTime = 1765000000;
-    p.duration = 612.4;
-    p.busySeconds = 580.6;
-    p.atLimitSeconds = 33.5;
-    p.precise = true;
-    p.maxCpuTemp = 97.2;
-    p.avgCpuTemp = 88;
-    p.maxGpuTemp = 72;
-    p.avgCpuClock = 3412;
-    p.avgCpuPower = 44.4;
-    TestRecord cpu;
-    cpu.time = 1765000100;
-    cpu.metrics = {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050}, {"cpu.threads", 16}};
-    TestRecord disk;
-    disk.kind = BenchKind::Disk;
-    disk.time = 1765000200;
-    disk.metrics = {{"disk.seq_read_mbs", 3450.5}, {"disk.rnd_read_iops", 45000}};
-    disk.info = {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770 — 1 TB"}};
-    return {SerializeHistory({p, p}, {cpu, disk}, p), SerializeHistory({p}, {}), SerializeHistory({}, {disk})};
+std::string Crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
 }
+
+// A history file with a period, a provisional period and two records, as the store writes it.
+const std::vector<std::string> kHistorySeeds = {
+    "S\t1765000000\t612\t581\t34\t1\t97.2\t88.0\t72.0\t3412\t44.4\n"
+    "B\tcpu\t1765000100\tcpu.mt_score=9050;cpu.st_score=1210;cpu.threads=16\t\n"
+    "B\tdisk\t1765000200\tdisk.rnd_read_iops=45000;disk.seq_read_mbs=3450.5\t"
+    "disk.drive=C:;disk.model=WD Black SN770 \xE2\x80\x94 1 TB\n"
+    "S\t1765000300\t240\t200\t0\t0\t80.0\t70.0\t0.0\t2000\t20.0\tp\n",
+    "S\t1765000000\t612\t581\t34\t1\t97.2\t88.0\t72.0\t3412\t44.4\n",
+    "B\tgpu\t1765000100\tgpu.score=640\tgpu.name=Sanal Kart\n"};
 
 }  // namespace
 
@@ -298,10 +253,8 @@ TEST(Fuzz, SettingsLoader) {
     TempFolder tmp;
     setenv("XDG_CONFIG_HOME", tmp.dir.c_str(), 1);
     std::string whole = SerializeSettings(Settings{});
-    std::string crlf;
-    for (char c : whole) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const std::vector<std::string> seeds = {whole, crlf, "{\"UpdateIntervalMs\": 2000, \"ShareData\": true}"};
-    Figures figures("loaded as intact files");
+    const std::vector<std::string> seeds = {whole, Crlf(whole), "{\"UpdateIntervalMs\": 2000, \"ShareData\": true}"};
+    Figures figures{"loaded as intact files"};
     for (int n = 0; n < kInputs; ++n) {
         const std::string text = Input(rng, seeds);
         const ReadSettingsResult r = SettingsFromFile(ReadStatus::Ok, text);
@@ -322,8 +275,8 @@ TEST(Fuzz, SettingsLoader) {
 TEST(Fuzz, HistoryLoader) {
     Rng rng(kSeed + 1);
     TempFolder tmp;
-    const std::vector<std::string> seeds = HistorySeeds();
-    Figures figures("with at least one period or record");
+    const std::vector<std::string>& seeds = kHistorySeeds;
+    Figures figures{"with at least one period or record"};
     for (int n = 0; n < kInputs; ++n) {
         const std::string text = Input(rng, seeds);
         std::vector<HeavyUsePeriod> periods;
@@ -347,17 +300,11 @@ TEST(Fuzz, HistoryLoader) {
 
 TEST(Fuzz, TelemetryLoader) {
     Rng rng(kSeed + 2);
-    TelemetryState good;
-    good.id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
-    good.noticeShownAt = 1765000000;
-    good.noticeAcked = true;
-    good.lastSentAt = 1765003600;
-    good.lastHash = "0123456789abcdef";
-    const std::string text = SerializeTelemetryState(good);
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const std::vector<std::string> seeds = {text, crlf, "id=" + good.id + "\n"};
-    Figures figures("with a usable identity");
+    const std::string id = "0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392";
+    const std::string text = "id=" + id + "\nnoticeShownAt=1765000000\nnoticeAcked=1\nlastSentAt=1765003600\n"
+                             "lastHash=0123456789abcdef\npending=0\n";
+    const std::vector<std::string> seeds = {text, Crlf(text), "id=" + id + "\n"};
+    Figures figures{"with a usable identity"};
     for (int n = 0; n < kInputs; ++n) {
         const int64_t now = 1765000000 + static_cast<int64_t>(rng() % 100000000) - 50000000;
         bool valid = false;
@@ -365,10 +312,7 @@ TEST(Fuzz, TelemetryLoader) {
         ClampTelemetryTimes(s, now);
         ASSERT_EQ(valid, IsAnonymousId(s.id));
         figures.loaded += valid;
-        for (int64_t t : {s.noticeShownAt, s.lastSentAt}) {
-            ASSERT_GE(t, 0);
-            ASSERT_LE(t, now + kFutureToleranceSeconds);
-        }
+        for (int64_t t : {s.noticeShownAt, s.lastSentAt}) ASSERT_TRUE(t >= 0 && t <= now + kFutureToleranceSeconds);
         ReportGateOpen(s, now);
         ReportWorthSending(s, "0123456789abcdef", now);
         if (valid) {
@@ -385,7 +329,7 @@ TEST(Fuzz, ChildLineParser) {
     const std::vector<std::string> seeds = {
         "P 0.2500 Tek çekirdek: Tamsayı\nM cpu.st_score 1234\nM cpu.mt_score 9050\nI cpu.name Örnek\nD\n",
         "P 0.5 x\nE Test programı derlenemedi\nD\n", "M memory.latency_ns 8.5e+01\r\nI gpu.name Sanal Kart\r\n"};
-    Figures figures("with at least one metric");
+    Figures figures{"with at least one metric"};
     for (int n = 0; n < kInputs; ++n) {
         BenchState state;
         state.running = true;
@@ -400,15 +344,10 @@ TEST(Fuzz, ChildLineParser) {
             ASSERT_LE(splitter.pending().size(), bench::LineSplitter::kMaxLine);
         }
         bench::FinishRun(state, n % 7 == 0 ? std::wstring(kStopByUser) : std::wstring());
-        ASSERT_TRUE(std::isfinite(state.progress));
-        ASSERT_GE(state.progress, 0.0);
-        ASSERT_LE(state.progress, 1.0);
+        ASSERT_TRUE(state.progress >= 0.0 && state.progress <= 1.0);  // false for NaN too
         ASSERT_LE(state.metrics.size(), kMaxEntriesPerRecord);
         ASSERT_LE(state.info.size(), kMaxEntriesPerRecord);
-        for (const auto& [key, value] : state.metrics) {
-            ASSERT_TRUE(IsStorableKey(key)) << key;
-            ASSERT_TRUE(std::isfinite(value));
-        }
+        for (const auto& [key, value] : state.metrics) ASSERT_TRUE(IsStorableKey(key) && std::isfinite(value)) << key;
         for (const auto& [key, text] : state.info) ASSERT_TRUE(IsStorableKey(key)) << key;
         ASSERT_TRUE(state.finished);
         figures.loaded += !state.metrics.empty();
