@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "store/file_util.h"
 
 namespace kalorix::test {
@@ -146,6 +147,34 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
     CloseHandle(readEnd);
     return result;
 }
+
+// kalorix-test.exe beside the tests as a child (the environment is inherited);
+// kill() ends it as a crash or a power cut would, the destructor likewise.
+class TestApp {
+public:
+    explicit TestApp(const std::wstring& arguments = L"") {
+        const std::wstring exe = (ExeFolder() / L"kalorix-test.exe").wstring();
+        std::wstring line = L"\"" + exe + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+    ~TestApp() { kill(); }
+    bool started() const { return process_.valid(); }
+    bool running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+    void kill() {
+        if (!running()) return;
+        TerminateProcess(process_.get(), 9);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+
+private:
+    UniqueHandle process_;
+};
 
 // A message-only window (for posted notifications, the clipboard, the single-instance signal).
 class MessageWindow {
