@@ -92,16 +92,18 @@ private:
 };
 
 // Checks the condition until it holds or the time is up; with `pump`, dispatches
-// this thread's messages meanwhile.
+// this thread's messages meanwhile, one at a time, so that a window that always
+// has a paint or a snapshot pending cannot hold the check off.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs, bool pump = false) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= end) return false;
         if (pump) {
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
+                continue;
             }
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         } else {
