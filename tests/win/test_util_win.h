@@ -119,8 +119,8 @@ struct ChildResult {
     std::string output;  // standard output and error
 };
 
-// Starts exe with the arguments and its output on a pipe, reads to the end and
-// waits (bounded) for it to exit; a child that does not end is terminated.
+// Starts exe with the arguments and its output on a pipe, reading it while
+// waiting (bounded) for the child to exit; a child that does not end is terminated.
 inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& arguments) {
     ChildResult result;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -137,10 +137,19 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
                                         nullptr, &startup, &process);
     CloseHandle(writeEnd);
     if (started) {
-        char chunk[512];
-        DWORD got = 0;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) result.output.append(chunk, got);
-        result.finished = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+        auto drain = [&] {
+            char chunk[512];
+            DWORD available = 0, got = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+                   ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+                result.output.append(chunk, got);
+        };
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (!result.finished && GetTickCount64() < end) {
+            drain();
+            result.finished = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+        }
+        drain();
         if (result.finished) GetExitCodeProcess(process.hProcess, &result.exitCode);
         else TerminateProcess(process.hProcess, 99);
         CloseHandle(process.hThread);
