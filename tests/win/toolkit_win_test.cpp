@@ -1,16 +1,15 @@
-// Drawing toolkit and tray icon under Windows (or Wine): everything is drawn
-// into the off-screen WIC target and checked pixel by pixel.
+// Drawing toolkit and tray icon under Windows (or Wine): drawn into the
+// off-screen WIC target and checked by pixel, and the tray's shell calls
+// recorded. What the pages and the tray show is decided and tested natively.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include "com_scope_win.h"
-#include "store/file_util.h"
 #include "ui/toolkit_win.h"
 #include "ui/tray_win.h"
 
@@ -22,6 +21,11 @@ using test::ComScope;
 struct Bgra {
     uint8_t b, g, r, a;
 };
+
+bool Near(Bgra p, uint32_t rgb, int tol) {
+    return std::abs(p.r - static_cast<int>((rgb >> 16) & 0xFF)) <= tol &&
+           std::abs(p.g - static_cast<int>((rgb >> 8) & 0xFF)) <= tol && std::abs(p.b - static_cast<int>(rgb & 0xFF)) <= tol;
+}
 
 // Pixels of the toolkit's off-screen bitmap, straight from WIC.
 class Pixels {
@@ -38,21 +42,8 @@ public:
     int CountDifferent(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 8) const {
         int n = 0;
         for (UINT y = y0; y < std::min(y1, h_); ++y)
-            for (UINT x = x0; x < std::min(x1, w_); ++x)
-                if (!Near(at(x, y), rgb, tol)) ++n;
+            for (UINT x = x0; x < std::min(x1, w_); ++x) n += Near(at(x, y), rgb, tol) ? 0 : 1;
         return n;
-    }
-    int CountNear(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 10) const {
-        int n = 0;
-        for (UINT y = y0; y < std::min(y1, h_); ++y)
-            for (UINT x = x0; x < std::min(x1, w_); ++x)
-                if (Near(at(x, y), rgb, tol)) ++n;
-        return n;
-    }
-    static bool Near(Bgra p, uint32_t rgb, int tol) {
-        return std::abs(p.r - static_cast<int>((rgb >> 16) & 0xFF)) <= tol &&
-               std::abs(p.g - static_cast<int>((rgb >> 8) & 0xFF)) <= tol &&
-               std::abs(p.b - static_cast<int>(rgb & 0xFF)) <= tol;
     }
 
 private:
@@ -73,22 +64,26 @@ protected:
         tk_.Clear(colors::WindowBackground);
     }
     void Finish() { ASSERT_EQ(tk_.EndFrame(), S_OK); }
+    int Ink(UINT x0, UINT y0, UINT x1, UINT y1, int tol = 24) {
+        return Pixels(tk_).CountDifferent(x0, y0, x1, y1, palette::kWindowBackground, tol);
+    }
 };
 
 TEST_F(ToolkitTest, OffscreenTargetUsesScaleForPixelsAndDips) {
     Start(100, 50, 2.0f);
-    EXPECT_FLOAT_EQ(tk_.dpi(), 192.0f);
-    D2D1_SIZE_F size = tk_.size();
-    EXPECT_FLOAT_EQ(size.width, 100);
-    EXPECT_FLOAT_EQ(size.height, 50);
+    EXPECT_FLOAT_EQ(tk_.size().width, 100);
     tk_.FillRect(Rect{0, 0, 50, 25}, colors::Red);
     Finish();
     Pixels px(tk_);
     ASSERT_TRUE(px.ok());
     EXPECT_EQ(px.width(), 200u);
     EXPECT_EQ(px.height(), 100u);
-    EXPECT_TRUE(Pixels::Near(px.at(99, 49), palette::kRed, 2));
-    EXPECT_TRUE(Pixels::Near(px.at(100, 50), palette::kWindowBackground, 2));
+    EXPECT_TRUE(Near(px.at(99, 49), palette::kRed, 2));
+    EXPECT_TRUE(Near(px.at(100, 50), palette::kWindowBackground, 2));
+    EXPECT_EQ(px.at(150, 80).a, 255);
+    std::string png;
+    ASSERT_TRUE(tk_.EncodeOffscreenPng(png));
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
     EXPECT_FALSE(tk_.CreateOffscreen(0, 10, 1.0f));
 }
 
@@ -96,239 +91,129 @@ TEST_F(ToolkitTest, EveryTextStyleDrawsInk) {
     Start(420, 30 * text_style::kCount);
     for (int i = 0; i < text_style::kCount; ++i) {
         const TextStyle style = static_cast<TextStyle>(i);
-        const bool icon = i >= text_style::Index(text_style::IconNav) && i <= text_style::Index(text_style::IconCaption);
-        if (icon)
+        if (i >= text_style::Index(text_style::IconNav) && i <= text_style::Index(text_style::IconCaption))
             tk_.DrawGlyph(L'\uE713', Rect{10, 30.0f * i, 30, 30}, style, colors::PrimaryText);
         else
-            tk_.DrawLabel(L"Sıcaklık 56 °C · Genel Bakış", Rect{10, 30.0f * i, 400, 30}, style, colors::PrimaryText,
-                          kAlignLeading);
+            tk_.DrawLabel(L"Sıcaklık 56 °C", Rect{10, 30.0f * i, 400, 30}, style, colors::PrimaryText, kAlignLeading);
     }
     Finish();
-    Pixels px(tk_);
-    for (int i = 0; i < text_style::kCount; ++i) {
-        int ink = px.CountDifferent(0, 30 * i, 420, 30 * i + 30, palette::kWindowBackground, 24);
-        EXPECT_GT(ink, 8) << "style " << i;
-    }
+    for (int i = 0; i < text_style::kCount; ++i) EXPECT_GT(Ink(0, 30 * i, 420, 30 * i + 30), 8) << "style " << i;
 }
 
 TEST_F(ToolkitTest, LabelIsOneLineClippedToItsBox) {
     Start(300, 100);
     const std::wstring longText = L"Bu metin kutusuna sığmayacak kadar uzun bir etiket metni";
-    Rect box{20, 30, 120, 20};
-    tk_.DrawLabel(longText, box, text_style::Body, colors::PrimaryText, kAlignLeading);
-    tk_.DrawLabel(L"", Rect{0, 0, 100, 20}, text_style::Body, colors::Red, kAlignLeading);      // nothing
-    tk_.DrawLabel(L"x", Rect{0, 0, 0, 20}, text_style::Body, colors::Red, kAlignLeading);       // nothing
+    tk_.DrawLabel(longText, Rect{20, 30, 120, 20}, text_style::Body, colors::PrimaryText, kAlignLeading);
+    tk_.DrawLabel(L"x", Rect{0, 0, 0, 20}, text_style::Body, colors::Red, kAlignLeading);  // nothing
     Finish();
-    Pixels px(tk_);
-    EXPECT_GT(tk_.MeasureWidth(longText, text_style::Body), box.w * 2);
-    EXPECT_GT(px.CountDifferent(20, 30, 140, 50, palette::kWindowBackground, 24), 20);
+    EXPECT_GT(Ink(20, 30, 140, 50), 20);
     // Nothing outside the box: no overflow to the right, no second line.
-    EXPECT_EQ(px.CountDifferent(141, 0, 300, 100, palette::kWindowBackground, 4), 0);
-    EXPECT_EQ(px.CountDifferent(0, 51, 300, 100, palette::kWindowBackground, 4), 0);
-    EXPECT_EQ(px.CountDifferent(0, 0, 300, 29, palette::kWindowBackground, 4), 0);
-}
-
-TEST_F(ToolkitTest, MeasuringText) {
-    EXPECT_EQ(tk_.MeasureWidth(L"", text_style::Body), 0);
-    EXPECT_GT(tk_.MeasureWidth(L"ab  ", text_style::Body), tk_.MeasureWidth(L"ab", text_style::Body));
-    float one = tk_.MeasureParagraph(L"kısa", 400, text_style::Secondary);
-    float many = tk_.MeasureParagraph(L"Yaklaşık 1,5 dakika sürer. Testler bilgisayarı uzun süre zorlamaz.", 80,
-                                      text_style::Secondary);
-    EXPECT_GT(many, one * 2.5f);
+    EXPECT_EQ(Ink(141, 0, 300, 100, 4), 0);
+    EXPECT_EQ(Ink(0, 51, 300, 100, 4), 0);
+    EXPECT_EQ(Ink(0, 0, 300, 29, 4), 0);
     EXPECT_EQ(tk_.MeasureParagraph(L"x", 0, text_style::Body), 0);
-    Start(200, 200);
-    EXPECT_FLOAT_EQ(tk_.DrawParagraph(L"kısa", 0, 0, 400, text_style::Secondary, colors::PrimaryText), one);
-    Finish();
 }
 
-TEST_F(ToolkitTest, ButtonsRegisterRegionsAndReportClicks) {
+TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     InteractionState state;
     tk_.SetInteraction(&state);
     tk_.SetRegionOffset(-50);
     tk_.SetRegionClip(36, 400);
-    const ActionId run = MakeActionId(L"tests/run/0");
-    const ActionId copy = MakeActionId(L"hw/copy");
+    const ActionId run = MakeActionId(L"tests/run/0"), toggle = MakeActionId(L"set/tray");
+    const ActionId segments = MakeActionId(L"set/interval"), slider = MakeActionId(L"set/warning");
+    bool on = false;
+    int selected = 0, warning = 85;
     state.clicked = run;
-    state.hovered = copy;
-    Start(400, 200);
+    state.pressed = slider;
+    state.pointerX = 10 + 200 * 0.75f;  // 60 + 40 * 0.75 = 90
+    Start(500, 300);
     EXPECT_TRUE(tk_.Button(run, Rect{10, 100, 150, 36}, L"Evet, test et", L'\uE768', true));
-    EXPECT_FALSE(tk_.Button(copy, Rect{170, 100, 120, 36}, L"Kopyala", 0, false));
     tk_.Button(MakeActionId(L"hidden"), Rect{10, 10, 100, 30}, L"Gizli", 0, false);  // above the clip
+    EXPECT_TRUE(tk_.Slider(slider, Rect{10, 240, 200, 24}, warning));
     Finish();
     ASSERT_EQ(state.building.size(), 2u);
     EXPECT_EQ(state.building[0].id, run);
     EXPECT_FLOAT_EQ(state.building[0].top, 50);
-    EXPECT_TRUE(state.building[0].hand);
-    Pixels px(tk_);
-    EXPECT_TRUE(Pixels::Near(px.at(14, 118), palette::kAccent, 3));     // primary
-    EXPECT_TRUE(Pixels::Near(px.at(174, 118), palette::kSelection, 3));  // hovered secondary
-    EXPECT_GT(px.CountNear(10, 100, 160, 136, palette::kWhite, 40), 10);  // white label
-}
-
-TEST_F(ToolkitTest, ToggleSegmentedAndSlider) {
-    InteractionState state;
-    tk_.SetInteraction(&state);
-    const ActionId toggle = MakeActionId(L"set/tray");
-    const ActionId segments = MakeActionId(L"set/interval");
-    const ActionId slider = MakeActionId(L"set/warning");
-    bool on = false;
-    int selected = 0;
-    int warning = 85;
-    state.clicked = SegmentActionId(segments, 2);
-    state.pressed = slider;
-    state.pointerX = 10 + 200 * 0.75f;  // 60 + 40 * 0.75 = 90
-    Start(500, 200);
-    EXPECT_FALSE(tk_.Toggle(toggle, Rect{10, 10, 44, 24}, on));
-    const std::vector<std::wstring> options = {L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"};
-    EXPECT_TRUE(tk_.Segmented(segments, 490, 50, options, selected, true));
-    EXPECT_TRUE(tk_.Slider(slider, Rect{10, 120, 200, 24}, warning));
-    Finish();
-    EXPECT_FALSE(on);
-    EXPECT_EQ(selected, 2);
     EXPECT_EQ(warning, 90);
     EXPECT_TRUE(state.dragging);
-    // Right-aligned: nothing drawn right of x = 490.
-    Pixels off(tk_);
-    EXPECT_EQ(off.CountDifferent(491, 50, 500, 90, palette::kWindowBackground, 2), 0);
+    EXPECT_TRUE(Near(Pixels(tk_).at(14, 118), palette::kAccent, 3));  // the primary button
 
-    // Next pass: the click flips the toggle on.
+    // Next pass: a segment click and a toggle click.
     state.building.clear();
+    state.clicked = SegmentActionId(segments, 2);
+    Start(500, 300);
+    EXPECT_TRUE(tk_.Segmented(segments, 490, 150, {L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"}, selected, true));
+    Finish();
+    EXPECT_EQ(selected, 2);
+    EXPECT_EQ(Ink(491, 150, 500, 190, 2), 0);  // right-aligned: nothing right of x = 490
     state.clicked = toggle;
-    state.pressed = 0;
-    state.dragging = false;
-    Start(500, 200);
+    Start(500, 300);
     EXPECT_TRUE(tk_.Toggle(toggle, Rect{10, 10, 44, 24}, on));
-    EXPECT_FALSE(tk_.Slider(slider, Rect{10, 120, 200, 24}, warning));
     Finish();
     EXPECT_TRUE(on);
-    EXPECT_EQ(warning, 90);
-    Pixels onPx(tk_);
-    EXPECT_TRUE(Pixels::Near(onPx.at(20, 22), palette::kAccent, 3));    // the toggle's track is on
+    EXPECT_TRUE(Near(Pixels(tk_).at(20, 22), palette::kAccent, 3));  // the toggle's track is on
 }
 
-TEST_F(ToolkitTest, ProgressBarBoundaries) {
-    Start(300, 100);
-    tk_.ProgressBar(Rect{10, 10, 200, 4}, 0.5, colors::Amber);
-    tk_.ProgressBar(Rect{10, 30, 200, 4}, 0.001, colors::Red);  // 0.2 DIP: track only
-    tk_.ProgressBar(Rect{10, 50, 200, 4}, NAN, colors::Red);
-    Finish();
-    Pixels px(tk_);
-    EXPECT_TRUE(Pixels::Near(px.at(100, 12), palette::kAmber, 3));
-    EXPECT_TRUE(Pixels::Near(px.at(150, 12), palette::kTrack, 3));
-    EXPECT_EQ(px.CountNear(0, 28, 300, 36, palette::kRed, 30), 0);
-    EXPECT_EQ(px.CountNear(0, 48, 300, 56, palette::kRed, 30), 0);
-}
-
-TEST_F(ToolkitTest, HistoryChartDrawsGridSeriesAndLabels) {
+TEST_F(ToolkitTest, HistoryChartDrawsSeriesAndNothingInATinyBox) {
     std::vector<HistoryPoint> samples;
     for (int i = 0; i <= 300; i += 2) {
         HistoryPoint p;
         p.time = 1000 + i;
         p.cpuTemp = 55 + 10 * std::sin(i / 25.0);
-        if (i % 10 != 0) p.gpuTemp = 45 + 5 * std::cos(i / 40.0);
+        p.gpuTemp = 45 + 5 * std::cos(i / 40.0);
         samples.push_back(p);
     }
-    Rect chart{0, 0, 500, 222};
     Start(500, 222);
-    tk_.HistoryChart(chart, samples, 1300, 300, false);
+    tk_.HistoryChart(Rect{0, 0, 500, 222}, samples, 1300, 300, false);
     Finish();
-    Pixels px(tk_);
-    Rect plot = *ChartPlotArea(chart);
-    ChartRange range = ComputeChartRange(samples, 1300, 300, false);
-    ChartSeries series = ComputeChartSeries(samples, 1300, 300, false, plot, range);
-    // The CPU end dot on top, the GPU line in its own colour.
-    ChartPoint cpu = series.cpu.back();
-    EXPECT_TRUE(Pixels::Near(px.at(static_cast<UINT>(cpu.x), static_cast<UINT>(cpu.y)), palette::kAccent, 12));
-    EXPECT_GT(px.CountNear(40, 0, 500, 200, palette::kGpuSeries, 16), 100);
-    EXPECT_GT(px.CountNear(40, 0, 500, 200, palette::kAccent, 16), 100);
-    // Axis labels left of the plot.
-    EXPECT_GT(px.CountDifferent(0, 0, 34, 222, palette::kWindowBackground, 20), 30);
-    // Nothing at all for a rectangle too small for a plot.
+    EXPECT_GT(Ink(40, 0, 500, 200), 200);
     Start(60, 40);
     tk_.HistoryChart(Rect{0, 0, 60, 40}, samples, 1300, 300, false);
     Finish();
-    Pixels none(tk_);
-    EXPECT_EQ(none.CountDifferent(0, 0, 60, 40, palette::kWindowBackground, 2), 0);
+    EXPECT_EQ(Ink(0, 0, 60, 40, 2), 0);
 }
 
-TEST_F(ToolkitTest, ImageResourcesDecode) {
+TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {
     Start(500, 300);
     ID2D1Bitmap* banner = tk_.Bitmap(kBannerResource);
-    ID2D1Bitmap* icon = tk_.Bitmap(kAppIconPng);
     ASSERT_NE(banner, nullptr);
-    ASSERT_NE(icon, nullptr);
     EXPECT_EQ(banner->GetPixelSize().width, 436u);
-    EXPECT_EQ(banner->GetPixelSize().height, 120u);
     EXPECT_EQ(tk_.Bitmap(kBannerResource), banner);  // cached
     EXPECT_EQ(tk_.Bitmap(999), nullptr);
     tk_.DrawBitmap(kAppIconPng, Rect{10, 10, 128, 128});
-    tk_.DrawBitmap(kBannerResource, Rect{150, 20, 218, 60});
     tk_.DrawBitmap(999, Rect{0, 200, 100, 100});  // skipped
     Finish();
-    Pixels px(tk_);
-    EXPECT_GT(px.CountDifferent(10, 10, 138, 138, palette::kWindowBackground, 12), 5000);
-    EXPECT_EQ(px.CountDifferent(0, 200, 100, 300, palette::kWindowBackground, 2), 0);
-    // Device resources are dropped and the bitmaps rebuilt on the next target.
+    EXPECT_GT(Ink(10, 10, 138, 138, 12), 5000);
+    EXPECT_EQ(Ink(0, 200, 100, 300, 2), 0);
     tk_.ReleaseDeviceResources();
     EXPECT_EQ(tk_.Bitmap(kBannerResource), nullptr);
 }
 
-// Colour of an icon's pixel (un-premultiplied is not needed: opaque pixels only).
-Bgra IconPixel(HICON icon, int x, int y, int* size) {
+// Width and the alpha of the top-left pixel of an icon's colour bitmap.
+std::pair<int, int> IconSizeAndCornerAlpha(HICON icon) {
     ICONINFO info{};
-    Bgra out{};
-    if (!GetIconInfo(icon, &info)) return out;
+    if (!GetIconInfo(icon, &info)) return {0, 0};
     BITMAP bm{};
     GetObjectW(info.hbmColor, sizeof bm, &bm);
-    *size = bm.bmWidth;
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = bm.bmWidth;
-    bi.bmiHeader.biHeight = -bm.bmHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader = {static_cast<DWORD>(sizeof(BITMAPINFOHEADER)), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB};
     std::vector<uint8_t> bits(static_cast<size_t>(bm.bmWidth) * bm.bmHeight * 4);
     HDC dc = GetDC(nullptr);
     GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, bits.data(), &bi, DIB_RGB_COLORS);
     ReleaseDC(nullptr, dc);
-    const uint8_t* p = &bits[(static_cast<size_t>(y) * bm.bmWidth + x) * 4];
-    out = {p[0], p[1], p[2], p[3]};
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    return out;
+    return {bm.bmWidth, bits[3]};
 }
 
-TEST(TrayIconRendering, NumbersOnLevelColours) {
+TEST(TrayIconRendering, SystemSizeRoundedCornersAndNoIconForNoSize) {
     ComScope com;
-    HICON systemSize = DrawingToolkit::RenderTrayIcon(L"100", 0);
-    ASSERT_NE(systemSize, nullptr);
-    int size = 0;
-    IconPixel(systemSize, 0, 0, &size);
+    HICON icon = DrawingToolkit::RenderTrayIcon(L"100", 2);
+    ASSERT_NE(icon, nullptr);
+    const auto [size, cornerAlpha] = IconSizeAndCornerAlpha(icon);
     EXPECT_EQ(size, GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForSystem()));
-    DestroyIcon(systemSize);
-    struct Case {
-        int level;
-        uint32_t back;
-    } cases[] = {{0, palette::kGreen}, {2, palette::kRed}};
-    for (const Case& c : cases) {
-        HICON icon = DrawingToolkit::RenderTrayIconAt(L"56", c.level, 32);
-        ASSERT_NE(icon, nullptr);
-        Bgra edge = IconPixel(icon, 16, 1, &size);  // top middle: background, no text
-        Bgra corner = IconPixel(icon, 0, 0, &size);
-        EXPECT_EQ(size, 32);
-        EXPECT_TRUE(Pixels::Near(edge, c.back, 3)) << c.level;
-        EXPECT_EQ(edge.a, 255);
-        EXPECT_LT(corner.a, 64);  // rounded, transparent corner
-        // Text colour somewhere in the middle: dark, or white on red.
-        bool found = false;
-        for (int y = 8; y < 24 && !found; ++y)
-            for (int x = 4; x < 28 && !found; ++x)
-                found = Pixels::Near(IconPixel(icon, x, y, &size), c.level == 2 ? palette::kWhite
-                                                                                  : palette::kWindowBackground, 40);
-        EXPECT_TRUE(found) << c.level;
-        DestroyIcon(icon);
-    }
+    EXPECT_LT(cornerAlpha, 64);
+    DestroyIcon(icon);
     EXPECT_EQ(DrawingToolkit::RenderTrayIconAt(L"56", 0, 0), nullptr);
 }
 
@@ -373,12 +258,10 @@ TEST_F(TrayTest, AddFillsTheNotifyDataAndSetsVersion) {
     const NOTIFYICONDATAW& add = calls_[0].data;
     EXPECT_EQ(calls_[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(add.cbSize, 976u);
-    EXPECT_EQ(add.uID, 1u);
     EXPECT_EQ(add.uFlags, 0x87u);
     EXPECT_EQ(add.uCallbackMessage, 0x8002u);
     EXPECT_EQ(add.hWnd, window_);
     EXPECT_NE(add.hIcon, nullptr);  // icon resource 101
-    EXPECT_STREQ(add.szTip, L"Kalorix");
     EXPECT_EQ(calls_[1].message, static_cast<DWORD>(NIM_SETVERSION));
     EXPECT_EQ(calls_[1].data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
     tray_.Remove();
@@ -404,27 +287,16 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
 }
 
-TEST_F(TrayTest, HintBalloonOnlyOnTheFirstHide) {
+// Balloons go out with NIF_INFO: the hint once, the overheat warning as its limiter allows.
+TEST_F(TrayTest, BalloonsHintOnceAndOverheatAsAllowed) {
     tray_.Add(window_);
     tray_.HideToTray(nullptr, nullptr);
     tray_.HideToTray(nullptr, nullptr);
     EXPECT_EQ(Count(NIM_MODIFY, NIF_INFO), 1);
-    EXPECT_TRUE(tray_.hintShown());
-}
-
-TEST_F(TrayTest, OverheatBalloonIsRateLimited) {
-    tray_.Add(window_);
-    SensorSnapshot hot = Snap(91);
-    EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 10000));
-    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 11000));  // the limiter's own rule is checked natively
-    EXPECT_TRUE(tray_.MaybeNotifyOverheat(hot, settings_, 310001));
-    ASSERT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
+    EXPECT_TRUE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 10000));
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 11000));
+    EXPECT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
     EXPECT_EQ(calls_.back().data.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
-    // Below the limit or with notifications off: nothing, and no tick is used up.
-    EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(60), settings_, 900000));
-    settings_.TrayNotifications = false;
-    EXPECT_FALSE(tray_.MaybeNotifyOverheat(hot, settings_, 900000));
-    EXPECT_EQ(tray_.overheatLimiter().lastTick(), 310001u);
 }
 
 TEST_F(TrayTest, FailedAddSkipsEveryLaterShellCall) {
@@ -455,7 +327,6 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 7);
     EXPECT_TRUE(GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED);
-    EXPECT_TRUE(GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(GetMenuItemID(menu, 6), 4u);
     EXPECT_TRUE(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED);
@@ -504,9 +375,7 @@ TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
         RECT client{};
         GetClientRect(hwnd, &client);
         EXPECT_NEAR(tk.size().width, client.right * 96.0f / 144.0f, 0.5f);
-        tk.Clear(colors::WindowBackground);
         tk.Card(Rect{10, 10, 100, 60});
-        tk.DrawLabel(L"Canlı izleniyor", Rect{20, 20, 120, 20}, text_style::LabelStrong, colors::PrimaryText);
         EXPECT_EQ(tk.EndFrame(), S_OK);
         tk.Resize(200, 100);
         tk.SetDpi(96);
