@@ -73,28 +73,19 @@ protected:
 
 }  // namespace
 
-TEST_F(AutostartFixture, RunValueReplacesAnExistingTask) {
-    ASSERT_TRUE(Set(true, true));
-    ASSERT_TRUE(TaskExists());
-    EXPECT_TRUE(Enabled());
+// Each way replaces the other; the task goes to schtasks byte for byte.
+TEST_F(AutostartFixture, RunValueAndTaskReplaceEachOther) {
     ASSERT_TRUE(Set(true, false));
-    EXPECT_FALSE(TaskExists());
     EXPECT_EQ(ReadRunValue(), RunValueData(OwnProgramPath()));
-    EXPECT_TRUE(Enabled());
-}
-
-TEST_F(AutostartFixture, TaskReplacesARunValueAndIsWrittenByteForByte) {
-    ASSERT_TRUE(Set(true, false));
-    ASSERT_TRUE(ReadRunValue().has_value());
     ASSERT_TRUE(Set(true, true));
     EXPECT_FALSE(ReadRunValue().has_value());
     const auto bytes = ReadFileBytes(state_ / "task.xml");
     ASSERT_TRUE(bytes.has_value());
-    const std::wstring sid = CurrentUserSid();
-    EXPECT_FALSE(sid.empty());
-    EXPECT_EQ(*bytes, TaskFileBytes(BuildTaskXml(sid, OwnProgramPath())));
-    // The definition file is gone after the create command.
-    EXPECT_FALSE(std::filesystem::exists(folder_.path() / kTaskFileName));
+    EXPECT_EQ(*bytes, TaskFileBytes(BuildTaskXml(CurrentUserSid(), OwnProgramPath())));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / kTaskFileName));  // the definition file is gone
+    EXPECT_TRUE(Enabled());
+    ASSERT_TRUE(Set(true, false));
+    EXPECT_FALSE(TaskExists());
     EXPECT_TRUE(Enabled());
 }
 
