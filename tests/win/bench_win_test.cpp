@@ -188,7 +188,6 @@ TEST(BenchChildWin, BadArgumentsEndWithOneErrorLine) {
         if (!(present & (1u << (l - L'A')))) absent = l;
     }
     ASSERT_NE(absent, 0);
-    DWORD code = 0;
     std::string out = RunAndCapture(ChildExe(), std::wstring(L"--bench disk ") + absent, &code);
     EXPECT_EQ(out, "E Bu sürücü test edilemez (yalnızca yerel diskler desteklenir).\n");
     EXPECT_EQ(code, 2u);

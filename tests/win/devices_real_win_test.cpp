@@ -34,7 +34,7 @@ TEST(DevicesReal, DiskProviderAndListDisksDoNotFail) {
     SensorFrame f;
     p.poll(f);
     for (const auto& r : f.readings) EXPECT_LE(r.value, 119.0);
-    for (const DiskEntry& d : ListDisks()) EXPECT_LT(d.number, 16u);
+    for (const auto& d : ListDisks()) EXPECT_LT(d.number, 16u);
 }
 
 TEST(DevicesReal, SystemProviderReportsMemory) {
