@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "com_scope_win.h"
+#include "base/scoped_win.h"
 #include "inventory/inventory.h"
 #include "ui/hardware_layout.h"
 #include "ui/pages_win.h"
@@ -20,7 +20,6 @@
 namespace kalorix {
 namespace {
 
-using test::ComScope;
 
 // Records every call in order; the settings record is the page's, as in the window.
 class RecordingActions : public PageActions {
@@ -54,7 +53,7 @@ using Calls = std::vector<std::string>;
 
 class PagesTest : public ::testing::Test {
 protected:
-    ComScope com_;
+    ComApartment com_;
     DrawingToolkit tk_;
     InteractionState ui_;
     RecordingActions actions_;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "providers/msi_ec_provider_win.h"
-#include "tests/win/com_scope_win.h"
+#include "base/scoped_win.h"
 #include "tests/win/test_util_win.h"
 
 using namespace kalorix;
@@ -115,7 +115,7 @@ TEST(MsiEcWin, NoProviderWhenTemperatureDoesNotAnswer) {
 }
 
 TEST(MsiEcWin, RealFactoryWithoutTheVendorClass) {
-    test::ComScope com;
+    ComApartment com;
     auto provider = CreateMsiEcProvider();
     if (test::UnderWine()) {
         EXPECT_EQ(provider, nullptr);  // Wine has no MSI_ACPI

@@ -9,14 +9,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "com_scope_win.h"
+#include "base/scoped_win.h"
 #include "ui/toolkit_win.h"
 #include "ui/tray_win.h"
 
 namespace kalorix {
 namespace {
 
-using test::ComScope;
 
 struct Bgra {
     uint8_t b, g, r, a;
@@ -54,7 +53,7 @@ private:
 
 class ToolkitTest : public ::testing::Test {
 protected:
-    ComScope com_;
+    ComApartment com_;
     DrawingToolkit tk_;
 
     // Off-screen target cleared to the window background, frame begun.
@@ -207,7 +206,7 @@ std::pair<int, int> IconSizeAndCornerAlpha(HICON icon) {
 }
 
 TEST(TrayIconRendering, SystemSizeRoundedCornersAndNoIconForNoSize) {
-    ComScope com;
+    ComApartment com;
     HICON icon = DrawingToolkit::RenderTrayIcon(L"100", 2);
     ASSERT_NE(icon, nullptr);
     const auto [size, cornerAlpha] = IconSizeAndCornerAlpha(icon);
@@ -244,7 +243,7 @@ protected:
         return s;
     }
 
-    ComScope com_;
+    ComApartment com_;
     TrayIcon tray_;
     std::vector<ShellCall> calls_;
     bool failAdd_ = false;
@@ -347,7 +346,7 @@ HWND MakeTestWindow(DWORD style, int w, int h) {
 }
 
 TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
-    ComScope com;
+    ComApartment com;
     HWND hwnd = MakeTestWindow(0, 10, 10);
     ASSERT_NE(hwnd, nullptr);
     {
@@ -362,7 +361,7 @@ TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
 }
 
 TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
-    ComScope com;
+    ComApartment com;
     HWND hwnd = MakeTestWindow(WS_OVERLAPPEDWINDOW, 400, 300);
     ASSERT_NE(hwnd, nullptr);
     {
