@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,7 +17,6 @@
 
 namespace kalorix {
 namespace {
-
 
 // Records every call in order; the settings record is the page's, as in the window.
 class RecordingActions : public PageActions {
@@ -62,8 +59,6 @@ protected:
     PageViewState view_;
     TelemetryView telemetry_;
     AutostartView autostart_;
-    std::vector<uint8_t> pixels_;
-    UINT pw_ = 0, ph_ = 0;
 
     void SetUp() override {
         snapshot_.valid = true;
@@ -93,7 +88,6 @@ protected:
         const float bottom = page(ctx);
         FinishPass(ui_);
         EXPECT_EQ(tk_.EndFrame(), S_OK);
-        EXPECT_TRUE(tk_.CopyOffscreenPixels(pixels_, pw_, ph_));
         return bottom;
     }
 
@@ -104,25 +98,6 @@ protected:
     }
     bool Has(const wchar_t* action) const { return Region(MakeActionId(std::wstring_view(action))) != nullptr; }
 
-    uint32_t Pixel(UINT x, UINT y) const {
-        const uint8_t* p = &pixels_[(static_cast<size_t>(y) * pw_ + x) * 4];
-        return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-    }
-    bool Near(UINT x, UINT y, uint32_t rgb, int tol = 3) const {
-        const uint32_t p = Pixel(x, y);
-        for (int shift : {0, 8, 16})
-            if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > tol)
-                return false;
-        return true;
-    }
-    // Pixels in the box brighter than the secondary text's grey: text was drawn there.
-    int BrightPixels(UINT x0, UINT y0, UINT x1, UINT y1) const {
-        int n = 0;
-        for (UINT y = y0; y < std::min(y1, ph_); ++y)
-            for (UINT x = x0; x < std::min(x1, pw_); ++x)
-                if (((Pixel(x, y) >> 8) & 0xFF) > 0x70) ++n;
-        return n;
-    }
 };
 
 ActionId Id(const wchar_t* action) { return MakeActionId(std::wstring_view(action)); }
@@ -146,7 +121,6 @@ TEST_F(PagesTest, HardwareWithoutReportShowsTheReadingLineAndStillOffersTheButto
     EXPECT_FLOAT_EQ(bottom, 36 + 4 + 74 + 24);
     EXPECT_TRUE(Has(L"hw/copy"));
     EXPECT_TRUE(Has(L"hw/refresh"));
-    EXPECT_GT(BrightPixels(268, 114, 600, 138), 20);  // "Donanım bilgileri okunuyor…"
     EXPECT_TRUE(actions_.calls.empty());
 }
 
@@ -154,7 +128,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const HardwareInventory report = SampleReport();
     const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(desktop, 36 + 4 + 74 + 100);
-    EXPECT_TRUE(Near(232 + 36 + 40, 114 + 56, palette::kPanel));  // the first card
 
     snapshot_.hasBattery = true;
     snapshot_.batteryPercent = 80;
@@ -169,9 +142,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const float afterRefresh = Pass(DrawHardwarePage, Id(L"hw/refresh"), 1180, 780, &report);
     EXPECT_EQ(actions_.calls, (Calls{"CopyHardwareReport", "RefreshHardwareReport"}));
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
-    // At the minimum width the cards stay inside the right margin.
-    Pass(DrawHardwarePage, 0, 980, 640, &report);
-    EXPECT_TRUE(Near(980 - 36 + 4, 114 + 56, palette::kWindowBackground));
 }
 
 // ---- Settings page ----
