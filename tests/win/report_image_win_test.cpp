@@ -94,6 +94,7 @@ TEST(ReportImageWin, SavesPngIntoPicturesKalorixAndRevealsIt) {
 
     const ReportExportResult r = ExportReportImage(nullptr, false, SampleContent(), Noon(), env);
     ASSERT_TRUE(r.ok) << std::string(r.toast.begin(), r.toast.end());
+    EXPECT_EQ(r.toast, L"Kaydedildi: Resimler\\Kalorix");
     EXPECT_EQ(r.file, pictures / L"Kalorix" / L"Kalorix-rapor-20261206-143005.png");
     ASSERT_EQ(revealed.size(), 1u);
     EXPECT_EQ(revealed[0], r.file);
@@ -155,6 +156,7 @@ TEST(ReportImageWin, ClipboardHoldsBottomUpDib) {
     const ReportImageContent content = SampleContent();
     const ReportExportResult r = ExportReportImage(window, true, content, Noon(), ReportExportEnv{});
     ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.toast, L"Görsel panoya kopyalandı");
 
     // The same image drawn again, to compare rows.
     DrawingToolkit tk(nullptr);

@@ -292,6 +292,7 @@ TEST_F(TrayTest, BalloonsHintOnceAndOverheatAsAllowed) {
     tray_.HideToTray(nullptr, nullptr);
     tray_.HideToTray(nullptr, nullptr);
     EXPECT_EQ(Count(NIM_MODIFY, NIF_INFO), 1);
+    EXPECT_STREQ(calls_.back().data.szInfoTitle, L"Kalorix arka planda çalışıyor");
     EXPECT_TRUE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 10000));
     EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 11000));
     EXPECT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
@@ -330,6 +331,9 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     EXPECT_TRUE(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 1u);
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, 1, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Kalorix'i aç");
     DestroyMenu(menu);
 }
 
