@@ -29,6 +29,17 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) { return test
 
 void Flush() { PumpUntil([] { return false; }, 100); }
 
+// A key press as the window sees it, with or without Ctrl held.
+void Press(HWND hwnd, WPARAM key, bool ctrl) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    SetKeyboardState(keys);
+    SendMessageW(hwnd, WM_KEYDOWN, key, 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -96,21 +107,15 @@ TEST_F(MainWindowTest, CloseWithoutTrayEndsTheWindow) {
 
 TEST_F(MainWindowTest, CtrlDigitsSelectPagesAndTheCustomFrameHitTest) {
     MainWindow& w = Start(Quiet(), false);
-    BYTE keys[256];
-    ASSERT_TRUE(GetKeyboardState(keys));
     const struct {
         bool ctrl;
         WPARAM key;
         int page;
     } presses[] = {{false, '3', 0}, {true, '3', 2}, {true, '5', 4}, {true, '6', 4}, {true, '1', 0}};
     for (const auto& p : presses) {
-        keys[VK_CONTROL] = p.ctrl ? 0x80 : 0;
-        SetKeyboardState(keys);
-        SendMessageW(w.hwnd(), WM_KEYDOWN, p.key, 0);
+        Press(w.hwnd(), p.key, p.ctrl);
         EXPECT_EQ(w.page(), p.page) << (p.ctrl ? "Ctrl+" : "") << static_cast<char>(p.key);
     }
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
 
     Flush();
     RECT r;
@@ -270,13 +275,7 @@ TEST_F(MainWindowTest, KeyboardOnlyChangesTheIntervalAndTheWarningTemperature) {
     s.WarningTemp = 85;
     MainWindow& w = Start(s, false);
     ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
-    BYTE keys[256];
-    ASSERT_TRUE(GetKeyboardState(keys));
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, '5', 0);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
+    Press(w.hwnd(), '5', true);
     UpdateWindow(w.hwnd());
     ASSERT_EQ(w.page(), kPageSettings);
 
