@@ -297,6 +297,11 @@ TEST_F(TrayTest, BalloonsHintOnceAndOverheatAsAllowed) {
     EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 11000));
     EXPECT_EQ(Count(NIM_MODIFY, NIF_INFO), 2);
     EXPECT_EQ(calls_.back().data.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
+    // Below the limit or with notifications off: nothing, and no tick is used up.
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(60), settings_, 900000));
+    settings_.TrayNotifications = false;
+    EXPECT_FALSE(tray_.MaybeNotifyOverheat(Snap(91), settings_, 900000));
+    EXPECT_EQ(tray_.overheatLimiter().lastTick(), 10000u);
 }
 
 TEST_F(TrayTest, FailedAddSkipsEveryLaterShellCall) {
