@@ -130,6 +130,11 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     const std::string firstId = client.state().id;
 
     client.acknowledgeNotice();
+    // Sharing off, or no inventory yet: nothing goes out.
+    client.maybeSendReport(false, ValidSnapshot(), std::wstring(L"Test CPU"));
+    client.maybeSendReport(true, ValidSnapshot(), std::nullopt);
+    client.join();
+    EXPECT_TRUE(server.requests().empty());
     client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
     ASSERT_TRUE(server.waitForRequests(1));
     client.join();
@@ -147,7 +152,6 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     EXPECT_NE(s.id, firstId);
     EXPECT_FALSE(LoadSettings().ShareData);  // sharing is off, in the file the window reads back
     EXPECT_NE(ReadFileBytes(path_)->find("\nsharingOff=1\n"), std::string::npos);
-
 }
 
 TEST_F(TelemetryFileFixture, FailuresAndDeletionWhileBusy) {
