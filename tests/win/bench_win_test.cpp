@@ -143,6 +143,21 @@ TEST(BenchRunnerWin, ChildThatCannotStart) {
     EXPECT_FALSE(s.error.empty());
 }
 
+// The only full run of the disk test's real file I/O.
+TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
+    TimeScale scale(L"0.05");
+    BenchRunner runner;
+    runner.setChildExecutable(ChildExe());
+    ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'C'));
+    ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 90));
+    const BenchState s = runner.Snapshot();
+    if (!s.success && s.error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).")
+        GTEST_SKIP() << "not enough free space for the disk test here";
+    EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
+    EXPECT_GT(s.metrics.at("disk.seq_write_mbs"), 0.0);
+    EXPECT_GT(s.metrics.at("disk.rnd_read_iops"), 0.0);
+}
+
 // The disk test's files of one child: "Kalorix-test-PID-*.tmp" where the child puts them on C:.
 std::vector<std::wstring> DiskTestFiles(DWORD pid) {
     wchar_t windows[MAX_PATH + 1] = {}, temp[MAX_PATH + 2] = {};
