@@ -1,8 +1,9 @@
 // The metrics server over real Winsock connections on 127.0.0.1: the pages of
 // the latest copy, bad input (a malformed request line, an oversized head,
-// silent and trickling clients, one connection too many), a thousand requests with flat memory and handles, a port already in
-// use, and a restart on the same port. What the answers say is decided (and
-// tested) in the portable layer; here the sockets.
+// silent and trickling clients, one connection too many), a thousand requests
+// with flat memory and handles, a port already in use, and a restart on the
+// same port. What the answers say is decided (and tested) in the portable
+// layer; here the sockets.
 #include <gtest/gtest.h>
 
 #include <winsock2.h>

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/elevation_win.h"
@@ -23,6 +24,7 @@ std::wstring KalorixExe() { return (test::ExeFolder() / L"kalorix.exe").wstring(
 // Starts kalorix.exe with the arguments and waits (bounded) until it ends.
 ChildResult RunKalorix(const std::wstring& arguments) { return test::RunCaptured(KalorixExe(), arguments); }
 
+std::unique_ptr<test::MessageWindow> g_owner;
 HWND g_window = nullptr;
 
 // Pumps this thread's messages and counts show messages. Waits up to
@@ -47,20 +49,15 @@ int CountShowMessages(DWORD waitForFirstMs, DWORD quietMs) {
 class ProcessStart : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        WNDCLASSW cls{};
-        cls.lpfnWndProc = DefWindowProcW;
-        cls.hInstance = GetModuleHandleW(nullptr);
-        cls.lpszClassName = L"KalorixProcessTestWindow";
-        RegisterClassW(&cls);
-        g_window = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   cls.hInstance, nullptr);
+        g_owner = std::make_unique<test::MessageWindow>();
+        g_window = g_owner->get();
         ASSERT_NE(g_window, nullptr);
         ASSERT_TRUE(AcquireSingleInstance());
         RegisterShowSignal(g_window, ShowMessageId());
     }
     static void TearDownTestSuite() {
         ReleaseSingleInstance();
-        if (g_window) DestroyWindow(g_window);
+        g_owner.reset();
         g_window = nullptr;
     }
     void SetUp() override {

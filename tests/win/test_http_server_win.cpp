@@ -1,3 +1,4 @@
+// The upload tests' local HTTP server: one request per connection, recorded, answered on release.
 #include "test_http_server_win.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The usage history store is one object for every thread that asks for it.
 #include <gtest/gtest.h>
 
 #include <thread>
