@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/scoped_win.h"
+#include "test_util_win.h"
 #include "ui/toolkit_win.h"
 #include "ui/tray_win.h"
 
@@ -342,21 +343,10 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     DestroyMenu(menu);
 }
 
-LRESULT CALLBACK PlainProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h, m, w, l); }
-
-HWND MakeTestWindow(DWORD style, int w, int h) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = PlainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"KalorixToolkitTestWindow";
-    RegisterClassW(&wc);  // fails harmlessly the second time
-    return CreateWindowExW(0, wc.lpszClassName, L"Kalorix", style, 0, 0, w, h, nullptr, nullptr, wc.hInstance,
-                           nullptr);
-}
-
 TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
     ComApartment com;
-    HWND hwnd = MakeTestWindow(0, 10, 10);
+    const test::MessageWindow window;
+    const HWND hwnd = window.get();
     ASSERT_NE(hwnd, nullptr);
     {
         TrayIcon tray;
@@ -366,38 +356,6 @@ TEST(TrayShell, RealShellDoesNotBreakWithoutATaskbar) {
         tray.Refresh(s, Settings{});
         tray.ShowBalloon(L"Kalorix", L"deneme", 0);
     }  // removed by the destructor
-    DestroyWindow(hwnd);
-}
-
-TEST(WindowTarget, CreatedLazilyResizedAndRecreated) {
-    ComApartment com;
-    HWND hwnd = MakeTestWindow(WS_OVERLAPPEDWINDOW, 400, 300);
-    ASSERT_NE(hwnd, nullptr);
-    {
-        DrawingToolkit tk(hwnd);
-        EXPECT_FALSE(tk.hasTarget());
-        EXPECT_FALSE(tk.CreateOffscreen(100, 100, 1));  // the window toolkit stays on its window
-        tk.SetDpi(144);
-        ASSERT_TRUE(tk.BeginFrame());
-        EXPECT_TRUE(tk.hasTarget());
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        EXPECT_NEAR(tk.size().width, client.right * 96.0f / 144.0f, 0.5f);
-        tk.Card(Rect{10, 10, 100, 60});
-        EXPECT_EQ(tk.EndFrame(), S_OK);
-        tk.Resize(200, 100);
-        tk.SetDpi(96);
-        EXPECT_NEAR(tk.size().width, 200, 0.5f);
-        tk.ReleaseDeviceResources();
-        EXPECT_FALSE(tk.hasTarget());
-        ASSERT_TRUE(tk.BeginFrame());  // recreated at the next paint
-        EXPECT_EQ(tk.EndFrame(), S_OK);
-        // Without a target nothing is drawn and nothing fails.
-        tk.ReleaseDeviceResources();
-        tk.FillRect(Rect{0, 0, 10, 10}, colors::Red);
-        EXPECT_EQ(tk.EndFrame(), S_OK);
-    }
-    DestroyWindow(hwnd);
 }
 
 }  // namespace
