@@ -45,7 +45,6 @@ struct GpuWorld {
     bool factoryOk = true;
     std::vector<GpuAdapterDesc> adapters;
     std::map<DWORD, KernelAdapter> kernel;  // by LUID low part
-    bool pdhOpenOk = true;
     std::map<std::wstring, CounterScript> counters;
     PDH_STATUS collectStatus = ERROR_SUCCESS;
 
@@ -112,7 +111,6 @@ public:
     explicit FakePdh(GpuWorld& w) : w_(w) {}
     PDH_STATUS OpenQuery(PDH_HQUERY* query) override {
         ++w_.openQueries;
-        if (!w_.pdhOpenOk) return PDH_INVALID_ARGUMENT;
         *query = reinterpret_cast<PDH_HQUERY>(static_cast<intptr_t>(0x1234));
         return ERROR_SUCCESS;
     }
