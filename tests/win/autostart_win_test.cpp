@@ -1,3 +1,5 @@
+// Autostart on Windows: the Run value, the task through a stand-in schtasks.exe,
+// the Startup apps switch and hidden child processes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +11,7 @@
 #include "app/autostart_win.h"
 #include "app/elevation_win.h"
 #include "store/file_util.h"
+#include "test_util_win.h"
 
 using namespace kalorix;
 
@@ -41,14 +44,10 @@ protected:
         const std::filesystem::path exe(OwnProgramPath());
         platform_.schtasks = (exe.parent_path() / "fakebin" / "schtasks.exe").wstring();
         ASSERT_TRUE(std::filesystem::exists(platform_.schtasks));
-        wchar_t tmp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, tmp);
-        state_ = std::filesystem::path(tmp) / "kalorix-fake-schtasks";
-        folder_ = std::filesystem::path(tmp) / "kalorix-autostart-test";
+        state_ = std::filesystem::temp_directory_path() / "kalorix-fake-schtasks";  // where the stand-in keeps the task
         std::error_code ec;
         std::filesystem::remove_all(state_, ec);
-        std::filesystem::create_directories(folder_, ec);
-        platform_.taskFolder = folder_.wstring() + L"\\";
+        platform_.taskFolder = folder_.path().wstring() + L"\\";
         savedRun_ = ReadRunValue();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
@@ -61,43 +60,32 @@ protected:
                             static_cast<DWORD>((savedRun_->size() + 1) * sizeof(wchar_t)));
         std::error_code ec;
         std::filesystem::remove_all(state_, ec);
-        std::filesystem::remove_all(folder_, ec);
-        SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", nullptr);
-        SetEnvironmentVariableW(L"FAKE_SCHTASKS_DELETE_EXIT", nullptr);
     }
     bool TaskExists() const { return std::filesystem::exists(state_ / "task.xml"); }
     bool Set(bool enable, bool useTask) { return SetAutostart(enable, useTask, platform_); }
     bool Enabled() { return IsAutostartEnabled(platform_); }
 
     AutostartPlatform platform_;
-    std::filesystem::path state_, folder_;
+    std::filesystem::path state_;
+    test::TempFolder folder_{L"kalorix-autostart"};
     std::optional<std::wstring> savedRun_;
 };
 
 }  // namespace
 
-TEST_F(AutostartFixture, RunValueReplacesAnExistingTask) {
-    ASSERT_TRUE(Set(true, true));
-    ASSERT_TRUE(TaskExists());
-    EXPECT_TRUE(Enabled());
+// Each way replaces the other; the task goes to schtasks byte for byte.
+TEST_F(AutostartFixture, RunValueAndTaskReplaceEachOther) {
     ASSERT_TRUE(Set(true, false));
-    EXPECT_FALSE(TaskExists());
     EXPECT_EQ(ReadRunValue(), RunValueData(OwnProgramPath()));
-    EXPECT_TRUE(Enabled());
-}
-
-TEST_F(AutostartFixture, TaskReplacesARunValueAndIsWrittenByteForByte) {
-    ASSERT_TRUE(Set(true, false));
-    ASSERT_TRUE(ReadRunValue().has_value());
     ASSERT_TRUE(Set(true, true));
     EXPECT_FALSE(ReadRunValue().has_value());
     const auto bytes = ReadFileBytes(state_ / "task.xml");
     ASSERT_TRUE(bytes.has_value());
-    const std::wstring sid = CurrentUserSid();
-    EXPECT_FALSE(sid.empty());
-    EXPECT_EQ(*bytes, TaskFileBytes(BuildTaskXml(sid, OwnProgramPath())));
-    // The definition file is gone after the create command.
-    EXPECT_FALSE(std::filesystem::exists(folder_ / kTaskFileName));
+    EXPECT_EQ(*bytes, TaskFileBytes(BuildTaskXml(CurrentUserSid(), OwnProgramPath())));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / kTaskFileName));  // the definition file is gone
+    EXPECT_TRUE(Enabled());
+    ASSERT_TRUE(Set(true, false));
+    EXPECT_FALSE(TaskExists());
     EXPECT_TRUE(Enabled());
 }
 
@@ -113,15 +101,16 @@ TEST_F(AutostartFixture, DisableRemovesBothAndSucceedsWhenNothingExisted) {
 }
 
 TEST_F(AutostartFixture, RefusedCreateOrDeleteReportsFailure) {
-    SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", L"1");
-    EXPECT_FALSE(Set(true, true));
-    EXPECT_FALSE(Enabled());
-    SetEnvironmentVariableW(L"FAKE_SCHTASKS_CREATE_EXIT", nullptr);
+    {
+        test::ScopedEnv refuse(L"FAKE_SCHTASKS_CREATE_EXIT", L"1");
+        EXPECT_FALSE(Set(true, true));
+        EXPECT_FALSE(Enabled());
+    }
 
     // A task registered with highest rights cannot be deleted by a normal process:
     // "off" must say so instead of reporting success while the task stays.
     ASSERT_TRUE(Set(true, true));
-    SetEnvironmentVariableW(L"FAKE_SCHTASKS_DELETE_EXIT", L"1");
+    test::ScopedEnv refuse(L"FAKE_SCHTASKS_DELETE_EXIT", L"1");
     EXPECT_FALSE(Set(false, false));
     EXPECT_TRUE(TaskExists());
     EXPECT_TRUE(Enabled());
@@ -144,7 +133,6 @@ TEST(RunHidden, ExitCodesAndMissingProgram) {
     GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
     EXPECT_EQ(RunHidden(cmd, L"cmd.exe /c exit 7"), 7);
-    EXPECT_EQ(RunHidden(cmd, L"cmd.exe /c exit 0"), 0);
     // A program name is never looked up on the search path.
     EXPECT_EQ(RunHidden(L"cmd.exe", L"cmd.exe /c exit 0"), -1);
     EXPECT_EQ(RunHidden(std::wstring(system) + L"\\kalorix-no-such-program.exe", L"x"), -1);

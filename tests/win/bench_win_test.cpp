@@ -3,85 +3,47 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "bench/disk_bench.h"
 #include "bench/drives_win.h"
 #include "bench/runner_win.h"
+#include "test_util_win.h"
 
 namespace kalorix {
 namespace {
 
-std::wstring ExeDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+using test::ExeFolder;
+using test::ScopedEnv;
 
-// Runs exe with the arguments and its output on a pipe; returns the output and the exit code.
+// Runs exe with the arguments; returns its output and sets the exit code.
 std::string RunAndCapture(const std::wstring& exe, const std::wstring& args, DWORD* exitCode) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE r = nullptr, w = nullptr;
-    if (!CreatePipe(&r, &w, &sa, 0)) return {};
-    SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = w;
-    si.hStdError = w;
-    PROCESS_INFORMATION pi{};
-    std::wstring line = L"\"" + exe + L"\" " + args;
-    const BOOL ok = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                   nullptr, &si, &pi);
-    CloseHandle(w);
-    std::string out;
-    if (ok) {
-        char buf[256];
-        DWORD got = 0;
-        while (ReadFile(r, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
-        WaitForSingleObject(pi.hProcess, 10000);
-        if (exitCode) GetExitCodeProcess(pi.hProcess, exitCode);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(r);
-    return out;
+    const test::ChildResult r = test::RunCaptured(exe, args);
+    *exitCode = r.exitCode;
+    return r.output;
 }
 
 // The child program: the test build of kalorix.exe next to this test (its hooks shorten the tests).
 const std::wstring& ChildExe() {
-    static const std::wstring exe = ExeDirectory() + L"kalorix-test.exe";
+    static const std::wstring exe = (ExeFolder() / L"kalorix-test.exe").wstring();
     return exe;
 }
 
-// A message-only window that counts the runner's change messages.
-struct NotifyWindow {
-    HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ~NotifyWindow() { DestroyWindow(hwnd); }
-    int drain() {
-        int n = 0;
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd, BenchRunner::kNotifyMessage, BenchRunner::kNotifyMessage, PM_REMOVE)) ++n;
-        return n;
-    }
-};
+// The runner's change messages posted to a message-only window.
+int DrainNotifications(HWND hwnd) {
+    int n = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, hwnd, BenchRunner::kNotifyMessage, BenchRunner::kNotifyMessage, PM_REMOVE)) ++n;
+    return n;
+}
 
-struct TimeScale {
-    explicit TimeScale(const wchar_t* v) { SetEnvironmentVariableW(L"KALORIX_BENCH_TIME_SCALE", v); }
-    ~TimeScale() { SetEnvironmentVariableW(L"KALORIX_BENCH_TIME_SCALE", nullptr); }
+struct TimeScale : ScopedEnv {
+    explicit TimeScale(const wchar_t* v) : ScopedEnv(L"KALORIX_BENCH_TIME_SCALE", v) {}
 };
 
 template <typename Pred>
 bool WaitFor(const BenchRunner& runner, Pred pred, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred(runner.Snapshot())) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return test::WaitUntil([&] { return pred(runner.Snapshot()); }, seconds * 1000);
 }
 
 bool ProcessGone(DWORD pid) {
@@ -96,12 +58,6 @@ DWORD ActiveInJob(HANDLE job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
     if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr)) return 99;
     return info.ActiveProcesses;
-}
-
-TEST(BenchChildWin, UnknownKindAndExitCode) {
-    DWORD code = 0;
-    EXPECT_EQ(RunAndCapture(ChildExe(), L"--bench CPU", &code), "E Bilinmeyen test türü\n");
-    EXPECT_EQ(code, 1u);
 }
 
 // Wine's HLSL compiler rejects the byte-address buffers of the test shaders:
@@ -120,48 +76,25 @@ TEST(BenchChildWin, GpuTestEndsCleanly) {
     const size_t e = out.find("\nE ");
     ASSERT_NE(e, std::string::npos) << out;
     EXPECT_EQ(out.find('\n', e + 1), out.size() - 1);  // the E line is the last one
-    const std::string wine = "E Test programı derlenemedi. ";
-    EXPECT_EQ(out.compare(e + 1, wine.size(), wine), 0) << out;
-    EXPECT_NE(out.find("I gpu.name "), std::string::npos);
 }
 
 TEST(BenchRunnerWin, MemoryTestRunsToTheEnd) {
     TimeScale scale(L"0.05");
-    NotifyWindow notify;
+    test::MessageWindow notify;
     BenchRunner runner;
     runner.setChildExecutable(ChildExe());
-    ASSERT_TRUE(runner.Start(notify.hwnd, BenchKind::Memory, 0));
-    EXPECT_FALSE(runner.Start(notify.hwnd, BenchKind::Cpu, 0));  // one run at a time
+    ASSERT_TRUE(runner.Start(notify.get(), BenchKind::Memory, 0));
+    EXPECT_FALSE(runner.Start(notify.get(), BenchKind::Cpu, 0));  // one run at a time
     BenchState s = runner.Snapshot();
     EXPECT_TRUE(s.running);
     EXPECT_EQ(s.kind, BenchKind::Memory);
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 60));
     s = runner.Snapshot();
     EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
-    EXPECT_TRUE(s.error.empty());
     EXPECT_FALSE(s.running);
-    EXPECT_DOUBLE_EQ(s.progress, 1.0);
-    EXPECT_EQ(s.phase, L"Tamamlandı");
-    for (const char* key : {"memory.read_gbs", "memory.write_gbs", "memory.copy_gbs", "memory.latency_ns", "memory.score"}) {
-        ASSERT_EQ(s.metrics.count(key), 1u) << key;
-        EXPECT_GT(s.metrics[key], 0.0) << key;
-    }
-    EXPECT_GE(notify.drain(), 10);  // 8 P lines, metrics, D and the end of the stream
+    EXPECT_GT(s.metrics["memory.score"], 0.0);  // the child's M lines crossed the pipe
+    EXPECT_GE(DrainNotifications(notify.get()), 10);  // 8 P lines, metrics, D and the end of the stream
     EXPECT_TRUE(ProcessGone(runner.lastChildProcessId()));
-}
-
-TEST(BenchRunnerWin, CpuTestRunsToTheEnd) {
-    TimeScale scale(L"0.05");
-    BenchRunner runner;
-    runner.setChildExecutable(ChildExe());
-    ASSERT_TRUE(runner.Start(nullptr, BenchKind::Cpu, 0));
-    ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 60));
-    BenchState s = runner.Snapshot();
-    EXPECT_TRUE(s.success);
-    EXPECT_GE(s.metrics["cpu.threads"], 1.0);
-    EXPECT_GE(s.metrics["cpu.st_score"], 1.0);
-    EXPECT_EQ(s.metrics.count("cpu.mt.sha_mbs"), 1u);
-    EXPECT_EQ(s.metrics.size(), 3u + 8u);
 }
 
 TEST(BenchRunnerWin, StopKillsTheChildAndTheRunEnds) {
@@ -202,35 +135,27 @@ TEST(BenchRunnerWin, DestroyingTheRunnerKillsARunningChild) {
 
 TEST(BenchRunnerWin, ChildThatCannotStart) {
     BenchRunner runner;
-    runner.setChildExecutable(ExeDirectory() + L"no-such-program.exe");
+    runner.setChildExecutable((ExeFolder() / L"no-such-program.exe").wstring());
     EXPECT_FALSE(runner.Start(nullptr, BenchKind::Disk, L'C'));
     const BenchState s = runner.Snapshot();
     EXPECT_TRUE(s.finished);
     EXPECT_FALSE(s.running);
-    EXPECT_EQ(s.kind, BenchKind::Disk);
-    EXPECT_EQ(s.error, L"Test başlatılamadı");
+    EXPECT_FALSE(s.error.empty());
 }
 
+// The only full run of the disk test's real file I/O.
 TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
     TimeScale scale(L"0.05");
     BenchRunner runner;
     runner.setChildExecutable(ChildExe());
     ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'C'));
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 90));
-    BenchState s = runner.Snapshot();
-    if (!s.success && s.error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).") {
+    const BenchState s = runner.Snapshot();
+    if (!s.success && s.error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).")
         GTEST_SKIP() << "not enough free space for the disk test here";
-    }
     EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
-    EXPECT_EQ(s.info[std::string("disk.drive")], L"C:");
-    EXPECT_GT(s.metrics["disk.seq_write_mbs"], 0.0);
-    EXPECT_GT(s.metrics["disk.rnd_read_iops"], 0.0);
-    EXPECT_EQ(s.metrics.size(), 7u);
-
-    // An unknown drive letter is refused.
-    ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'7'));
-    ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 30));
-    EXPECT_EQ(runner.Snapshot().error, L"Geçersiz sürücü harfi.");
+    EXPECT_GT(s.metrics.at("disk.seq_write_mbs"), 0.0);
+    EXPECT_GT(s.metrics.at("disk.rnd_read_iops"), 0.0);
 }
 
 // The disk test's files of one child: "Kalorix-test-PID-*.tmp" where the child puts them on C:.
@@ -263,21 +188,21 @@ TEST(BenchRunnerWin, DiskFileGoneAfterTheChildIsKilledMidPhase) {
     runner.Stop(kStopByUser);
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.finished; }, 15));
     ASSERT_TRUE(ProcessGone(pid));
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!DiskTestFiles(pid).empty() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(DiskTestFiles(pid).empty());
+    EXPECT_TRUE(test::WaitUntil([&] { return DiskTestFiles(pid).empty(); }, 10000));
 }
 
-TEST(BenchChildWin, DiskRefusesLettersThatAreNotLocalDisks) {
-    // A letter with no drive behind it has no root directory: not a local disk.
+// Bad arguments end the child with one E line and a non-zero code. A letter
+// with no drive behind it has no root directory: not a local disk.
+TEST(BenchChildWin, BadArgumentsEndWithOneErrorLine) {
+    DWORD code = 0;
+    EXPECT_EQ(RunAndCapture(ChildExe(), L"--bench CPU", &code), "E Bilinmeyen test türü\n");
+    EXPECT_EQ(code, 1u);
     const DWORD present = GetLogicalDrives();
     wchar_t absent = 0;
     for (wchar_t l = L'Y'; l >= L'D' && !absent; --l) {
         if (!(present & (1u << (l - L'A')))) absent = l;
     }
     ASSERT_NE(absent, 0);
-    DWORD code = 0;
     std::string out = RunAndCapture(ChildExe(), std::wstring(L"--bench disk ") + absent, &code);
     EXPECT_EQ(out, "E Bu sürücü test edilemez (yalnızca yerel diskler desteklenir).\n");
     EXPECT_EQ(code, 2u);

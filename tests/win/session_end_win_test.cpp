@@ -16,6 +16,7 @@
 #include "store/file_util.h"
 #include "store/settings.h"
 #include "store/usage_history.h"
+#include "test_util_win.h"
 #include "ui/main_window_win.h"
 
 namespace kalorix {
@@ -25,65 +26,24 @@ namespace fs = std::filesystem;
 
 constexpr const char* kProvisionalTail = "\tp\n";
 
-// Dispatches this thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    MSG msg;
-    while (!done()) {
-        if (GetTickCount64() >= end) return false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
-    return true;
-}
+using test::ScopedEnv;
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) { return test::WaitUntil(done, timeoutMs, true); }
 
 std::string HistoryText() { return ReadFileBytes(HistoryPath(false)).value_or(std::string()); }
-
-// Sets environment variables for this test (and the programs it starts) and puts back the old ones.
-class ScopedEnv {
-public:
-    ScopedEnv(const wchar_t* name, const wchar_t* value) : name_(name) {
-        wchar_t buffer[512];
-        const DWORD n = GetEnvironmentVariableW(name, buffer, 512);
-        if (n > 0 && n < 512) old_ = std::wstring(buffer, n);
-        SetEnvironmentVariableW(name, value);
-    }
-    ~ScopedEnv() { SetEnvironmentVariableW(name_, old_ ? old_->c_str() : nullptr); }
-
-private:
-    const wchar_t* name_;
-    std::optional<std::wstring> old_;
-};
 
 // Keeps the prefix's settings, history and telemetry files and restores them.
 class DataFilesTest : public ::testing::Test {
 protected:
+    test::SavedFiles saved_{{SettingsPath(false), HistoryPath(false), SettingsPath(false).parent_path() / "telemetry.txt"},
+                            true};
     void SetUp() override {
-        for (const fs::path& p : {SettingsPath(false), HistoryPath(false)}) {
-            ASSERT_FALSE(p.empty());
-            saved_.emplace_back(p, ReadFileBytes(p));
-        }
-        const fs::path telemetry = SettingsPath(false).parent_path() / "telemetry.txt";
-        saved_.emplace_back(telemetry, ReadFileBytes(telemetry));
         Settings quiet;
         quiet.FirstTestOffered = true;
         quiet.TrayNotifications = false;
         quiet.ShareData = false;
         SaveSettings(quiet);
-        std::error_code ec;
-        fs::remove(HistoryPath(false), ec);
     }
-    void TearDown() override {
-        for (const auto& [path, bytes] : saved_) {
-            std::error_code ec;
-            if (bytes) AtomicWriteFile(path, *bytes);
-            else fs::remove(path, ec);
-        }
-    }
-    std::vector<std::pair<fs::path, std::optional<std::string>>> saved_;
 };
 
 // A clock for the engine when only the power notices matter.
@@ -101,43 +61,10 @@ public:
     void recordPeriod(const HeavyUsePeriod&) override {}
 };
 
-// kalorix-test.exe next to this program, started in the tray with the scripted
-// busy laptop and a fast clock; killed by the destructor if still running.
-class TestBuildProcess {
-public:
-    TestBuildProcess() {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        const std::wstring exe = (fs::path(self).parent_path() / L"kalorix-test.exe").wstring();
-        std::wstring line = L"\"" + exe + L"\" --tray";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-            process_.reset(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-    }
-    ~TestBuildProcess() { kill(); }
-    bool started() const { return process_.valid(); }
-    bool running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-    // As a crash or a power cut would: no message, no clean-up.
-    void kill() {
-        if (!running()) return;
-        TerminateProcess(process_.get(), 9);
-        WaitForSingleObject(process_.get(), 10000);
-    }
-
-private:
-    UniqueHandle process_;
-};
+using TestBuildProcess = test::TestApp;
 
 bool WaitForHistory(const std::function<bool(const std::string&)>& done, const TestBuildProcess& app, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < end && app.running()) {
-        if (done(HistoryText())) return true;
-        Sleep(100);
-    }
+    test::WaitUntil([&] { return !app.running() || done(HistoryText()); }, static_cast<int>(timeoutMs));
     return done(HistoryText());
 }
 
@@ -192,7 +119,7 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
     auto provisional = [](const std::string& text) { return text.find(kProvisionalTail) != std::string::npos; };
     int64_t firstStart = 0;
     {
-        TestBuildProcess app;
+        TestBuildProcess app(L"--tray");
         ASSERT_TRUE(app.started());
         ASSERT_TRUE(WaitForHistory(provisional, app, 120000)) << HistoryText();
         app.kill();
@@ -204,7 +131,7 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
         firstStart = next.periods().back().startTime;
     }
     // The next start keeps it: its own first save holds it as a finished line.
-    TestBuildProcess again;
+    TestBuildProcess again(L"--tray");
     ASSERT_TRUE(again.started());
     const std::string kept = "S\t" + std::to_string(firstStart) + "\t";
     ASSERT_TRUE(WaitForHistory(

@@ -1,3 +1,5 @@
+// Settings on Windows: the roaming folder and the one-time take-over of the
+// registry's sharing choice. Parsing and durable saving are checked natively.
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -11,6 +13,8 @@
 #include "store/file_util.h"
 #include "store/paths.h"
 #include "store/settings.h"
+#include "store/usage_history.h"
+#include "test_util_win.h"
 
 using namespace kalorix;
 namespace fs = std::filesystem;
@@ -38,14 +42,10 @@ bool KeyExists() {
 }
 
 // Works on the prefix's real settings file and registry key and puts both back
-// as they were: the old file bytes (or no file, no folder) and no ShareData value.
+// as they were: the old file bytes (or no file) and the old ShareData value.
 class SettingsWinTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        path_ = SettingsPath(false);
-        ASSERT_FALSE(path_.empty());
-        folderExisted_ = fs::exists(path_.parent_path());
-        oldFile_ = ReadFileBytes(path_);
         keyExisted_ = KeyExists();
         oldValue_ = ReadShareDataValue();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
@@ -53,9 +53,6 @@ protected:
     void TearDown() override {
         std::error_code ec;
         fs::remove_all(tmpPath(), ec);
-        if (oldFile_) AtomicWriteFile(path_, *oldFile_);
-        else fs::remove(path_, ec);
-        if (!folderExisted_) fs::remove(path_.parent_path(), ec);  // only when empty again
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
         if (oldValue_) WriteShareDataValue(*oldValue_);
         if (!keyExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
@@ -63,9 +60,9 @@ protected:
     fs::path tmpPath() const { return fs::path(path_) += ".tmp"; }
     void WriteFile(const Settings& s) { ASSERT_TRUE(AtomicWriteFile(path_, SerializeSettings(s))); }
 
-    fs::path path_;
-    bool folderExisted_ = false, keyExisted_ = false;
-    std::optional<std::string> oldFile_;
+    fs::path path_ = SettingsPath(false);
+    test::SavedFiles file_{{path_}, false};
+    bool keyExisted_ = false;
     std::optional<DWORD> oldValue_;
 };
 
@@ -78,26 +75,7 @@ TEST_F(SettingsWinTest, FileLivesInTheRoamingFolder) {
     CoTaskMemFree(roaming);
     EXPECT_EQ(path_, expected);
     EXPECT_EQ(KalorixDataFolder(false), expected.parent_path());
-    EXPECT_NE(path_.wstring().find(L"\\AppData\\Roaming\\Kalorix\\settings.json"), std::wstring::npos)
-        << path_.string();
-}
-
-TEST_F(SettingsWinTest, FolderIsCreatedOnlyBySaving) {
-    std::error_code ec;
-    fs::remove(path_, ec);
-    if (!folderExisted_) {
-        EXPECT_EQ(LoadSettings(), Settings{});
-        EXPECT_FALSE(fs::exists(path_.parent_path()));
-    }
-    Settings s;
-    s.HistorySeconds = 1800;
-    SaveSettings(s);
-    EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(s));
-    EXPECT_EQ(LoadSettings(), s);
-    s.HistorySeconds = 600;
-    SaveSettings(s);  // replaces the existing file
-    EXPECT_EQ(LoadSettings(), s);
-    EXPECT_FALSE(fs::exists(tmpPath()));
+    EXPECT_EQ(HistoryPath(false), expected.parent_path() / L"history.txt");
 }
 
 TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
@@ -108,15 +86,8 @@ TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
 
     const Settings loaded = LoadSettings();
     EXPECT_FALSE(loaded.ShareData);
-    EXPECT_EQ(loaded.WarningTemp, 70);
     EXPECT_EQ(ReadShareDataValue(), std::nullopt);
-    const auto text = ReadFileBytes(path_);
-    ASSERT_TRUE(text);
-    EXPECT_NE(text->find("\"ShareData\": false,\n"), std::string::npos);
-    EXPECT_EQ(*text, SerializeSettings(loaded));
-
-    // The file is now the only place it lives.
-    EXPECT_FALSE(LoadSettings().ShareData);
+    EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(loaded));  // the file is now the only place it lives
 
     // A non-zero number means consent, also when there is no file yet.
     std::error_code ec;
@@ -128,21 +99,11 @@ TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
     EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(Settings{}));
 }
 
-TEST_F(SettingsWinTest, FailedSaveNeverLeavesAHalfFile) {
-    Settings good;
-    good.UpdateIntervalMs = 2000;
-    good.UseFahrenheit = true;
-    WriteFile(good);
+// A registry choice that could not be stored stays in the registry for the next start.
+TEST_F(SettingsWinTest, RegistryValueStaysWhenTheFileCannotBeSaved) {
+    WriteFile(Settings{});
     const auto before = ReadFileBytes(path_);
     fs::create_directory(tmpPath());  // the temporary file cannot be created
-
-    Settings changed;
-    changed.UpdateIntervalMs = 500;
-    SaveSettings(changed);
-    EXPECT_EQ(ReadFileBytes(path_), before);
-    EXPECT_EQ(LoadSettings(), good);
-
-    // A registry choice that could not be stored stays in the registry for the next start.
     WriteShareDataValue(0);
     EXPECT_FALSE(LoadSettings().ShareData);
     EXPECT_EQ(ReadFileBytes(path_), before);

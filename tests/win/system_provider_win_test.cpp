@@ -30,8 +30,7 @@ public:
     uint64_t total = 16 * GiB, avail = 6 * GiB;
     bool powerOk = true;
     BYTE ac = 1, flag = 128, percent = 255;
-    bool classDevsOk = true, hasInterface = true, detailOk = true, openOk = true;
-    bool tagOk = true, infoOk = true;
+    bool classDevsOk = true, hasInterface = true, openOk = true, tagOk = true;
     ULONG tag = 7;
     uint32_t designed = 50000, full = 42000, cycles = 123;
     DWORD infoReturned = 36;
@@ -39,7 +38,7 @@ public:
     // Observations.
     DWORD classFlags = 0;
     bool classGuidOk = false;
-    int destroyed = 0, closed = 0, opened = 0, memoryCalls = 0;
+    int destroyed = 0, closed = 0, opened = 0;
     std::vector<DWORD> ioctls;
     ULONG waitSent = 99;
     ULONG queryIn[3] = {99, 99, 99};
@@ -47,7 +46,6 @@ public:
     std::wstring openedPath;
 
     BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* s) override {
-        ++memoryCalls;
         EXPECT_EQ(s->dwLength, 64u);
         if (!memoryOk) return FALSE;
         s->dwMemoryLoad = 99;  // the provider must compute its own
@@ -87,7 +85,7 @@ public:
             return FALSE;
         }
         detailCbSize = detail->cbSize;
-        if (!detailOk || size < need) return FALSE;
+        if (size < need) return FALSE;
         std::memcpy(detail->DevicePath, kPath.c_str(), (kPath.size() + 1) * sizeof(wchar_t));
         return TRUE;
     }
@@ -119,7 +117,6 @@ public:
             EXPECT_EQ(inSize, 12u);
             EXPECT_EQ(outSize, 36u);
             std::memcpy(queryIn, in, 12);
-            if (!infoOk) return FALSE;
             uint8_t info[36] = {};
             std::memcpy(info + 12, &designed, 4);
             std::memcpy(info + 16, &full, 4);
@@ -138,21 +135,6 @@ public:
 
 }  // namespace
 
-TEST(SystemProviderWin, DesktopReportsMemoryOnlyFromTheByteCounts) {
-    FakeSystem api;
-    api.hasInterface = false;
-    SystemProvider p(api);
-    EXPECT_FALSE(p.batteryInfo().valid);
-    SensorFrame f;
-    p.poll(f);
-    ASSERT_EQ(f.readings.size(), 3u);
-    EXPECT_DOUBLE_EQ(Find(f, L"mem/load")->value, 62.5);  // not the status's own load figure
-    EXPECT_EQ(f.memoryTotalBytes, 16 * GiB);
-    EXPECT_FALSE(f.hasBattery);
-    EXPECT_EQ(api.destroyed, 1);
-    EXPECT_EQ(api.opened, 0);
-}
-
 TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
     FakeSystem api;
     api.flag = 9;  // high + charging
@@ -164,28 +146,19 @@ TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
     EXPECT_EQ(api.openedPath, kPath);
     EXPECT_EQ(api.ioctls, (std::vector<DWORD>{0x294040, 0x294044}));
     EXPECT_EQ(api.waitSent, 0u);
-    EXPECT_EQ(api.queryIn[0], 7u);  // the tag
-    EXPECT_EQ(api.queryIn[1], 0u);  // BatteryInformation
-    EXPECT_EQ(api.queryIn[2], 0u);  // AtRate
+    EXPECT_EQ(api.queryIn[0], 7u);  // the tag, then BatteryInformation at rate 0
+    EXPECT_EQ(api.queryIn[1] + api.queryIn[2], 0u);
     EXPECT_EQ(api.closed, 1);
     EXPECT_EQ(api.destroyed, 1);
 
     SensorFrame f;
     p.poll(f);
-    EXPECT_TRUE(f.hasBattery && f.charging && f.onAcPower);
-    EXPECT_EQ(f.batteryPercent, 80);
-    EXPECT_EQ(f.designCapacity, 50000u);
-    EXPECT_EQ(f.fullChargeCapacity, 42000u);
-    EXPECT_EQ(f.cycleCount, 123u);
-    EXPECT_DOUBLE_EQ(Find(f, L"bat/health")->value, 84.0);
-
-    api.flag = 1;
-    api.ac = 0;
+    EXPECT_EQ(f.fullChargeCapacity, 42000u);  // bytes 16..19 of the record
+    EXPECT_EQ(f.cycleCount, 123u);            // bytes 32..35
     api.percent = 60;
     SensorFrame g;
     p.poll(g);
-    EXPECT_FALSE(g.charging || g.onAcPower);
-    EXPECT_EQ(Find(g, L"bat/level")->value, 60.0);
+    EXPECT_EQ(g.batteryPercent, 60);
     EXPECT_EQ(api.ioctls.size(), 2u);  // capacities are not read again
 }
 
@@ -198,11 +171,8 @@ TEST(SystemProviderWin, EveryBatteryFailureLeavesNoCapacitiesAndReleasesEverythi
     const Case cases[] = {
         {"no class list", [](FakeSystem& a) { a.classDevsOk = false; }, 0, 0},
         {"no interface", [](FakeSystem& a) { a.hasInterface = false; }, 0, 1},
-        {"no detail", [](FakeSystem& a) { a.detailOk = false; }, 0, 1},
         {"does not open", [](FakeSystem& a) { a.openOk = false; }, 0, 1},
         {"tag fails", [](FakeSystem& a) { a.tagOk = false; }, 1, 1},
-        {"tag is 0", [](FakeSystem& a) { a.tag = 0; }, 1, 1},
-        {"information fails", [](FakeSystem& a) { a.infoOk = false; }, 1, 1},
         {"short information", [](FakeSystem& a) { a.infoReturned = 20; }, 1, 1},
     };
     for (const Case& c : cases) {
@@ -233,11 +203,10 @@ TEST(SystemProviderWin, FailedQueriesLeaveTheirSensorsOut) {
     SensorFrame f;
     p.poll(f);
     EXPECT_EQ(f.readings.size(), 1u);  // the battery level only
-    EXPECT_EQ(f.memoryTotalBytes, 0u);
     api.powerOk = false;
     api.memoryOk = true;
     SensorFrame g;
     p.poll(g);
-    EXPECT_EQ(g.readings.size(), 3u);
+    EXPECT_DOUBLE_EQ(Find(g, L"mem/load")->value, 62.5);  // from the byte counts, not the status's own figure
     EXPECT_FALSE(g.hasBattery);
 }

@@ -1,7 +1,10 @@
+// The upload tests' local HTTP server: one request per connection, recorded, answered on release.
 #include "test_http_server_win.h"
 
 #include <algorithm>
 #include <cctype>
+
+#include "test_util_win.h"
 
 namespace kalorix::test {
 
@@ -76,15 +79,12 @@ std::vector<RecordedRequest> TestHttpServer::requests() const {
 }
 
 bool TestHttpServer::waitForRequests(size_t n, DWORD timeoutMs) const {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < end) {
-        {
+    return WaitUntil(
+        [&] {
             std::lock_guard<std::mutex> g(lock_);
-            if (requests_.size() >= n) return true;
-        }
-        Sleep(10);
-    }
-    return false;
+            return requests_.size() >= n;
+        },
+        static_cast<int>(timeoutMs));
 }
 
 int TestHttpServer::UnusedPort() {

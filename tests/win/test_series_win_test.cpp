@@ -1,25 +1,20 @@
 // The Tests page through the real window: kalorix-test.exe with scripted
 // sensors, clicked by posted mouse messages at the hit regions its frame
-// report lists, and read back through that report. "Tümünü test et" under
-// Wine ends with processor, memory and disk results and a failed graphics card
-// (Wine cannot compile the shader); the thermal stop goes from hot snapshots
-// to the stopped card with its text. Works on the prefix's Kalorix files
-// (settings, history, telemetry state) and puts them back.
+// report lists, and read back through that report. The thermal stop goes from
+// hot snapshots through the window to the killed child and the stopped card.
+// The series' own rules are checked natively. Works on the prefix's Kalorix
+// files (settings, history, telemetry state) and puts them back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "sensors/text.h"
 #include "store/file_util.h"
@@ -27,39 +22,16 @@
 #include "store/settings.h"
 #include "store/usage_history.h"
 #include "telemetry/telemetry_client_win.h"
+#include "test_util_win.h"
 
 namespace kalorix {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ExeDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
 // The prefix's own files as they were; a test starts from none of them.
-class ProfileGuard {
-public:
-    ProfileGuard() : files_{SettingsPath(false), HistoryPath(false), TelemetryPath(false)} {
-        for (const fs::path& f : files_) {
-            saved_.push_back(ReadFileBytes(f));
-            std::error_code ec;
-            fs::remove(f, ec);
-        }
-    }
-    ~ProfileGuard() {
-        for (size_t i = 0; i < files_.size(); ++i) {
-            std::error_code ec;
-            if (saved_[i]) AtomicWriteFile(files_[i], *saved_[i]);
-            else fs::remove(files_[i], ec);
-        }
-    }
-
-private:
-    std::vector<fs::path> files_;
-    std::vector<std::optional<std::string>> saved_;
+struct ProfileGuard : test::SavedFiles {
+    ProfileGuard() : SavedFiles({SettingsPath(false), HistoryPath(false), TelemetryPath(false)}, true) {}
 };
 
 struct Region {
@@ -77,41 +49,16 @@ struct Frame {
 
 // kalorix-test.exe with the given environment and a frame report; killed at the end
 // (its benchmark child dies with the job).
-using Env = std::vector<std::pair<std::wstring, std::wstring>>;
-
 class App {
 public:
-    explicit App(const Env& env) {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        report_ = fs::path(temp) / (L"kalorix-frame-" + std::to_wstring(GetCurrentProcessId()) + L".txt");
-        std::error_code ec;
-        fs::remove(report_, ec);
-        Env all = env;
-        all.emplace_back(L"KALORIX_FRAME_REPORT", report_.wstring());
-        for (const auto& [name, value] : all) SetEnvironmentVariableW(name.c_str(), value.c_str());
-        const std::wstring exe = (ExeDirectory() / L"kalorix-test.exe").wstring();
-        std::wstring line = L"\"" + exe + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        started_ = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
-        for (const auto& [name, value] : all) SetEnvironmentVariableW(name.c_str(), nullptr);
-    }
-    ~App() {
-        if (started_) {
-            TerminateProcess(pi_.hProcess, 0);
-            WaitForSingleObject(pi_.hProcess, 10000);
-            CloseHandle(pi_.hThread);
-            CloseHandle(pi_.hProcess);
-        }
-        std::error_code ec;
-        fs::remove(report_, ec);
-    }
-    bool started() const { return started_ != FALSE; }
+    explicit App(const wchar_t* sensors)
+        : sensors_(L"KALORIX_FAKE_SENSORS", sensors),
+          frameReport_(L"KALORIX_FRAME_REPORT", (report_.path() / L"frame.txt").wstring().c_str()) {}
+    bool started() const { return process_.started(); }
 
     Frame frame() const {
         Frame f;
-        std::ifstream in(report_);
+        std::ifstream in(report_.path() / "frame.txt");
         std::string line;
         while (std::getline(in, line)) {
             const size_t space = line.find(' ');
@@ -132,13 +79,7 @@ public:
 
     // Polls the frame report until pred holds (bounded); the last frame read stays in last.
     bool waitFor(const std::function<bool(const Frame&)>& pred, int seconds) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        for (;;) {
-            last = frame();
-            if (pred(last)) return true;
-            if (std::chrono::steady_clock::now() >= end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+        return test::WaitUntil([&] { return pred(last = frame()); }, seconds * 1000);
     }
 
     // A left click at the centre of the named region of the last frame.
@@ -160,9 +101,9 @@ public:
     Frame last;
 
 private:
-    fs::path report_;
-    PROCESS_INFORMATION pi_{};
-    BOOL started_ = FALSE;
+    test::TempFolder report_{L"kalorix-frame"};
+    test::ScopedEnv sensors_, frameReport_;
+    test::TestApp process_;  // started last, with the environment above
     HWND window_ = nullptr;
 };
 
@@ -201,49 +142,13 @@ void ClickUntil(App& app, const std::string& region, const std::function<bool(co
     FAIL() << "clicking " << region << " changed nothing";
 }
 
-TEST(TestsPageWin, RunAllEndsWithResultsAndAFailedGraphicsCard) {
-    ProfileGuard profile;
-    SaveSettings(QuietSettings());
-    App app(Env{{L"KALORIX_FAKE_SENSORS", L"idle"}, {L"KALORIX_BENCH_TIME_SCALE", L"0.1"}});
-    OpenTestsPage(app);
-    ClickUntil(app, "tests/runall", [](const Frame& f) { return f.value("series") != "-"; });
-
-    // Until the series ends: the pauses show the next card waiting and start nothing else.
-    bool sawPause = false, startOffered = false;
-    const bool ended = app.waitFor(
-        [&](const Frame& f) {
-            if (f.value("series") == "pause") {
-                sawPause = sawPause || f.value("test.memory").rfind("waiting", 0) == 0 ||
-                           f.value("test.gpu").rfind("waiting", 0) == 0 || f.value("test.disk").rfind("waiting", 0) == 0;
-                for (const char* kind : {"cpu", "memory", "gpu", "disk"})
-                    startOffered = startOffered || f.regions.count(std::string("tests/run/") + kind) > 0;
-            }
-            return f.value("series") == "-" && f.value("bench") == "-";
-        },
-        240);
-    ASSERT_TRUE(ended) << "series " << app.last.value("series") << ", bench " << app.last.value("bench");
-    EXPECT_TRUE(sawPause);
-    EXPECT_FALSE(startOffered) << "a card offered a start during a pause of the series";
-
-    const Frame& f = app.last;
-    for (const char* kind : {"cpu", "memory", "disk"}) {
-        EXPECT_EQ(f.value(std::string("test.") + kind), "idle result") << kind << ": "
-                                                                       << f.value(std::string("test.") + kind + ".error");
-    }
-    if (f.value("test.gpu") != "idle result") {  // Wine: the shader does not compile
-        EXPECT_EQ(f.value("test.gpu"), "idle -");
-        EXPECT_EQ(f.value("test.gpu.error").rfind("Test programı derlenemedi.", 0), 0u) << f.value("test.gpu.error");
-    }
-    EXPECT_EQ(f.value("queue"), "0");
-}
-
 TEST(TestsPageWin, ThermalStopFromHotSnapshotsToTheStoppedCard) {
     ProfileGuard profile;
     Settings settings = QuietSettings();
     settings.WarningTemp = 60;        // the scripted "demo" machine passes 60 °C within seconds
     settings.UpdateIntervalMs = 500;  // the script moves once per sampling pass
     SaveSettings(settings);
-    App app(Env{{L"KALORIX_FAKE_SENSORS", L"demo"}});  // full-length CPU test: only the stop can end it early
+    App app(L"demo");  // full-length CPU test: only the stop can end it early
     OpenTestsPage(app);
     ASSERT_TRUE(app.waitFor(
         [](const Frame& f) { return !f.value("cputemp").empty() && f.value("cputemp") != "-" && std::stod(f.value("cputemp")) >= 62; },

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/scoped_win.h"
 #include "store/file_util.h"
 
 namespace kalorix::test {
@@ -91,16 +92,18 @@ private:
 };
 
 // Checks the condition until it holds or the time is up; with `pump`, dispatches
-// this thread's messages meanwhile.
+// this thread's messages meanwhile, one at a time, so that a window that always
+// has a paint or a snapshot pending cannot hold the check off.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs, bool pump = false) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= end) return false;
         if (pump) {
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
+                continue;
             }
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         } else {
@@ -116,8 +119,8 @@ struct ChildResult {
     std::string output;  // standard output and error
 };
 
-// Starts exe with the arguments and its output on a pipe, reads to the end and
-// waits (bounded) for it to exit; a child that does not end is terminated.
+// Starts exe with the arguments and its output on a pipe, reading it while
+// waiting (bounded) for the child to exit; a child that does not end is terminated.
 inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& arguments) {
     ChildResult result;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -134,10 +137,19 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
                                         nullptr, &startup, &process);
     CloseHandle(writeEnd);
     if (started) {
-        char chunk[512];
-        DWORD got = 0;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) result.output.append(chunk, got);
-        result.finished = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+        auto drain = [&] {
+            char chunk[512];
+            DWORD available = 0, got = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+                   ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+                result.output.append(chunk, got);
+        };
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (!result.finished && GetTickCount64() < end) {
+            drain();
+            result.finished = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+        }
+        drain();
         if (result.finished) GetExitCodeProcess(process.hProcess, &result.exitCode);
         else TerminateProcess(process.hProcess, 99);
         CloseHandle(process.hThread);
@@ -146,6 +158,34 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
     CloseHandle(readEnd);
     return result;
 }
+
+// kalorix-test.exe beside the tests as a child (the environment is inherited);
+// kill() ends it as a crash or a power cut would, the destructor likewise.
+class TestApp {
+public:
+    explicit TestApp(const std::wstring& arguments = L"") {
+        const std::wstring exe = (ExeFolder() / L"kalorix-test.exe").wstring();
+        std::wstring line = L"\"" + exe + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+    ~TestApp() { kill(); }
+    bool started() const { return process_.valid(); }
+    bool running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+    void kill() {
+        if (!running()) return;
+        TerminateProcess(process_.get(), 9);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+
+private:
+    UniqueHandle process_;
+};
 
 // A message-only window (for posted notifications, the clipboard, the single-instance signal).
 class MessageWindow {

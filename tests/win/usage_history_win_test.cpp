@@ -1,23 +1,11 @@
-#include <windows.h>
-#include <knownfolders.h>
-#include <shlobj.h>
-
+// The usage history store is one object for every thread that asks for it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "store/usage_history.h"
 
 using namespace kalorix;
-
-TEST(UsageHistoryWin, FileLivesInTheRoamingFolder) {
-    PWSTR roaming = nullptr;
-    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming), S_OK);
-    const std::filesystem::path expected = std::filesystem::path(roaming) / L"Kalorix" / L"history.txt";
-    CoTaskMemFree(roaming);
-    EXPECT_EQ(HistoryPath(false), expected);
-}
 
 TEST(UsageHistoryWin, OneStoreForAllThreads) {
     UsageHistory* seen[4] = {};

@@ -12,7 +12,6 @@
 //   "intel" (also when unset)  per-core MSRs by the calling thread's pinned processor
 //   "intel-invalid"            every thermal status without its valid bit
 //   "amd"                      SMN values at both CCD layouts
-//   "amd-noread"               the Tctl register does not answer
 //   "refuse-load"              the driver refuses every module
 //   "no-open"                  the driver cannot be opened
 //   "null-handle"              open reports success but yields no handle
@@ -101,11 +100,10 @@ bool IntelMsr(const std::string& scenario, uint32_t index, uint64_t& value) {
     }
 }
 
-bool AmdSmn(const std::string& scenario, uint32_t address, uint64_t& value) {
+bool AmdSmn(uint32_t address, uint64_t& value) {
     auto ccd = [](double celsius) { return uint64_t(0x800 | uint32_t((celsius + 49) * 8)); };
     switch (address) {
     case 0x59800:
-        if (scenario == "amd-noread") return false;
         value = 0xFFFFFFFF00000000ull | (600u << 21);  // 75 °C; the high half must be ignored
         return true;
     case 0x59954: value = ccd(60); return true;
@@ -158,7 +156,7 @@ __declspec(dllexport) int32_t WINAPI pawnio_execute(void* handle, const char* fu
     if (std::strcmp(function, "ioctl_read_msr") == 0 && (g_stats.loadedModule & kMsr)) {
         ok = IntelMsr(scenario, static_cast<uint32_t>(in[0]), value);
     } else if (std::strcmp(function, "ioctl_read_smn") == 0 && (g_stats.loadedModule & kSmn)) {
-        ok = AmdSmn(scenario, static_cast<uint32_t>(in[0]), value);
+        ok = AmdSmn(static_cast<uint32_t>(in[0]), value);
     } else {
         return kNotFound;
     }

@@ -1,6 +1,5 @@
 // Answers the three schtasks command lines the autostart code uses, keeping the
-// "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. Every command
-// line is appended to log.txt there. FAKE_SCHTASKS_CREATE_EXIT and
+// "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. FAKE_SCHTASKS_CREATE_EXIT and
 // FAKE_SCHTASKS_DELETE_EXIT set the exit codes of /create and /delete (default 0;
 // a refused /delete keeps the task, as for a task registered with highest rights).
 #include <windows.h>
@@ -18,16 +17,6 @@ std::wstring StateDir() {
     return dir;
 }
 
-void AppendLog(const std::wstring& dir, const std::wstring& line) {
-    HANDLE f = CreateFileW((dir + L"log.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    const std::wstring text = line + L"\n";
-    DWORD written = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(f);
-}
-
 int ExitCodeFrom(const wchar_t* variable) {
     wchar_t code[16] = {};
     return GetEnvironmentVariableW(variable, code, 16) ? _wtoi(code) : 0;
@@ -39,7 +28,6 @@ int wmain() {
     const std::wstring cmd = GetCommandLineW();
     const std::wstring dir = StateDir();
     const std::wstring task = dir + L"task.xml";
-    AppendLog(dir, cmd);
     if (cmd.find(L"/tn \"Kalorix\"") == std::wstring::npos) return 2;
     const bool exists = GetFileAttributesW(task.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (cmd.find(L"/query") != std::wstring::npos) return exists ? 0 : 1;
