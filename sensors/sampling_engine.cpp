@@ -190,13 +190,19 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
     }
 
     // The id -> position map persists across cycles: entries are never removed.
+    // Providers report in the same order every cycle, so the place the n-th
+    // reading had last time is tried before the map.
     sensorHistory_.beginPoint(now);
-    for (const SensorReading& r : raw.readings) {
+    frameOrder_.resize(raw.readings.size(), kNoPlace);
+    for (size_t n = 0; n < raw.readings.size(); ++n) {
+        const SensorReading& r = raw.readings[n];
         if (!std::isfinite(r.value)) continue;  // the entry keeps its last good value
-        auto it = sensorIndex_.find(r.id);
-        size_t index;
-        if (it != sensorIndex_.end()) {
-            index = it->second;
+        size_t index = frameOrder_[n];
+        if (index >= sensors_.size() || sensors_[index].id != r.id) {
+            const auto it = sensorIndex_.find(r.id);
+            index = it != sensorIndex_.end() ? it->second : kNoPlace;
+        }
+        if (index != kNoPlace) {
             SensorEntry& e = sensors_[index];
             e.value = r.value;
             e.min = std::min(e.min, r.value);
@@ -208,6 +214,7 @@ void SamplingEngine::fold(const SensorFrame& raw, double now) {
             sensors_.push_back({r.id, r.device, r.label, r.kind, r.value, r.value, r.value, now});
             sensorHistory_.addSensor();
         }
+        frameOrder_[n] = index;
         sensorHistory_.record(index, r.value);
     }
 

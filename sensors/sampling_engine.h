@@ -140,6 +140,8 @@ private:
     mutable std::recursive_mutex lock_;
     SensorSnapshot snapshot_;                // its sensor and chart lists stay empty: kept below
     std::vector<SensorEntry> sensors_;       // append-only: a sensor keeps its place for good
+    static constexpr size_t kNoPlace = static_cast<size_t>(-1);
+    std::vector<size_t> frameOrder_;         // the place of the n-th reading in the last frame
     std::unordered_map<std::wstring, size_t> sensorIndex_;
     std::deque<HistoryPoint> chartHistory_;  // copied into a snapshot only when one is taken
     SensorHistory sensorHistory_;           // per sensor, parallel to sensors_
