@@ -28,13 +28,6 @@ const wchar_t* BenchKindWordW(BenchKind kind) {
     return L"";
 }
 
-std::optional<BenchKind> BenchKindFromWord(std::wstring_view word) {
-    for (BenchKind k : {BenchKind::Cpu, BenchKind::Gpu, BenchKind::Disk, BenchKind::Memory}) {
-        if (word == BenchKindWordW(k)) return k;
-    }
-    return std::nullopt;
-}
-
 namespace bench {
 
 namespace {

@@ -19,8 +19,6 @@ inline constexpr size_t kBenchKindCount = 4;
 // The command-line word of a kind ("cpu", "gpu", "disk", "memory").
 const char* BenchKindWord(BenchKind kind);
 const wchar_t* BenchKindWordW(BenchKind kind);
-// Exact, case-sensitive match of a command-line word.
-std::optional<BenchKind> BenchKindFromWord(std::wstring_view word);
 
 struct BenchState {
     bool running = false;

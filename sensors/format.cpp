@@ -138,18 +138,6 @@ std::wstring FormatDateTime(int64_t unixSeconds) {
            two(local.tm_min);
 }
 
-std::wstring FormatAgo(double secondsBefore) {
-    if (!std::isfinite(secondsBefore)) return kNoValue;
-    if (secondsBefore >= 60.0) {
-        const int decimals = std::fmod(secondsBefore, 60.0) != 0.0 ? 1 : 0;
-        return L"-" + FormatNumber(secondsBefore / 60.0, decimals) + L" dk";
-    }
-    // Negative ages (a clock step) and ages that round to no second at all are "now".
-    const std::wstring seconds = FormatNumber(secondsBefore, 0);
-    if (secondsBefore < 0.0 || seconds == L"0") return L"şimdi";
-    return L"-" + seconds + L" sn";
-}
-
 const wchar_t* MonthName(int index) {
     static const wchar_t* const kMonths[12] = {L"Ocak", L"Şubat", L"Mart",  L"Nisan", L"Mayıs", L"Haziran",
                                                L"Temmuz", L"Ağustos", L"Eylül", L"Ekim", L"Kasım", L"Aralık"};

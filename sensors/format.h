@@ -19,7 +19,6 @@ std::wstring FormatBytes(double bytes);
 std::wstring FormatUptime(uint64_t milliseconds);
 std::wstring FormatMinutes(double seconds);
 std::wstring FormatDateTime(int64_t unixSeconds);  // local time zone
-std::wstring FormatAgo(double secondsBefore);
 
 // Month names, index 0 (January) to 11.
 const wchar_t* MonthName(int index);

@@ -300,28 +300,4 @@ LocalTime ToLocalTime(int64_t unixSeconds) {
     return out;
 }
 
-// ---- warning slider ----
-
-int WarningSliderValue(float pointerX, float left, float width) {
-    if (!(width > 0)) return kWarningSliderMin;
-    const double f = std::clamp((static_cast<double>(pointerX) - left) / width, 0.0, 1.0);
-    return kWarningSliderMin + static_cast<int>(std::lround((kWarningSliderMax - kWarningSliderMin) * f));
-}
-
-float WarningSliderKnobX(int value, float left, float width) {
-    const int shown = std::clamp(value, kWarningSliderMin, kWarningSliderMax);
-    return left + width * static_cast<float>(shown - kWarningSliderMin) /
-                      static_cast<float>(kWarningSliderMax - kWarningSliderMin);
-}
-
-bool WarningSliderDrag(InteractionState& ui, ActionId sliderId, float left, float width, int& value) {
-    if (sliderId == 0 || ui.pressed != sliderId) return false;
-    ui.dragging = true;
-    if (ui.pointerX < 0) return false;  // the pointer left the window: keep the value
-    const int v = WarningSliderValue(ui.pointerX, left, width);
-    if (v == value) return false;
-    value = v;
-    return true;
-}
-
 }  // namespace kalorix

@@ -139,17 +139,4 @@ inline constexpr const wchar_t* kVersionLabel = L"Kalorix 2.1";
 // lastSentAt (Unix seconds) in the local time zone; zeros when it cannot be converted.
 LocalTime ToLocalTime(int64_t unixSeconds);
 
-// ---- warning slider ----
-
-inline constexpr int kWarningSliderMin = 60;
-inline constexpr int kWarningSliderMax = 100;
-// 60 + round(40 × clamp((x − left) / width, 0, 1)); the lower end for a zero-width track.
-int WarningSliderValue(float pointerX, float left, float width);
-// Knob position of a value (clamped to the slider's range).
-float WarningSliderKnobX(int value, float left, float width);
-// One paint pass of the slider's drag rule: while the slider is the pressed
-// region it marks the interaction as dragging (so the release is no click)
-// and takes the value under the pointer. Returns true when the value changed.
-bool WarningSliderDrag(InteractionState& ui, ActionId sliderId, float left, float width, int& value);
-
 }  // namespace kalorix
