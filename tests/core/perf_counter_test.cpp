@@ -60,16 +60,6 @@ TEST(PerfCounterDecode, InstanceNamesAndLabels) {
     EXPECT_EQ(CpuDisplayName(L"    "), L"İşlemci");
 }
 
-TEST(PerfCounterFold, LoadIsClampedAndOnlyTotalsAndCoresReport) {
-    PerfCounterArrays a;
-    a.utility = {{L"0,_Total", 50}, {L"_Total", 37.5}, {L"0,3", 120.5}, {L"0,0", -4}, {L"garbage", 10}};
-    const SensorFrame f = Fold(a);
-    ASSERT_EQ(Ids(f), (std::vector<std::wstring>{L"cpu/load/total", L"cpu/load/core04", L"cpu/load/core01"}));
-    EXPECT_EQ(f.cpuLoad, 37.5);
-    EXPECT_EQ(Find(f, L"cpu/load/core04")->value, 100.0);
-    EXPECT_EQ(Find(f, L"cpu/load/core01")->value, 0.0);
-}
-
 TEST(PerfCounterFold, ClockScalesTheBaseFrequencyWhichFallsBackToTheSingleValue) {
     PerfCounterArrays a;
     a.frequency = {{L"_Total", 1800}, {L"_Total", 2400}};  // the last item counts
@@ -117,17 +107,21 @@ TEST(PerfCounterFold, EnergyChannelsInMilliwattsAndThePackagePower) {
     EXPECT_FALSE(Fold(a).cpuPackagePower);
 }
 
-TEST(PerfCounterFold, CounterOrderUniqueIdsAndNoNonFiniteSample) {
+// Only totals and cores report, load clamped to 0..100, ids unique, counters in a fixed order.
+TEST(PerfCounterFold, LoadClampCounterOrderUniqueIdsAndNoNonFiniteSample) {
     PerfCounterArrays a;
     a.energy = {{L"X_PKG", 1000}};
     a.thermal = {{L"tz", 3000}};
     a.performance = {{L"_Total", 100}};
     a.frequency = {{L"_Total", 1000}};
-    a.utility = {{L"_Total", 10}, {L"0,0", 20}, {L"1,0", 30}};  // two groups: the core index repeats
+    a.utility = {{L"0,_Total", 50}, {L"_Total", 37.5}, {L"0,3", 120.5}, {L"0,0", -4}, {L"garbage", 10},
+                 {L"1,0", 30}};  // two groups: the core index repeats
     const SensorFrame f = Fold(a);
-    EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"cpu/load/total", L"cpu/load/core01", L"cpu/clock/avg",
-                                                 L"acpi/tz", L"rapl/x_pkg"}));
-    EXPECT_EQ(Find(f, L"cpu/load/core01")->value, 20.0);  // the first of the repeated ids
+    EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"cpu/load/total", L"cpu/load/core04", L"cpu/load/core01",
+                                                 L"cpu/clock/avg", L"acpi/tz", L"rapl/x_pkg"}));
+    EXPECT_EQ(f.cpuLoad, 37.5);
+    EXPECT_EQ(Find(f, L"cpu/load/core04")->value, 100.0);
+    EXPECT_EQ(Find(f, L"cpu/load/core01")->value, 0.0);  // the first of the repeated ids
 
     PerfCounterArrays bad;
     bad.utility = {{L"_Total", kNaN}, {L"0,1", std::numeric_limits<double>::infinity()}};
@@ -147,16 +141,14 @@ TEST(PerfCounterPoll, FailedCollectionReadsNothingAndTheSingleValueIsAskedOnlyWh
     PollPerfCounters(source, kCpu, f);
     EXPECT_TRUE(f.readings.empty());
     EXPECT_EQ(source.arrayReads + source.valueReads, 0);
-
     source.collectOk = true;
     source.arrays[PerfCounterId::Frequency] = {{L"_Total", 2400}};
-    source.arrays[PerfCounterId::Performance] = {{L"_Total", 125}};
     PollPerfCounters(source, kCpu, f);
     EXPECT_EQ(source.valueReads, 0);
     source.arrays[PerfCounterId::Frequency] = {};
+    source.arrays[PerfCounterId::Performance] = {{L"_Total", 125}};
     source.singleFrequency = 2000.0;
-    f.clear();
-    PollPerfCounters(source, kCpu, f);
+    PollPerfCounters(source, kCpu, f = {});
     EXPECT_DOUBLE_EQ(*f.cpuClock, 2500.0);
 }
 
