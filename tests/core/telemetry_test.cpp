@@ -154,7 +154,7 @@ TEST(TelemetryRules, DeletionOutcomes) {
 }
 
 TEST(CompatibilityReport, CpuidDecoding) {
-    EXPECT_EQ(CpuFamily(0x00A70F52) * 1000 + CpuModel(0x00A70F52), 25u * 1000 + 0x75);  // base 15 + extended 0x0A
+    EXPECT_EQ(std::pair(CpuFamily(0x00A70F52), CpuModel(0x00A70F52)), std::pair(25u, 0x75u));  // base 15 + extended 0x0A
     EXPECT_EQ(CpuModel(0x00000F4A & ~0xF00u | 0x500), 4u);  // family 5: no extended model
     EXPECT_STREQ(CpuVendorWord("HygonGenuine"), "other");
     EXPECT_STREQ(TempSourceWord(L"ACPI "), "none");  // only the exact source names count
