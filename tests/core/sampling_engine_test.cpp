@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #include "tests/core/engine_fakes.h"
 
@@ -176,31 +177,25 @@ TEST(SamplingEngine, PrimingPollPublishesNothingAndCyclesStartOneIntervalApart) 
 
 TEST(SamplingFold, MinMaxFirstAppearanceResetAndDisappearingSensor) {
     Rig r;
+    r.e.fold(Readings({{L"a", 10}, {L"b", 5}}), 1.0);
     SensorFrame f;
-    f.add(L"a", L"dev", L"A", SensorKind::Load, 10);
-    f.add(L"b", L"dev", L"B", SensorKind::Load, 5);
-    r.e.fold(f, 1.0);
-    f.clear();
     f.add(L"b", L"other", L"B2", SensorKind::Fan, 7);
-    f.add(L"a", L"dev", L"A", SensorKind::Load, 3);
+    f.add(L"a", L"Dev", L"a", SensorKind::Load, 3);
     r.e.fold(f, 2.0);
     r.e.fold(Readings({{L"c", 1}}), 3.0);
     SensorSnapshot s = r.snap();
     ASSERT_EQ(s.sensors.size(), 3u);
     EXPECT_EQ(s.sensors[0].max, 10);
     // "b" keeps its first label and kind, and its last value after disappearing.
-    EXPECT_EQ(s.sensors[1].label, L"B");
-    EXPECT_EQ(s.sensors[1].kind, SensorKind::Load);
-    EXPECT_EQ(s.sensors[1].value, 7);
+    EXPECT_EQ(std::tuple(s.sensors[1].label, s.sensors[1].kind, s.sensors[1].value),
+              std::tuple(std::wstring(L"b"), SensorKind::Load, 7.0));
 
     // Reset: min and max restart from the current value.
     SensorFrame g = Frame(70);
-    g.gpu = GpuSummary{};
-    g.gpu->temperature = 40;
+    g.gpu = GpuSummary{}, g.gpu->temperature = 40;
     r.e.fold(g, 4.0);
     r.e.requestReset();
-    g.cpuTemp = 65;
-    g.gpu->temperature = 45;
+    g.cpuTemp = 65, g.gpu->temperature = 45;
     r.e.fold(g, 5.0);
     s = r.snap();
     EXPECT_EQ(*s.cpuTempMax, 65);
@@ -234,9 +229,7 @@ TEST(SamplingFold, NonFiniteReadingsNeverEnterTheFold) {
     good.add(L"clk", L"cpu", L"x", SensorKind::Clock, 3000);
     r.e.fold(good, 1);
     SensorFrame bad = Frame(nan, nan);
-    bad.cpuClock = inf;
-    bad.gpu = GpuSummary{};
-    bad.gpu->temperature = inf;
+    bad.cpuClock = inf, bad.gpu = GpuSummary{}, bad.gpu->temperature = inf;
     bad.fans = {{L"fan", nan}, {L"ok", 1200}};
     bad.add(L"clk", L"cpu", L"x", SensorKind::Clock, inf);
     bad.add(L"new/nan", L"cpu", L"x", SensorKind::Load, nan);
@@ -265,12 +258,10 @@ TEST(UsageTracker, BusyAndAtLimitSecondsOverTenMinutes) {
     EXPECT_FALSE(r.snap().atLimitNow);
     EXPECT_DOUBLE_EQ(r.snap().atLimitSecondsRecent, 10);
     SensorFrame f = Frame(99, 90);  // with TjMax 100 the processor's flag decides
-    f.tjMax = 100;
-    f.thermalThrottleKnown = true;
+    f.tjMax = 100, f.thermalThrottleKnown = true;
     r.feed(1, f);
     EXPECT_FALSE(r.snap().atLimitNow);
-    f.thermalThrottle = true;
-    f.cpuTemp = 80;
+    f.thermalThrottle = true, f.cpuTemp = 80;
     r.feed(1, f);
     EXPECT_TRUE(r.snap().atLimitNow);
     // A gap up to 15 s counts at most 5 s, a longer one nothing; after 600 s it all falls out.
@@ -293,8 +284,7 @@ TEST(UsageTracker, SixtySecondsOfUnbrokenHeavyUseOpenAPeriod) {
 
     Rig g;  // GPU load alone is heavy
     SensorFrame gpu = Frame(70, 5);
-    gpu.gpu = GpuSummary{};
-    gpu.gpu->load = 80;
+    gpu.gpu = GpuSummary{}, gpu.gpu->load = 80;
     g.start(gpu, 61);
     EXPECT_TRUE(g.snap().currentPeriod.has_value());
 
@@ -321,16 +311,12 @@ TEST(UsageTracker, ShortPeriodIsDroppedAndBenchmarkCountsAsQuiet) {
 TEST(UsageTracker, LongPeriodIsRecordedWithWeightedMeans) {
     Rig r;
     SensorFrame hot = Frame(90, 100);
-    hot.cpuClock = 3000;
-    hot.thermalThrottleKnown = hot.thermalThrottle = true;
+    hot.cpuClock = 3000, hot.thermalThrottleKnown = hot.thermalThrottle = true;
     r.start(hot, 99);
-    hot.cpuClock = 2000;
-    hot.thermalThrottle = false;
-    hot.cpuTemp = 80;
+    hot.cpuClock = 2000, hot.thermalThrottle = false, hot.cpuTemp = 80;
     r.feed(100, hot);
     SensorFrame idle = Frame(45, 2);
-    idle.cpuClock = 800;  // quiet samples are not folded
-    idle.thermalThrottleKnown = true;
+    idle.cpuClock = 800, idle.thermalThrottleKnown = true;  // quiet samples are not folded
     r.feed(91, idle);
     ASSERT_EQ(r.host.periods.size(), 1u);
     const HeavyUsePeriod& p = r.host.periods[0];
