@@ -18,33 +18,23 @@ std::string OneKey(const std::string& key, const std::string& value) {
 }  // namespace
 
 TEST(SettingsScanner, FindsRawValueText) {
-    EXPECT_EQ(FindJsonValue("{\"A\":\r\n\t  7   \r\n}", "A"), "7");
-    EXPECT_EQ(FindJsonValue(R"({"A": "x y"  })", "A"), "\"x y\"");
-    EXPECT_EQ(FindJsonValue(R"({"A": ,})", "A"), "");        // present but empty
-    EXPECT_EQ(FindJsonValue(R"("A": 5)", "A"), "5");          // runs to the end of the text
-    EXPECT_EQ(FindJsonValue(R"({"AB": 1, "A": 2})", "A"), "2");  // the quotes delimit the key
+    // Present but empty; running to the end of the text; the quotes delimit the key.
+    const std::pair<const char*, const char*> found[] = {{"{\"A\":\r\n\t  7   \r\n}", "7"}, {R"({"A": "x y"  })", "\"x y\""},
+        {R"({"A": ,})", ""}, {R"("A": 5)", "5"}, {R"({"AB": 1, "A": 2})", "2"}};
+    for (auto [text, want] : found) EXPECT_EQ(FindJsonValue(text, "A"), want) << text;
     // Case-sensitive; no colon after the key; only blanks after the colon.
     for (const char* text : {R"({"a": 1})", R"({"A" 1})", "{\"A\": \r\n  "})
         EXPECT_EQ(FindJsonValue(text, "A"), std::nullopt) << text;
 }
 
 TEST(SettingsParse, NumbersAreClampedOrKeepTheirDefault) {
-    const struct { const char* key; const char* text; int32_t Settings::*field; int32_t want; } cases[] = {
-        {"UpdateIntervalMs", "100", &Settings::UpdateIntervalMs, 500},
-        {"UpdateIntervalMs", "99999", &Settings::UpdateIntervalMs, 5000},
-        {"UpdateIntervalMs", "2000ms", &Settings::UpdateIntervalMs, 2000},  // trailing garbage
-        {"UpdateIntervalMs", "+750", &Settings::UpdateIntervalMs, 750},
-        {"UpdateIntervalMs", "-", &Settings::UpdateIntervalMs, 1000},
-        {"UpdateIntervalMs", "\"2000\"", &Settings::UpdateIntervalMs, 1000},
-        {"UpdateIntervalMs", "99999999999999999999999", &Settings::UpdateIntervalMs, 1000},
-        {"HistorySeconds", "-5", &Settings::HistorySeconds, 60},
-        {"WarningTemp", "2147483647", &Settings::WarningTemp, 105},
-        {"WarningTemp", "-2147483648", &Settings::WarningTemp, 50},
-        // Beyond a 32-bit long: the default stays (not clamped from a wrapped number).
-        {"WarningTemp", "2147483648", &Settings::WarningTemp, 85},
-        {"WarningTemp", "-2147483649", &Settings::WarningTemp, 85},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ParseSettings(OneKey(c.key, c.text)).*c.field, c.want) << c.key << c.text;
+    // Trailing garbage is ignored; beyond a 32-bit long the default stays (not clamped from a wrapped number).
+    const std::pair<const char*, int32_t> interval[] = {{"100", 500}, {"99999", 5000}, {"2000ms", 2000}, {"+750", 750},
+        {"-", 1000}, {"\"2000\"", 1000}, {"99999999999999999999999", 1000}};
+    for (auto [text, want] : interval) EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", text)).UpdateIntervalMs, want) << text;
+    const std::pair<const char*, int32_t> warning[] = {
+        {"2147483647", 105}, {"-2147483648", 50}, {"2147483648", 85}, {"-2147483649", 85}};
+    for (auto [text, want] : warning) EXPECT_EQ(ParseSettings(OneKey("WarningTemp", text)).WarningTemp, want) << text;
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")), Settings{});
 }
 
