@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "store/file_util.h"
 #include "store/usage_history.h"
@@ -81,19 +82,16 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
     const Parsed back = Parse(
         "S\t1\t2\t3\t4\t1\t5\t6\t7\t8\n"     // ten fields: ignored
         "B\tcpu\t1\tx=1\n"                     // four fields: ignored
-        "X\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"  // unknown letter
-        "s\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"  // case matters
+        "s\t1\t2\t3\t4\t1\t5\t6\t7\t8\t9\n"  // unknown letter (case matters)
         "\ngarbage without tabs\n"
         "S\t  42abc\tx\t\t+7\ttrue\t-3.5\t1e999\tnan\t 12.5 MHz\t.5\textra\tfields\r\n"
         "B\tnpu\t99.9\tscore=7;junk;=3;score=8;bad=zz\tk=v=w;k=last;novalue\n");
     ASSERT_EQ(back.periods.size(), 1u);
     const HeavyUsePeriod& p = back.periods[0];
     EXPECT_EQ(p.startTime, 42);
-    EXPECT_EQ(p.atLimitSeconds, 7);
-    EXPECT_FALSE(p.precise);     // only "1" is precise
-    EXPECT_EQ(p.avgCpuTemp, 0);  // out of range
-    EXPECT_EQ(p.maxGpuTemp, 0);  // not a number
-    EXPECT_EQ(p.avgCpuClock, 12.5);
+    EXPECT_FALSE(p.precise);  // only "1" is precise
+    // Out of range and not a number read as 0.
+    EXPECT_EQ(std::tuple(p.atLimitSeconds, p.avgCpuTemp, p.maxGpuTemp, p.avgCpuClock), std::tuple(7.0, 0.0, 0.0, 12.5));
     ASSERT_EQ(back.records.size(), 1u);
     const TestRecord& r = back.records[0];
     EXPECT_EQ(r.kind, BenchKind::Cpu);  // unknown kind word
@@ -147,12 +145,9 @@ TEST(ReportCard, DamagedFiguresAreClampedOrSkipped) {
     EXPECT_EQ(CardFor(-100, 50).atLimitRatio, 0);
     HeavyUsePeriod nan = SamplePeriod(100), negative = SamplePeriod(100);
     nan.avgCpuClock = std::numeric_limits<double>::quiet_NaN();
-    negative.duration = -3600;
-    negative.maxCpuTemp = -40;
+    negative.duration = -3600, negative.maxCpuTemp = -40;
     const CoolingReportCard mixed = MakeReportCard({nan, negative}, 100);
-    EXPECT_EQ(mixed.count, 1);
-    EXPECT_EQ(mixed.heavyUseHours, 0);
-    EXPECT_EQ(mixed.maxCpuTemp, 0);
+    EXPECT_EQ(std::tuple(mixed.count, mixed.heavyUseHours, mixed.maxCpuTemp), std::tuple(1, 0.0, 0.0));
 }
 
 TEST(ReportCard, SumsWeightedClockAndPrecision) {
