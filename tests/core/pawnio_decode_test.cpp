@@ -258,8 +258,7 @@ TEST(PawnIoIntel, InvalidOrUnreadableRegisters) {
     // No valid core leaves an earlier provider's headline alone; a valid one replaces it.
     FakeRegisters none;
     SensorFrame msi;
-    msi.cpuTemp = 61.0;
-    msi.cpuTempSource = L"MSI EC";
+    msi.cpuTemp = 61.0, msi.cpuTempSource = L"MSI EC";
     f = poll(none, msi);
     EXPECT_TRUE(f.readings.empty());
     EXPECT_EQ(f.cpuTempSource, L"MSI EC");
@@ -278,7 +277,7 @@ TEST(PawnIoIntel, AffinityRestoredWhenAReadThrows) {
     EXPECT_EQ(f.readings.size(), 1u);  // what was appended before the throw stays
 }
 
-TEST(PawnIoAmd, PollWithOffsetAndCcds) {
+TEST(PawnIoAmd, PollWithOffsetCcdsAndARejectedTctl) {
     FakeRegisters regs;
     const uint32_t base = kSmnCcdBaseZen;
     regs.smn[kSmnTctl] = 600u << 21;  // 75 °C
@@ -299,22 +298,15 @@ TEST(PawnIoAmd, PollWithOffsetAndCcds) {
     SensorFrame g;  // no offset: one reading
     PollAmdSmn(kSmnCcdBaseZen4, 0, L"R", regs, g);
     EXPECT_EQ(Readings(g), Texts{L"pawnio/temp/tctl Tctl/Tdie = 75.000000"});
-}
 
-// Tctl out of range: CCDs are still read, the headline is left alone.
-TEST(PawnIoAmd, RejectedTctlAndProbe) {
-    FakeRegisters regs;
-    regs.smn[kSmnTctl] = 1200u << 21;
-    regs.smn[kSmnCcdBaseZen4 + 8] = 0x990;
-    SensorFrame g;
-    g.cpuTemp = 40;
-    g.cpuTempSource = L"ACPI";
+    // Tctl out of range: CCDs are still read, the headline is left alone.
+    regs.smn = {{kSmnTctl, 1200u << 21}, {kSmnCcdBaseZen4 + 8, 0x990}};
+    g = {};
+    g.cpuTemp = 40, g.cpuTempSource = L"ACPI";
     PollAmdSmn(kSmnCcdBaseZen4, 0, L"R", regs, g);
     EXPECT_EQ(Readings(g), Texts{L"pawnio/temp/ccd2 CCD3 sıcaklık = 1.000000"});
     EXPECT_EQ(g.cpuTempSource, L"ACPI");
-
+    EXPECT_TRUE(ProbeAmdSmn(regs));  // the value itself does not matter at start-up
     regs.smn.clear();
     EXPECT_FALSE(ProbeAmdSmn(regs));
-    regs.smn[kSmnTctl] = 0;
-    EXPECT_TRUE(ProbeAmdSmn(regs));  // the value itself does not matter at start-up
 }
