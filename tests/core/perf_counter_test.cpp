@@ -28,21 +28,15 @@ SensorFrame Fold(const PerfCounterArrays& arrays) {
 }
 
 // Recorded counter arrays, answering like the PDH source does.
-class RecordedSource : public CounterSource {
-public:
+struct RecordedSource : CounterSource {
     bool collectOk = true;
     std::map<PerfCounterId, CounterArray> arrays;
     std::optional<double> singleFrequency;
     int arrayReads = 0, valueReads = 0;
-
     bool collect() override { return collectOk; }
-    CounterArray readArray(PerfCounterId id) override {
-        ++arrayReads;
-        return arrays.count(id) ? arrays[id] : CounterArray{};
-    }
+    CounterArray readArray(PerfCounterId id) override { return ++arrayReads, arrays[id]; }
     std::optional<double> readValue(PerfCounterId id) override {
-        ++valueReads;
-        return id == PerfCounterId::Frequency ? singleFrequency : std::nullopt;
+        return ++valueReads, id == PerfCounterId::Frequency ? singleFrequency : std::nullopt;
     }
 };
 
@@ -193,10 +187,7 @@ SensorFrame Poll(ProcessorFallbackSource& source) {
 }  // namespace
 
 TEST(ProcessorTimes, LoadBetweenSamples) {
-    const struct {
-        CpuTimes before, after;
-        std::optional<double> load;
-    } cases[] = {
+    const struct { CpuTimes before, after; std::optional<double> load; } cases[] = {
         {{100, 200, 300}, {130, 260, 340}, 70.0},                     // kernel holds idle
         {{kMax - 9, kMax - 19, kMax - 39}, {20, 40, 0}, 70.0},       // the counters wrapped
         {{0, 0, 0}, {80, 10, 10}, 20.0},                              // idle grew more than kernel
@@ -207,10 +198,9 @@ TEST(ProcessorTimes, LoadBetweenSamples) {
     for (const auto& c : cases) EXPECT_EQ(LoadBetween(c.before, c.after), c.load);
     // By position: a processor that vanished or appeared in between has no load.
     const std::vector<CpuTimes> three = {{50, 100, 0}, {0, 50, 50}, {10, 10, 0}};
-    const auto fewer = LoadsBetween({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, three);
-    EXPECT_EQ(fewer, (std::vector<std::optional<double>>{50.0, 100.0, 0.0}));
-    const auto more = LoadsBetween({{0, 0, 0}}, three);
-    EXPECT_EQ(more, (std::vector<std::optional<double>>{50.0, std::nullopt, std::nullopt}));
+    using Loads = std::vector<std::optional<double>>;
+    EXPECT_EQ(LoadsBetween({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, three), (Loads{50.0, 100.0, 0.0}));
+    EXPECT_EQ(LoadsBetween({{0, 0, 0}}, three), (Loads{50.0, std::nullopt, std::nullopt}));
 }
 
 TEST(ProcessorFallback, WithoutCountersTheSystemTimesGiveTheCounterReadings) {
