@@ -36,11 +36,9 @@ TEST(GpuCore, LuidKeyIsHighThenLowInUpperCaseHex) {
 
 TEST(GpuCore, EngineLoadsAddUpPerTypeAndTheBusiestTypeWins) {
     const auto loads = GpuEngineLoads({
-        {Engine(kKeyA, 100, 0, L"3D"), 30.0, 0},
-        {Engine(kKeyA, 200, 0, L"3D"), 25.0, 0},
+        {Engine(kKeyA, 100, 0, L"3D"), 30.0, 0}, {Engine(kKeyA, 200, 0, L"3D"), 25.0, 0},
         {Engine(kKeyA, 100, 3, L"VideoDecode"), 40.0, 0},
-        {Engine(kKeyB, 100, 0, L"Copy"), 80.0, 0},
-        {Engine(kKeyB, 200, 0, L"Copy"), 50.0, 0},
+        {Engine(kKeyB, 100, 0, L"Copy"), 80.0, 0}, {Engine(kKeyB, 200, 0, L"Copy"), 50.0, 0},
         {Engine(kKeyB, 100, 1, L"3D"), 7.0, 0x800007D2u},         // bad status: skipped
         {L"pid_1_" + kKeyB + L"_eng_0_engtype_3D", 90.0, 0},       // no "_phys_": skipped
         {L"pid_1_" + kKeyB + L"_phys_0_eng_0", 90.0, 0},           // no engine type: skipped
@@ -57,12 +55,9 @@ TEST(GpuCore, EngineLoadsAddUpPerTypeAndTheBusiestTypeWins) {
 }
 
 TEST(GpuCore, DedicatedUsageAddsPhysicalPartsAndNeedsBothTags) {
-    const auto usage = GpuDedicatedUsage({
-        {kKeyA + L"_phys_0", 1024.0 * 1024 * 1024, 0},
-        {kKeyA + L"_phys_1", 512.0 * 1024 * 1024, 0},
-        {kKeyB, 4096.0, 0},               // no "_phys_"
-        {kKeyB + L"_phys_0", 4096.0, 1},  // bad status
-    });
+    const auto usage = GpuDedicatedUsage({{kKeyA + L"_phys_0", 1024.0 * 1024 * 1024, 0},
+        {kKeyA + L"_phys_1", 512.0 * 1024 * 1024, 0}, {kKeyB, 4096.0, 0} /* no "_phys_" */,
+        {kKeyB + L"_phys_0", 4096.0, 1} /* bad status */});
     ASSERT_EQ(usage.size(), 1u);
     GpuAdapterSample s = Sample(L"GPU", kKeyA, 2ull << 30);
     ApplyGpuCounterMaps(s, {}, usage);

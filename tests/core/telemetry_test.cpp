@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <tuple>
 
 #include "sensors/text.h"
 #include "telemetry/json_writer.h"
@@ -48,10 +49,9 @@ TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
                                            "pending=1\npending=0x\nlastSentAt=12abc\nid=" + id + "\r\n",
                                            &valid);
     EXPECT_TRUE(valid);
-    EXPECT_EQ(s.noticeShownAt, 1700000000);
-    EXPECT_FALSE(s.noticeAcked);  // only "1"
-    EXPECT_FALSE(s.pending);      // the last occurrence wins
-    EXPECT_EQ(s.lastSentAt, 12);  // leading digits only
+    // Blanks around; only "1" is true; the last occurrence wins; leading digits only.
+    EXPECT_EQ(std::tuple(s.noticeShownAt, s.noticeAcked, s.pending, s.lastSentAt),
+              std::tuple(int64_t{1700000000}, false, false, int64_t{12}));
     EXPECT_EQ(ParseTelemetryState("lastSentAt=-5\n", &valid).lastSentAt, 0);  // a sign is no digit
     EXPECT_EQ(ParseTelemetryState("noticeShownAt=99999999999999999999999\n", &valid).noticeShownAt, INT64_MAX);
     // Only the shape of an id the program makes is an id.
