@@ -117,7 +117,7 @@ TEST(Inventory, AdapterOrderKindTitlesAndMemory) {
     InventoryInputs in;
     in.rows(InventoryQuery::VideoController) = {Adapter(L"Intel(R) UHD Graphics 630")};
     EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in))[2], L"Ekran kartı");  // one controller: no kind
-    // The basic display adapter is not listed but still counts as a controller.
+    // The basic display adapter is not listed but still counts as a controller; empty sections stay.
     in.rows(InventoryQuery::VideoController) = {Adapter(L"Microsoft Basic Display Adapter"), Adapter(L"Intel UHD")};
     EXPECT_EQ(Titles(BuildHardwareInventoryFrom(in)),
               (Texts{L"Sistem", L"İşlemci", L"Tümleşik ekran kartı", L"Bellek", L"Depolama", L"İşletim sistemi"}));
@@ -219,18 +219,6 @@ TEST(Inventory, DisksAndOnlyFixedVolumesWithKnownSpace) {
     EXPECT_EQ(s.rows[0].value, L"WDC WD10EZEX" + kDot + L"931,5 GB" + kDot + L"SATA HDD");
     EXPECT_EQ(s.rows[2].value, L"Array" + kDot + L"1 TB" + kDot + L"SSD");
     EXPECT_EQ(s.rows[4].value, L"0 B boş / 931,5 GB");
-}
-
-TEST(Inventory, EmptyValuesAreRemovedAndEmptySectionsStay) {
-    InventoryInputs in;
-    in.rows(InventoryQuery::ComputerSystem) = {{{L"Manufacturer", L""}, {L"Model", L""}}};
-    in.rows(InventoryQuery::BaseBoard) = {{}};
-    in.rows(InventoryQuery::OperatingSystem) = {{{L"OSArchitecture", L"64-bit"}}};
-    const HardwareInventory inv = BuildHardwareInventoryFrom(in);
-    EXPECT_EQ(Titles(inv), (Texts{L"Sistem", L"İşlemci", L"Bellek", L"Depolama", L"İşletim sistemi"}));
-    EXPECT_TRUE(inv.sections[0].rows.empty());
-    EXPECT_EQ(Labels(inv.sections[4]), (Texts{L"Mimari"}));
-    EXPECT_EQ(inv.systemName, L"");
 }
 
 TEST(WmiRow, NumbersParseTheLeadingDecimalTextAndNamesMatchExactly) {
