@@ -382,7 +382,7 @@ TEST(UsageTracker, LongPeriodIsKeptProvisionallyEveryMinute) {
     ASSERT_EQ(r.host.provisional.size(), 8u);  // brought up to date once by the quiet run
 }
 
-TEST(SensorHistoryEngine, OnePointASecondWithGapsAndLateSensors) {
+TEST(SensorHistoryEngine, OnePointASecondWithGapsAndLateSensorsBoundedToTheLastHalfHour) {
     Rig r;
     r.e.fold(Readings({{L"a", 1}, {L"b", 10}}), 100.0);
     r.e.fold(Readings({{L"a", 2}, {L"b", 20}}), 100.5);  // half a second later: no new point
@@ -399,11 +399,8 @@ TEST(SensorHistoryEngine, OnePointASecondWithGapsAndLateSensors) {
     ASSERT_EQ(late.size(), 1u);
     EXPECT_EQ(late[0].time, 101.0);
     EXPECT_TRUE(none.empty());
-}
 
-// The chart keeps 1810 s; a sensor's history its point count, and with slow cycles only the last 1810 s.
-TEST(SensorHistoryEngine, BoundedToItsPointsAndTheLastHalfHour) {
-    Rig r;
+    // The chart keeps 1810 s; a sensor's history its point count, and with slow cycles only the last 1810 s.
     for (int i = 0; i < 2500; ++i) {
         SensorFrame f = Readings({{L"a", double(i)}});
         f.cpuTemp = 50;
@@ -411,7 +408,6 @@ TEST(SensorHistoryEngine, BoundedToItsPointsAndTheLastHalfHour) {
     }
     EXPECT_EQ(r.snap().history.size(), 1811u);
     EXPECT_EQ(r.snap().history.front().time, 3499.0 - 1810);
-    std::vector<SensorPlotPoint> a;
     r.e.copySensorHistory(L"a", a);
     ASSERT_EQ(a.size(), kSensorHistoryPoints);
     EXPECT_EQ(a.back().value, 2499.0f);
