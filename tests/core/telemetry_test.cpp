@@ -83,9 +83,7 @@ TEST(TelemetryState, IdNicknameAndHash) {
     const std::string id = UuidFromBytes(bytes);
     EXPECT_EQ(id, "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff");
     EXPECT_EQ(MakeNickname("a"), L"BraveOrca464");  // FNV-1a 0xE40C292C: adjective 4, animal 23, number 464
-    EXPECT_NE(MakeNickname(id), MakeNickname("f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfefe"));
     EXPECT_EQ(ChangeHash(""), "14650fb0739d0383");
-    EXPECT_NE(ChangeHash("{}\n"), ChangeHash("{}"));
     EXPECT_EQ(DeletionBody(id), "{\"v\":1,\"action\":\"delete\",\"id\":\"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff\"}");
 }
 
