@@ -12,13 +12,14 @@ TEST(CommandLine, FlagsAreCaseSensitiveSubstringsNotTokens) {
     EXPECT_FALSE(HasFlag(L"anything", L""));
 }
 
-TEST(CommandLine, StartupFlagsAndTheStartupTaskMeanTray) {
-    StartupFlags f = ReadStartupFlags(L"kalorix.exe", true);
-    EXPECT_TRUE(f.tray);
-    EXPECT_FALSE(f.relaunch);
-    // "--relaunch" does not contain "--tray" and the reverse.
-    f = ReadStartupFlags(L"--relaunch ", false);
+// The startup task means tray; "--relaunch" does not contain "--tray" and the reverse.
+TEST(CommandLine, StartupFlagsAndRelaunchParameters) {
+    EXPECT_TRUE(ReadStartupFlags(L"kalorix.exe", true).tray);
+    const StartupFlags f = ReadStartupFlags(L"--relaunch ", false);
     EXPECT_FALSE(f.tray || f.bench);
+    EXPECT_EQ(RelaunchParameters(L""), L"--relaunch ");  // the trailing blank stays
+    const StartupFlags again = ReadStartupFlags(RelaunchParameters(L"--tray"), false);
+    EXPECT_TRUE(again.relaunch && again.tray);  // the restarted process does not relaunch again
 }
 
 TEST(CommandLine, RelaunchAtStartOnlyOnceAndNeverForTheStartupTask) {
@@ -27,11 +28,4 @@ TEST(CommandLine, RelaunchAtStartOnlyOnceAndNeverForTheStartupTask) {
     EXPECT_FALSE(ShouldRelaunchAtStart(true, true, false, false));    // already elevated
     EXPECT_FALSE(ShouldRelaunchAtStart(true, false, true, false));    // elevation did not take: no loop
     EXPECT_FALSE(ShouldRelaunchAtStart(true, false, false, true));    // started by the startup task
-}
-
-TEST(CommandLine, RelaunchParametersKeepTheTrailingBlank) {
-    EXPECT_EQ(RelaunchParameters(L""), L"--relaunch ");
-    // The restarted process sees the flag and does not relaunch again.
-    EXPECT_TRUE(ReadStartupFlags(RelaunchParameters(L"--tray"), false).relaunch);
-    EXPECT_TRUE(ReadStartupFlags(RelaunchParameters(L"--tray"), false).tray);
 }

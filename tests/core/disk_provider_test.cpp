@@ -42,8 +42,7 @@ TEST(DiskCore, ProductIdIsReadOnlyInsideTheAnswer) {
     EXPECT_EQ(ParseStorageProductId(d.data(), 64), L"");   // offset == returned
     EXPECT_EQ(ParseStorageProductId(d.data(), 65), L"W");  // text cut at the returned bytes
     EXPECT_EQ(ParseStorageProductId(d.data(), 19), L"");   // offset field itself missing
-    const uint32_t zero = 0;
-    std::memcpy(d.data() + 16, &zero, 4);
+    d[16] = 0;  // offset 0: no product id
     EXPECT_EQ(ParseStorageProductId(d.data(), 1024), L"");
     std::vector<uint8_t> unterminated(80, 'A');
     const uint32_t at = 70;
@@ -52,14 +51,11 @@ TEST(DiskCore, ProductIdIsReadOnlyInsideTheAnswer) {
     EXPECT_EQ(DiskDisplayName(L"", 3), L"Disk 3");
 }
 
-TEST(DiskCore, BusTypes) {
+TEST(DiskCore, BusTypesAndTemperatureFilters) {
     EXPECT_EQ(StorageBusName(0x7F), std::wstring(L"other"));
     auto d = Descriptor("x", 7);
     EXPECT_EQ(ParseStorageBusType(d.data(), 32), 7u);
     EXPECT_FALSE(ParseStorageBusType(d.data(), 31));
-}
-
-TEST(DiskCore, TemperatureFilters) {
     EXPECT_EQ(Temperature(1, 119, 40), 119);
     EXPECT_EQ(Temperature(3, 45, 256), 45);
     for (int16_t t : {0, -5, 120}) EXPECT_FALSE(Temperature(1, t, 40)) << t;
@@ -72,7 +68,7 @@ TEST(DiskCore, HottestDriveKeepsTheEarlierOneOnATie) {
     AppendDiskTemperature(frame, 0, L"A", 45);
     AppendDiskTemperature(frame, 1, L"B", 52);
     AppendDiskTemperature(frame, 2, L"C", 52);
-    ASSERT_EQ(frame.readings.size(), 3u);
+    EXPECT_EQ(frame.readings.size(), 3u);
     EXPECT_EQ(frame.hottestDiskTemp, 52.0);
     EXPECT_EQ(frame.hottestDiskName, L"B");
 }

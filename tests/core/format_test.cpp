@@ -12,7 +12,7 @@
 
 using namespace kalorix;
 
-TEST(Format, NumbersRoundingAndSigns) {
+TEST(Format, NumbersBytesAndTimesAtTheirRoundingEdges) {
     const std::pair<std::wstring, std::wstring> cases[] = {
         {FormatNumber(1234.56, 1), L"1234,6"},  // decimal comma, no grouping
         {FormatNumber(-0.04, 1), L"0,0"},       // a value that rounds to zero has no sign
@@ -31,13 +31,6 @@ TEST(Format, NumbersRoundingAndSigns) {
         {FormatSensorValue(SensorKind::Power, -0.01, false), L"0,0 W"},
         {FormatSensorValue(SensorKind::Fan, 2450.2, false), L"2.450 RPM"},
         {FormatSensorValue(static_cast<SensorKind>(42), 1.005, false), L"1,00"},
-    };
-    for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
-    EXPECT_EQ(FormatNumber(1e300, 1).size(), 303u);  // huge values are written out in full
-}
-
-TEST(Format, BytesUptimeAndMinutes) {
-    const std::pair<std::wstring, std::wstring> cases[] = {
         {FormatBytes(1023), L"1023 B"},
         {FormatBytes(1536), L"2 KB"},  // below gigabytes never a decimal
         {FormatBytes(17000000000.0), L"15,8 GB"},
@@ -51,6 +44,7 @@ TEST(Format, BytesUptimeAndMinutes) {
         {FormatMinutes(-500), L"1 dk"},
     };
     for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+    EXPECT_EQ(FormatNumber(1e300, 1).size(), 303u);  // huge values are written out in full
     EXPECT_STREQ(MonthName(12), L"");
     EXPECT_STREQ(MonthName(-1), L"");
 }
@@ -79,8 +73,7 @@ TEST(Format, DateTimeInLocalZone) {
     setenv("TZ", "<+03>-3", 1);  // Istanbul: three hours ahead
     tzset();
     EXPECT_EQ(FormatDateTime(1735689599), L"1 Ocak 02:59");
-    if (old) setenv("TZ", saved.c_str(), 1);
-    else unsetenv("TZ");
+    old ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
     tzset();
 }
 #else

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "providers/gpu_provider.h"
 
@@ -20,11 +22,8 @@ std::wstring Engine(const std::wstring& key, int pid, int eng, const std::wstrin
 GpuAdapterSample Sample(const std::wstring& name, const std::wstring& key, uint64_t dedicated,
                         std::optional<double> temperature = std::nullopt) {
     GpuAdapterSample s;
-    s.name = name;
-    s.luidKey = key;
-    s.dedicatedBytes = dedicated;
+    s.name = name, s.luidKey = key, s.dedicatedBytes = dedicated, s.temperature = temperature;
     s.discrete = IsDiscreteGpu(dedicated);
-    s.temperature = temperature;
     return s;
 }
 
@@ -37,36 +36,28 @@ TEST(GpuCore, LuidKeyIsHighThenLowInUpperCaseHex) {
 
 TEST(GpuCore, EngineLoadsAddUpPerTypeAndTheBusiestTypeWins) {
     const auto loads = GpuEngineLoads({
-        {Engine(kKeyA, 100, 0, L"3D"), 30.0, 0},
-        {Engine(kKeyA, 200, 0, L"3D"), 25.0, 0},
+        {Engine(kKeyA, 100, 0, L"3D"), 30.0, 0}, {Engine(kKeyA, 200, 0, L"3D"), 25.0, 0},
         {Engine(kKeyA, 100, 3, L"VideoDecode"), 40.0, 0},
-        {Engine(kKeyB, 100, 0, L"Copy"), 80.0, 0},
-        {Engine(kKeyB, 200, 0, L"Copy"), 50.0, 0},
+        {Engine(kKeyB, 100, 0, L"Copy"), 80.0, 0}, {Engine(kKeyB, 200, 0, L"Copy"), 50.0, 0},
         {Engine(kKeyB, 100, 1, L"3D"), 7.0, 0x800007D2u},         // bad status: skipped
         {L"pid_1_" + kKeyB + L"_eng_0_engtype_3D", 90.0, 0},       // no "_phys_": skipped
         {L"pid_1_" + kKeyB + L"_phys_0_eng_0", 90.0, 0},           // no engine type: skipped
         {Engine(L"luid_0x00000000_0x00000009", 1, 0, L"3D"), -3.0, 0},
     });
-    ASSERT_EQ(loads.size(), 3u);
-    EXPECT_DOUBLE_EQ(loads.at(kKeyA), 55.0);
-    EXPECT_DOUBLE_EQ(loads.at(kKeyB), 130.0);  // capped only when applied
-    EXPECT_DOUBLE_EQ(loads.at(L"luid_0x00000000_0x00000009"), 0.0);
-
+    EXPECT_EQ(loads, (std::map<std::wstring, double>{
+                         {kKeyA, 55.0}, {kKeyB, 130.0}, {L"luid_0x00000000_0x00000009", 0.0}}));
     GpuAdapterSample s = Sample(L"GPU", kKeyB, 0);
     ApplyGpuCounterMaps(s, loads, {});
-    EXPECT_EQ(s.load, 100.0);
+    EXPECT_EQ(s.load, 100.0);  // capped only when applied
     GpuAdapterSample other = Sample(L"GPU", L"luid_0x00000007_0x00000007", 0);
     ApplyGpuCounterMaps(other, loads, {});
     EXPECT_FALSE(other.load);
 }
 
 TEST(GpuCore, DedicatedUsageAddsPhysicalPartsAndNeedsBothTags) {
-    const auto usage = GpuDedicatedUsage({
-        {kKeyA + L"_phys_0", 1024.0 * 1024 * 1024, 0},
-        {kKeyA + L"_phys_1", 512.0 * 1024 * 1024, 0},
-        {kKeyB, 4096.0, 0},               // no "_phys_"
-        {kKeyB + L"_phys_0", 4096.0, 1},  // bad status
-    });
+    const auto usage = GpuDedicatedUsage({{kKeyA + L"_phys_0", 1024.0 * 1024 * 1024, 0},
+        {kKeyA + L"_phys_1", 512.0 * 1024 * 1024, 0}, {kKeyB, 4096.0, 0} /* no "_phys_" */,
+        {kKeyB + L"_phys_0", 4096.0, 1} /* bad status */});
     ASSERT_EQ(usage.size(), 1u);
     GpuAdapterSample s = Sample(L"GPU", kKeyA, 2ull << 30);
     ApplyGpuCounterMaps(s, {}, usage);
@@ -97,12 +88,11 @@ TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
     struct A {
         int id;
         bool discrete;
+        bool operator==(const A&) const = default;
     };
     std::vector<A> list = {{0, false}, {1, true}, {2, false}, {3, true}};
     OrderGpuAdapters(list);
-    std::vector<int> ids;
-    for (const A& a : list) ids.push_back(a.id);
-    EXPECT_EQ(ids, (std::vector<int>{1, 3, 0, 2}));
+    EXPECT_EQ(list, (std::vector<A>{{1, true}, {3, true}, {0, false}, {2, false}}));
     EXPECT_TRUE(IsDiscreteGpu(1ull << 30));
     EXPECT_FALSE(IsDiscreteGpu((1ull << 30) - 1));
 }
@@ -115,34 +105,23 @@ TEST(GpuCore, SensorsOfOneAdapter) {
     SensorFrame frame;
     AppendGpuAdapter(frame, big);
     const std::wstring d = L"gpu/" + kKeyB;
-    ASSERT_EQ(frame.readings.size(), 4u);
-    const struct {
-        std::wstring id;
-        SensorKind kind;
-        double value;
-    } want[] = {{d + L"/temp", SensorKind::Temperature, 65.5}, {d + L"/load", SensorKind::Load, 55.0},
-                {d + L"/fan", SensorKind::Fan, 1850.0}, {d + L"/mem", SensorKind::Data, 1.5}};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(frame.readings[i].id, want[i].id);
-        EXPECT_EQ(frame.readings[i].kind, want[i].kind);
-        EXPECT_DOUBLE_EQ(frame.readings[i].value, want[i].value);
-    }
+    std::vector<std::tuple<std::wstring, SensorKind, double>> got;
+    for (const SensorReading& r : frame.readings) got.emplace_back(r.id, r.kind, r.value);
+    EXPECT_EQ(got, (decltype(got){{d + L"/temp", SensorKind::Temperature, 65.5}, {d + L"/load", SensorKind::Load, 55.0},
+                                  {d + L"/fan", SensorKind::Fan, 1850.0}, {d + L"/mem", SensorKind::Data, 1.5}}));
     EXPECT_EQ(frame.gpu->dedicatedUsedBytes, 3ull << 29);
 
     // Memory needs 256 MiB and a known counter; no matching instance reads 0.
-    SensorFrame small;
-    AppendGpuAdapter(small, Sample(L"small", kKeyA, 128ull << 20));
-    EXPECT_TRUE(small.readings.empty());
-    SensorFrame unmatched;
-    AppendGpuAdapter(unmatched, Sample(L"big", kKeyB, 2ull << 30));
-    ASSERT_EQ(unmatched.readings.size(), 1u);
-    EXPECT_EQ(unmatched.readings[0].value, 0.0);
+    auto memory = [](GpuAdapterSample a) {
+        SensorFrame f;
+        AppendGpuAdapter(f, a);
+        return f.readings.empty() ? std::optional<double>() : f.readings[0].value;
+    };
+    EXPECT_FALSE(memory(Sample(L"small", kKeyA, 128ull << 20)));
+    EXPECT_EQ(memory(Sample(L"big", kKeyB, 2ull << 30)), 0.0);
     GpuAdapterSample unknown = Sample(L"big", kKeyB, 2ull << 30);
     unknown.usageKnown = false;
-    SensorFrame none;
-    AppendGpuAdapter(none, unknown);
-    EXPECT_TRUE(none.readings.empty());
-    EXPECT_TRUE(none.gpu);
+    EXPECT_FALSE(memory(unknown));
 }
 
 TEST(GpuCore, SummaryGoesToTheFirstAdapterUnlessOnlyALaterOneHasATemperature) {
