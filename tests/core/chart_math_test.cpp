@@ -1,3 +1,4 @@
+// The history chart's arithmetic: value range, labels, plot area and points.
 #include "ui/chart_math.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,7 @@ namespace {
 
 HistoryPoint P(double t, std::optional<double> cpu, std::optional<double> gpu = std::nullopt) {
     HistoryPoint p;
-    p.time = t;
-    p.cpuTemp = cpu;
-    p.gpuTemp = gpu;
+    p.time = t, p.cpuTemp = cpu, p.gpuTemp = gpu;
     return p;
 }
 
@@ -33,20 +32,15 @@ TEST(ChartRange, RecentredRoundedAndStepped) {
     };
     for (const auto& c : cases) {
         const ChartRange r = ComputeChartRange(c.points, c.now, c.span, c.fahrenheit);
-        EXPECT_EQ(r.lo, c.want.lo) << c.now << " " << c.points.size();
-        EXPECT_EQ(r.hi, c.want.hi) << c.now << " " << c.points.size();
-        EXPECT_EQ(r.step, c.want.step) << c.now << " " << c.points.size();
+        EXPECT_TRUE(r.lo == c.want.lo && r.hi == c.want.hi && r.step == c.want.step)
+            << c.now << " " << c.points.size() << ": " << r.lo << " " << r.hi << " " << r.step;
     }
     EXPECT_EQ(ComputeChartRange({}, 500, 300, false).gridValues(), (std::vector<double>{20, 40, 60, 80, 100}));
 }
 
-TEST(ChartLabels, SpanTexts) {
+TEST(ChartGeometry, LabelsAndMinimumPlotSize) {
     EXPECT_EQ(FormatChartSpan(90), L"-1,5 dk");
     EXPECT_EQ(FormatChartSpan(45), L"-45 sn");
-    EXPECT_EQ(FormatChartValue(120, true), L"120\u00B0F");
-}
-
-TEST(ChartGeometry, PlotAreaAndMinimumSize) {
     EXPECT_TRUE(ChartPlotArea(Rect{0, 0, 68, 52}));
     EXPECT_FALSE(ChartPlotArea(Rect{0, 0, 67, 200}));
     EXPECT_FALSE(ChartPlotArea(Rect{0, 0, 200, 51}));
@@ -55,13 +49,8 @@ TEST(ChartGeometry, PlotAreaAndMinimumSize) {
 TEST(ChartGeometry, PointsMapTimeAndValueIntoThePlot) {
     Rect plot{100, 50, 300, 100};
     ChartRange range{20, 50, 10};
-    std::vector<HistoryPoint> s = {
-        P(690, 35),                 // older than now - span - 5: skipped
-        P(696, 20, 50),             // within the 5 s grace before the span
-        P(700, 20),                 // left edge, bottom
-        P(850, std::nullopt, 35),   // CPU missing: only a GPU point
-        P(1000, 50, 20),            // right edge
-    };
+    // Older than now - span - 5: skipped; within the 5 s grace; the left edge; CPU missing; the right edge.
+    std::vector<HistoryPoint> s = {P(690, 35), P(696, 20, 50), P(700, 20), P(850, std::nullopt, 35), P(1000, 50, 20)};
     ChartSeries series = ComputeChartSeries(s, 1000, 300, false, plot, range);
     ASSERT_EQ(series.cpu.size(), 3u);
     ASSERT_EQ(series.gpu.size(), 3u);
@@ -74,10 +63,7 @@ TEST(ChartGeometry, PointsMapTimeAndValueIntoThePlot) {
 }
 
 TEST(ChartGeometry, GridLinesSitOnPixelCentres) {
-    Rect plot{0, 8, 100, 101};
-    ChartRange range{20, 50, 10};
-    EXPECT_FLOAT_EQ(ChartGridY(plot, range, 50), 8.5f);
-    EXPECT_FLOAT_EQ(ChartGridY(plot, range, 30), 75.5f);  // 109 - 101/3 rounded, plus half a pixel
+    EXPECT_FLOAT_EQ(ChartGridY(Rect{0, 8, 100, 101}, ChartRange{20, 50, 10}, 30), 75.5f);  // 109 - 101/3 rounded + 0.5
 }
 
 }  // namespace
