@@ -36,14 +36,12 @@ TEST(MetricsRequestTest, ReadsTheHeadAndLeavesWhatFollows) {
 
 TEST(MetricsRequestTest, MalformedHeads) {
     static const char kNul[] = "GET / HTTP/1.1\r\nA: \0\r\n\r\n";
-    const std::string bad[] = {
-        "GET /metrics\r\n\r\n", "GET  /metrics HTTP/1.1\r\n\r\n", "GET metrics HTTP/1.1\r\n\r\n",
-        "GET /metrics HTTP/2.0\r\n\r\n", "G(T /metrics HTTP/1.1\r\n\r\n", "GET /me\x01trics HTTP/1.1\r\n\r\n",
-        "GET / HTTP/1.1\r\nHost a\r\n\r\n", "GET / HTTP/1.1\r\nHost : a\r\n\r\n", "GET / HTTP/1.1\r\nA: b\r\n c\r\n\r\n",
-        "GET / HTTP/1.1\r\nContent-Length: 1x\r\n\r\n", "GET / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
-        "GET / HTTP/1.1\r\nAuthorization: Bearer a\r\nAuthorization: Bearer b\r\n\r\n",
-        "BAD\r\nHost: a",  // a bad request line is known before the head is complete
-        std::string(kNul, sizeof kNul - 1)};
+    const std::string bad[] = {"GET  /metrics HTTP/1.1\r\n\r\n", "GET /metrics HTTP/2.0\r\n\r\n",
+                               "GET /me\x01trics HTTP/1.1\r\n\r\n", "GET / HTTP/1.1\r\nHost : a\r\n\r\n",
+                               "GET / HTTP/1.1\r\nA: b\r\n c\r\n\r\n", "GET / HTTP/1.1\r\nContent-Length: 1x\r\n\r\n",
+                               "GET / HTTP/1.1\r\nAuthorization: Bearer a\r\nAuthorization: Bearer b\r\n\r\n",
+                               "BAD\r\nHost: a",  // a bad request line is known before the head is complete
+                               std::string(kNul, sizeof kNul - 1)};
     for (const std::string& text : bad) EXPECT_EQ(State(text), HttpParse::Malformed) << text;
 }
 
@@ -59,7 +57,6 @@ TEST(MetricsRequestTest, HeadLimitIsEightKiB) {
 
 TEST(MetricsAccessTest, EveryInterfaceOnlyWithAUsableToken) {
     Settings s;
-    EXPECT_EQ(EndpointFromSettings(s).port, 9798);
     s.MetricsEnabled = s.MetricsListenAll = true;
     s.MetricsToken = std::string(15, 'a');
     MetricsEndpoint e = EndpointFromSettings(s);
@@ -79,13 +76,6 @@ TEST(MetricsAccessTest, BearerTokenComparison) {
     for (const std::string& other : {std::string("0123456789abcdefXYz"), t.substr(0, 18), t + "0", std::string()})
         EXPECT_FALSE(TokensEqual(t, other)) << other;
     EXPECT_FALSE(TokensEqual("", ""));  // no token never lets anyone in
-    EXPECT_TRUE(RequestAllowed(MetricsEndpoint{}, std::nullopt));  // loopback: no token asked for
-    MetricsEndpoint guarded;
-    guarded.listenAll = true;
-    guarded.token = t;
-    EXPECT_FALSE(RequestAllowed(guarded, std::nullopt));
-    EXPECT_FALSE(RequestAllowed(guarded, "Basic " + t));
-    EXPECT_TRUE(RequestAllowed(guarded, "Bearer " + t));
 }
 
 TEST(MetricsAccessTest, TokenTextIsBase64Url) {
@@ -115,13 +105,9 @@ PageSource Pages() {
 
 TEST(MetricsAnswerTest, PathsAndMethods) {
     auto answer = [](const HttpRequest& r) { return AnswerRequest(r, MetricsEndpoint{}, Pages()); };
-    HttpResponse r = answer(Get("/metrics"));
-    EXPECT_EQ(r.contentType, "text/plain; version=0.0.4; charset=utf-8");
-    EXPECT_EQ(*r.body, "m 1\n");
-    EXPECT_EQ(answer(Get("/data.json")).contentType, "application/json; charset=utf-8");
-    EXPECT_FALSE(answer(Get("/")).close);  // a wrong path keeps the connection
-    EXPECT_EQ(answer(Get("/metrics/")).status, 404);
-    EXPECT_EQ(answer(Get("/nothing", "DELETE")).status, 404);
+    EXPECT_EQ(answer(Get("/metrics")).contentType, "text/plain; version=0.0.4; charset=utf-8");
+    HttpResponse r = answer(Get("/metrics/"));
+    EXPECT_TRUE(r.status == 404 && !r.close);  // a wrong path keeps the connection
     r = answer(Get("/metrics", "POST"));
     EXPECT_EQ(r.status, 405);
     EXPECT_NE(r.extraHeaders.find("Allow: GET, HEAD"), std::string::npos);
@@ -132,9 +118,6 @@ TEST(MetricsAnswerTest, PathsAndMethods) {
     withBody.hasBody = true;
     r = answer(withBody);
     EXPECT_TRUE(r.status == 400 && r.close);
-    HttpRequest oneShot = Get("/metrics");
-    oneShot.keepAlive = false;
-    EXPECT_TRUE(answer(oneShot).close);
 }
 
 TEST(MetricsAnswerTest, WithoutTheTokenNothingIsTold) {
@@ -147,9 +130,12 @@ TEST(MetricsAnswerTest, WithoutTheTokenNothingIsTold) {
         EXPECT_NE(r.extraHeaders.find("WWW-Authenticate: Bearer"), std::string::npos);
         EXPECT_EQ(r.body->find("m 1"), std::string::npos);
     }
-    HttpRequest good = Get("/metrics");
-    good.authorization = "Bearer " + guarded.token;
-    EXPECT_EQ(AnswerRequest(good, guarded, Pages()).status, 200);
+    HttpRequest r = Get("/metrics");
+    r.authorization = "Basic " + guarded.token;
+    EXPECT_EQ(AnswerRequest(r, guarded, Pages()).status, 401);
+    r.authorization = "Bearer " + guarded.token;
+    EXPECT_EQ(AnswerRequest(r, guarded, Pages()).status, 200);
+    EXPECT_EQ(AnswerRequest(Get("/metrics"), MetricsEndpoint{}, Pages()).status, 200);  // loopback: no token asked
 }
 
 class MetricsConnectionTest : public ::testing::Test {
@@ -238,10 +224,6 @@ TEST_F(MetricsConnectionTest, SilentTricklingAndNonReadingClientsAreCutOff) {
 }
 
 TEST_F(MetricsConnectionTest, ClientClosingItsSide) {
-    HttpConnection partial(0);
-    partial.received("GET /met", 1, respond);
-    partial.peerClosed(2);
-    EXPECT_EQ(partial.phase(), Phase::Done);
     // Request sent, then the client's side closed: the answer still goes out.
     HttpConnection c(0);
     c.received("GET /metrics HTTP/1.1\r\n\r\n", 1, respond);
