@@ -123,14 +123,6 @@ TEST(BenchMemoryRun, WholeRunOnTheSmallestBuffer) {
                                                "M memory.score", "P 1.0000", "D\n"}));
     EXPECT_EQ(log.lines[7], "M memory.size_gb 16\n");
     EXPECT_EQ(std::count(clock.slept.begin(), clock.slept.end(), 1500u), 2);  // two cool-down pauses
-
-    // Without the installed size the metric is left out.
-    FakeMemory noSize;
-    noSize.available = 400 * kMiB;
-    noSize.installed.reset();
-    testing::LineLog log2;
-    EXPECT_EQ(RunMemory(log2.reporter, noSize, clock, 1), 0);
-    EXPECT_EQ(log2.lines[7].rfind("M memory.read_gbs", 0), 0u);
 }
 
 }  // namespace

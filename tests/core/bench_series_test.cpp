@@ -152,9 +152,6 @@ TEST(TestSeries, SingleTestAndItsEnds) {
     h.end(BenchKind::Memory, true);
     h.series.runEnded(BenchOutcome{});  // a repeated end message changes nothing
     EXPECT_EQ(h.log, (Log{"launch memory", "launch memory", "store memory", "pending"}));
-    h.refuse = {BenchKind::Cpu};
-    EXPECT_FALSE(h.series.startOne(BenchKind::Cpu, 0));
-    EXPECT_EQ(h.series.view().errors[0], L"Test başlatılamadı");
 }
 
 }  // namespace
