@@ -22,18 +22,13 @@ TEST(BenchMemorySize, FromAvailableMemory) {
     EXPECT_FALSE(ChooseMemoryBufferSize(320 * kMiB - 1));
 }
 
-TEST(BenchMemoryKernels, ReadWriteCopy) {
+TEST(BenchMemoryKernels, WriteAndCopyStayInTheirBlocks) {
     constexpr size_t kBytes = 64 * 1024;
     std::vector<uint64_t> src(kBytes / 8), dst(kBytes / 8, 0);
     FillMemorySource(src.data(), src.size());
-    uint64_t sum = 0;
-    for (uint64_t w : src) sum += w;
-    EXPECT_EQ(MemoryReadKernel(src.data(), kBytes), sum);
-
     MemoryWriteKernel(dst.data(), kBytes / 2);
     EXPECT_EQ(dst[kBytes / 16 - 1], 0x5A5A5A5A5A5A5A5Aull);
     EXPECT_EQ(dst[kBytes / 16], 0u);  // stops at the block end
-
     MemoryCopyKernel(dst.data(), src.data(), kBytes);
     EXPECT_EQ(std::memcmp(dst.data(), src.data(), kBytes), 0);
 

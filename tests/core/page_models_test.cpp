@@ -122,14 +122,6 @@ TEST(OverviewThrottleTest, SummaryLevels) {
     EXPECT_EQ(MakeThrottleSummary(s).level, 1);
 }
 
-TEST(OverviewTextsTest, Consent) {
-    Settings s;
-    EXPECT_TRUE(ShowConsentCard(s, false));
-    EXPECT_FALSE(ShowConsentCard(s, true));
-    s.ShareData = false;
-    EXPECT_FALSE(ShowConsentCard(s, false));
-}
-
 SensorEntry Entry(std::wstring id, std::wstring device, SensorKind kind) {
     SensorEntry e;
     e.id = e.label = std::move(id);
