@@ -133,13 +133,7 @@ TEST(BenchDiskPhase, HangingFailingAndShortDevices) {
     }
 }
 
-TEST(BenchDiskRun, WholeRunAndVerifiedSpan) {
-    Rig r;
-    r.dev.waitNs = 10000000;
-    EXPECT_EQ(r.run(true), 0);
-    EXPECT_EQ(r.log.withPrefix('M').size(), 7u);
-    EXPECT_EQ(r.log.lines.back(), "D\n");
-    EXPECT_EQ(r.clock.slept, (std::vector<uint32_t>{1000, 1000, 1000}));
+TEST(BenchDiskRun, VerifiedSpan) {
     EXPECT_EQ(VerifiedSpan(false, 100 * MiB + 5), 100 * MiB);
     EXPECT_EQ(VerifiedSpan(false, 16 * MiB), 16 * MiB);
     EXPECT_FALSE(VerifiedSpan(false, 16 * MiB - 1));

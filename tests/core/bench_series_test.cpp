@@ -42,6 +42,7 @@ public:
         ASSERT_TRUE(timer);
         series.pauseElapsed();
     }
+    void endAndFire(BenchKind kind, bool success) { end(kind, success), fire(); }
 
     bool running = false, timer = false;
     uint64_t now = 1000;
@@ -53,10 +54,8 @@ public:
 TEST(TestSeries, RunAllGoesOnAfterAFailureAndMarksThePendingReportOnce) {
     FakeHost h;
     ASSERT_TRUE(h.series.startAll());
-    h.end(BenchKind::Cpu, true);
-    h.fire();
-    h.end(BenchKind::Memory, true);
-    h.fire();
+    h.endAndFire(BenchKind::Cpu, true);
+    h.endAndFire(BenchKind::Memory, true);
     h.end(BenchKind::Gpu, false, L"Test programı derlenemedi. E5000");
     EXPECT_TRUE(h.series.active());  // the failure does not end the series
     h.fire();
@@ -70,10 +69,7 @@ TEST(TestSeries, RunAllGoesOnAfterAFailureAndMarksThePendingReportOnce) {
 TEST(TestSeries, ASeriesWithoutSuccessMarksNothing) {
     FakeHost h;
     h.series.startAll();
-    for (BenchKind k : {BenchKind::Cpu, BenchKind::Memory, BenchKind::Gpu}) {
-        h.end(k, false);
-        h.fire();
-    }
+    for (BenchKind k : {BenchKind::Cpu, BenchKind::Memory, BenchKind::Gpu}) h.endAndFire(k, false);
     h.end(BenchKind::Disk, false);
     EXPECT_FALSE(h.series.active());
     EXPECT_EQ(std::count(h.log.begin(), h.log.end(), "pending"), 0);
@@ -116,10 +112,8 @@ TEST(TestSeries, AStartFailureMidSeriesShowsOnItsCardAndTheSeriesGoesOn) {
     FakeHost h;
     h.refuse = {BenchKind::Gpu, BenchKind::Disk};
     h.series.startAll();
-    h.end(BenchKind::Cpu, false, L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
-    h.fire();
-    h.end(BenchKind::Memory, true);
-    h.fire();  // the GPU test cannot start: next pause
+    h.endAndFire(BenchKind::Cpu, false);
+    h.endAndFire(BenchKind::Memory, true);  // the GPU test cannot start: next pause
     EXPECT_EQ(h.series.view().errors[1], L"Test başlatılamadı");
     h.fire();  // nor the disk test: the series ends with the memory result
     EXPECT_EQ(h.log, (Log{"launch cpu", "pause 2500", "launch memory", "store memory", "pause 2500", "refused gpu",

