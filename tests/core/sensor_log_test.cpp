@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <map>
-#include <mutex>
 
 #include "sensors/text.h"
 #include "store/sensor_log.h"
@@ -32,10 +31,8 @@ public:
     std::map<std::wstring, std::string> files;
     std::wstring current;
     int appendsBeforeFailure = -1;  // -1: never fails
-    LogWriteResult failure = LogWriteResult::DiskFull;
-    bool gate = false;
-    std::mutex m;
-    std::condition_variable cv;
+    bool gated = false;
+    std::promise<void> gate;
 
     std::filesystem::path folder() const override { return "mem"; }
     LogWriteResult makeFolder(std::string&) override { return LogWriteResult::Ok; }
@@ -51,20 +48,14 @@ public:
     }
     LogWriteResult open(const std::wstring& name, std::string&) override { return files[current = name], LogWriteResult::Ok; }
     LogWriteResult append(std::string_view bytes, std::string& error) override {
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return !gate; });
-        if (appendsBeforeFailure == 0) return error = "injected", failure;
+        if (gated) gate.get_future().wait(), gated = false;
+        if (appendsBeforeFailure == 0) return error = "injected", LogWriteResult::DiskFull;
         if (appendsBeforeFailure > 0) --appendsBeforeFailure;
         files[current] += bytes;
         return LogWriteResult::Ok;
     }
     void close() override {}
     bool remove(const std::wstring& name, std::string&) override { return files.erase(name) > 0; }
-    void release() {
-        std::lock_guard<std::mutex> lock(m);
-        gate = false;
-        cv.notify_all();
-    }
 };
 
 SensorLogColumns Columns(std::vector<SensorLogColumn> c) {
@@ -200,7 +191,7 @@ TEST(SensorLogFeed, AFullQueueNeverHoldsUpTheFold) {
     } clock;
     test::NullHost host;
     MemoryFiles files;
-    files.gate = true;
+    files.gated = true;
     SensorLogWriter writer(files, 8);
     SensorLogFeed feed(writer, clock);
     feed.setInterval(0);
@@ -213,7 +204,7 @@ TEST(SensorLogFeed, AFullQueueNeverHoldsUpTheFold) {
     // All 1000 folds are done while the first row still waits for the disk.
     EXPECT_EQ(writer.status().rows, 0u);
     EXPECT_GE(writer.status().dropped, 1000u - 8u - 1u);
-    files.release();
+    files.gate.set_value();
     writer.stop();
     EXPECT_EQ(writer.status().rows + writer.status().dropped, 1000u);
 }
