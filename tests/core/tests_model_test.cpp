@@ -13,10 +13,8 @@ namespace {
 
 TestRecord Record(int32_t kind, std::map<std::string, double> metrics, std::map<std::string, std::wstring> info = {}) {
     TestRecord r;
-    r.kind = static_cast<BenchKind>(kind);
-    r.time = 0;  // no date part in the info line
-    r.metrics = std::move(metrics);
-    r.info = std::move(info);
+    r.kind = static_cast<BenchKind>(kind), r.time = 0;  // time 0: no date part in the info line
+    r.metrics = std::move(metrics), r.info = std::move(info);
     return r;
 }
 
@@ -35,22 +33,20 @@ TEST(TestsPageTest, DriveChoiceAndParagraph) {
 TEST(TestsPageTest, ResultFiguresPerKind) {
     auto cpu = MakeTestResultView(Record(0, {{"cpu.st_score", 1234}, {"cpu.mt_score", 10000}, {"cpu.threads", 16}}));
     EXPECT_EQ(cpu.detail, L"İşlemci puanı 3.513 · 16 iş parçacığı");  // round(sqrt(1234 * 10000))
-    auto disk = MakeTestResultView(Record(2,
-                                          {{"disk.score", 812}, {"disk.seq_read_mbs", 3100.4}, {"disk.seq_write_mbs", 2500},
-                                           {"disk.rnd_read_iops", 45000}, {"disk.rnd_write_iops", 38499}},
+    auto disk = MakeTestResultView(Record(2, {{"disk.seq_read_mbs", 3100.4}, {"disk.seq_write_mbs", 2500},
+                                              {"disk.rnd_read_iops", 45000}, {"disk.rnd_write_iops", 38499}},
                                           {{"disk.drive", L"C:"}, {"disk.model", L"Test NVMe"}}));
     EXPECT_EQ(disk.detail, L"Okuma 3.100 · yazma 2.500 MB/sn\n4K rastgele 45 / 38 bin IOPS");
     EXPECT_EQ(disk.info, L"C: · Test NVMe");
-    auto memory = MakeTestResultView(Record(3, {{"memory.score", 1500}, {"memory.read_gbs", 52.26},
-                                                {"memory.write_gbs", 40}, {"memory.copy_gbs", 38.04},
-                                                {"memory.latency_ns", 81.26}}));
+    auto memory = MakeTestResultView(Record(3, {{"memory.read_gbs", 52.26}, {"memory.write_gbs", 40},
+                                                {"memory.copy_gbs", 38.04}, {"memory.latency_ns", 81.26}}));
     EXPECT_EQ(memory.detail, L"Okuma 52,3 · yazma 40,0 · kopyalama 38,0 GB/sn\nGecikme 81,3 ns");
 }
 
 TEST(TestsPageTest, CardStateFollowsTheRunner) {
     constexpr BenchKind cpu = BenchKind::Cpu, disk = BenchKind::Disk;
     const BenchState memory = Running(BenchKind::Memory, 0.426, L"Okuma hızı");
-    EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &memory, nullptr, false).percent, L"%43");
+    EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &memory, nullptr, false).percent, L"%43");  // rounded
     // Without a series, a failed start or a stop shows its text on that card only.
     BenchState failed;
     failed.finished = true, failed.kind = disk, failed.error = L"Test başlatılamadı";
