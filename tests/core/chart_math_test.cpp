@@ -95,9 +95,8 @@ TEST(SensorPlotLayout, PointsInTheSpanAndTheExtremesMarked) {
     EXPECT_EQ(g.high->label, L"en yüksek 3.650 MHz");
     EXPECT_EQ(g.gridLabels.front(), L"3.300");  // steps of 100 from 3.300 to 3.700
     // Temperatures follow the display unit.
-    const SensorPlotGeometry f =
-        LayoutSensorPlot(chart, SensorKind::Temperature, {{2800, 50.0f}}, 2800, 1800, true);
-    EXPECT_EQ(f.high->label, L"en yüksek 122 °F");
+    EXPECT_EQ(LayoutSensorPlot(chart, SensorKind::Temperature, {{2800, 50.0f}}, 2800, 1800, true).high->label,
+              L"en yüksek 122 °F");
     // Too small a chart: nothing to draw.
     EXPECT_EQ(LayoutSensorPlot(Rect{0, 0, 60, 40}, SensorKind::Load, points, 2800, 1800, false).plot.w, 0);
 }

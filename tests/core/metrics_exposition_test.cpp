@@ -66,8 +66,7 @@ TEST(MetricsTextTest, AbsentValuesHaveNoSeries) {
     EXPECT_NE(t.find("kalorix_heavy_use_active 0\n"), std::string::npos);
 
     // Before the first cycle only the build is told.
-    const std::string before = WriteMetricsText(MetricsSource{}, MetricsExtras{{}, "1.0.0"});
-    EXPECT_EQ(before,
+    EXPECT_EQ(WriteMetricsText(MetricsSource{}, MetricsExtras{{}, "1.0.0"}),
               "# HELP kalorix_build_info Kalorix sürümü; değeri her zaman 1.\n"
               "# TYPE kalorix_build_info gauge\n"
               "kalorix_build_info{version=\"1.0.0\"} 1\n");
@@ -78,9 +77,8 @@ TEST(MetricsTextTest, Escaping) {
     MetricsSource s;
     s.valid = true;
     s.sensors = {Entry(L"disk/0/temp", SensorKind::Temperature, 40.0, L"Disk \"A\"\\B\nC", L"Sıcaklık")};
-    EXPECT_NE(WriteMetricsText(s, MetricsExtras{{}, "1\"2"})
-                  .find("device=\"Disk \\\"A\\\"\\\\B\\nC\",name=\"Sıcaklık\"} 40\n"),
-              std::string::npos);
+    const std::string t = WriteMetricsText(s, MetricsExtras{{}, "1\"2"});
+    EXPECT_NE(t.find("device=\"Disk \\\"A\\\"\\\\B\\nC\",name=\"Sıcaklık\"} 40\n"), std::string::npos);
 }
 
 TEST(MetricsTextTest, SampleValuesReadBackExactly) {

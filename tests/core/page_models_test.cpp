@@ -126,8 +126,7 @@ TEST(SensorsModelTest, FiltersGroupsInFirstAppearanceOrderRowsByKindThenId) {
     std::vector<SensorEntry> sensors = {
         Entry(L"cpu/load/total", L"CPU", SensorKind::Load), Entry(L"mem/used", L"Bellek", SensorKind::Data),
         Entry(L"cpu/temp/b", L"CPU", SensorKind::Temperature), Entry(L"cpu/temp/a", L"CPU", SensorKind::Temperature),
-        Entry(L"bat/level", L"Pil", SensorKind::Level), Entry(L"cpu/temp", L"CPU", SensorKind::Temperature),
-    };
+        Entry(L"bat/level", L"Pil", SensorKind::Level), Entry(L"cpu/temp", L"CPU", SensorKind::Temperature)};
     auto groups = GroupSensors(sensors, 0);
     ASSERT_EQ(groups.size(), 3u);
     EXPECT_EQ(groups[1].device, L"Bellek");
