@@ -113,7 +113,7 @@ TEST(Autostart, EscapingAndCommandLines) {
               L"\"C:\\Windows\\system32\\schtasks.exe\" /create /tn \"Kalorix\" /xml \"C:\\Temp\\kalorix-task.xml\" /f");
     // The Startup apps page's record: an odd first byte is "off".
     EXPECT_TRUE(StartupApprovedDisabled(std::string("\x03\0\0\0", 4)));
-    EXPECT_FALSE(StartupApprovedDisabled(std::string("\x02\0\0\0", 4)));
+    EXPECT_FALSE(StartupApprovedDisabled(std::string("\x02\0\0\0", 4)) || StartupApprovedDisabled(""));
 }
 
 TEST(Autostart, TaskDefinitionTextAndBytes) {
