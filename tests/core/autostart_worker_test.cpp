@@ -1,11 +1,14 @@
+// Autostart: the Run value's and the scheduler's texts, and the worker's
+// ordering of queries and changes on its own thread.
+#include "app/autostart.h"
 #include "app/autostart_worker.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kalorix {
@@ -16,9 +19,7 @@ namespace {
 struct FakeMechanism {
     std::mutex mutex;
     std::condition_variable cv;
-    bool registered = false;
-    bool refuse = false;
-    bool held = false;
+    bool registered = false, refuse = false, held = false;
     int finished = 0;
     std::vector<std::string> calls;
 
@@ -31,9 +32,8 @@ struct FakeMechanism {
         std::unique_lock<std::mutex> lock(mutex);
         cv.wait(lock, [this] { return !held; });
         calls.push_back(std::string(enable ? "on" : "off") + (useTask ? "+task" : ""));
-        if (refuse) return false;
-        registered = enable;
-        return true;
+        if (!refuse) registered = enable;
+        return !refuse;
     }
     void Finished() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -63,12 +63,10 @@ TEST(AutostartWorker, ARefreshNeverUndoesAChangeMadeMeanwhile) {
     AutostartWorker worker = MakeWorker(m);
     worker.Refresh(false);      // start-up: on, so it registers again ... and is held there
     worker.Set(false, false);   // the user switches it off meanwhile
-    EXPECT_TRUE(worker.View().pending);
-    EXPECT_FALSE(worker.View().enabled);  // shows what was asked for
+    EXPECT_TRUE(worker.View().pending && !worker.View().enabled);  // shows what was asked for
     m.Hold(false);
     ASSERT_TRUE(m.WaitFinished(2));
-    EXPECT_FALSE(worker.View().pending);
-    EXPECT_FALSE(m.registered);
+    EXPECT_FALSE(worker.View().pending || m.registered);
     EXPECT_EQ(m.calls, (std::vector<std::string>{"query", "on", "off"}));
 }
 
@@ -79,8 +77,7 @@ TEST(AutostartWorker, ARefusedChangeShowsTheStateReadBack) {
     AutostartWorker worker = MakeWorker(m);
     worker.Set(false, false);
     ASSERT_TRUE(m.WaitFinished(1));
-    EXPECT_TRUE(worker.View().failed);
-    EXPECT_TRUE(worker.View().enabled);
+    EXPECT_TRUE(worker.View().failed && worker.View().enabled);
 }
 
 TEST(AutostartWorker, RefreshOfAnOffRegistrationOnlyAsks) {
@@ -105,6 +102,29 @@ TEST(AutostartWorker, DestroyedWithQueuedJobsEndsAfterTheRunningOne) {
     }
     releaser.join();
     EXPECT_LE(m.calls.size(), 1u);  // the queued changes were dropped
+}
+
+TEST(Autostart, EscapingAndCommandLines) {
+    EXPECT_EQ(XmlEscape(L"C:\\Tools & <Apps>\\\"K\"'s.exe"), L"C:\\Tools &amp; &lt;Apps&gt;\\&quot;K&quot;'s.exe");
+    EXPECT_EQ(RunValueData(L"C:\\A & B\\kalorix.exe"), L"\"C:\\A & B\\kalorix.exe\" --tray");
+    const std::wstring tool = L"C:\\Windows\\system32\\schtasks.exe";
+    EXPECT_EQ(TaskDeleteCommand(tool), L"\"C:\\Windows\\system32\\schtasks.exe\" /delete /tn \"Kalorix\" /f");
+    EXPECT_EQ(TaskCreateCommand(tool, L"C:\\Temp\\kalorix-task.xml"),
+              L"\"C:\\Windows\\system32\\schtasks.exe\" /create /tn \"Kalorix\" /xml \"C:\\Temp\\kalorix-task.xml\" /f");
+    // The Startup apps page's record: an odd first byte is "off".
+    EXPECT_TRUE(StartupApprovedDisabled(std::string("\x03\0\0\0", 4)));
+    EXPECT_FALSE(StartupApprovedDisabled(std::string("\x02\0\0\0", 4)) || StartupApprovedDisabled(""));
+}
+
+TEST(Autostart, TaskDefinitionTextAndBytes) {
+    const std::wstring xml = BuildTaskXml(L"S-1-5-21-1-2-3-1001", L"C:\\Program Files\\R&D\\kalorix.exe");
+    // What the scheduler needs: the user, highest rights when allowed, the program escaped, no time limit.
+    for (const wchar_t* part : {L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n",
+                                L"<LogonTrigger><Enabled>true</Enabled><UserId>S-1-5-21-1-2-3-1001</UserId>",
+                                L"<RunLevel>HighestAvailable</RunLevel>", L"<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>",
+                                L"<Command>C:\\Program Files\\R&amp;D\\kalorix.exe</Command><Arguments>--tray</Arguments>"})
+        EXPECT_NE(xml.find(part), std::wstring::npos) << part;
+    EXPECT_EQ(TaskFileBytes(L"<a>ı\r\n"), std::string("\xFF\xFE<\0a\0>\0\x31\x01\r\0\n\0", 14));
 }
 
 }  // namespace

@@ -34,9 +34,7 @@ struct LineLog {
 
     std::vector<std::string> withPrefix(char type) const {
         std::vector<std::string> out;
-        for (const auto& l : lines) {
-            if (!l.empty() && l[0] == type) out.push_back(l);
-        }
+        for (const auto& l : lines) if (!l.empty() && l[0] == type) out.push_back(l);
         return out;
     }
 };

@@ -1,7 +1,10 @@
+// The memory benchmark: buffer size by free memory, the kernels, the latency
+// chain, and whole runs on a scripted platform that can refuse memory.
 #include <gtest/gtest.h>
 
-#include <new>
 #include <cstring>
+#include <new>
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -12,33 +15,24 @@ namespace kalorix::bench {
 namespace {
 
 TEST(BenchMemorySize, FromAvailableMemory) {
-    // Each size needs a fixed multiple of free memory; each edge on both sides.
+    // Each size needs a fixed multiple of free memory.
     const std::pair<uint64_t, uint64_t> cases[] = {{1024 * kMiB, 256 * kMiB}, {1024 * kMiB - 1, 128 * kMiB},
-                                                   {768 * kMiB, 128 * kMiB},  {768 * kMiB - 1, 64 * kMiB},
-                                                   {640 * kMiB, 64 * kMiB},   {640 * kMiB - 1, 32 * kMiB},
-                                                   {320 * kMiB, 32 * kMiB}};
+                                                   {768 * kMiB - 1, 64 * kMiB}, {320 * kMiB, 32 * kMiB}};
     for (auto [available, size] : cases) EXPECT_EQ(ChooseMemoryBufferSize(available), size) << available;
     EXPECT_FALSE(ChooseMemoryBufferSize(320 * kMiB - 1));
 }
 
-TEST(BenchMemoryKernels, ReadWriteCopy) {
+TEST(BenchMemoryKernels, WriteAndCopyStayInTheirBlocks) {
     constexpr size_t kBytes = 64 * 1024;
     std::vector<uint64_t> src(kBytes / 8), dst(kBytes / 8, 0);
     FillMemorySource(src.data(), src.size());
-    uint64_t sum = 0;
-    for (uint64_t w : src) sum += w;
-    EXPECT_EQ(MemoryReadKernel(src.data(), kBytes), sum);
-
     MemoryWriteKernel(dst.data(), kBytes / 2);
-    EXPECT_EQ(dst[0], 0x5A5A5A5A5A5A5A5Aull);
     EXPECT_EQ(dst[kBytes / 16 - 1], 0x5A5A5A5A5A5A5A5Aull);
     EXPECT_EQ(dst[kBytes / 16], 0u);  // stops at the block end
-
     MemoryCopyKernel(dst.data(), src.data(), kBytes);
     EXPECT_EQ(std::memcmp(dst.data(), src.data(), kBytes), 0);
 
     EXPECT_EQ(MemoryBlockSize(256 * kMiB, 3), 89478400u);  // a third, rounded down to 256 bytes
-    EXPECT_EQ(MemoryBlockSize(1000, 0), 768u);
 }
 
 TEST(BenchMemoryLatency, ChainIsOneCycleThroughEveryLine) {
@@ -49,14 +43,12 @@ TEST(BenchMemoryLatency, ChainIsOneCycleThroughEveryLine) {
     std::set<size_t> seen;
     const char* p = base;
     for (size_t i = 0; i < kLines; ++i) {
-        const size_t line = static_cast<size_t>(p - base) / 64;
-        EXPECT_EQ(static_cast<size_t>(p - base) % 64, 0u);
-        ASSERT_LT(line, kLines);
-        seen.insert(line);
+        const size_t at = static_cast<size_t>(p - base);
+        ASSERT_TRUE(at % 64 == 0 && at / 64 < kLines) << at;
+        seen.insert(at / 64);
         std::memcpy(&p, p, sizeof p);
     }
-    EXPECT_EQ(seen.size(), kLines);  // every line visited once...
-    EXPECT_EQ(p, base);              // ...and back at the start: one single cycle
+    EXPECT_TRUE(seen.size() == kLines && p == base);  // every line once, then back at the start: one cycle
 }
 
 TEST(BenchMemoryLatency, TimedInBatchesUntilTheDuration) {
@@ -69,54 +61,40 @@ TEST(BenchMemoryLatency, TimedInBatchesUntilTheDuration) {
     EXPECT_DOUBLE_EQ(ns, 2.1e9 / (3.0 * 1048576));
 }
 
-TEST(BenchMemoryScore, Formula) {
+TEST(BenchMemoryScore, ReferenceAndMissingFigures) {
     EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 100), 1000);  // the reference machine
-    EXPECT_DOUBLE_EQ(MemoryScore(0, 40, 40, 100), 0);
     EXPECT_DOUBLE_EQ(MemoryScore(50, 40, 40, 0), 0);
 }
 
 class FakeMemory : public MemoryPlatform {
 public:
     uint64_t available = 4096 * kMiB;
-    int failAllocation = -1;  // index of the allocation that fails
     std::optional<uint64_t> installed = 16ull * 1048576;
-    int allocations = 0;
-    int live = 0;
+    int failAllocation = -1, allocations = 0, live = 0;  // failAllocation: index of the one that fails
 
     uint64_t availablePhysical() override { return available; }
     void* allocate(size_t bytes) override {
         if (allocations++ == failAllocation) return nullptr;
-        ++live;
-        return ::operator new(bytes, std::align_val_t(4096));
+        return ++live, ::operator new(bytes, std::align_val_t(4096));
     }
-    void release(void* p, size_t) override {
-        --live;
-        ::operator delete(p, std::align_val_t(4096));
-    }
+    void release(void* p, size_t) override { --live, ::operator delete(p, std::align_val_t(4096)); }
     std::optional<uint64_t> installedKilobytes() override { return installed; }
 };
 
-TEST(BenchMemoryRun, NotEnoughFreeMemory) {
+TEST(BenchMemoryRun, NotEnoughFreeMemoryOrASecondBufferRefused) {
+    testing::FakeClock clock;
     FakeMemory mem;
     mem.available = 300 * kMiB;
-    testing::FakeClock clock;
     testing::LineLog log;
     EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 1);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{
-                             "P 0.0000 Bellek hazırlanıyor\n",
-                             "E Test için yeterli boş bellek yok. Birkaç program kapatıp yeniden dene.\n"}));
+    EXPECT_EQ(log.lines.back(), "E Test için yeterli boş bellek yok. Birkaç program kapatıp yeniden dene.\n");
     EXPECT_EQ(mem.allocations, 0);
-}
-
-TEST(BenchMemoryRun, SecondBufferFailsFreesTheFirst) {
-    FakeMemory mem;
-    mem.failAllocation = 1;
-    testing::FakeClock clock;
-    testing::LineLog log;
-    EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 1);
-    EXPECT_EQ(log.lines.back(), "E Test belleği ayrılamadı.\n");
-    EXPECT_EQ(mem.live, 0);
-    EXPECT_TRUE(log.withPrefix('M').empty());
+    FakeMemory refusing;
+    refusing.failAllocation = 1;
+    testing::LineLog log2;
+    EXPECT_EQ(RunMemory(log2.reporter, refusing, clock, 2), 1);
+    EXPECT_EQ(log2.lines.back(), "E Test belleği ayrılamadı.\n");
+    EXPECT_EQ(refusing.live, 0);  // the first buffer was freed
 }
 
 TEST(BenchMemoryRun, WholeRunOnTheSmallestBuffer) {
@@ -127,26 +105,8 @@ TEST(BenchMemoryRun, WholeRunOnTheSmallestBuffer) {
     testing::LineLog log;
     EXPECT_EQ(RunMemory(log.reporter, mem, clock, 2), 0);
     EXPECT_EQ(mem.live, 0);
-    std::vector<std::string> order;
-    for (const auto& l : log.lines) order.push_back(l.substr(0, l.find(' ', 2)));
-    const std::vector<std::string> want = {
-        "P 0.0000", "P 0.0500", "P 0.2500", "P 0.3000", "P 0.5000", "P 0.5500", "P 0.7500",
-        "M memory.size_gb", "M memory.read_gbs", "M memory.write_gbs", "M memory.copy_gbs",
-        "M memory.latency_ns", "M memory.score", "P 1.0000", "D\n"};
-    EXPECT_EQ(order, want);
-    EXPECT_EQ(log.lines[7], "M memory.size_gb 16\n");
-    // Two cool-down pauses of 1.5 s, the set-up pauses and the timed waits.
-    int pauses = 0;
-    for (uint32_t ms : clock.slept) pauses += ms == 1500;
-    EXPECT_EQ(pauses, 2);
-
-    // Without the installed size the metric is left out.
-    FakeMemory noSize;
-    noSize.available = 400 * kMiB;
-    noSize.installed.reset();
-    testing::LineLog log2;
-    EXPECT_EQ(RunMemory(log2.reporter, noSize, clock, 1), 0);
-    EXPECT_EQ(log2.lines[7].rfind("M memory.read_gbs", 0), 0u);
+    EXPECT_EQ(log.withPrefix('M').front(), "M memory.size_gb 16\n");  // a whole run also goes through the Wine tests
+    EXPECT_EQ(std::count(clock.slept.begin(), clock.slept.end(), 1500u), 2);  // two cool-down pauses
 }
 
 }  // namespace

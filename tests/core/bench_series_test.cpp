@@ -1,3 +1,5 @@
+// The "run all tests" series against a scripted window: order, pauses,
+// failures that stay on their cards, stops, and manual starts it refuses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,18 +12,17 @@
 namespace kalorix {
 namespace {
 
+using Log = std::vector<std::string>;
+
 // The window as the series sees it: a runner that runs one child at a time,
 // a one-shot timer and the two stores, every call written to a log.
 class FakeHost : public TestSeriesHost {
 public:
     bool launchTest(BenchKind kind, wchar_t drive) override {
-        if (running || refuse.count(kind)) {
-            log.push_back(std::string("refused ") + BenchKindWord(kind));
-            return false;
-        }
-        running = true;
-        log.push_back(std::string("launch ") + BenchKindWord(kind) + (drive ? std::string(1, char(drive)) : ""));
-        return true;
+        const bool ok = !running && !refuse.count(kind);
+        log.push_back(std::string(ok ? "launch " : "refused ") + BenchKindWord(kind) + (drive ? std::string(1, char(drive)) : ""));
+        running = running || ok;
+        return ok;
     }
     void stopTest(const std::wstring&) override { log.push_back("stop"); }
     bool testRunning() override { return running; }
@@ -32,145 +33,116 @@ public:
     void seriesSucceeded() override { log.push_back("pending"); }
 
     // The running child ends; the window hands its outcome to the series.
-    void end(TestSeries& series, BenchKind kind, bool success, std::wstring error = {}) {
+    void end(BenchKind kind, bool success, std::wstring error = {}) {
         running = false;
         series.runEnded(BenchOutcome{.kind = kind, .success = success, .error = std::move(error)});
     }
     // The timer fires (only while armed, as a killed timer never does).
-    void fire(TestSeries& series) {
+    void fire() {
         ASSERT_TRUE(timer);
         series.pauseElapsed();
     }
+    void endAndFire(BenchKind kind, bool success) { end(kind, success), fire(); }
 
-    bool running = false;
-    bool timer = false;
+    bool running = false, timer = false;
     uint64_t now = 1000;
     std::set<BenchKind> refuse;
-    std::vector<std::string> log;
+    Log log;
+    TestSeries series{*this};
 };
 
-using Log = std::vector<std::string>;
-
 TEST(TestSeries, RunAllGoesOnAfterAFailureAndMarksThePendingReportOnce) {
-    FakeHost host;
-    TestSeries series(host);
-    ASSERT_TRUE(series.startAll());
-    host.end(series, BenchKind::Cpu, true);
-    host.fire(series);
-    host.end(series, BenchKind::Memory, true);
-    host.fire(series);
-    host.end(series, BenchKind::Gpu, false, L"Test programı derlenemedi. E5000");
-    EXPECT_TRUE(series.active());  // the failure does not end the series
-    host.fire(series);
-    host.end(series, BenchKind::Disk, true);
-    EXPECT_EQ(host.log, (Log{"launch cpu", "store cpu", "pause 2500", "launch memory", "store memory", "pause 2500",
-                             "launch gpu", "pause 2500", "launch disk", "store disk", "pending"}));
-    EXPECT_FALSE(series.active() || host.timer);
-    EXPECT_EQ(series.view().errors[1], L"Test programı derlenemedi. E5000");  // stays on the GPU card
+    FakeHost h;
+    ASSERT_TRUE(h.series.startAll());
+    h.endAndFire(BenchKind::Cpu, true);
+    h.endAndFire(BenchKind::Memory, true);
+    h.end(BenchKind::Gpu, false, L"Test programı derlenemedi. E5000");
+    EXPECT_TRUE(h.series.active());  // the failure does not end the series
+    h.fire();
+    h.end(BenchKind::Disk, true);
+    EXPECT_EQ(h.log, (Log{"launch cpu", "store cpu", "pause 2500", "launch memory", "store memory", "pause 2500",
+                          "launch gpu", "pause 2500", "launch disk", "store disk", "pending"}));
+    EXPECT_FALSE(h.series.active() || h.timer);
+    EXPECT_EQ(h.series.view().errors[1], L"Test programı derlenemedi. E5000");  // stays on the GPU card
 }
 
 TEST(TestSeries, ASeriesWithoutSuccessMarksNothing) {
-    FakeHost host;
-    TestSeries series(host);
-    series.startAll();
-    for (BenchKind k : {BenchKind::Cpu, BenchKind::Memory, BenchKind::Gpu}) {
-        host.end(series, k, false);
-        host.fire(series);
-    }
-    host.end(series, BenchKind::Disk, false);
-    EXPECT_FALSE(series.active());
-    EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "pending"), 0);
-    EXPECT_EQ(series.view().errors[3], L"Test beklenmedik şekilde sonlandı");  // an end without a reason
+    FakeHost h;
+    h.series.startAll();
+    for (BenchKind k : {BenchKind::Cpu, BenchKind::Memory, BenchKind::Gpu}) h.endAndFire(k, false);
+    h.end(BenchKind::Disk, false);
+    EXPECT_FALSE(h.series.active());
+    EXPECT_EQ(std::count(h.log.begin(), h.log.end(), "pending"), 0);
+    EXPECT_EQ(h.series.view().errors[3], L"Test beklenmedik şekilde sonlandı");  // an end without a reason
 }
 
 TEST(TestSeries, ManualStartIsRefusedDuringTheSeriesAndItsPause) {
-    FakeHost host;
-    TestSeries series(host);
-    series.startAll();
-    EXPECT_FALSE(series.startOne(BenchKind::Disk, L'D'));
-    EXPECT_FALSE(series.startAll());
-    host.end(series, BenchKind::Cpu, true);
-    ASSERT_TRUE(series.view().pausing);
-    EXPECT_FALSE(series.startOne(BenchKind::Memory, 0));  // in the pause: no test runs twice
-    EXPECT_FALSE(series.startOne(BenchKind::Cpu, 0));
-    host.fire(series);
-    EXPECT_EQ(host.log, (Log{"launch cpu", "store cpu", "pause 2500", "launch memory"}));
-    EXPECT_EQ(series.view().queue, (std::vector<BenchKind>{BenchKind::Gpu, BenchKind::Disk}));
+    FakeHost h;
+    h.series.startAll();
+    EXPECT_FALSE(h.series.startOne(BenchKind::Disk, L'D') || h.series.startAll());
+    h.end(BenchKind::Cpu, true);
+    EXPECT_FALSE(h.series.startOne(BenchKind::Memory, 0));  // in the pause: no test runs twice
+    h.fire();
+    EXPECT_EQ(h.log, (Log{"launch cpu", "store cpu", "pause 2500", "launch memory"}));
+    EXPECT_EQ(h.series.view().queue, (std::vector<BenchKind>{BenchKind::Gpu, BenchKind::Disk}));
 }
 
-TEST(TestSeries, StopDuringThePauseEndsTheSeriesAndKeepsEarlierResults) {
-    FakeHost host;
-    TestSeries series(host);
-    series.startAll();
-    host.end(series, BenchKind::Cpu, true);
-    series.stop();
-    EXPECT_FALSE(host.timer || series.active());
-    EXPECT_EQ(host.log, (Log{"launch cpu", "store cpu", "pause 2500", "pending"}));
-    EXPECT_TRUE(series.startOne(BenchKind::Disk, L'D'));  // free again
-    EXPECT_EQ(host.log.back(), "launch diskD");
-}
+TEST(TestSeries, StopInThePauseOrWhileATestRuns) {
+    FakeHost h;
+    h.series.startAll();
+    h.end(BenchKind::Cpu, true);
+    h.series.stop();  // in the pause: ends at once and keeps the earlier result
+    EXPECT_FALSE(h.timer || h.series.active());
+    EXPECT_EQ(h.log, (Log{"launch cpu", "store cpu", "pause 2500", "pending"}));
+    EXPECT_TRUE(h.series.startOne(BenchKind::Disk, L'D'));  // free again
+    EXPECT_EQ(h.log.back(), "launch diskD");
 
-TEST(TestSeries, StopWhileATestRunsEndsTheSeriesWhenTheRunEnds) {
-    FakeHost host;
-    TestSeries series(host);
-    series.startAll();
-    series.stop();
-    EXPECT_TRUE(series.awaitingEnd());
-    host.end(series, BenchKind::Cpu, false, kStopByUser);
-    EXPECT_EQ(host.log, (Log{"launch cpu", "stop"}));
-    EXPECT_FALSE(series.active());
-    EXPECT_EQ(series.view().errors[0], L"Test durduruldu");
+    FakeHost r;
+    r.series.startAll();
+    r.series.stop();  // while a test runs: the series ends with the run
+    EXPECT_TRUE(r.series.awaitingEnd());
+    r.end(BenchKind::Cpu, false, kStopByUser);
+    EXPECT_EQ(r.log, (Log{"launch cpu", "stop"}));
+    EXPECT_TRUE(!r.series.active() && r.series.view().errors[0] == L"Test durduruldu");
 }
 
 TEST(TestSeries, AStartFailureMidSeriesShowsOnItsCardAndTheSeriesGoesOn) {
-    FakeHost host;
-    host.refuse = {BenchKind::Gpu, BenchKind::Disk};
-    TestSeries series(host);
-    series.startAll();
-    host.end(series, BenchKind::Cpu, false, L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");
-    host.fire(series);
-    host.end(series, BenchKind::Memory, true);
-    host.fire(series);  // the GPU test cannot start: next pause
-    EXPECT_EQ(series.view().errors[1], L"Test başlatılamadı");
-    host.fire(series);  // nor the disk test: the series ends with the memory result
-    EXPECT_EQ(host.log, (Log{"launch cpu", "pause 2500", "launch memory", "store memory", "pause 2500",
-                             "refused gpu", "pause 2500", "refused disk", "pending"}));
-    EXPECT_FALSE(series.active());
+    FakeHost h;
+    h.refuse = {BenchKind::Gpu, BenchKind::Disk};
+    h.series.startAll();
+    h.endAndFire(BenchKind::Cpu, false);
+    h.endAndFire(BenchKind::Memory, true);  // the GPU test cannot start: next pause
+    EXPECT_EQ(h.series.view().errors[1], L"Test başlatılamadı");
+    h.fire();  // nor the disk test: the series ends with the memory result
+    EXPECT_EQ(h.log, (Log{"launch cpu", "pause 2500", "launch memory", "store memory", "pause 2500", "refused gpu",
+                          "pause 2500", "refused disk", "pending"}));
+    EXPECT_FALSE(h.series.active());
 }
 
 TEST(TestSeries, APauseEndsOnTimeWithoutItsTimerMessage) {
-    FakeHost host;
-    TestSeries series(host);
-    series.startAll();
-    host.end(series, BenchKind::Cpu, true);
-    host.now += 2499;
-    series.poll();  // a snapshot within the pause
-    EXPECT_EQ(host.log.back(), "pause 2500");
-    host.now += 1;
-    series.poll();  // the timer message never came
-    EXPECT_EQ(host.log.back(), "launch memory");
-    EXPECT_FALSE(host.timer);
-    series.pauseElapsed();  // ... or comes late: nothing starts twice
-    series.poll();
-    EXPECT_EQ(host.log.back(), "launch memory");
+    FakeHost h;
+    h.series.startAll();
+    h.end(BenchKind::Cpu, true);
+    h.now += 2499;
+    h.series.poll();  // a snapshot within the pause
+    EXPECT_EQ(h.log.back(), "pause 2500");
+    h.now += 1;
+    h.series.poll();  // the timer message never came
+    EXPECT_TRUE(h.log.back() == "launch memory" && !h.timer);
+    h.series.pauseElapsed();  // ... or comes late: nothing starts twice
+    EXPECT_EQ(h.log.back(), "launch memory");
 }
 
 TEST(TestSeries, SingleTestAndItsEnds) {
-    FakeHost host;
-    TestSeries series(host);
-    ASSERT_TRUE(series.startOne(BenchKind::Memory, 0));
-    host.end(series, BenchKind::Memory, false, L"Test belleği ayrılamadı.");
-    EXPECT_EQ(series.view().errors[3], L"Test belleği ayrılamadı.");
-    ASSERT_TRUE(series.startOne(BenchKind::Memory, 0));
-    EXPECT_TRUE(series.view().errors[3].empty());  // a new start clears the card's failure
-    host.end(series, BenchKind::Memory, true);
-    series.runEnded(BenchOutcome{});  // a repeated end message changes nothing
-    EXPECT_EQ(host.log, (Log{"launch memory", "launch memory", "store memory", "pending"}));
-
-    host.refuse = {BenchKind::Cpu};
-    EXPECT_FALSE(series.startOne(BenchKind::Cpu, 0));
-    EXPECT_FALSE(series.active());
-    EXPECT_EQ(series.view().errors[0], L"Test başlatılamadı");
+    FakeHost h;
+    ASSERT_TRUE(h.series.startOne(BenchKind::Memory, 0));
+    h.end(BenchKind::Memory, false, L"Test belleği ayrılamadı.");
+    EXPECT_EQ(h.series.view().errors[3], L"Test belleği ayrılamadı.");
+    ASSERT_TRUE(h.series.startOne(BenchKind::Memory, 0));
+    EXPECT_TRUE(h.series.view().errors[3].empty());  // a new start clears the card's failure
+    h.end(BenchKind::Memory, true);
+    h.series.runEnded(BenchOutcome{});  // a repeated end message changes nothing
+    EXPECT_EQ(h.log, (Log{"launch memory", "launch memory", "store memory", "pending"}));
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+// Chart arithmetic: the history chart's value range, labels, plot area and
+// points, and a sensor's plot with its scale by unit and its extremes.
 #include "ui/chart_math.h"
+#include "ui/sensor_plot.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +12,7 @@ namespace {
 
 HistoryPoint P(double t, std::optional<double> cpu, std::optional<double> gpu = std::nullopt) {
     HistoryPoint p;
-    p.time = t;
-    p.cpuTemp = cpu;
-    p.gpuTemp = gpu;
+    p.time = t, p.cpuTemp = cpu, p.gpuTemp = gpu;
     return p;
 }
 
@@ -33,20 +34,15 @@ TEST(ChartRange, RecentredRoundedAndStepped) {
     };
     for (const auto& c : cases) {
         const ChartRange r = ComputeChartRange(c.points, c.now, c.span, c.fahrenheit);
-        EXPECT_EQ(r.lo, c.want.lo) << c.now << " " << c.points.size();
-        EXPECT_EQ(r.hi, c.want.hi) << c.now << " " << c.points.size();
-        EXPECT_EQ(r.step, c.want.step) << c.now << " " << c.points.size();
+        EXPECT_TRUE(r.lo == c.want.lo && r.hi == c.want.hi && r.step == c.want.step)
+            << c.now << " " << c.points.size() << ": " << r.lo << " " << r.hi << " " << r.step;
     }
     EXPECT_EQ(ComputeChartRange({}, 500, 300, false).gridValues(), (std::vector<double>{20, 40, 60, 80, 100}));
 }
 
-TEST(ChartLabels, SpanTexts) {
+TEST(ChartGeometry, LabelsAndMinimumPlotSize) {
     EXPECT_EQ(FormatChartSpan(90), L"-1,5 dk");
     EXPECT_EQ(FormatChartSpan(45), L"-45 sn");
-    EXPECT_EQ(FormatChartValue(120, true), L"120\u00B0F");
-}
-
-TEST(ChartGeometry, PlotAreaAndMinimumSize) {
     EXPECT_TRUE(ChartPlotArea(Rect{0, 0, 68, 52}));
     EXPECT_FALSE(ChartPlotArea(Rect{0, 0, 67, 200}));
     EXPECT_FALSE(ChartPlotArea(Rect{0, 0, 200, 51}));
@@ -55,13 +51,8 @@ TEST(ChartGeometry, PlotAreaAndMinimumSize) {
 TEST(ChartGeometry, PointsMapTimeAndValueIntoThePlot) {
     Rect plot{100, 50, 300, 100};
     ChartRange range{20, 50, 10};
-    std::vector<HistoryPoint> s = {
-        P(690, 35),                 // older than now - span - 5: skipped
-        P(696, 20, 50),             // within the 5 s grace before the span
-        P(700, 20),                 // left edge, bottom
-        P(850, std::nullopt, 35),   // CPU missing: only a GPU point
-        P(1000, 50, 20),            // right edge
-    };
+    // Older than now - span - 5: skipped; within the 5 s grace; the left edge; CPU missing; the right edge.
+    std::vector<HistoryPoint> s = {P(690, 35), P(696, 20, 50), P(700, 20), P(850, std::nullopt, 35), P(1000, 50, 20)};
     ChartSeries series = ComputeChartSeries(s, 1000, 300, false, plot, range);
     ASSERT_EQ(series.cpu.size(), 3u);
     ASSERT_EQ(series.gpu.size(), 3u);
@@ -74,10 +65,40 @@ TEST(ChartGeometry, PointsMapTimeAndValueIntoThePlot) {
 }
 
 TEST(ChartGeometry, GridLinesSitOnPixelCentres) {
-    Rect plot{0, 8, 100, 101};
-    ChartRange range{20, 50, 10};
-    EXPECT_FLOAT_EQ(ChartGridY(plot, range, 50), 8.5f);
-    EXPECT_FLOAT_EQ(ChartGridY(plot, range, 30), 75.5f);  // 109 - 101/3 rounded, plus half a pixel
+    EXPECT_FLOAT_EQ(ChartGridY(Rect{0, 8, 100, 101}, ChartRange{20, 50, 10}, 30), 75.5f);  // 109 - 101/3 rounded + 0.5
+}
+
+TEST(SensorPlotScale, ByUnit) {
+    // Loads and levels keep 0 ... 100 so one plot compares with another.
+    EXPECT_EQ(ComputePlotScale(SensorKind::Load, 12, 14).gridValues(), (std::vector<double>{0, 25, 50, 75, 100}));
+    EXPECT_EQ(ComputePlotScale(SensorKind::Load, 12, 140).hi, 150);
+    // Temperatures as the history chart: 41 ... 44 becomes 20 ... 50.
+    EXPECT_EQ(ComputePlotScale(SensorKind::Temperature, 41, 44).lo, 20);
+    // Clocks: round steps, three to six intervals.
+    const PlotScale clock = ComputePlotScale(SensorKind::Clock, 3250, 3685);
+    EXPECT_TRUE(clock.step == 200 && clock.lo == 3200 && clock.hi == 3800);
+    // A flat line is not drawn on the frame, and never below zero for positive values.
+    const PlotScale flat = ComputePlotScale(SensorKind::Fan, 0, 0);
+    EXPECT_TRUE(flat.lo == 0 && flat.hi > 0);
+    // No value at all: a usable frame.
+    EXPECT_FALSE(ComputePlotScale(SensorKind::Power, NAN, NAN).gridValues().empty());
+}
+
+TEST(SensorPlotLayout, PointsInTheSpanAndTheExtremesMarked) {
+    const Rect chart{0, 0, 864, 232};  // plot 56 ... 864 wide 800, 8 ... 208 high 200
+    std::vector<SensorPlotPoint> points = {{100, 99.0f}, {1000, 3300.0f}, {1900, 3650.0f}, {2800, 3500.0f}};
+    const SensorPlotGeometry g = LayoutSensorPlot(chart, SensorKind::Clock, points, 2800, 1800, false);
+    ASSERT_EQ(g.points.size(), 3u);  // the point at 100 s is older than the span
+    EXPECT_FLOAT_EQ(g.points[0].x, 56);
+    EXPECT_FLOAT_EQ(g.points[2].x, 856);
+    ASSERT_TRUE(g.low && g.high);
+    EXPECT_EQ(g.high->label, L"en yüksek 3.650 MHz");
+    EXPECT_EQ(g.gridLabels.front(), L"3.300");  // steps of 100 from 3.300 to 3.700
+    // Temperatures follow the display unit.
+    EXPECT_EQ(LayoutSensorPlot(chart, SensorKind::Temperature, {{2800, 50.0f}}, 2800, 1800, true).high->label,
+              L"en yüksek 122 °F");
+    // Too small a chart: nothing to draw.
+    EXPECT_EQ(LayoutSensorPlot(Rect{0, 0, 60, 40}, SensorKind::Load, points, 2800, 1800, false).plot.w, 0);
 }
 
 }  // namespace
