@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -81,32 +79,22 @@ std::optional<std::wstring> ReadClipboardText(HWND owner) {
 
 }  // namespace
 
-TEST(WmiValueText, NullEmptyBlankAndNumericValues) {
+TEST(WmiValueText, NullEmptyBlankNumericAndArrays) {
     VARIANT v;
     VariantInit(&v);
     EXPECT_FALSE(WmiValueText(v).has_value());  // VT_EMPTY
-    v.vt = VT_NULL;
-    EXPECT_FALSE(WmiValueText(v).has_value());
-
     v.vt = VT_BSTR;
     v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
     EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"Intel(R) Core(TM) i7"));
-    EXPECT_EQ(std::wstring(v.bstrVal), L"  Intel(R) Core(TM) i7  ");  // the input is left alone
     VariantClear(&v);
-
     v.vt = VT_BSTR;
     v.bstrVal = nullptr;
     EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));
-
     v.vt = VT_UI8;
     v.ullVal = 17179869184ull;
     EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"17179869184"));
-
-    // Arrays do not convert to text: the property is left out.
-    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
-    ASSERT_NE(array, nullptr);
-    v.vt = VT_ARRAY | VT_I4;
-    v.parray = array;
+    v.vt = VT_ARRAY | VT_I4;  // arrays do not convert: the property is left out
+    v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
     EXPECT_FALSE(WmiValueText(v).has_value());
     VariantClear(&v);
 }
@@ -119,17 +107,14 @@ TEST(WmiQueryWine, RealRowsMissingPropertiesAndFailures) {
         EXPECT_FALSE(RowText(rows[0], L"Name").empty());
         EXPECT_EQ(rows[0].count(L"NoSuchProperty"), 0u);
         EXPECT_TRUE(WmiQuery(L"ROOT\\NoSuchNamespace", L"SELECT Name FROM Win32_Processor", {L"Name"}).empty());
-        EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"SELECT Name FROM NoSuchClass_Kalorix", {L"Name"}).empty());
         EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"this is not WQL", {L"Name"}).empty());
     });
 }
 
 TEST(InventoryWine, RedactionHidesComputerAndUserName) {
     ScopedEnv redact(kRedactVariable, L"");  // any value, even an empty one
-    const HardwareInventory inv = CollectOnWorker();
-    const std::wstring text = InventoryToText(inv);
-    const std::wstring computer = ThisComputerName();
-    const std::wstring user = ThisUserName();
+    const std::wstring text = InventoryToText(CollectOnWorker());
+    const std::wstring computer = ThisComputerName(), user = ThisUserName();
     if (!computer.empty()) EXPECT_EQ(text.find(L": " + computer + L"\r\n"), std::wstring::npos);
     if (!user.empty()) EXPECT_EQ(text.find(L": " + user + L"\r\n"), std::wstring::npos);
 }
@@ -153,20 +138,17 @@ public:
     }
     bool ok() const { return ok_; }
 
-    // desc may be null (no DriverDesc); size bytes are written as they are given.
+    // The size bytes are written as they are given.
     bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
         HKEY key = nullptr;
         if (RegCreateKeyExW(cls_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
             ERROR_SUCCESS)
             return false;
         created_.push_back(name);
-        bool good = true;
-        if (desc)
-            good &= RegSetValueExW(key, L"DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>(desc),
-                                   static_cast<DWORD>((wcslen(desc) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        if (size)
-            good &= RegSetValueExW(key, L"HardwareInformation.qwMemorySize", 0, type,
-                                   static_cast<const BYTE*>(size), sizeBytes) == ERROR_SUCCESS;
+        const bool good = RegSetValueExW(key, L"DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>(desc),
+                                         DWORD((wcslen(desc) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
+                          RegSetValueExW(key, L"HardwareInformation.qwMemorySize", 0, type,
+                                         static_cast<const BYTE*>(size), sizeBytes) == ERROR_SUCCESS;
         RegCloseKey(key);
         return good;
     }
@@ -190,7 +172,6 @@ TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
     ASSERT_TRUE(keys.add(L"9990", L"Kalorix Test GPU A", REG_QWORD, &eight, sizeof(eight)));
     ASSERT_TRUE(keys.add(L"9991", L"Kalorix Test GPU B", REG_DWORD, &twoGiB, sizeof(twoGiB)));  // 4-byte value
     ASSERT_TRUE(keys.add(L"9992", L"Kalorix Test Zero", REG_QWORD, &zero, sizeof(zero)));
-    ASSERT_TRUE(keys.add(L"9994", nullptr, REG_QWORD, &eight, sizeof(eight)));
     ASSERT_TRUE(keys.add(L"9995", L"Kalorix Test TooBig", REG_BINARY, twelveBytes, sizeof(twelveBytes)));
     ASSERT_TRUE(keys.add(L"9996", L"Kalorix Test GPU A", REG_QWORD, &four, sizeof(four)));  // later one wins
     ASSERT_TRUE(keys.add(L"KalorixTestName", L"Kalorix Test Letter", REG_QWORD, &eight, sizeof(eight)));
@@ -203,27 +184,19 @@ TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
     EXPECT_EQ(at(L"Kalorix Test TooBig"), -1.0);
     EXPECT_EQ(at(L"Kalorix Test Letter"), -1.0);  // name does not begin with a digit
     EXPECT_EQ(at(L"Kalorix Test Overlong"), -1.0);
-    EXPECT_EQ(map.count(L""), 0u);
 }
 
 TEST(InventoryWine, RealReportOfThisMachineAndItsClipboardText) {
     ScopedEnv noRedact(kRedactVariable, nullptr);
-    const auto start = std::chrono::steady_clock::now();
     const HardwareInventory inv = CollectOnWorker();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::wstring text = InventoryToText(inv);
-    std::printf("inventory built in %.2f s\n%s", seconds, WideToUtf8(text).c_str());
 
     for (const wchar_t* title : {L"Sistem", L"Depolama", L"İşletim sistemi"})
         ASSERT_NE(Find(inv, title), nullptr) << WideToUtf8(title);
     EXPECT_FALSE(inv.cpuName.empty());
 
-    const std::wstring computer = ThisComputerName();
-    if (!computer.empty())
+    if (const std::wstring computer = ThisComputerName(); !computer.empty())
         EXPECT_EQ(Value(*Find(inv, L"Sistem"), L"Bilgisayar adı"), std::optional<std::wstring>(computer));
-    const std::wstring user = ThisUserName();
-    if (!user.empty())
-        EXPECT_EQ(Value(*Find(inv, L"İşletim sistemi"), L"Kullanıcı"), std::optional<std::wstring>(user));
 
     // The prefix's C: drive is a fixed drive with known space.
     bool hasVolume = false;
@@ -234,7 +207,6 @@ TEST(InventoryWine, RealReportOfThisMachineAndItsClipboardText) {
     ASSERT_NE(window.get(), nullptr);
     ASSERT_TRUE(CopyTextToClipboard(window.get(), text));
     EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
-    // An empty text leaves the clipboard as it was.
     EXPECT_FALSE(CopyTextToClipboard(window.get(), L""));
     EXPECT_EQ(ReadClipboardText(window.get()), std::optional<std::wstring>(text));
 }
