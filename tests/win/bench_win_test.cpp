@@ -73,7 +73,7 @@ TEST(BenchRunnerWin, MemoryTestRunsToTheEnd) {
     ASSERT_TRUE(WaitFor(runner, Finished, 60));
     const BenchState s = runner.Snapshot();
     EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
-    EXPECT_GT(s.metrics["memory.score"], 0.0);  // the child's M lines crossed the pipe
+    EXPECT_GT(s.metrics.at("memory.score"), 0.0);  // the child's M lines crossed the pipe
     EXPECT_GE(DrainNotifications(notify.get()), 10);  // 8 P lines, metrics, D and the end of the stream
     EXPECT_TRUE(ProcessGone(runner.lastChildProcessId()));
 }
