@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/elevation_win.h"
 #include "store/settings.h"
 #include "base/scoped_win.h"
 #include "sensors/text.h"
