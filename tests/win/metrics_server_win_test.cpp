@@ -21,45 +21,35 @@ using kalorix::test::TestHttpServer;
 
 namespace {
 
-struct Winsock {
-    Winsock() {
-        WSADATA d;
-        WSAStartup(MAKEWORD(2, 2), &d);
-    }
-    ~Winsock() { WSACleanup(); }
-};
+sockaddr_in Loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(port));
+    return a;
+}
 
-// A blocking client socket on 127.0.0.1 whose reads give up after 10 s.
+// A blocking client socket on 127.0.0.1 whose reads give up after 10 s (Winsock
+// is started by the test HTTP server's unit).
 class Client {
 public:
-    explicit Client(int port, DWORD receiveTimeoutMs = 10000) {
-        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveTimeoutMs),
-                   sizeof receiveTimeoutMs);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<u_short>(port));
+    explicit Client(int port) {
+        const DWORD timeoutMs = 10000;
+        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+        sockaddr_in a = Loopback(port);
         connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
     ~Client() { closesocket(socket_); }
-
-    bool send(const std::string& bytes) {
-        return ::send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
-    }
+    bool send(const std::string& b) { return ::send(socket_, b.data(), int(b.size()), 0) == int(b.size()); }
     // One answer by its Content-Length; empty when the connection ended or stayed silent.
     std::string answer() {
         for (;;) {
-            const size_t end = buffer_.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                const size_t at = buffer_.find("Content-Length: ");
-                const size_t length = at < end ? std::stoul(buffer_.substr(at + 16)) : 0;
-                const size_t total = end + 4 + length;
-                if (buffer_.size() >= total) {
-                    std::string out = buffer_.substr(0, total);
-                    buffer_.erase(0, total);
-                    return out;
-                }
+            const size_t end = buffer_.find("\r\n\r\n"), at = buffer_.find("Content-Length: ");
+            const size_t total = end == std::string::npos ? end : end + 4 + (at < end ? std::stoul(buffer_.substr(at + 16)) : 0);
+            if (total != std::string::npos && buffer_.size() >= total) {
+                std::string out = buffer_.substr(0, total);
+                buffer_.erase(0, total);
+                return out;
             }
             if (!readMore()) return {};
         }
@@ -68,9 +58,8 @@ public:
         while (readMore()) buffer_.clear();
         return lastRead_ == 0 || lastError_ == WSAECONNRESET || lastError_ == WSAECONNABORTED;
     }
-    std::string get(const std::string& path, const std::string& headers = {}) {
-        if (!send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "\r\n")) return {};
-        return answer();
+    std::string get(const std::string& path) {
+        return send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") ? answer() : std::string();
     }
 
 private:
@@ -78,15 +67,13 @@ private:
         char chunk[16384];
         lastRead_ = recv(socket_, chunk, static_cast<int>(sizeof chunk), 0);
         lastError_ = lastRead_ < 0 ? WSAGetLastError() : 0;
-        if (lastRead_ <= 0) return false;
-        buffer_.append(chunk, static_cast<size_t>(lastRead_));
-        return true;
+        if (lastRead_ > 0) buffer_.append(chunk, static_cast<size_t>(lastRead_));
+        return lastRead_ > 0;
     }
 
-    SOCKET socket_ = INVALID_SOCKET;
+    SOCKET socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     std::string buffer_;
-    int lastRead_ = 0;
-    int lastError_ = 0;
+    int lastRead_ = 0, lastError_ = 0;
 };
 
 std::string Status(const std::string& answer) { return answer.substr(0, answer.find("\r\n")); }
@@ -121,7 +108,6 @@ protected:
         e.port = port;
         return e;
     }
-    Winsock winsock;
     int port = TestHttpServer::UnusedPort();
 };
 
@@ -242,10 +228,7 @@ TEST_F(MetricsServerTest, AThousandRequestsAllAnsweredWithFlatMemory) {
 
 TEST_F(MetricsServerTest, APortInUseIsReportedAndTriedAgain) {
     SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<u_short>(port));
+    sockaddr_in a = Loopback(port);
     ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     ASSERT_EQ(listen(holder, 1), 0);
 
