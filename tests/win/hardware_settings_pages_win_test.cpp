@@ -23,7 +23,6 @@ namespace {
 class RecordingActions : public PageActions {
 public:
     std::vector<std::string> calls;
-    std::wstring preview = L"{\n  \"v\": 1\n}\n";
 
     void ApplySettings() override { calls.push_back("ApplySettings"); }
     void ResetMinMax() override { calls.push_back("ResetMinMax"); }
@@ -40,10 +39,7 @@ public:
     void AnswerConsent(bool) override { calls.push_back("AnswerConsent"); }
     void MarkConsentNoticeShown() override { calls.push_back("MarkConsentNoticeShown"); }
     void DeleteSharedData() override { calls.push_back("DeleteSharedData"); }
-    std::wstring BuildReportPreview() override {
-        calls.push_back("BuildReportPreview");
-        return preview;
-    }
+    std::wstring BuildReportPreview() override { return calls.push_back("BuildReportPreview"), L"{}"; }
     void RunAllTests() override { calls.push_back("RunAllTests"); }
 };
 
@@ -134,22 +130,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
 
 // ---- Settings page ----
 
-TEST_F(PagesTest, SettingsRegistersEveryControl) {
-    Pass(DrawSettingsPage);
-    EXPECT_NE(Region(SegmentActionId(Id(L"set/interval"), 3)), nullptr);
-    EXPECT_NE(Region(SegmentActionId(Id(L"set/span"), 3)), nullptr);
-    EXPECT_NE(Region(SegmentActionId(Id(L"set/unit"), 1)), nullptr);
-    for (const wchar_t* a : {L"set/smooth", L"set/warn", L"set/startup", L"set/tray", L"set/traytemp", L"set/notify",
-                             L"set/topmost", L"set/advanced", L"set/share", L"set/preview", L"set/delete",
-                             L"set/privacy", L"set/pawnio"})
-        EXPECT_TRUE(Has(a)) << WideToUtf8(a);
-    EXPECT_TRUE(actions_.calls.empty());  // drawing alone changes nothing
-
-    snapshot_.pawnIoInstalled = true;  // no download button
-    Pass(DrawSettingsPage);
-    EXPECT_FALSE(Has(L"set/pawnio"));
-}
-
 TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
     Pass(DrawSettingsPage);
@@ -193,20 +173,6 @@ TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
     EXPECT_EQ(actions_.calls, (Calls{"ApplySettings", "SetAdvancedSensors(1)"}));
     EXPECT_EQ(settings_.WarningTemp, 100);
     EXPECT_FALSE(settings_.AdvancedSensors);  // the window decides
-}
-
-TEST_F(PagesTest, SettingsPreviewOpensWithTheReportTextAndCloses) {
-    const float closed = Pass(DrawSettingsPage);
-    actions_.preview.clear();
-    for (int i = 0; i < 40; ++i) actions_.preview += L"  \"line\": " + std::to_wstring(i) + L",\n";
-    Pass(DrawSettingsPage, Id(L"set/preview"));
-    EXPECT_TRUE(view_.settingsPreviewVisible);
-    EXPECT_EQ(view_.settingsPreviewText, actions_.preview);
-    EXPECT_GT(Pass(DrawSettingsPage), closed + 40 * 12);  // forty monospace lines
-    Pass(DrawSettingsPage, Id(L"set/preview"));
-    EXPECT_FALSE(view_.settingsPreviewVisible);
-    EXPECT_EQ(actions_.calls.size(), 1u);  // hiding builds nothing
-    EXPECT_FLOAT_EQ(Pass(DrawSettingsPage), closed);
 }
 
 }  // namespace

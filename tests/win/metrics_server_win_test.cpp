@@ -111,28 +111,6 @@ protected:
     int port = TestHttpServer::UnusedPort();
 };
 
-TEST_F(MetricsServerTest, ServesTheLatestCopyAndNothingElse) {
-    MetricsServer server(Options());
-    server.apply(Endpoint());
-    ASSERT_EQ(server.view().state, MetricsState::Listening);
-    EXPECT_EQ(server.view().port, port);
-    server.publish(Snapshot(55.5));
-
-    Client c(port);
-    const std::string body = Body(c.get("/metrics"));
-    EXPECT_NE(body.find("\nkalorix_cpu_temperature_celsius 55.5\n"), std::string::npos);
-    EXPECT_NE(body.find("kalorix_last_score{test=\"cpu\"} 1500\n"), std::string::npos);  // the scores callback
-    EXPECT_NE(Body(c.get("/data.json")).find("\"cpuTemperatureCelsius\": 55.5"), std::string::npos);  // keep-alive
-    ASSERT_TRUE(c.send("POST /metrics HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc"));
-    EXPECT_EQ(Status(c.answer()), "HTTP/1.1 405 Method Not Allowed");
-    EXPECT_TRUE(c.closedByServer());  // its body was never read: the connection ends
-
-    // A new cycle's copy is what the next request gets.
-    server.publish(Snapshot(61.0));
-    Client d(port);
-    EXPECT_NE(Body(d.get("/metrics")).find("\nkalorix_cpu_temperature_celsius 61\n"), std::string::npos);
-}
-
 TEST_F(MetricsServerTest, BadRequestsGetAnAnswerAndTheConnectionEnds) {
     MetricsServer server(Options());
     server.apply(Endpoint());

@@ -11,6 +11,7 @@
 #include "providers/pawnio_library_win.h"
 #include "providers/pawnio_module_win.h"
 #include "providers/pawnio_provider_win.h"
+#include "store/file_util.h"
 #include "test_util_win.h"
 
 using namespace kalorix;
@@ -55,9 +56,7 @@ std::string TestModule(const char* function) {
 const std::string kIntelModule = TestModule("ioctl_read_msr");
 const std::string kAmdModule = TestModule("ioctl_read_smn");
 
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-    std::ofstream(std::filesystem::path(path), std::ios::binary).write(bytes.data(), bytes.size());
-}
+void WriteFile(const std::wstring& path, const std::string& bytes) { AtomicWriteFile(path, bytes); }
 
 // The test modules of both processor paths, in a folder of their own.
 const std::wstring& ModuleFolder() {
@@ -109,12 +108,6 @@ PawnIoPlatform FakePlatform(const CpuIdWords& cpu, const wchar_t* name) {
     return p;
 }
 
-GROUP_AFFINITY CurrentAffinity() {
-    GROUP_AFFINITY a{};
-    GetThreadGroupAffinity(GetCurrentThread(), &a);
-    return a;
-}
-
 }  // namespace
 
 TEST(PawnIoWin, IntelHybridThroughTheDriver) {
@@ -127,7 +120,8 @@ TEST(PawnIoWin, IntelHybridThroughTheDriver) {
 
     PawnIoPlatform platform = FakePlatform(kIntel, L"  Intel(R) Core(TM) i7-12700H  ");
     platform.coreTopology = [] { return std::vector<CoreRecord>{{0x1, 0, 1}, {0x2, 0, 0}}; };
-    const GROUP_AFFINITY before = CurrentAffinity();
+    GROUP_AFFINITY before{};
+    GetThreadGroupAffinity(GetCurrentThread(), &before);
     auto provider = StartPawnIo(platform).provider;
     ASSERT_NE(provider, nullptr);
     EXPECT_EQ(fake.stats().loadedSize, kIntelModule.size());  // the whole module, byte for byte
@@ -135,7 +129,9 @@ TEST(PawnIoWin, IntelHybridThroughTheDriver) {
 
     SensorFrame frame;
     provider->poll(frame);
-    EXPECT_EQ(CurrentAffinity().Mask, before.Mask);  // the thread's own affinity is back
+    GROUP_AFFINITY after{};
+    GetThreadGroupAffinity(GetCurrentThread(), &after);
+    EXPECT_EQ(after.Mask, before.Mask);  // the thread's own affinity is back
     EXPECT_EQ(fake.stats().unpinnedMsrReads, 0);
 
     // Each core's registers were read on that core (the stand-in answers per pinned processor).
@@ -188,33 +184,26 @@ TEST(PawnIoWin, DriverRefusalsGiveNoProviderAStateAndCloseTheDriver) {
     EXPECT_EQ(GetModuleHandleW(FakeLibraryPath().c_str()), nullptr);
 }
 
-TEST(PawnIoWin, EmbeddedPlaceholderMeansNoModulesAndTheDriverIsNeverAsked) {
+// Built-in placeholder modules: no modules, the driver never asked; a module
+// file beside the program wins over them.
+TEST(PawnIoWin, PlaceholderModulesAndAModuleFileBesideTheProgram) {
     Scenario scenario(L"intel");
     FakeLibrary fake;
     ASSERT_TRUE(fake.ok());
     TempFolder empty;
-    PawnIoPlatform platform = FakePlatform(kIntel, L"cpu");
-    platform.moduleFolder = [&] { return empty.path().wstring(); };
-    platform.resourceModule = fake.module();  // holds the placeholder modules
-    for (const CpuIdWords& cpu : {kIntel, kZen1}) {
-        platform.cpuId = [cpu] { return cpu; };
-        EXPECT_EQ(StartPawnIo(platform).status.state, PawnIoState::NoModules);
-    }
+    PawnIoPlatform placeholders = FakePlatform(kZen1, L"cpu");
+    placeholders.moduleFolder = [&] { return empty.path().wstring(); };
+    placeholders.resourceModule = fake.module();
+    EXPECT_EQ(StartPawnIo(placeholders).status.state, PawnIoState::NoModules);
     EXPECT_EQ(fake.stats().opens, 0);
-    EXPECT_EQ(fake.stats().loads, 0);
-}
 
-TEST(PawnIoWin, ModuleFileBesideTheProgramWinsOverThePlaceholder) {
-    Scenario scenario(L"intel");
-    FakeLibrary fake;
-    ASSERT_TRUE(fake.ok());
     const std::wstring file = ProgramFolder() + L"\\IntelMSR.bin";
     WriteFile(file, kIntelModule);
     PawnIoPlatform platform = SystemPawnIoPlatform();  // module folder: the program's own
     platform.libraryPath = [] { return FakeLibraryPath(); };
     platform.verifyLibrary = [](const std::wstring&) { return 0L; };
     platform.cpuId = [] { return kIntel; };
-    platform.resourceModule = fake.module();  // built-in modules are placeholders: the file wins
+    platform.resourceModule = fake.module();
     EXPECT_NE(CreatePawnIoProvider(platform), nullptr);
     DeleteFileW(file.c_str());
     EXPECT_EQ(fake.stats().loadedHash, Fnv1a(kIntelModule));
@@ -237,11 +226,9 @@ TEST(PawnIoWin, UnsupportedProcessorOrMissingPiecesNeverOpenTheDriver) {
         GetSystemDirectoryW(dir, MAX_PATH);
         return std::wstring(dir) + L"\\version.dll";
     };
-    const PawnIoStart noFunctions = StartPawnIo(p);
-    EXPECT_EQ(noFunctions.status.state, PawnIoState::LibraryRejected);
-    EXPECT_EQ(noFunctions.status.code, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
-
-    // No cores in the topology.
+    const PawnIoStatus noFunctions = StartPawnIo(p).status;
+    EXPECT_EQ(noFunctions.state, PawnIoState::LibraryRejected);
+    EXPECT_EQ(noFunctions.code, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
     PawnIoPlatform noCores = FakePlatform(kIntel, L"cpu");
     noCores.coreTopology = [] { return std::vector<CoreRecord>{{0, 0, 0}}; };
     EXPECT_EQ(StartPawnIo(noCores).status.state, PawnIoState::NoReading);
