@@ -83,44 +83,36 @@ TEST_F(MainWindowTest, TraySamplingRateUntilShownAndAfterHiding) {
     EXPECT_EQ(w.samplerInterval(), 500);
 }
 
-TEST_F(MainWindowTest, CloseWithoutTrayEndsTheWindow) {
+// The custom frame's hit test; the minimum size at 175 % never more than the
+// work area; closing without the tray ends the window and the message loop.
+TEST_F(MainWindowTest, FrameHitTestMinimumSizeAndCloseWithoutTray) {
     Settings s = Quiet();
     s.MinimizeToTray = false;
     MainWindow& w = Start(s, false);
-    HWND hwnd = w.hwnd();
+    const HWND hwnd = w.hwnd();
+    PumpUntil([] { return false; }, 100);
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(hwnd, &r));
+    auto hit = [&](int x, int y) { return SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y)); };
+    EXPECT_EQ(hit(300, 20), HTCAPTION);
+    EXPECT_EQ(hit(300, 300), HTCLIENT);
+    EXPECT_EQ(hit(r.right - r.left - 10, 20), HTCLOSE);
+    EXPECT_EQ(hit(r.right - r.left - 2, r.bottom - r.top - 2), HTBOTTOMRIGHT);
+
+    MONITORINFO monitor{sizeof(monitor)};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& work = monitor.rcWork;
+    RECT suggested{work.left, work.top, work.left + 1200, work.top + 800};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(168, 168), reinterpret_cast<LPARAM>(&suggested));
+    MINMAXINFO info{};
+    SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, std::min<LONG>(1715, work.right - work.left));  // 980 x 640 DIPs at 175 %
+    EXPECT_EQ(info.ptMinTrackSize.y, std::min<LONG>(1120, work.bottom - work.top));
+
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(hwnd));
     MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the message loop would end
-}
-
-TEST_F(MainWindowTest, TheCustomFrameHitTest) {
-    MainWindow& w = Start(Quiet(), false);
-    PumpUntil([] { return false; }, 100);
-    RECT r;
-    ASSERT_TRUE(GetWindowRect(w.hwnd(), &r));
-    auto hit = [&](int x, int y) {
-        return SendMessageW(w.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
-    };
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    EXPECT_EQ(hit(300, 20), HTCAPTION);
-    EXPECT_EQ(hit(300, 300), HTCLIENT);
-    EXPECT_EQ(hit(width - 10, 20), HTCLOSE);
-    EXPECT_EQ(hit(width - 2, height - 2), HTBOTTOMRIGHT);
-}
-
-TEST_F(MainWindowTest, MinimumSizeStaysInsideTheWorkAreaAtHighScale) {
-    MainWindow& w = Start(Quiet(), false);
-    MONITORINFO monitor{sizeof(monitor)};
-    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(w.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor));
-    const LONG workW = monitor.rcWork.right - monitor.rcWork.left, workH = monitor.rcWork.bottom - monitor.rcWork.top;
-    RECT suggested{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.left + 1200, monitor.rcWork.top + 800};
-    SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(168, 168), reinterpret_cast<LPARAM>(&suggested));
-    MINMAXINFO info{};
-    SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    // 980 x 640 DIPs would be 1715 x 1120 pixels: never more than the work area.
-    EXPECT_EQ(info.ptMinTrackSize.x, std::min<LONG>(1715, workW));
-    EXPECT_EQ(info.ptMinTrackSize.y, std::min<LONG>(1120, workH));
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 // Press and release; the next paint pass performs the action.
