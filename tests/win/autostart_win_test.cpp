@@ -39,8 +39,7 @@ protected:
         platform_.schtasks = (exe.parent_path() / "fakebin" / "schtasks.exe").wstring();
         ASSERT_TRUE(std::filesystem::exists(platform_.schtasks));
         state_ = std::filesystem::temp_directory_path() / "kalorix-fake-schtasks";  // where the stand-in keeps the task
-        std::error_code ec;
-        std::filesystem::remove_all(state_, ec);
+        std::filesystem::remove_all(state_, ec_);
         platform_.taskFolder = folder_.path().wstring() + L"\\";
         savedRun_ = ReadRunValue();
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
@@ -52,8 +51,7 @@ protected:
         if (savedRun_)
             RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ, savedRun_->c_str(),
                             static_cast<DWORD>((savedRun_->size() + 1) * sizeof(wchar_t)));
-        std::error_code ec;
-        std::filesystem::remove_all(state_, ec);
+        std::filesystem::remove_all(state_, ec_);
     }
     bool TaskExists() const { return std::filesystem::exists(state_ / "task.xml"); }
     bool Set(bool enable, bool useTask) { return SetAutostart(enable, useTask, platform_); }
@@ -63,6 +61,7 @@ protected:
     std::filesystem::path state_;
     test::TempFolder folder_{L"kalorix-autostart"};
     std::optional<std::wstring> savedRun_;
+    std::error_code ec_;
 };
 
 }  // namespace

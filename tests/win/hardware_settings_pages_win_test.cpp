@@ -96,15 +96,10 @@ HardwareInventory SampleReport() {
     HardwareInventory r;
     r.systemName = L"Contoso Book 14";
     r.cpuName = L"Test CPU";
-    r.sections = {
-        {L"Sistem", kGlyphSystem, {{L"Model", L"Contoso Book 14"}, {L"BIOS", L"1.02 · 12.03.2024"}}},
-        {L"İşlemci", kGlyphProcessor, {{L"Model", L"Test CPU 8 Çekirdekli İşlemci ile uzun bir ad"}, {L"Soket", L"FP7"}}},
-        {L"İşletim sistemi", kGlyphOperatingSystem, {{L"Sürüm", L"Windows 11 Pro 23H2"}}},
-    };
+    r.sections = {{L"Sistem", kGlyphSystem, {{L"Model", L"Contoso Book 14"}, {L"BIOS", L"1.02 · 12.03.2024"}}},
+                  {L"İşlemci", kGlyphProcessor, {{L"Model", L"Test CPU 8 Çekirdekli İşlemci ile uzun bir ad"}}}};
     return r;
 }
-
-// ---- Hardware page ----
 
 TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(Pass(DrawHardwarePage), 36 + 4 + 74 + 24);  // no report yet: the reading line
@@ -113,10 +108,8 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(desktop, 36 + 4 + 74 + 100);
 
-    snapshot_.hasBattery = true;
-    snapshot_.batteryPercent = 80;
-    snapshot_.designCapacity = 50000;
-    snapshot_.fullChargeCapacity = 45000;
+    snapshot_.hasBattery = true, snapshot_.batteryPercent = 80;
+    snapshot_.designCapacity = 50000, snapshot_.fullChargeCapacity = 45000;
     const float laptop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(laptop, desktop);  // the "Pil" card added a row block to a column
 
@@ -128,8 +121,6 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
 }
 
-// ---- Settings page ----
-
 TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
     Pass(DrawSettingsPage);
@@ -138,14 +129,11 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     EXPECT_EQ(settings_.UpdateIntervalMs, 500);
     EXPECT_EQ(actions_.calls, (Calls{"ApplySettings"}));
 
-    Pass(DrawSettingsPage, SegmentActionId(Id(L"set/span"), 3));
-    EXPECT_EQ(settings_.HistorySeconds, 1800);
     Pass(DrawSettingsPage, Id(L"set/tray"));
     EXPECT_FALSE(settings_.MinimizeToTray);
-    EXPECT_EQ(actions_.calls.size(), 3u);
     // Clicking the segment already selected changes nothing and saves nothing.
     Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
-    EXPECT_EQ(actions_.calls.size(), 3u);
+    EXPECT_EQ(actions_.calls.size(), 2u);
 }
 
 TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {

@@ -23,18 +23,12 @@ const HDEVINFO kSet = reinterpret_cast<HDEVINFO>(static_cast<intptr_t>(0x5E7));
 const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xBA7));
 const std::wstring kPath = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
 
-class FakeSystem final : public SystemStatusApi {
-public:
+struct FakeSystem final : SystemStatusApi {
     // Answers.
-    bool memoryOk = true;
-    uint64_t total = 16 * GiB, avail = 6 * GiB;
-    bool powerOk = true;
-    BYTE ac = 1, flag = 128, percent = 255;
-    bool classDevsOk = true, hasInterface = true, openOk = true, tagOk = true;
-    ULONG tag = 7;
+    bool memoryOk = true, powerOk = true, classDevsOk = true, hasInterface = true, openOk = true;
+    BYTE flag = 128, percent = 255;
     uint32_t designed = 50000, full = 42000, cycles = 123;
     DWORD infoReturned = 36;
-
     // Observations.
     int destroyed = 0, closed = 0, opened = 0;
     std::vector<DWORD> ioctls;
@@ -42,18 +36,13 @@ public:
 
     BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* s) override {
         EXPECT_EQ(s->dwLength, 64u);
-        if (!memoryOk) return FALSE;
         s->dwMemoryLoad = 99;  // the provider must compute its own
-        s->ullTotalPhys = total;
-        s->ullAvailPhys = avail;
-        return TRUE;
+        s->ullTotalPhys = 16 * GiB, s->ullAvailPhys = 6 * GiB;
+        return memoryOk;
     }
     BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* s) override {
-        if (!powerOk) return FALSE;
-        s->ACLineStatus = ac;
-        s->BatteryFlag = flag;
-        s->BatteryLifePercent = percent;
-        return TRUE;
+        s->ACLineStatus = 1, s->BatteryFlag = flag, s->BatteryLifePercent = percent;
+        return powerOk;
     }
     HDEVINFO SetupDiGetClassDevsW(const GUID* guid, DWORD flags) override {
         EXPECT_EQ(flags, DWORD(DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
@@ -97,8 +86,7 @@ public:
         if (code == 0x294040) {
             EXPECT_EQ(inSize + outSize, 8u);
             EXPECT_EQ(*static_cast<const ULONG*>(in), 0u);  // no wait
-            if (!tagOk) return FALSE;
-            std::memcpy(out, &tag, 4);
+            *static_cast<ULONG*>(out) = 7;
             *returned = 4;
             return TRUE;
         }
