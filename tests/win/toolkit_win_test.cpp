@@ -65,9 +65,8 @@ TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     tk_.SetInteraction(&state);
     tk_.SetRegionOffset(-50);
     tk_.SetRegionClip(36, 400);
-    const ActionId run = MakeActionId(L"tests/run/0"), toggle = MakeActionId(L"set/tray");
+    const ActionId run = MakeActionId(L"tests/run/0");
     const ActionId segments = MakeActionId(L"set/interval"), slider = MakeActionId(L"set/warning");
-    bool on = false;
     int selected = 0, warning = 85;
     state.clicked = run;
     state.pressed = slider;
@@ -89,11 +88,6 @@ TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     Finish();
     EXPECT_EQ(selected, 2);
     EXPECT_EQ(Ink(491, 150, 500, 190, 2), 0);  // right-aligned: nothing right of x = 490
-    state.clicked = toggle;
-    Start(500, 300);
-    EXPECT_TRUE(tk_.Toggle(toggle, Rect{10, 10, 44, 24}, on));
-    Finish();
-    EXPECT_TRUE(on);
 }
 
 TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -42,10 +43,7 @@ std::string Scenario() {
 }
 
 bool Contains(const uint8_t* bytes, size_t size, const char* text) {
-    const size_t n = std::strlen(text);
-    for (size_t i = 0; i + n <= size; ++i)
-        if (std::memcmp(bytes + i, text, n) == 0) return true;
-    return false;
+    return std::string_view(reinterpret_cast<const char*>(bytes), size).find(text) != std::string_view::npos;
 }
 
 uint64_t Fnv1a(const uint8_t* bytes, size_t size) {
