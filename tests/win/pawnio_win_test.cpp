@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "providers/pawnio_library_win.h"
@@ -281,11 +279,8 @@ TEST(PawnIoWin, FindLibraryFromTheUninstallEntry) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    auto set = [key](const wchar_t* text) {
-        RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-    };
-    set(L"  E:\\Tools\\PawnIO\\  ");
+    const wchar_t text[] = L"  E:\\Tools\\PawnIO\\  ";
+    RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
     EXPECT_EQ(FindPawnIoLibrary(), L"E:\\Tools\\PawnIO\\PawnIOLib.dll");
     const DWORD number = 7;
     RegSetValueExW(key, L"InstallLocation", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
