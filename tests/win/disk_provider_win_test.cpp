@@ -17,24 +17,14 @@ using namespace kalorix;
 
 namespace {
 
-struct Answer {
-    bool ok = true;
-    std::vector<uint8_t> bytes;
-    DWORD returned = 0;  // 0 = bytes.size()
-};
-
-struct Drive {
-    bool opens = true;
-    Answer descriptor;
-    std::vector<Answer> temps;  // one per poll; the last repeats
-};
+struct Answer { bool ok = true; std::vector<uint8_t> bytes; DWORD returned = 0; };  // returned 0: bytes.size()
+struct Drive { bool opens = true; Answer descriptor; std::vector<Answer> temps; };    // temps: one per poll, the last repeats
 
 Answer Descriptor(const std::string& productId, uint32_t bus) {
     Answer a;
     a.bytes.assign(300, 0);
-    const uint32_t size = 300, vendorOffset = 0, productOffset = 100;
+    const uint32_t size = 300, productOffset = 100;  // no vendor
     std::memcpy(a.bytes.data() + 4, &size, 4);
-    std::memcpy(a.bytes.data() + 12, &vendorOffset, 4);
     std::memcpy(a.bytes.data() + 16, &productOffset, 4);
     std::memcpy(a.bytes.data() + 28, &bus, 4);
     std::memcpy(a.bytes.data() + productOffset, productId.data(), productId.size());

@@ -117,20 +117,11 @@ public:
         if (cls_) RegCloseKey(cls_);
     }
     bool ok() const { return ok_; }
-
     // The size bytes are written as they are given.
     bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(cls_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return false;
         created_.push_back(name);
-        const bool good = RegSetValueExW(key, L"DriverDesc", 0, REG_SZ, reinterpret_cast<const BYTE*>(desc),
-                                         DWORD((wcslen(desc) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
-                          RegSetValueExW(key, L"HardwareInformation.qwMemorySize", 0, type,
-                                         static_cast<const BYTE*>(size), sizeBytes) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return good;
+        return RegSetKeyValueW(cls_, name.c_str(), L"DriverDesc", REG_SZ, desc, DWORD((wcslen(desc) + 1) * 2)) == 0 &&
+               RegSetKeyValueW(cls_, name.c_str(), L"HardwareInformation.qwMemorySize", type, size, sizeBytes) == 0;
     }
 
 private:
