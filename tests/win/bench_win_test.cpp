@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bench/disk_bench.h"
+#include "bench/drives_win.h"
 #include "bench/runner_win.h"
 #include "test_util_win.h"
 
@@ -110,6 +111,24 @@ TEST(BenchRunnerWin, ChildThatCannotStart) {
     EXPECT_FALSE(runner.Start(nullptr, BenchKind::Disk, L'C'));
     EXPECT_TRUE(runner.Snapshot().finished);
     EXPECT_FALSE(runner.Snapshot().error.empty());
+}
+
+// The only full run of the disk test's real file I/O; the drives it offers are fixed ones from C.
+TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
+    for (wchar_t d : bench::ListTestDrives()) {
+        const wchar_t root[] = {d, L':', L'\\', 0};
+        EXPECT_TRUE(d >= L'C' && GetDriveTypeW(root) == DRIVE_FIXED) << char(d);
+    }
+    TimeScale scale;
+    BenchRunner runner;
+    runner.setChildExecutable(ChildExe());
+    ASSERT_TRUE(runner.Start(nullptr, BenchKind::Disk, L'C'));
+    ASSERT_TRUE(WaitFor(runner, Finished, 90));
+    const BenchState s = runner.Snapshot();
+    if (s.error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).") GTEST_SKIP() << "not enough free space";
+    EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
+    EXPECT_GT(s.metrics.at("disk.seq_write_mbs"), 0.0);
+    EXPECT_GT(s.metrics.at("disk.rnd_read_iops"), 0.0);
 }
 
 // The disk test's files of one child: "Kalorix-test-PID-*.tmp" where the child puts them on C:.

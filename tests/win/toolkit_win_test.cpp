@@ -160,6 +160,13 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     EXPECT_EQ(tray_.iconKey(), L"56|0");
     HICON first = tray_.icon();
     ASSERT_NE(first, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(first, &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForSystem()));  // the system's tray size
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
     EXPECT_EQ(calls_.back().data.uFlags, 0x86u);
     tray_.Refresh(Snap(55.8), settings_);  // still "56", level 0
     EXPECT_EQ(tray_.icon(), first);
