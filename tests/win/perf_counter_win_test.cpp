@@ -1,5 +1,6 @@
 // The performance-counter provider's fallback source, the system's processor
-// times (what Wine offers), and the provider without any source.
+// times (what Wine offers), the provider without any source, and the real
+// provider set.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,4 +40,14 @@ TEST(PerfCounterProviderWin, WithoutASourceNothingIsRead) {
     SensorFrame nothing;
     closed.poll(nothing);
     EXPECT_TRUE(nothing.readings.empty());
+}
+
+TEST(ProviderFactoriesWin, TheRealSetHasTheGpuDiskAndSystemProviders) {
+    int mine = 0;
+    for (const auto& p : CreateProviders(false)) {
+        const std::wstring n = p->name();
+        mine += n == CreateGpuProvider()->name() || n == CreateDiskProvider()->name() ||
+                n == CreateSystemProvider()->name();
+    }
+    EXPECT_EQ(mine, 3);
 }
