@@ -157,8 +157,9 @@ TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
     EXPECT_EQ(at(L"Kalorix Test Overlong"), -1.0);
 }
 
-// The report names this computer and user, unless redaction is asked for (any
-// value, even an empty one); its text goes to the clipboard.
+// The real report names this computer and user and lists the C: drive; with
+// redaction asked for (any value, even an empty one) the names go. Its text goes
+// to the clipboard.
 TEST(InventoryWine, RedactionAndTheClipboardText) {
     const std::wstring computer = L": " + ThisComputerName() + L"\r\n", user = L": " + ThisUserName() + L"\r\n";
     std::wstring text;
@@ -167,6 +168,7 @@ TEST(InventoryWine, RedactionAndTheClipboardText) {
         text = InventoryToText(CollectOnWorker());
         EXPECT_NE(text.find(computer), std::wstring::npos);
         EXPECT_NE(text.find(user), std::wstring::npos);
+        EXPECT_NE(text.find(L"\r\nC:", text.find(L"[Depolama]")), std::wstring::npos) << WideToUtf8(text);
     }
     {
         ScopedEnv redact(kRedactVariable, L"");
