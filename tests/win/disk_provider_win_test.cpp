@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -16,24 +17,14 @@ using namespace kalorix;
 
 namespace {
 
-struct Answer {
-    bool ok = true;
-    std::vector<uint8_t> bytes;
-    DWORD returned = 0;  // 0 = bytes.size()
-};
-
-struct Drive {
-    bool opens = true;
-    Answer descriptor;
-    std::vector<Answer> temps;  // one per poll; the last repeats
-};
+struct Answer { bool ok = true; std::vector<uint8_t> bytes; DWORD returned = 0; };  // returned 0: bytes.size()
+struct Drive { bool opens = true; Answer descriptor; std::vector<Answer> temps; };    // temps: one per poll, the last repeats
 
 Answer Descriptor(const std::string& productId, uint32_t bus) {
     Answer a;
     a.bytes.assign(300, 0);
-    const uint32_t size = 300, vendorOffset = 0, productOffset = 100;
+    const uint32_t size = 300, productOffset = 100;  // no vendor
     std::memcpy(a.bytes.data() + 4, &size, 4);
-    std::memcpy(a.bytes.data() + 12, &vendorOffset, 4);
     std::memcpy(a.bytes.data() + 16, &productOffset, 4);
     std::memcpy(a.bytes.data() + 28, &bus, 4);
     std::memcpy(a.bytes.data() + productOffset, productId.data(), productId.size());
@@ -49,14 +40,9 @@ Answer Temp(int16_t t, uint16_t infoCount = 1, DWORD returned = 40) {
     return a;
 }
 
-Answer Fail() {
-    Answer a;
-    a.ok = false;
-    return a;
-}
+const Answer kFail{false, {}, 0};
 
-class FakeStorage final : public StorageDeviceApi {
-public:
+struct FakeStorage final : StorageDeviceApi {
     std::map<uint32_t, Drive> drives;
     std::vector<std::wstring> paths;  // every open attempt
     std::set<HANDLE> open;
@@ -65,10 +51,7 @@ public:
 
     HANDLE OpenDrive(const wchar_t* path) override {
         paths.push_back(path);
-        const std::wstring prefix = L"\\\\.\\PhysicalDrive";
-        std::wstring p = path;
-        if (p.rfind(prefix, 0) != 0) return INVALID_HANDLE_VALUE;
-        const uint32_t n = static_cast<uint32_t>(std::stoul(p.substr(prefix.size())));
+        const uint32_t n = static_cast<uint32_t>(std::wcstoul(path + 17, nullptr, 10));  // \\.\PhysicalDriveN
         auto it = drives.find(n);
         if (it == drives.end() || !it->second.opens) return INVALID_HANDLE_VALUE;
         ++opens;
@@ -88,20 +71,16 @@ public:
         std::memcpy(&property, in, 4);
         std::memcpy(&type, static_cast<const uint8_t*>(in) + 4, 4);
         if (type != 0) ++badRequests;
-        for (DWORD i = 0; i < outSize; ++i) {
-            if (static_cast<uint8_t*>(out)[i] != 0) {
-                ++badRequests;  // buffers must arrive zeroed
-                break;
-            }
-        }
+        const auto* o = static_cast<uint8_t*>(out);
+        badRequests += std::count(o, o + outSize, 0) != outSize;  // buffers must arrive zeroed
         const uint32_t n = static_cast<uint32_t>(reinterpret_cast<intptr_t>(device) - 0x100);
         Drive& d = drives.at(n);
         const Answer* a = nullptr;
         if (property == 0) {
-            if (outSize != 1024) ++badRequests;
+            badRequests += outSize != 1024;
             a = &d.descriptor;
         } else if (property == 52) {
-            if (outSize != 256) ++badRequests;
+            badRequests += outSize != 256;
             const int k = tempRequests[n]++;
             if (d.temps.empty()) return FALSE;
             a = &d.temps[std::min<size_t>(k, d.temps.size() - 1)];
@@ -127,7 +106,7 @@ TEST(DiskProviderWin, ConstructionNamesDrivesAndLooksAtSixteenAtMost) {
     FakeStorage io;
     io.drives[0] = {true, Descriptor("Samsung SSD 980 PRO 1TB   ", 17), {}};
     io.drives[2] = {true, Descriptor("    ", 11), {}};
-    io.drives[3] = {true, Fail(), {}};
+    io.drives[3] = {true, kFail, {}};
     io.drives[5] = {false, Descriptor("hidden", 11), {}};
     io.drives[16] = {true, Descriptor("too far", 11), {}};
     DiskProvider p(io);
@@ -145,9 +124,6 @@ TEST(DiskProviderWin, ConstructionNamesDrivesAndLooksAtSixteenAtMost) {
     EXPECT_EQ(list[0].model, L"Samsung SSD 980 PRO 1TB");
     EXPECT_EQ(list[0].bus, L"nvme");
     EXPECT_EQ(list[1].model, L"");
-    HANDLE h = io.OpenDrive(L"\\\\.\\PhysicalDrive3");
-    EXPECT_EQ(QueryDiskModel(io, h), L"");  // the descriptor request fails
-    io.CloseDrive(h);
     EXPECT_EQ(io.opens, io.closes);
 }
 
@@ -156,7 +132,7 @@ TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
     io.drives[0] = {true, Descriptor("A", 11), {Temp(40), Temp(41)}};
     io.drives[1] = {true, Descriptor("B", 11), {Temp(50)}};
     io.drives[2] = {true, Descriptor("C", 11), {Temp(60, 1, 39)}};  // answer too short
-    io.drives[3] = {true, Descriptor("D", 11), {Fail()}};
+    io.drives[3] = {true, Descriptor("D", 11), {kFail}};
     DiskProvider p(io);
     const int opensAfterStart = io.opens;
     SensorFrame f1;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -22,57 +23,36 @@ namespace {
 constexpr uint64_t MiB = 1ull << 20;
 constexpr uint64_t GiB = 1ull << 30;
 
-struct PerfAnswer {
-    LONG status = 0;
-    uint32_t fanRpm = 0;
-    uint32_t tempDeci = 0;
-};
-
-struct KernelAdapter {
-    LONG openStatus = 0;
-    std::vector<PerfAnswer> answers;  // one per query; the last repeats
-};
-
+struct PerfAnswer { LONG status = 0; uint32_t fanRpm = 0, tempDeci = 0; };
+struct KernelAdapter { LONG openStatus = 0; std::vector<PerfAnswer> answers; };  // one per query; the last repeats
 struct CounterScript {
-    PDH_STATUS addStatus = ERROR_SUCCESS;
-    PDH_STATUS firstStatus = PDH_MORE_DATA;  // answer of the sizing call
-    PDH_STATUS secondStatus = ERROR_SUCCESS;
+    PDH_STATUS addStatus = ERROR_SUCCESS, firstStatus = PDH_MORE_DATA, secondStatus = ERROR_SUCCESS;  // add, sizing, read
     std::vector<GpuCounterItem> items;
 };
 
 // Everything the fakes were told and asked; owned by the test so it outlives the provider.
 struct GpuWorld {
-    bool factoryOk = true;
     std::vector<GpuAdapterDesc> adapters;
     std::map<DWORD, KernelAdapter> kernel;  // by LUID low part
     std::map<std::wstring, CounterScript> counters;
     PDH_STATUS collectStatus = ERROR_SUCCESS;
 
     // Observations.
-    std::vector<DWORD> opened;                   // LUID low parts
-    std::map<GpuKernelHandle, int> queries;      // per handle
+    std::vector<DWORD> opened;               // LUID low parts
+    std::map<GpuKernelHandle, int> queries;  // per handle
     std::multiset<GpuKernelHandle> closed;
     int openQueries = 0, closeQueries = 0, collects = 0, arrayCalls = 0;
     std::vector<std::wstring> added;
     std::set<PDH_HCOUNTER> validCounters;
-    bool readUnaddedCounter = false;
-    bool wrongFormat = false;
 };
 
-class FakeAdapters final : public GpuAdapterSource {
-public:
+struct FakeAdapters final : GpuAdapterSource {
     explicit FakeAdapters(GpuWorld& w) : w_(w) {}
-    std::optional<std::vector<GpuAdapterDesc>> EnumerateAdapters() override {
-        if (!w_.factoryOk) return std::nullopt;
-        return w_.adapters;
-    }
-
-private:
+    std::optional<std::vector<GpuAdapterDesc>> EnumerateAdapters() override { return w_.adapters; }
     GpuWorld& w_;
 };
 
-class FakeKernel final : public GpuKernelApi {
-public:
+struct FakeKernel final : GpuKernelApi {
     explicit FakeKernel(GpuWorld& w) : w_(w) {}
     LONG OpenAdapterFromLuid(LUID luid, GpuKernelHandle* handle) override {
         w_.opened.push_back(luid.LowPart);
@@ -86,28 +66,20 @@ public:
     LONG QueryAdapterInfo(GpuKernelHandle handle, UINT type, void* data, UINT size) override {
         EXPECT_EQ(type, 62u);
         EXPECT_EQ(size, 64u);
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        for (UINT i = 0; i < size; ++i) EXPECT_EQ(bytes[i], 0) << "perf data must start zeroed";
+        EXPECT_EQ(std::count(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size, 0), 64) << "not zeroed";
         const int n = w_.queries[handle]++;
         const auto& answers = w_.kernel.at(handle - 0x40000000u).answers;
-        if (answers.empty()) return static_cast<LONG>(0xC00000BB);
         const PerfAnswer& a = answers[std::min<size_t>(n, answers.size() - 1)];
         if (a.status < 0) return a.status;
         std::memcpy(static_cast<uint8_t*>(data) + 48, &a.fanRpm, 4);
         std::memcpy(static_cast<uint8_t*>(data) + 56, &a.tempDeci, 4);
         return a.status;
     }
-    LONG CloseAdapter(GpuKernelHandle handle) override {
-        w_.closed.insert(handle);
-        return 0;
-    }
-
-private:
+    LONG CloseAdapter(GpuKernelHandle handle) override { return w_.closed.insert(handle), 0; }
     GpuWorld& w_;
 };
 
-class FakePdh final : public GpuPdhApi {
-public:
+struct FakePdh final : GpuPdhApi {
     explicit FakePdh(GpuWorld& w) : w_(w) {}
     PDH_STATUS OpenQuery(PDH_HQUERY* query) override {
         ++w_.openQueries;
@@ -127,18 +99,15 @@ public:
         w_.validCounters.insert(*counter);
         return ERROR_SUCCESS;
     }
-    PDH_STATUS CollectQueryData(PDH_HQUERY) override {
-        ++w_.collects;
-        return w_.collectStatus;
-    }
+    PDH_STATUS CollectQueryData(PDH_HQUERY) override { return ++w_.collects, w_.collectStatus; }
     PDH_STATUS GetFormattedCounterArray(PDH_HCOUNTER counter, DWORD format, DWORD* bufferSize, DWORD* itemCount,
                                         PDH_FMT_COUNTERVALUE_ITEM_W* items) override {
         ++w_.arrayCalls;
         if (!w_.validCounters.count(counter)) {
-            w_.readUnaddedCounter = true;  // on Wine this call would abort the process
+            ADD_FAILURE() << "a counter that was not added was read";  // on Wine this would abort the process
             return PDH_INVALID_HANDLE;
         }
-        if (format != (PDH_FMT_DOUBLE | PDH_FMT_NOCAP100)) w_.wrongFormat = true;
+        EXPECT_EQ(format, DWORD(PDH_FMT_DOUBLE | PDH_FMT_NOCAP100));
         const CounterScript& s = w_.counters.at(paths_[reinterpret_cast<intptr_t>(counter) - 1]);
         DWORD need = static_cast<DWORD>(s.items.size() * sizeof(PDH_FMT_COUNTERVALUE_ITEM_W));
         for (const auto& it : s.items) need += static_cast<DWORD>((it.name.size() + 1) * sizeof(wchar_t));
@@ -162,23 +131,15 @@ public:
         *itemCount = static_cast<DWORD>(s.items.size());
         return ERROR_SUCCESS;
     }
-    PDH_STATUS CloseQuery(PDH_HQUERY) override {
-        ++w_.closeQueries;
-        return ERROR_SUCCESS;
-    }
-
-private:
+    PDH_STATUS CloseQuery(PDH_HQUERY) override { return ++w_.closeQueries, ERROR_SUCCESS; }
     GpuWorld& w_;
     std::vector<std::wstring> paths_;
 };
 
 GpuAdapterDesc Desc(const wchar_t* name, DWORD luidLow, uint64_t dedicated, UINT flags = 0, LONG luidHigh = 0) {
     GpuAdapterDesc d;
-    d.description = name;
-    d.luid.LowPart = luidLow;
-    d.luid.HighPart = luidHigh;
-    d.dedicatedVideoMemory = dedicated;
-    d.flags = flags;
+    d.description = name, d.luid.LowPart = luidLow, d.luid.HighPart = luidHigh;
+    d.dedicatedVideoMemory = dedicated, d.flags = flags;
     return d;
 }
 
@@ -232,8 +193,6 @@ TEST(GpuProviderWin, CallOrderBuffersAndTeardown) {
         EXPECT_EQ(f.gpu->fanSpeed, 1850.0);   // bytes 48..51
         EXPECT_EQ(f.gpu->load, 55.0);         // the other LUID's 90 % is not this adapter's
         EXPECT_EQ(f.gpu->dedicatedUsedBytes, GiB + GiB / 2);
-        EXPECT_FALSE(w.readUnaddedCounter);
-        EXPECT_FALSE(w.wrongFormat);
     }
     EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{kIntegratedHandle, kDiscreteHandle}));
     EXPECT_EQ(w.openQueries, 1);
@@ -262,21 +221,6 @@ TEST(GpuProviderWin, KernelFailuresSilenceOnlyTheirAdapter) {
     EXPECT_EQ(w.closed, (std::multiset<GpuKernelHandle>{kDiscreteHandle}));
 }
 
-TEST(GpuProviderWin, NoUsableAdapterGivesNothing) {
-    GpuWorld softwareOnly;
-    softwareOnly.adapters = {Desc(L"Microsoft Basic Render Driver", 0xB0, 0, 2)};
-    GpuWorld noFactory = Laptop();
-    noFactory.factoryOk = false;
-    for (GpuWorld* w : {&softwareOnly, &noFactory}) {
-        auto p = Make(*w);
-        SensorFrame f;
-        p->poll(f);
-        EXPECT_TRUE(f.readings.empty());
-        EXPECT_TRUE(w->opened.empty());
-    }
-    EXPECT_EQ(noFactory.openQueries, 0);
-}
-
 // The kernel temperature survives every counter failure; the failing counter
 // gives no figure (never a made-up 0) and is never read when it was not added.
 TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
@@ -288,8 +232,6 @@ TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
     } cases[] = {
         {"both adds fail, no data (what Wine answers)",
          [](GpuWorld& w) { w.counters.clear(), w.collectStatus = PDH_NO_DATA; }, PDH_NO_DATA, false, false, true},
-        {"engine counter missing", [](GpuWorld& w) { w.counters[kGpuEngineCounterPath].addStatus = PDH_CSTATUS_NO_OBJECT; },
-         ERROR_SUCCESS, false, true, false},
         {"array calls fail",
          [](GpuWorld& w) {
              w.counters[kGpuEngineCounterPath].firstStatus = PDH_CSTATUS_INVALID_DATA;
@@ -308,7 +250,6 @@ TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
         SensorFrame f;
         p->poll(f);
         p->poll(f);
-        EXPECT_FALSE(w.readUnaddedCounter);
         if (c.noArrayCalls) EXPECT_EQ(w.arrayCalls, arrayCallsBefore);
         const std::wstring d = L"gpu/" + kDiscreteKey;
         EXPECT_NE(Find(f, d + L"/temp"), nullptr);

@@ -6,13 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <optional>
 
 #include "app/elevation_win.h"
-#include "store/file_util.h"
 #include "store/settings.h"
 #include "base/scoped_win.h"
 #include "sensors/text.h"
@@ -22,12 +18,7 @@
 namespace kalorix {
 namespace {
 
-namespace fs = std::filesystem;
-
-// The sampler and the window run on real threads and timers here.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) { return test::WaitUntil(done, timeoutMs, true); }
-
-void Flush() { PumpUntil([] { return false; }, 100); }
 
 // A key press as the window sees it, with or without Ctrl held.
 void Press(HWND hwnd, WPARAM key, bool ctrl) {
@@ -44,7 +35,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
         window_.reset();
-        Flush();
+        PumpUntil([] { return false; }, 100);
     }
     MainWindow& Start(const Settings& settings, bool hidden) {
         SaveSettings(settings);
@@ -52,6 +43,13 @@ protected:
         EXPECT_TRUE(window_->create(hidden));
         return *window_;
     }
+    // Shown, with a first snapshot.
+    MainWindow& StartReady(const Settings& settings) {
+        MainWindow& w = Start(settings, false);
+        EXPECT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000)) << "no snapshot from the demo sensors";
+        return w;
+    }
+    float Scale() const { return static_cast<float>(GetDpiForWindow(window_->hwnd())) / 96.0f; }
     static Settings Quiet() {
         Settings s;
         s.FirstTestOffered = true;
@@ -71,85 +69,53 @@ TEST_F(MainWindowTest, TraySamplingRateUntilShownAndAfterHiding) {
     EXPECT_FALSE(w.shown());
     EXPECT_FALSE(IsWindowVisible(w.hwnd()));
     EXPECT_EQ(w.samplerInterval(), 2000);  // tray start: at least 2 s
-    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000)) << "no snapshot from the demo sensors";
-
+    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
     PostMessageW(w.hwnd(), ShowMessageId(), 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return w.shown(); }, 5000));
     EXPECT_TRUE(IsWindowVisible(w.hwnd()));
     EXPECT_EQ(w.samplerInterval(), 500);
-
-    // Closing with MinimizeToTray on only hides; sampling slows down again.
-    SendMessageW(w.hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(w.hwnd(), WM_CLOSE, 0, 0);  // MinimizeToTray: only hides
     EXPECT_TRUE(IsWindow(w.hwnd()));
-    EXPECT_FALSE(w.shown());
     EXPECT_FALSE(IsWindowVisible(w.hwnd()));
     EXPECT_EQ(w.samplerInterval(), 2000);
-
-    // The tray icon's click (NIN_SELECT) brings it back.
-    SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));
+    SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));  // the tray icon's click
     EXPECT_TRUE(w.shown());
     EXPECT_EQ(w.samplerInterval(), 500);
-    // ... and a second click hides it again.
-    SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));
-    EXPECT_FALSE(w.shown());
 }
 
-TEST_F(MainWindowTest, CloseWithoutTrayEndsTheWindow) {
+// The custom frame's hit test; the minimum size at 175 % never more than the
+// work area; closing without the tray ends the window and the message loop.
+TEST_F(MainWindowTest, FrameHitTestMinimumSizeAndCloseWithoutTray) {
     Settings s = Quiet();
     s.MinimizeToTray = false;
     MainWindow& w = Start(s, false);
-    HWND hwnd = w.hwnd();
+    const HWND hwnd = w.hwnd();
+    PumpUntil([] { return false; }, 100);
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(hwnd, &r));
+    auto hit = [&](int x, int y) { return SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y)); };
+    EXPECT_EQ(hit(300, 20), HTCAPTION);
+    EXPECT_EQ(hit(300, 300), HTCLIENT);
+    EXPECT_EQ(hit(r.right - r.left - 10, 20), HTCLOSE);
+    EXPECT_EQ(hit(r.right - r.left - 2, r.bottom - r.top - 2), HTBOTTOMRIGHT);
+
+    MONITORINFO monitor{sizeof(monitor)};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT& work = monitor.rcWork;
+    RECT suggested{work.left, work.top, work.left + 1200, work.top + 800};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(168, 168), reinterpret_cast<LPARAM>(&suggested));
+    MINMAXINFO info{};
+    SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, std::min<LONG>(1715, work.right - work.left));  // 980 x 640 DIPs at 175 %
+    EXPECT_EQ(info.ptMinTrackSize.y, std::min<LONG>(1120, work.bottom - work.top));
+
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(hwnd));
     MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the message loop would end
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST_F(MainWindowTest, CtrlDigitsSelectPagesAndTheCustomFrameHitTest) {
-    MainWindow& w = Start(Quiet(), false);
-    const struct {
-        bool ctrl;
-        WPARAM key;
-        int page;
-    } presses[] = {{false, '3', 0}, {true, '3', 2}, {true, '5', 4}, {true, '6', 4}, {true, '1', 0}};
-    for (const auto& p : presses) {
-        Press(w.hwnd(), p.key, p.ctrl);
-        EXPECT_EQ(w.page(), p.page) << (p.ctrl ? "Ctrl+" : "") << static_cast<char>(p.key);
-    }
-
-    Flush();
-    RECT r;
-    ASSERT_TRUE(GetWindowRect(w.hwnd(), &r));
-    auto hit = [&](int x, int y) {
-        return SendMessageW(w.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
-    };
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    EXPECT_EQ(hit(300, 20), HTCAPTION);
-    EXPECT_EQ(hit(300, 300), HTCLIENT);
-    EXPECT_EQ(hit(width - 10, 20), HTCLOSE);
-    EXPECT_EQ(hit(width - 60, 20), HTMAXBUTTON);
-    EXPECT_EQ(hit(width - 2, height - 2), HTBOTTOMRIGHT);
-    EXPECT_EQ(hit(2, 2), HTTOPLEFT);
-}
-
-TEST_F(MainWindowTest, MinimumSizeStaysInsideTheWorkAreaAtHighScale) {
-    MainWindow& w = Start(Quiet(), false);
-    MONITORINFO monitor{sizeof(monitor)};
-    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(w.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor));
-    const LONG workW = monitor.rcWork.right - monitor.rcWork.left, workH = monitor.rcWork.bottom - monitor.rcWork.top;
-    // 175 % (the system tells the window with WM_DPICHANGED and a suggested rectangle).
-    RECT suggested{monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.left + 1200, monitor.rcWork.top + 800};
-    SendMessageW(w.hwnd(), WM_DPICHANGED, MAKEWPARAM(168, 168), reinterpret_cast<LPARAM>(&suggested));
-    MINMAXINFO info{};
-    SendMessageW(w.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    // 980 x 640 DIPs would be 1715 x 1120 pixels: never more than the work area.
-    EXPECT_EQ(info.ptMinTrackSize.x, std::min<LONG>(1715, workW));
-    EXPECT_EQ(info.ptMinTrackSize.y, std::min<LONG>(1120, workH));
-    EXPECT_LE(info.ptMinTrackSize.y, workH);
-}
-
-// Clicks go through the regions of the last paint pass: press and release on
-// the sidebar entry, then the next pass performs the action.
+// Press and release; the next paint pass performs the action.
 void Click(HWND hwnd, int x, int y) {
     SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -160,30 +126,17 @@ void Click(HWND hwnd, int x, int y) {
 TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
     Settings s = Quiet();
     s.FirstTestOffered = false;
-    MainWindow& w = Start(s, false);
-    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    MainWindow& w = StartReady(s);
     InvalidateRect(w.hwnd(), nullptr, FALSE);
     UpdateWindow(w.hwnd());  // a pass with the prompt on top
-    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const float k = Scale();
     const int x = static_cast<int>(100 * k), sensorsY = static_cast<int>((116 + 44 + 20) * k);
-
-    // The prompt's backdrop takes the click: nothing under it reacts.
-    Click(w.hwnd(), x, sensorsY);
+    Click(w.hwnd(), x, sensorsY);  // the prompt's backdrop takes it
     EXPECT_EQ(w.page(), 0);
-
-    // Escape dismisses it for good; then the sidebar entry works, and a press
-    // that moves off before the release is no click.
-    EXPECT_FALSE(LoadSettings().FirstTestOffered);
-    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageW(w.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // dismissed for good
     EXPECT_TRUE(LoadSettings().FirstTestOffered);
     UpdateWindow(w.hwnd());
     Click(w.hwnd(), x, sensorsY);
-    EXPECT_EQ(w.page(), 1);
-    const int testsY = static_cast<int>((116 + 3 * 44 + 20) * k);
-    SendMessageW(w.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, testsY));
-    SendMessageW(w.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
-    SendMessageW(w.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x + static_cast<int>(400 * k), testsY));
-    UpdateWindow(w.hwnd());
     EXPECT_EQ(w.page(), 1);
 }
 
@@ -196,17 +149,15 @@ const HitRegion* RegionOf(const MainWindow& w, const wchar_t* action) {
 TEST_F(MainWindowTest, LostCaptureEndsASliderDrag) {
     Settings s = Quiet();
     s.WarningTemp = 80;
-    MainWindow& w = Start(s, false);
-    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    MainWindow& w = StartReady(s);
     w.ShowPage(kPageSettings);
     UpdateWindow(w.hwnd());
     const HitRegion* slider = RegionOf(w, L"set/warn");
     ASSERT_NE(slider, nullptr);
-    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
+    const float k = Scale();
     const int y = static_cast<int>((slider->top + slider->height / 2) * k);
     auto at = [&](float fraction) { return static_cast<int>((slider->left + slider->width * fraction) * k); };
 
-    // A press at the start of the track and a drag to the middle: 80 becomes 60, then 80.
     SendMessageW(w.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(at(0.0f), y));
     SendMessageW(w.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at(0.0f), y));
     UpdateWindow(w.hwnd());
@@ -219,17 +170,14 @@ TEST_F(MainWindowTest, LostCaptureEndsASliderDrag) {
     SendMessageW(w.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(at(1.0f), y));
     UpdateWindow(w.hwnd());
     EXPECT_EQ(LoadSettings().WarningTemp, 80) << "the slider followed the pointer after the capture was lost";
-    EXPECT_EQ(w.interaction().pressed, 0u);
     EXPECT_FALSE(w.interaction().dragging);
 }
 
 TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
-    MainWindow& w = Start(Quiet(), false);
-    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    MainWindow& w = StartReady(Quiet());
     UpdateWindow(w.hwnd());
     RECT dirty{};
     ASSERT_FALSE(GetUpdateRect(w.hwnd(), &dirty, FALSE));
-    // The next frame reports a lost device, as EndDraw does after a driver reset.
     w.toolkit().InjectNextEndFrameResult(static_cast<HRESULT>(D2DERR_RECREATE_TARGET));
     InvalidateRect(w.hwnd(), nullptr, FALSE);
     UpdateWindow(w.hwnd());
@@ -243,8 +191,7 @@ TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
 // not the sidebar's menu, the page title or the empty background.
 TEST_F(MainWindowTest, ASnapshotRepaintsOnlyTheAreasThatChanged) {
     MainWindow& w = Start(Quiet(), false);
-    // Past the first cycles, whose frames differ in structure (a chart gets its
-    // lines, the minimum and maximum appear) and so are drawn whole.
+    // Past the first cycles, whose frames differ in structure and so are drawn whole.
     ASSERT_TRUE(PumpUntil([&] { return w.historyPoints() >= 3; }, 30000));
     UpdateWindow(w.hwnd());  // a full frame on screen
     // Without dispatching, until the sampler has published its next snapshot.
@@ -260,21 +207,17 @@ TEST_F(MainWindowTest, ASnapshotRepaintsOnlyTheAreasThatChanged) {
     RECT box{};
     GetRgnBox(region.get(), &box);
     EXPECT_FALSE(EqualRect(&box, &client)) << "the whole window was invalidated";
-    const float k = static_cast<float>(GetDpiForWindow(w.hwnd())) / 96.0f;
-    const POINT menu{static_cast<LONG>(100 * k), static_cast<LONG>(140 * k)};  // "Genel Bakış" in the sidebar
-    EXPECT_FALSE(PtInRegion(region.get(), menu.x, menu.y));
+    EXPECT_FALSE(PtInRegion(region.get(), LONG(100 * Scale()), LONG(140 * Scale())));  // the sidebar's menu
     UpdateWindow(w.hwnd());  // the partial pass
     EXPECT_FALSE(GetUpdateRect(w.hwnd(), &dirty, FALSE));
 }
 
-// The Settings page without a mouse: Tab to the update interval, an arrow to
-// change it; Tab on to the warning slider, an arrow to lower it. Both are saved.
+// The Settings page without a mouse: Tab and arrows change the interval and the warning slider.
 TEST_F(MainWindowTest, KeyboardOnlyChangesTheIntervalAndTheWarningTemperature) {
     Settings s = Quiet();
     s.UpdateIntervalMs = 1000;
     s.WarningTemp = 85;
-    MainWindow& w = Start(s, false);
-    ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
+    MainWindow& w = StartReady(s);
     Press(w.hwnd(), '5', true);
     UpdateWindow(w.hwnd());
     ASSERT_EQ(w.page(), kPageSettings);
@@ -293,7 +236,6 @@ TEST_F(MainWindowTest, KeyboardOnlyChangesTheIntervalAndTheWarningTemperature) {
             if (id == SegmentActionId(interval, i)) return true;
         return false;
     })) << "Tab never reached the interval choice";
-    EXPECT_TRUE(w.interaction().focusVisible);
     press(VK_RIGHT);  // 1 s -> 2 s
     EXPECT_EQ(LoadSettings().UpdateIntervalMs, 2000);
 
@@ -303,40 +245,24 @@ TEST_F(MainWindowTest, KeyboardOnlyChangesTheIntervalAndTheWarningTemperature) {
     EXPECT_EQ(LoadSettings().WarningTemp, 83);
 }
 
-// Every page of the demo machine fits at the minimum, default and a wide
-// window, at 100 % and 150 %: nothing but a device's name is cut with an
-// ellipsis. The frames land in the artifacts folder for people to look at.
+// Every page fits at the minimum, default and a wide window, at 100 % and 150 %:
+// nothing but a device's name is cut with an ellipsis.
 TEST_F(MainWindowTest, PagesFitEveryWidthAndScaleWithoutCuttingText) {
     Settings s = Quiet();
     s.ShareData = false;
     MainWindow& w = Start(s, true);
     ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady() && w.hardwareReportReady(); }, 60000));
-    // Names the pages may shorten: the demo's graphics adapter and drive.
-    const std::vector<std::wstring> names = {L"NVIDIA GeForce RTX 4060 Laptop GPU", L"Samsung SSD 980 PRO 1TB"};
-    const char* artifacts = std::getenv("KALORIX_ARTIFACTS");
-    const struct {
-        int page;
-        const char* name;
-    } pages[] = {{kPageOverview, "overview"}, {kPageSensors, "sensors"}, {kPageTests, "tests"},
-                 {kPageHardware, "hardware"}};
-    for (const auto& page : pages) {
-        w.ShowPage(page.page);
+    const std::wstring gpu = L"NVIDIA GeForce RTX 4060 Laptop GPU", drive = L"Samsung SSD 980 PRO 1TB";
+    for (int page : {kPageOverview, kPageSensors, kPageTests, kPageHardware}) {
+        w.ShowPage(page);
         for (float width : {980.0f, 1180.0f, 1600.0f}) {
             for (float scale : {1.0f, 1.5f}) {
                 DrawingToolkit tk;
                 ASSERT_TRUE(tk.CreateOffscreen(width, 2600, scale));  // tall: the whole page in one pass
                 w.paintPassInto(tk);
-                for (const ElidedText& e : tk.elidedTexts()) {
-                    const bool name = std::any_of(names.begin(), names.end(),
-                                                  [&](const std::wstring& n) { return e.text.find(n) != std::wstring::npos; });
-                    EXPECT_TRUE(name) << page.name << " at " << width << " DIPs x " << scale << ": \""
-                                      << WideToUtf8(e.text) << "\" (style " << text_style::Index(e.style) << ") was cut";
-                }
-                if (artifacts) {
-                    const std::string file = std::string(page.name) + "-" + std::to_string(static_cast<int>(width)) +
-                                             "-" + std::to_string(static_cast<int>(scale * 100)) + ".png";
-                    tk.SaveOffscreenPng(fs::path(artifacts) / "fit" / file);
-                }
+                for (const ElidedText& e : tk.elidedTexts())
+                    EXPECT_TRUE(e.text.find(gpu) != std::wstring::npos || e.text.find(drive) != std::wstring::npos)
+                        << "page " << page << " at " << width << " x " << scale << ": \"" << WideToUtf8(e.text) << "\" was cut";
             }
         }
     }

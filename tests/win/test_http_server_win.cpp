@@ -25,20 +25,11 @@ std::string Lower(std::string s) {
 }  // namespace
 
 std::string RecordedRequest::header(const std::string& name) const {
-    const std::string want = Lower(name) + ":";
-    size_t pos = head.find("\r\n");
-    while (pos != std::string::npos && pos + 2 < head.size()) {
-        const size_t start = pos + 2;
-        const size_t end = head.find("\r\n", start);
-        const std::string line = head.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (Lower(line.substr(0, want.size())) == want) {
-            size_t v = want.size();
-            while (v < line.size() && line[v] == ' ') ++v;
-            return line.substr(v);
-        }
-        pos = end;
-    }
-    return {};
+    const std::string lower = Lower(head);
+    size_t at = lower.find("\r\n" + Lower(name) + ":");
+    if (at == std::string::npos) return {};
+    at = head.find_first_not_of(' ', at + name.size() + 3);
+    return head.substr(at, head.find("\r\n", at) - at);
 }
 
 TestHttpServer::TestHttpServer() {
@@ -47,7 +38,6 @@ TestHttpServer::TestHttpServer() {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
     bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
     int len = sizeof(a);
     getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
@@ -134,9 +124,8 @@ void TestHttpServer::handle(SOCKET c) {
     RecordedRequest r;
     r.head = data.substr(0, headEnd);
     r.body = data.substr(headEnd + 4, contentLength);
-    const size_t sp1 = r.head.find(' '), sp2 = r.head.find(' ', sp1 + 1);
-    r.method = r.head.substr(0, sp1);
-    r.path = r.head.substr(sp1 + 1, sp2 - sp1 - 1);
+    const size_t sp1 = r.head.find(' ');
+    r.path = r.head.substr(sp1 + 1, r.head.find(' ', sp1 + 1) - sp1 - 1);
     {
         std::lock_guard<std::mutex> g(lock_);
         requests_.push_back(r);

@@ -15,7 +15,7 @@
 namespace kalorix::test {
 
 struct RecordedRequest {
-    std::string method, path, head, body;
+    std::string path, head, body;
     std::string header(const std::string& name) const;  // value of "name: value", case-insensitive
 };
 

@@ -1,9 +1,7 @@
-// The Tests page through the real window: kalorix-test.exe with scripted
-// sensors, clicked by posted mouse messages at the hit regions its frame
-// report lists, and read back through that report. The thermal stop goes from
-// hot snapshots through the window to the killed child and the stopped card.
-// The series' own rules are checked natively. Works on the prefix's Kalorix
-// files (settings, history, telemetry state) and puts them back.
+// The thermal stop through the real window: kalorix-test.exe with the hot demo
+// sensors, clicked at the hit regions its frame report lists; from the hot
+// snapshots to the killed child and the stopped card. Works on the prefix's
+// Kalorix files and puts them back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -34,9 +32,7 @@ struct ProfileGuard : test::SavedFiles {
     ProfileGuard() : SavedFiles({SettingsPath(false), HistoryPath(false), TelemetryPath(false)}, true) {}
 };
 
-struct Region {
-    float x = 0, y = 0, w = 0, h = 0;
-};
+struct Region { float x = 0, y = 0, w = 0, h = 0; };
 
 struct Frame {
     std::map<std::string, std::string> values;
@@ -61,18 +57,12 @@ public:
         std::ifstream in(report_.path() / "frame.txt");
         std::string line;
         while (std::getline(in, line)) {
-            const size_t space = line.find(' ');
-            const std::string key = line.substr(0, space);
-            const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-            if (key == "region") {
-                std::istringstream fields(rest);
-                Region r;
-                std::string name;
-                fields >> r.x >> r.y >> r.w >> r.h >> name;
-                f.regions[name] = r;
-            } else {
-                f.values[key] = rest;
-            }
+            std::istringstream fields(line);
+            std::string key, rest;
+            fields >> key;
+            Region r;
+            if (key == "region" && fields >> r.x >> r.y >> r.w >> r.h >> rest) f.regions[rest] = r;
+            else if (std::getline(fields >> std::ws, rest)) f.values[key] = rest;
         }
         return f;
     }
@@ -89,9 +79,7 @@ public:
         if (!window_) window_ = FindWindowW(L"KalorixNativeWindow", nullptr);
         if (!window_) return false;
         const float scale = std::stof(last.value("dpi").empty() ? "96" : last.value("dpi")) / 96.0f;
-        const int x = static_cast<int>((it->second.x + it->second.w / 2) * scale);
-        const int y = static_cast<int>((it->second.y + it->second.h / 2) * scale);
-        const LPARAM at = MAKELPARAM(x, y);
+        const LPARAM at = MAKELPARAM(int((it->second.x + it->second.w / 2) * scale), int((it->second.y + it->second.h / 2) * scale));
         PostMessageW(window_, WM_MOUSEMOVE, 0, at);
         PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, at);
         PostMessageW(window_, WM_LBUTTONUP, 0, at);
@@ -106,15 +94,6 @@ private:
     test::TestApp process_;  // started last, with the environment above
     HWND window_ = nullptr;
 };
-
-Settings QuietSettings() {
-    Settings s;
-    s.FirstTestOffered = true;
-    s.TrayNotifications = false;
-    s.ShareData = false;  // no report leaves the machine
-    s.MinimizeToTray = false;
-    return s;
-}
 
 // The window is up with data, and the Tests page is shown.
 void OpenTestsPage(App& app) {
@@ -144,7 +123,9 @@ void ClickUntil(App& app, const std::string& region, const std::function<bool(co
 
 TEST(TestsPageWin, ThermalStopFromHotSnapshotsToTheStoppedCard) {
     ProfileGuard profile;
-    Settings settings = QuietSettings();
+    Settings settings;
+    settings.FirstTestOffered = true, settings.TrayNotifications = false, settings.MinimizeToTray = false;
+    settings.ShareData = false;       // no report leaves the machine
     settings.WarningTemp = 60;        // the scripted "demo" machine passes 60 °C within seconds
     settings.UpdateIntervalMs = 500;  // the script moves once per sampling pass
     SaveSettings(settings);

@@ -39,8 +39,6 @@ public:
         SetEnvironmentVariableW(name, value);
     }
     ~ScopedEnv() { SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     std::wstring name_;
@@ -55,7 +53,6 @@ public:
         path_ = std::filesystem::temp_directory_path() /
                 (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
         std::filesystem::create_directories(path_, ec);
     }
     ~TempFolder() {
@@ -127,8 +124,7 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOW startup{sizeof startup};
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process{};
@@ -136,22 +132,22 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
     const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                         nullptr, &startup, &process);
     CloseHandle(writeEnd);
-    if (started) {
-        auto drain = [&] {
-            char chunk[512];
-            DWORD available = 0, got = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-                   ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
-                result.output.append(chunk, got);
-        };
-        const ULONGLONG end = GetTickCount64() + 60000;
-        while (!result.finished && GetTickCount64() < end) {
-            drain();
-            result.finished = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
-        }
+    auto drain = [&] {
+        char chunk[512];
+        DWORD available = 0, got = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+            result.output.append(chunk, got);
+    };
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (started && !result.finished && GetTickCount64() < end) {
         drain();
-        if (result.finished) GetExitCodeProcess(process.hProcess, &result.exitCode);
-        else TerminateProcess(process.hProcess, 99);
+        result.finished = WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+    }
+    if (started) {
+        drain();
+        if (!result.finished) TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
@@ -166,8 +162,7 @@ public:
     explicit TestApp(const std::wstring& arguments = L"") {
         const std::wstring exe = (ExeFolder() / L"kalorix-test.exe").wstring();
         std::wstring line = L"\"" + exe + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
+        STARTUPINFOW startup{sizeof startup};
         PROCESS_INFORMATION info{};
         if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
             process_.reset(info.hProcess);
@@ -195,8 +190,6 @@ public:
     ~MessageWindow() {
         if (hwnd_) DestroyWindow(hwnd_);
     }
-    MessageWindow(const MessageWindow&) = delete;
-    MessageWindow& operator=(const MessageWindow&) = delete;
     HWND get() const { return hwnd_; }
 
 private:

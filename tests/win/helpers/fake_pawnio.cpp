@@ -1,14 +1,8 @@
-// A stand-in PawnIOLib.dll for the Windows tests. It exports the library's four
-// functions and behaves like the driver's loader: any module blob is accepted
-// (and recorded) except the program's stand-in modules, which are refused like
-// a module without a valid signature. A loaded blob provides the functions
-// whose names it contains ("ioctl_read_msr", "ioctl_read_smn"), which serve
-// recorded register values, so the provider's real loading and execute path
-// runs without the driver. The library also carries the stand-in modules as
-// resources (fake_pawnio.cmake), so tests can point the provider at them.
-//
-// The scenario comes from the environment variable KALORIX_FAKE_PAWNIO, read on
-// every call:
+// A stand-in PawnIOLib.dll: the library's four functions behaving like the
+// driver's loader. Any module blob is accepted (and recorded) except the
+// placeholder modules, refused like an unsigned module. A loaded blob provides
+// the functions whose names it contains, serving recorded register values.
+// The scenario comes from KALORIX_FAKE_PAWNIO, read on every call:
 //   "intel" (also when unset)  per-core MSRs by the calling thread's pinned processor
 //   "intel-invalid"            every thermal status without its valid bit
 //   "amd"                      SMN values at both CCD layouts
@@ -21,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -32,16 +27,9 @@ constexpr int32_t kBadSignature = static_cast<int32_t>(0xC0000428);  // STATUS_I
 enum Provides : int32_t { kNone = 0, kMsr = 1, kSmn = 2 };
 
 struct Stats {
-    int32_t opens;
-    int32_t closes;
-    int32_t loads;            // pawnio_load calls, refused ones included
-    int32_t loadedModule;     // Provides bits of the accepted blob
-    uint64_t loadedSize;      // size of the accepted blob
-    uint64_t loadedHash;      // FNV-1a of the accepted blob
-    int32_t placeholdersRefused;
-    int32_t executes;
-    int32_t unpinnedMsrReads;
-    int32_t lastHandleClosedOk;
+    int32_t opens, closes, loads, loadedModule;  // loads: refused ones included; loadedModule: Provides bits
+    uint64_t loadedSize, loadedHash;             // of the accepted blob (FNV-1a)
+    int32_t executes, unpinnedMsrReads, lastHandleClosedOk;
 };
 
 Stats g_stats{};
@@ -55,10 +43,7 @@ std::string Scenario() {
 }
 
 bool Contains(const uint8_t* bytes, size_t size, const char* text) {
-    const size_t n = std::strlen(text);
-    for (size_t i = 0; i + n <= size; ++i)
-        if (std::memcmp(bytes + i, text, n) == 0) return true;
-    return false;
+    return std::string_view(reinterpret_cast<const char*>(bytes), size).find(text) != std::string_view::npos;
 }
 
 uint64_t Fnv1a(const uint8_t* bytes, size_t size) {
@@ -132,10 +117,7 @@ __declspec(dllexport) int32_t WINAPI pawnio_load(void* handle, const uint8_t* mo
     ++g_stats.loads;
     if (handle != &g_handleToken || !module) return kFail;
     if (Scenario() == "refuse-load") return kBadSignature;
-    if (size >= 20 && std::memcmp(module, "KALORIX PLACEHOLDER ", 20) == 0) {
-        ++g_stats.placeholdersRefused;
-        return kBadSignature;
-    }
+    if (size >= 20 && std::memcmp(module, "KALORIX PLACEHOLDER ", 20) == 0) return kBadSignature;
     g_stats.loadedModule = (Contains(module, size, "ioctl_read_msr") ? kMsr : 0) |
                            (Contains(module, size, "ioctl_read_smn") ? kSmn : 0);
     g_stats.loadedSize = size;

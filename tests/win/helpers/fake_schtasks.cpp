@@ -1,7 +1,7 @@
 // Answers the three schtasks command lines the autostart code uses, keeping the
-// "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. FAKE_SCHTASKS_CREATE_EXIT and
-// FAKE_SCHTASKS_DELETE_EXIT set the exit codes of /create and /delete (default 0;
-// a refused /delete keeps the task, as for a task registered with highest rights).
+// "registered" task as a file: %TEMP%\kalorix-fake-schtasks\task.xml. FAKE_SCHTASKS_DELETE_EXIT
+// sets the exit code of /delete (default 0; a refused /delete keeps the task, as
+// for a task registered with highest rights).
 #include <windows.h>
 
 #include <cwchar>
@@ -40,7 +40,6 @@ int wmain() {
         if (x == std::wstring::npos) return 2;
         const size_t start = x + 6, end = cmd.find(L'"', start);
         const std::wstring xml = cmd.substr(start, end - start);
-        if (const int refused = ExitCodeFrom(L"FAKE_SCHTASKS_CREATE_EXIT")) return refused;
         return CopyFileW(xml.c_str(), task.c_str(), FALSE) ? 0 : 1;
     }
     return 2;
