@@ -1,5 +1,4 @@
-// The metrics endpoint's HTTP rules: reading a request head, who may be
-// answered, what is answered, and a connection's limits in time and size.
+// Metrics HTTP: request heads, access, answers, and a connection's limits in time and size.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -74,25 +73,20 @@ TEST(MetricsAccessTest, BearerTokenComparison) {
 }
 
 TEST(MetricsAccessTest, TokenTextIsBase64Url) {
-    auto text = [](const std::string& bytes) {
-        return TokenFromBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    };
+    auto text = [](const std::string& b) { return TokenFromBytes(reinterpret_cast<const uint8_t*>(b.data()), b.size()); };
     // RFC 4648 vectors without padding, and the two URL-safe letters.
     EXPECT_EQ(text("fo") + text("foob"), "Zm8" "Zm9vYg");
     EXPECT_EQ(text("\xfb\xff"), "-_8");
     EXPECT_TRUE(TokenUsable(text(std::string(kMetricsTokenBytes, '\x9c'))));
 }
 
-HttpRequest Get(const std::string& path, const std::string& method = "GET") {
+HttpRequest Get(const std::string& path, const std::string& method = "GET", bool body = false) {
     HttpRequest r;
-    r.method = method, r.path = path;
-    return r;
+    return r.method = method, r.path = path, r.hasBody = body, r;
 }
 
 PageSource Pages() {
-    return [](MetricsPage page) {
-        return std::make_shared<const std::string>(page == MetricsPage::Metrics ? "m 1\n" : "{}\n");
-    };
+    return [](MetricsPage p) { return std::make_shared<const std::string>(p == MetricsPage::Metrics ? "m 1\n" : "{}\n"); };
 }
 
 TEST(MetricsAnswerTest, PathsAndMethods) {
@@ -101,21 +95,16 @@ TEST(MetricsAnswerTest, PathsAndMethods) {
     HttpResponse r = answer(Get("/metrics/"));
     EXPECT_TRUE(r.status == 404 && !r.close);  // a wrong path keeps the connection
     r = answer(Get("/metrics", "POST"));
-    EXPECT_EQ(r.status, 405);
-    EXPECT_NE(r.extraHeaders.find("Allow: GET, HEAD"), std::string::npos);
+    EXPECT_TRUE(r.status == 405 && r.extraHeaders.find("Allow: GET, HEAD") != std::string::npos);
     r = answer(Get("/metrics", "HEAD"));
     EXPECT_TRUE(r.status == 200 && r.headOnly);
     EXPECT_NE(ResponseHead(r).find("Content-Length: 4\r\n"), std::string::npos);
-    HttpRequest withBody = Get("/metrics");
-    withBody.hasBody = true;
-    r = answer(withBody);
+    r = answer(Get("/metrics", "GET", true));
     EXPECT_TRUE(r.status == 400 && r.close);
 }
 
 TEST(MetricsAnswerTest, WithoutTheTokenNothingIsTold) {
-    MetricsEndpoint guarded;
-    guarded.listenAll = true;
-    guarded.token = std::string(20, 'k');
+    const MetricsEndpoint guarded{.listenAll = true, .token = std::string(20, 'k')};
     for (const char* path : {"/metrics", "/secret"}) {
         const HttpResponse r = AnswerRequest(Get(path), guarded, Pages());
         EXPECT_TRUE(r.status == 401 && r.extraHeaders.find("WWW-Authenticate: Bearer") != std::string::npos &&
@@ -169,8 +158,7 @@ TEST_F(MetricsConnectionTest, BadOrOversizedRequestIsAnsweredThenClosed) {
     EXPECT_EQ(c.phase(), Phase::Draining);
     c.received("more", 7, respond);  // dropped
     EXPECT_EQ(c.buffered(), 0u);
-    EXPECT_EQ(At(c, 6 + kMetricsDrainMs - 1), Phase::Draining);
-    EXPECT_EQ(At(c, 6 + kMetricsDrainMs), Phase::Done);
+    EXPECT_TRUE(At(c, 6 + kMetricsDrainMs - 1) == Phase::Draining && At(c, 6 + kMetricsDrainMs) == Phase::Done);
 
     HttpConnection big(0);
     big.received("GET /metrics HTTP/1.1\r\n", 1, respond);
@@ -182,8 +170,7 @@ TEST_F(MetricsConnectionTest, BadOrOversizedRequestIsAnsweredThenClosed) {
 
 TEST_F(MetricsConnectionTest, SilentTricklingAndNonReadingClientsAreCutOff) {
     HttpConnection silent(1000);
-    EXPECT_EQ(At(silent, 1000 + kMetricsClientTimeoutMs - 1), Phase::Reading);
-    EXPECT_EQ(At(silent, 1000 + kMetricsClientTimeoutMs), Phase::Done);
+    EXPECT_TRUE(At(silent, 999 + kMetricsClientTimeoutMs) == Phase::Reading && At(silent, 1000 + kMetricsClientTimeoutMs) == Phase::Done);
 
     // A byte a second keeps nothing alive: the whole request has the same 5 s.
     HttpConnection trickle(0);
@@ -197,19 +184,17 @@ TEST_F(MetricsConnectionTest, SilentTricklingAndNonReadingClientsAreCutOff) {
     HttpConnection deaf(0);
     deaf.received(request, 3000, respond);
     deaf.sent(5, 4000, respond);
-    EXPECT_EQ(At(deaf, 3000 + kMetricsClientTimeoutMs - 1), Phase::Writing);
-    EXPECT_EQ(At(deaf, 3000 + kMetricsClientTimeoutMs), Phase::Done);
+    EXPECT_TRUE(At(deaf, 2999 + kMetricsClientTimeoutMs) == Phase::Writing && At(deaf, 3000 + kMetricsClientTimeoutMs) == Phase::Done);
 }
 
 TEST_F(MetricsConnectionTest, ClientClosingItsSide) {
-    // Request sent, then the client's side closed: the answer still goes out.
-    HttpConnection c(0);
+    HttpConnection c(0);  // the client closes its side after the request: the answer still goes out
     c.received("GET /metrics HTTP/1.1\r\n\r\n", 1, respond);
     c.peerClosed(2);
     EXPECT_NE(Drain(c, 3).find("m 1\n"), std::string::npos);
     EXPECT_EQ(c.phase(), Phase::Done);
-    EXPECT_TRUE(AdmitConnection(kMetricsMaxConnections - 1));
-    EXPECT_FALSE(AdmitConnection(kMetricsMaxConnections));
+    EXPECT_TRUE(AdmitConnection(kMetricsMaxConnections - 1) && !AdmitConnection(kMetricsMaxConnections));
+
 }
 
 }  // namespace
