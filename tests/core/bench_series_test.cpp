@@ -1,5 +1,4 @@
-// The "run all tests" series against a scripted window: order, pauses,
-// failures that stay on their cards, stops, and manual starts it refuses.
+// The "run all tests" series against a scripted window: order, pauses, failures, stops, refused manual starts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,8 +13,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// The window as the series sees it: a runner that runs one child at a time,
-// a one-shot timer and the two stores, every call written to a log.
+// The window as the series sees it (one child at a time, a one-shot timer, the stores), every call logged.
 class FakeHost : public TestSeriesHost {
 public:
     bool launchTest(BenchKind kind, wchar_t drive) override {
@@ -32,16 +30,10 @@ public:
     void storeResult(const BenchOutcome& o) override { log.push_back(std::string("store ") + BenchKindWord(o.kind)); }
     void seriesSucceeded() override { log.push_back("pending"); }
 
-    // The running child ends; the window hands its outcome to the series.
     void end(BenchKind kind, bool success, std::wstring error = {}) {
-        running = false;
-        series.runEnded(BenchOutcome{.kind = kind, .success = success, .error = std::move(error)});
+        running = false, series.runEnded(BenchOutcome{.kind = kind, .success = success, .error = std::move(error)});
     }
-    // The timer fires (only while armed, as a killed timer never does).
-    void fire() {
-        ASSERT_TRUE(timer);
-        series.pauseElapsed();
-    }
+    void fire() { ASSERT_TRUE(timer), series.pauseElapsed(); }  // only while armed, as a killed timer never fires
     void endAndFire(BenchKind kind, bool success) { end(kind, success), fire(); }
 
     bool running = false, timer = false;
@@ -71,8 +63,7 @@ TEST(TestSeries, ASeriesWithoutSuccessMarksNothing) {
     h.series.startAll();
     for (BenchKind k : {BenchKind::Cpu, BenchKind::Memory, BenchKind::Gpu}) h.endAndFire(k, false);
     h.end(BenchKind::Disk, false);
-    EXPECT_FALSE(h.series.active());
-    EXPECT_EQ(std::count(h.log.begin(), h.log.end(), "pending"), 0);
+    EXPECT_FALSE(h.series.active() || std::count(h.log.begin(), h.log.end(), "pending"));
     EXPECT_EQ(h.series.view().errors[3], L"Test beklenmedik şekilde sonlandı");  // an end without a reason
 }
 
@@ -94,13 +85,12 @@ TEST(TestSeries, StopInThePauseOrWhileATestRuns) {
     h.series.stop();  // in the pause: ends at once and keeps the earlier result
     EXPECT_FALSE(h.timer || h.series.active());
     EXPECT_EQ(h.log, (Log{"launch cpu", "store cpu", "pause 2500", "pending"}));
-    EXPECT_TRUE(h.series.startOne(BenchKind::Disk, L'D'));  // free again
-    EXPECT_EQ(h.log.back(), "launch diskD");
+    EXPECT_TRUE(h.series.startOne(BenchKind::Disk, L'D') && h.log.back() == "launch diskD");  // free again
 
     FakeHost r;
     r.series.startAll();
     r.series.stop();  // while a test runs: the series ends with the run
-    EXPECT_TRUE(r.series.awaitingEnd());
+    ASSERT_TRUE(r.series.awaitingEnd());
     r.end(BenchKind::Cpu, false, kStopByUser);
     EXPECT_EQ(r.log, (Log{"launch cpu", "stop"}));
     EXPECT_TRUE(!r.series.active() && r.series.view().errors[0] == L"Test durduruldu");
@@ -123,11 +113,10 @@ TEST(TestSeries, APauseEndsOnTimeWithoutItsTimerMessage) {
     FakeHost h;
     h.series.startAll();
     h.end(BenchKind::Cpu, true);
-    h.now += 2499;
-    h.series.poll();  // a snapshot within the pause
+    h.now += 2499, h.series.poll();  // a snapshot within the pause
     EXPECT_EQ(h.log.back(), "pause 2500");
-    h.now += 1;
-    h.series.poll();  // the timer message never came
+    h.now += 1, h.series.poll();  // the timer message never came
+
     EXPECT_TRUE(h.log.back() == "launch memory" && !h.timer);
     h.series.pauseElapsed();  // ... or comes late: nothing starts twice
     EXPECT_EQ(h.log.back(), "launch memory");
