@@ -1,5 +1,4 @@
-// Autostart: the Run value's and the scheduler's texts, and the worker's
-// ordering of queries and changes on its own thread.
+// Autostart: the Run value's and the scheduler's texts, and the worker's ordering of queries and changes.
 #include "app/autostart.h"
 #include "app/autostart_worker.h"
 
@@ -14,8 +13,7 @@
 namespace kalorix {
 namespace {
 
-// A registration held in memory; each call can be held back until released,
-// so the test decides the order of events.
+// A registration in memory; each change can be held back until released, so the test orders the events.
 struct FakeMechanism {
     std::mutex mutex;
     std::condition_variable cv;
@@ -35,20 +33,12 @@ struct FakeMechanism {
         if (!refuse) registered = enable;
         return !refuse;
     }
-    void Finished() {
-        std::lock_guard<std::mutex> lock(mutex);
-        ++finished;
-        cv.notify_all();
-    }
+    void Finished() { std::lock_guard<std::mutex> lock(mutex); ++finished, cv.notify_all(); }
     bool WaitFinished(int n) {
         std::unique_lock<std::mutex> lock(mutex);
         return cv.wait_for(lock, std::chrono::seconds(10), [&] { return finished >= n; });
     }
-    void Hold(bool on) {
-        std::lock_guard<std::mutex> lock(mutex);
-        held = on;
-        cv.notify_all();
-    }
+    void Hold(bool on) { std::lock_guard<std::mutex> lock(mutex); held = on, cv.notify_all(); }
 };
 
 AutostartWorker MakeWorker(FakeMechanism& m) {
@@ -72,8 +62,7 @@ TEST(AutostartWorker, ARefreshNeverUndoesAChangeMadeMeanwhile) {
 
 TEST(AutostartWorker, ARefusedChangeShowsTheStateReadBack) {
     FakeMechanism m;
-    m.registered = true;
-    m.refuse = true;  // e.g. a task with highest rights that a normal process cannot delete
+    m.registered = m.refuse = true;  // e.g. a task with highest rights that a normal process cannot delete
     AutostartWorker worker = MakeWorker(m);
     worker.Set(false, false);
     ASSERT_TRUE(m.WaitFinished(1));
@@ -85,17 +74,14 @@ TEST(AutostartWorker, RefreshOfAnOffRegistrationOnlyAsks) {
     AutostartWorker worker = MakeWorker(m);
     worker.Refresh(true);
     ASSERT_TRUE(m.WaitFinished(1));
-    EXPECT_EQ(m.calls, (std::vector<std::string>{"query"}));
-    EXPECT_TRUE(worker.View().known);
+    EXPECT_TRUE(m.calls == std::vector<std::string>{"query"} && worker.View().known);
 }
 
 TEST(AutostartWorker, DestroyedWithQueuedJobsEndsAfterTheRunningOne) {
     FakeMechanism m;
     m.Hold(true);
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        m.Hold(false);
-    });
+    std::thread releaser([&] { std::this_thread::sleep_for(std::chrono::milliseconds(50)), m.Hold(false); });
+
     {
         AutostartWorker worker = MakeWorker(m);
         for (int i = 0; i < 5; ++i) worker.Set(i % 2 == 0, false);
