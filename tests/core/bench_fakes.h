@@ -1,5 +1,4 @@
-// Fakes shared by the benchmark tests: a clock that only moves when asked and
-// a reporter sink that keeps the lines.
+// Benchmark test fakes: a clock that moves only when asked, and a reporter sink that keeps the lines.
 #pragma once
 
 #include <atomic>
@@ -16,15 +15,12 @@ class FakeClock : public Clock {
 public:
     explicit FakeClock(uint64_t tickNs = 0) : tick_(tickNs) {}
     uint64_t nowNs() override { return now_.fetch_add(tick_) + tick_; }
-    void sleepMs(uint32_t ms) override {
-        slept.push_back(ms);
-        now_ += uint64_t(ms) * 1000000;
-    }
+    void sleepMs(uint32_t ms) override { slept.push_back(ms), now_ += uint64_t(ms) * 1000000; }
     void advanceNs(uint64_t ns) { now_ += ns; }
     std::vector<uint32_t> slept;
-
 private:
     std::atomic<uint64_t> now_{1000000000};
+
     uint64_t tick_;
 };
 

@@ -1,5 +1,4 @@
-// What a repaint must redraw, and the caches it keeps: the text layout cache
-// (keys, ageing, its bound) and the least-recently-used cache of drawn texts.
+// What a repaint must redraw, the text layout cache (keys, ageing, bound) and the LRU cache of drawn texts.
 #include "ui/display_list.h"
 #include "ui/frame_cache.h"
 #include "ui/recent_cache.h"
@@ -22,12 +21,8 @@ TEST(FrameCache, KeysDifferByEveryPartAndUnusedEntriesAge) {
 
     // Used in every pass: kept. Left unused for more than two passes: dropped.
     cache.Insert(TextKey{L"once", 1, 10, 10, 0}, 2);
-    for (int pass = 0; pass < 3; ++pass) {
-        cache.NextPass();
-        EXPECT_NE(cache.Find(a), nullptr);
-    }
-    EXPECT_EQ(cache.Find(TextKey{L"once", 1, 10, 10, 0}), nullptr);
-    EXPECT_EQ(cache.size(), 1u);
+    for (int pass = 0; pass < 3; ++pass) cache.NextPass(), EXPECT_NE(cache.Find(a), nullptr);
+    EXPECT_TRUE(cache.Find(TextKey{L"once", 1, 10, 10, 0}) == nullptr && cache.size() == 1u);
     for (size_t i = 0; i < FrameCache<int>::kCapacity * 2 + 5; ++i)  // changing texts cannot grow it without end
         cache.Insert(TextKey{std::to_wstring(i), 0, 0, 0, 0}, static_cast<int>(i));
     EXPECT_LE(cache.size(), FrameCache<int>::kCapacity);
@@ -35,17 +30,12 @@ TEST(FrameCache, KeysDifferByEveryPartAndUnusedEntriesAge) {
 
 TEST(RecentCache, DropsTheLeastRecentlyUsedAndNeverTheOneJustUsed) {
     RecentCache<std::unique_ptr<int>> cache(2);
-    cache.insert(L"62", std::make_unique<int>(62));
-    cache.insert(L"63", std::make_unique<int>(63));
+    cache.insert(L"62", std::make_unique<int>(62)), cache.insert(L"63", std::make_unique<int>(63));
     ASSERT_NE(cache.find(L"62"), nullptr);  // 63 is now the older one
     cache.insert(L"64", std::make_unique<int>(64));
-    EXPECT_EQ(cache.find(L"63"), nullptr);
-    ASSERT_NE(cache.find(L"62"), nullptr);
-    // The same key again replaces its value instead of taking a second place.
-    cache.insert(L"64", std::make_unique<int>(640));
-    EXPECT_EQ(cache.size(), 2u);
-    EXPECT_EQ(**cache.find(L"64"), 640);
-    EXPECT_NE(cache.find(L"62"), nullptr);
+    EXPECT_TRUE(cache.find(L"63") == nullptr && cache.find(L"62") != nullptr);
+    cache.insert(L"64", std::make_unique<int>(640));  // the same key replaces its value, takes no second place
+    EXPECT_TRUE(cache.size() == 2u && **cache.find(L"64") == 640 && cache.find(L"62") != nullptr);
 }
 
 DrawnItem Item(float x, float y, float w, float h, std::wstring_view text) {
@@ -60,8 +50,7 @@ TEST(DisplayList, OnlyChangedItemsAreRedrawnWithTheirOldAndNewPlace) {
 
     after[1] = Item(288, 176, 120, 44, L"100 °C");       // a wider reading
     const auto areas = ChangedAreas(before, after);
-    ASSERT_TRUE(areas && areas->size() == 1u);
-    EXPECT_FLOAT_EQ((*areas)[0].w, 120);  // covers the old text and the new one
+    ASSERT_TRUE(areas && areas->size() == 1u && (*areas)[0].w == 120);  // covers the old text and the new one
     after.push_back(Item(0, 20, 10, 10, L"banner"));
     EXPECT_FALSE(ChangedAreas(before, after).has_value());  // something appearing means everything
 }
@@ -77,8 +66,8 @@ TEST(DisplayList, ManyAreasAreCappedWithoutLosingAny) {
     for (const DrawnItem& item : after) {  // every changed item lies inside some area
         bool covered = false;
         for (const Rect& a : *areas)
-            covered |= item.rect.x >= a.x && item.rect.right() <= a.right() && item.rect.y >= a.y &&
-                       item.rect.bottom() <= a.bottom();
+            covered |= item.rect.x >= a.x && item.rect.right() <= a.right() && item.rect.y >= a.y && item.rect.bottom() <= a.bottom();
+
         EXPECT_TRUE(covered) << item.rect.x << "," << item.rect.y;
     }
 }

@@ -1,5 +1,4 @@
-// The Settings page's model: choices edited by hand, the tray rows' bindings
-// and the texts that depend on state.
+// The Settings page's model: hand-edited choices, the tray rows' bindings and the texts that depend on state.
 #include "ui/settings_model.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +9,7 @@ namespace kalorix {
 namespace {
 
 TEST(SettingsChoicesTest, HandEditedValuesSelectNothing) {
-    EXPECT_EQ(ChoiceIndex(IntervalChoices(), 750), -1);
-    EXPECT_EQ(ChoiceValue(IntervalChoices(), -1), std::nullopt);
+    EXPECT_TRUE(ChoiceIndex(IntervalChoices(), 750) == -1 && ChoiceValue(IntervalChoices(), -1) == std::nullopt);
 }
 
 TEST(SettingsTextsTest, TrayRowsBindDistinctFieldsAndActions) {
@@ -35,17 +33,14 @@ TEST(SettingsTextsTest, AdvancedSensorsDescriptionByElevation) {
 
 SensorSnapshot Pawn(bool installed, bool elevated, PawnIoState state, int32_t code = 0) {
     SensorSnapshot s;
-    s.pawnIoInstalled = installed, s.elevated = elevated, s.pawnIo = {state, code};
-    return s;
+    return s.pawnIoInstalled = installed, s.elevated = elevated, s.pawnIo = {state, code}, s;
 }
 
 bool Has(const PawnIoRowText& row, const wchar_t* text) { return row.description.find(text) != std::wstring::npos; }
 
 TEST(SettingsTextsTest, PawnIoRowByDriverState) {
-    // Installed while this elevated process was already running.
-    EXPECT_EQ(PawnIoRow(Pawn(true, true, PawnIoState::Usable)).description,
+    EXPECT_EQ(PawnIoRow(Pawn(true, true, PawnIoState::Usable)).description,  // installed while this elevated process ran
               L"Kurulu. Kalorix yeniden başlatılınca kullanılır.");
-
     // Failed starts give their status code and blame neither the processor nor the user.
     for (PawnIoState state : {PawnIoState::ModuleRefused, PawnIoState::DriverUnavailable, PawnIoState::LibraryRejected}) {
         const PawnIoRowText row = PawnIoRow(Pawn(true, true, state, static_cast<int32_t>(0xC0000428)));
@@ -54,21 +49,19 @@ TEST(SettingsTextsTest, PawnIoRowByDriverState) {
     }
     // A build without modules says what to do and offers no download.
     const PawnIoRowText row = PawnIoRow(Pawn(false, false, PawnIoState::NoModules));
-    EXPECT_TRUE(Has(row, L"IntelMSR.bin ve AMDFamily17.bin dosyalarını kalorix.exe ile aynı klasöre koy"));
-    EXPECT_TRUE(Has(row, L"PawnIO'yu kurmak tek başına işe yaramaz") && !row.offerDownload);
+    EXPECT_TRUE(Has(row, L"IntelMSR.bin ve AMDFamily17.bin dosyalarını kalorix.exe ile aynı klasöre koy") &&
+                Has(row, L"PawnIO'yu kurmak tek başına işe yaramaz") && !row.offerDownload);
     EXPECT_FALSE(PawnIoRow(Pawn(false, true, PawnIoState::Unsupported)).offerDownload);
 }
 
 TEST(SettingsTextsTest, ShareTextsInPriorityOrder) {
-    EXPECT_NE(ShareDescription(L"BraveOtter417").find(L"takma adla (BraveOtter417) " + LeaderboardAddress()),
-              std::wstring::npos);
+    EXPECT_NE(ShareDescription(L"BraveOtter417").find(L"takma adla (BraveOtter417) " + LeaderboardAddress()), std::wstring::npos);
     TelemetryView t;
-    LocalTime sent;
-    sent.day = 5, sent.month = 3, sent.year = 2026, sent.hour = 9, sent.minute = 7;
+    LocalTime sent{.year = 2026, .month = 3, .day = 5, .hour = 9, .minute = 7};
     EXPECT_EQ(ShareStatusLine(true, t, sent),
               L"Henüz gönderilmedi; ilk gönderim bilgilendirmeden en erken 1 saat sonra yapılır.");
-    t.noticeAcked = true;
-    t.lastSentAt = 1772701620;
+    t.noticeAcked = true, t.lastSentAt = 1772701620;
+
     EXPECT_EQ(ShareStatusLine(true, t, sent), L"Son gönderim: 05.03.2026 09:07");
     t.busy = true;
     EXPECT_EQ(ShareStatusLine(true, t, sent), L"Gönderiliyor…");

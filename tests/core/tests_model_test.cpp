@@ -98,8 +98,8 @@ TEST(TestsPageTest, ReportCardView) {
 }
 
 TEST(ReportImageTest, FileNameAndContentWithAndWithoutRecords) {
-    LocalTime now;
-    now.year = 2026, now.month = 3, now.day = 7, now.hour = 4, now.minute = 5, now.second = 9;
+    const LocalTime now{.year = 2026, .month = 3, .day = 7, .hour = 4, .minute = 5, .second = 9};
+
     EXPECT_EQ(ReportImageFileName(now), L"Kalorix-rapor-20260307-040509.png");
     std::array<std::optional<TestRecord>, 4> latest;
     EXPECT_EQ(MakeReportImageContent(MakeReportCard({}, 0), latest, L"", L"", false, now).parts[0].detail,

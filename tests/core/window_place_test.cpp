@@ -1,5 +1,4 @@
-// Where the window opens: the saved place while its monitor is there, and
-// what is remembered of it.
+// Where the window opens: the saved place while its monitor is there, and what is remembered of it.
 #include "ui/window_place.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,7 @@ const ScreenRect kLeft{-1280, 0, 0, 984};
 
 Settings Saved(int x, int y, int w, int h) {
     Settings s;
-    s.WindowX = x, s.WindowY = y, s.WindowWidth = w, s.WindowHeight = h;
-    return s;
+    return s.WindowX = x, s.WindowY = y, s.WindowWidth = w, s.WindowHeight = h, s;
 }
 
 TEST(WindowPlace, SavedPlaceReturnsOnlyWhileItsMonitorIsThere) {
@@ -28,10 +26,10 @@ TEST(WindowPlace, SavedPlaceReturnsOnlyWhileItsMonitorIsThere) {
 }
 
 TEST(WindowPlace, ATitleBandThatCannotBeGrabbedIsNotVisible) {
-    EXPECT_TRUE(PlaceVisible({1800, 100, 2800, 800}, {kPrimary}));   // 120 px of the band on screen
-    EXPECT_FALSE(PlaceVisible({1850, 100, 2850, 800}, {kPrimary}));  // only 70 px
-    EXPECT_FALSE(PlaceVisible({100, -30, 1100, 670}, {kPrimary}));   // the band above the screen
-    EXPECT_FALSE(PlaceVisible({100, 1030, 1100, 1730}, {kPrimary})); // below the work area
+    EXPECT_TRUE(PlaceVisible({1800, 100, 2800, 800}, {kPrimary}));  // 120 px of the band on screen
+    // Only 70 px; the band above the screen; below the work area.
+    for (const ScreenRect& r : {ScreenRect{1850, 100, 2850, 800}, ScreenRect{100, -30, 1100, 670}, ScreenRect{100, 1030, 1100, 1730}})
+        EXPECT_FALSE(PlaceVisible(r, {kPrimary})) << r.left << "," << r.top;
 }
 
 TEST(WindowPlace, AMinimisedWindowKeepsTheLastNormalSize) {
@@ -39,8 +37,8 @@ TEST(WindowPlace, AMinimisedWindowKeepsTheLastNormalSize) {
     RememberWindowPlace(s, {-1200, 40, -100, 800}, true, 3);
     EXPECT_TRUE(s.WindowX == -1200 && s.WindowWidth == 1100 && s.WindowMaximized);
     RememberWindowPlace(s, {0, 0, 0, 0}, false, 9);
-    EXPECT_EQ(s.WindowWidth, 1100);
-    EXPECT_EQ(s.LastPage, 4);
+    EXPECT_TRUE(s.WindowWidth == 1100 && s.LastPage == 4) << s.WindowWidth << " " << s.LastPage;
+
 }
 
 }  // namespace
