@@ -33,7 +33,7 @@ public:
     void end(BenchKind kind, bool success, std::wstring error = {}) {
         running = false, series.runEnded(BenchOutcome{.kind = kind, .success = success, .error = std::move(error)});
     }
-    void fire() { ASSERT_TRUE(timer), series.pauseElapsed(); }  // only while armed, as a killed timer never fires
+    void fire() { ASSERT_TRUE(timer); series.pauseElapsed(); }  // only while armed, as a killed timer never fires
     void endAndFire(BenchKind kind, bool success) { end(kind, success), fire(); }
 
     bool running = false, timer = false;

@@ -21,7 +21,7 @@ TEST(FrameCache, KeysDifferByEveryPartAndUnusedEntriesAge) {
 
     // Used in every pass: kept. Left unused for more than two passes: dropped.
     cache.Insert(TextKey{L"once", 1, 10, 10, 0}, 2);
-    for (int pass = 0; pass < 3; ++pass) cache.NextPass(), EXPECT_NE(cache.Find(a), nullptr);
+    for (int pass = 0; pass < 3; ++pass) EXPECT_NE((cache.NextPass(), cache.Find(a)), nullptr);
     EXPECT_TRUE(cache.Find(TextKey{L"once", 1, 10, 10, 0}) == nullptr && cache.size() == 1u);
     for (size_t i = 0; i < FrameCache<int>::kCapacity * 2 + 5; ++i)  // changing texts cannot grow it without end
         cache.Insert(TextKey{std::to_wstring(i), 0, 0, 0, 0}, static_cast<int>(i));
