@@ -21,11 +21,7 @@ struct FakeMechanism {
     int finished = 0;
     std::vector<std::string> calls;
 
-    bool IsEnabled() {
-        std::lock_guard<std::mutex> lock(mutex);
-        calls.push_back("query");
-        return registered;
-    }
+    bool IsEnabled() { std::lock_guard<std::mutex> lock(mutex); calls.push_back("query"); return registered; }
     bool Set(bool enable, bool useTask) {
         std::unique_lock<std::mutex> lock(mutex);
         cv.wait(lock, [this] { return !held; });
@@ -42,8 +38,8 @@ struct FakeMechanism {
 };
 
 AutostartWorker MakeWorker(FakeMechanism& m) {
-    return AutostartWorker([&m] { return m.IsEnabled(); }, [&m](bool e, bool t) { return m.Set(e, t); },
-                           [&m] { m.Finished(); });
+    return AutostartWorker([&m] { return m.IsEnabled(); }, [&m](bool e, bool t) { return m.Set(e, t); }, [&m] { m.Finished(); });
+
 }
 
 TEST(AutostartWorker, ARefreshNeverUndoesAChangeMadeMeanwhile) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct LineLog {
         for (const auto& l : lines) if (!l.empty() && l[0] == type) out.push_back(l);
         return out;
     }
+
 };
 
 }  // namespace kalorix::bench::testing

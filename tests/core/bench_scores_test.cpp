@@ -25,7 +25,9 @@ TEST(BenchScores, NewestOfEachKindFromTheUsageHistory) {
     EXPECT_FALSE(ComputeLatestScores(history).cpu);
     history.addTestRecord(Record(BenchKind::Cpu, 1, {{"cpu.st_score", 1600}}));  // missing mt counts as 1
     EXPECT_EQ(ComputeLatestScores(history).cpu, 40.0);
-    history.addTestRecord(Record(BenchKind::Gpu, 2, {{"gpu.score", 2000}})), history.addTestRecord(Record(BenchKind::Memory, 3, {{"memory.score", 500}}));
+    history.addTestRecord(Record(BenchKind::Gpu, 2, {{"gpu.score", 2000}}));
+    history.addTestRecord(Record(BenchKind::Memory, 3, {{"memory.score", 500}}));
+
     EXPECT_FALSE(ComputeLatestScores(history).overall);  // no disk record yet
     history.addTestRecord(Record(BenchKind::Disk, 4, {}));  // score key missing: present, zero
     history.addTestRecord(Record(BenchKind::Cpu, 5, {{"cpu.st_score", 1000}, {"cpu.mt_score", 1000}}));

@@ -27,9 +27,9 @@ TEST(ChartRange, RecentredRoundedAndStepped) {
     };
     for (const auto& c : cases) {
         const ChartRange r = ComputeChartRange(c.points, c.now, c.span, c.fahrenheit);
-        EXPECT_TRUE(r.lo == c.want.lo && r.hi == c.want.hi && r.step == c.want.step)
-            << c.now << " " << c.points.size() << ": " << r.lo << " " << r.hi << " " << r.step;
+        EXPECT_TRUE(r.lo == c.want.lo && r.hi == c.want.hi && r.step == c.want.step) << c.now << ": " << r.lo << " " << r.hi << " " << r.step;
     }
+
     EXPECT_EQ(ComputeChartRange({}, 500, 300, false).gridValues(), (std::vector<double>{20, 40, 60, 80, 100}));
 }
 

@@ -33,8 +33,8 @@ TEST(InteractionTest, ClickNeedsPressAndReleaseOnTheSameRegion) {
 
 TEST(InteractionTest, LastRegisteredRegionIsOnTopAndEdges) {
     InteractionState ui;
-    const ActionId under = MakeActionId(L"nav/Ayarlar"), block = MakeActionId(L"prompt/block"),
-                   yes = MakeActionId(L"prompt/yes");
+    const ActionId under = MakeActionId(L"nav/Ayarlar"), block = MakeActionId(L"prompt/block"), yes = MakeActionId(L"prompt/yes");
+
     // The prompt covers the whole window; only its buttons react.
     Pass(ui, {{under, 14, 116, 204, 40, true}, {block, 0, 0, 1180, 780, false}, {yes, 600, 400, 150, 36, true}});
     EXPECT_TRUE(UpdateHover(ui, 20, 120) == block && !HoveredWantsHand(ui));

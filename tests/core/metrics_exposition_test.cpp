@@ -51,8 +51,9 @@ TEST(MetricsTextTest, ReadingsInBaseUnitsWithTheirLabels) {
 }
 
 TEST(MetricsTextTest, AbsentValuesHaveNoSeries) {
-    const std::string t = WriteMetricsText(Source({Entry(L"cpu/load/total", SensorKind::Load, 6.0), Entry(L"x/nan", SensorKind::Temperature, std::nan("")),
-                                                  Entry(L"x/kind", static_cast<SensorKind>(99), 1.0)}), MetricsExtras{{}, "1.0.0"});
+    const std::string t = WriteMetricsText(Source({Entry(L"cpu/load/total", SensorKind::Load, 6.0), Entry(L"x/kind", SensorKind(99), 1.0),
+                                                  Entry(L"x/nan", SensorKind::Temperature, std::nan(""))}), MetricsExtras{{}, "1.0.0"});
+
     for (const char* absent : {"kalorix_cpu_temperature_celsius", "kalorix_temperature_celsius", "kalorix_last_score",
                                "x/kind", "NaN", "nan"})
         EXPECT_EQ(t.find(absent), std::string::npos) << absent;

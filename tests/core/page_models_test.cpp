@@ -8,8 +8,8 @@ namespace {
 
 SensorSnapshot Snapshot(std::optional<double> cpu, std::optional<double> gpu) {
     SensorSnapshot s;
-    s.valid = true;
-    s.cpuTemp = s.cpuTempShown = cpu;
+    s.valid = true, s.cpuTemp = s.cpuTempShown = cpu;
+
     if (gpu) s.gpu = GpuSummary{.name = L"Test GPU", .temperature = gpu};
     return s;
 }

@@ -76,8 +76,8 @@ HeavyUsePeriod Period(int64_t start, double busy, double atLimit, double maxTemp
 
 TEST(TestsPageTest, ReportCardView) {
     const int64_t now = 1765000000;
-    EXPECT_EQ(MakeReportCardView(MakeReportCard({}, now), {}, std::nullopt, false).subline,
-              L"Son 7 gün · 0 oturum");  // not "1 dk" of nothing
+    EXPECT_EQ(MakeReportCardView(MakeReportCard({}, now), {}, std::nullopt, false).subline, L"Son 7 gün · 0 oturum");  // no "1 dk"
+
     std::vector<HeavyUsePeriod> periods;
     for (int i = 0; i < 7; ++i) periods.push_back(Period(now - 3600 * (7 - i), 600, i == 6 ? 60 : 30, 80 + i));
     std::swap(periods[0], periods[6]);  // store order is not time order
