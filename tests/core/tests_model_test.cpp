@@ -43,8 +43,9 @@ TEST(TestsPageTest, CardStateFollowsTheRunner) {
     EXPECT_EQ(MakeTestCardState(BenchKind::Memory, &memory, nullptr, false).percent, L"%43");  // rounded
     // Without a series, a failed start or a stop shows its text on that card only.
     BenchState failed{.finished = true, .kind = disk, .error = L"Test başlatılamadı"};
-    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error + MakeTestCardState(cpu, &failed, nullptr, false).error,
-              L"Test başlatılamadı");
+    EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error + L"|" + MakeTestCardState(cpu, &failed, nullptr, false).error,
+              L"Test başlatılamadı|");
+
     failed.success = true;  // a successful run with a late E line is not a failure
     EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"");
 }
