@@ -45,7 +45,6 @@ TEST(TestsPageTest, CardStateFollowsTheRunner) {
     BenchState failed{.finished = true, .kind = disk, .error = L"Test başlatılamadı"};
     EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error + L"|" + MakeTestCardState(cpu, &failed, nullptr, false).error,
               L"Test başlatılamadı|");
-
     failed.success = true;  // a successful run with a late E line is not a failure
     EXPECT_EQ(MakeTestCardState(disk, &failed, nullptr, false).error, L"");
 }
