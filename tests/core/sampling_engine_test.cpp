@@ -151,9 +151,9 @@ TEST(SamplingEngine, PrimingPollPublishesNothingAndCyclesStartOneIntervalApart) 
     engine = &e;
     e.setInterval(1000);
     e.runWorker(stop.get_token());
-    EXPECT_FALSE(validAfterPriming);
-    EXPECT_EQ(*e.snapshot().cpuTemp, 55.0);
-    EXPECT_EQ(e.snapshot().history.size(), 4u);  // the priming poll is no point of the chart
+    // The priming poll is no point of the chart either.
+    EXPECT_EQ(std::tuple(validAfterPriming, *e.snapshot().cpuTemp, e.snapshot().history.size()),
+              std::tuple(false, 55.0, size_t{4}));
     ASSERT_EQ(starts.size(), 5u);
     for (int i : {2, 3}) EXPECT_NEAR(starts[i + 1] - starts[i], 1.025, 0.025 + 1e-9);  // waits in 50 ms steps
 
@@ -169,8 +169,7 @@ TEST(SamplingFold, MinMaxFirstAppearanceResetAndDisappearingSensor) {
     Rig r;
     r.e.fold(Readings({{L"a", 10}, {L"b", 5}}), 1.0);
     SensorFrame f;
-    f.add(L"b", L"other", L"B2", SensorKind::Fan, 7);
-    f.add(L"a", L"Dev", L"a", SensorKind::Load, 3);
+    f.add(L"b", L"other", L"B2", SensorKind::Fan, 7), f.add(L"a", L"Dev", L"a", SensorKind::Load, 3);
     r.e.fold(f, 2.0);
     r.e.fold(Readings({{L"c", 1}}), 3.0);
     SensorSnapshot s = r.snap();
@@ -181,9 +180,7 @@ TEST(SamplingFold, MinMaxFirstAppearanceResetAndDisappearingSensor) {
               std::tuple(std::wstring(L"b"), SensorKind::Load, 7.0));
 
     // Reset: min and max restart from the current value.
-    r.e.fold(Frame(70), 4.0);
-    r.e.requestReset();
-    r.e.fold(Frame(65), 5.0);
+    r.e.fold(Frame(70), 4.0), r.e.requestReset(), r.e.fold(Frame(65), 5.0);
     s = r.snap();
     EXPECT_EQ(std::pair(*s.cpuTempMax, s.sensors[0].max), std::pair(65.0, 3.0));
 }
@@ -214,23 +211,16 @@ TEST(SamplingFold, NonFiniteReadingsNeverEnterTheFold) {
     good.add(L"clk", L"cpu", L"x", SensorKind::Clock, 3000);
     r.e.fold(good, 1);
     SensorFrame bad = Frame(nan, nan);
-    bad.cpuClock = inf, bad.gpu = GpuSummary{}, bad.gpu->temperature = inf;
-    bad.fans = {{L"fan", nan}, {L"ok", 1200}};
-    bad.add(L"clk", L"cpu", L"x", SensorKind::Clock, inf);
-    bad.add(L"new/nan", L"cpu", L"x", SensorKind::Load, nan);
-    r.e.fold(bad, 2);
-    r.e.fold(Frame(62, 50), 3);
+    bad.cpuClock = inf, bad.gpu = GpuSummary{.temperature = inf}, bad.fans = {{L"fan", nan}, {L"ok", 1200}};
+    bad.add(L"clk", L"cpu", L"x", SensorKind::Clock, inf), bad.add(L"new/nan", L"cpu", L"x", SensorKind::Load, nan);
+    r.e.fold(bad, 2), r.e.fold(Frame(62, 50), 3);
     SensorSnapshot s = r.snap();
     ASSERT_EQ(s.sensors.size(), 1u);
     EXPECT_EQ(std::pair(s.sensors[0].max, *s.cpuTempMax), std::pair(3000.0, 62.0));
     EXPECT_TRUE(std::isfinite(*s.cpuTempShown));
-    for (const HistoryPoint& p : s.history) {
-        if (p.cpuTemp) EXPECT_TRUE(std::isfinite(*p.cpuTemp));
-        EXPECT_FALSE(p.gpuTemp.has_value());
-    }
+    for (const HistoryPoint& p : s.history) EXPECT_TRUE((!p.cpuTemp || std::isfinite(*p.cpuTemp)) && !p.gpuTemp);
     r.e.fold(bad, 4);
-    s = r.snap();
-    EXPECT_TRUE(!s.cpuTemp && s.fans.size() == 1);
+    EXPECT_TRUE(!r.snap().cpuTemp && r.snap().fans.size() == 1);
 }
 
 TEST(UsageTracker, BusyAndAtLimitSecondsOverTenMinutes) {

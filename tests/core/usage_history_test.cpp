@@ -159,11 +159,10 @@ TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
     history.addTestRecord(Record(0, 200));  // the 31st CPU record
     auto records = history.testRecords();
     ASSERT_EQ(records.size(), 33u);
-    EXPECT_EQ(records.front().time, 101);  // only the oldest CPU record went
-    EXPECT_EQ(records[29].time, 500);      // GPU records keep their place
+    // Only the oldest CPU record went; GPU records keep their place.
+    EXPECT_EQ(std::pair(records.front().time, records[29].time), std::pair(int64_t{101}, int64_t{500}));
     for (int i = 0; i <= 300; ++i) history.addPeriod(SamplePeriod(i));
-    EXPECT_EQ(history.periods().front().startTime, 1);
-    EXPECT_EQ(UsageHistory(path_).periods().size(), 300u);
+    EXPECT_TRUE(history.periods().front().startTime == 1 && UsageHistory(path_).periods().size() == 300);
 
     // A file written by hand may hold more than the store keeps.
     std::vector<TestRecord> many;
@@ -171,9 +170,8 @@ TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
     for (int i = 0; i < 305; ++i) periods.push_back(SamplePeriod(i)), many.push_back(Record(2, i));
     ASSERT_TRUE(AtomicWriteFile(path_, SerializeHistory(periods, many)));
     UsageHistory loaded(path_);
-    EXPECT_EQ(loaded.testRecords().size(), 30u);
-    EXPECT_EQ(loaded.testRecords().front().time, 275);
-    EXPECT_EQ(loaded.periods().front().startTime, 5);
+    EXPECT_EQ(std::tuple(loaded.testRecords().size(), loaded.testRecords().front().time, loaded.periods().front().startTime),
+              std::tuple(size_t{30}, int64_t{275}, int64_t{5}));
 }
 
 // A running period is on disk as a provisional line (older versions ignore the
@@ -183,22 +181,17 @@ TEST_F(HistoryFileTest, ProvisionalPeriodSurvivesACrashAndIsReplacedAtClose) {
         UsageHistory history(path_);
         history.addPeriod(SamplePeriod(1));
         HeavyUsePeriod running = SamplePeriod(2);
-        running.duration = 240;
-        history.setProvisionalPeriod(running);
-        running.duration = 300;
-        history.setProvisionalPeriod(running);
+        for (double duration : {240, 300}) running.duration = duration, history.setProvisionalPeriod(running);
         EXPECT_EQ(history.periods().size(), 1u);
         EXPECT_NE(ReadFileBytes(path_)->find("S\t2\t300\t581\t33\t1\t97.2\t88.0\t72.0\t3412\t44.4\tp\n"), std::string::npos);
     }  // ends without a close
     UsageHistory next(path_);
     ASSERT_EQ(next.periods().size(), 2u);
     EXPECT_TRUE(next.periods()[1].duration == 300 && !next.provisionalPeriod());
-    next.setProvisionalPeriod(SamplePeriod(3));
-    next.addPeriod(SamplePeriod(3));
+    next.setProvisionalPeriod(SamplePeriod(3)), next.addPeriod(SamplePeriod(3));
     const std::string after = *ReadFileBytes(path_);
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 3);
-    next.setProvisionalPeriod(SamplePeriod(4));
-    next.clearProvisionalPeriod();
+    next.setProvisionalPeriod(SamplePeriod(4)), next.clearProvisionalPeriod();
     EXPECT_EQ(UsageHistory(path_).periods().size(), 3u);
 }
 

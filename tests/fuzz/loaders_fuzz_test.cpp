@@ -102,12 +102,9 @@ struct JsonCheck {
             if (static_cast<unsigned char>(t[i]) < 0x20) return false;
             if (t[i] != '\\') continue;
             if (++i >= t.size()) return false;
-            if (t[i] == 'u') {
-                for (int k = 0; k < 4; ++k)
-                    if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
-            } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
-                return false;
-            }
+            if (t[i] != 'u' && std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) return false;
+            for (int k = 0, hex = t[i] == 'u' ? 4 : 0; k < hex; ++k)
+                if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
         }
         if (empty) *empty = i == start;
         return lit("\"");
