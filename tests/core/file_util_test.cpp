@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "base/log.h"
@@ -20,7 +21,8 @@ protected:
     }
     void TearDown() override { SetLogSink({}), SetDurableFileOps({}), fs::remove_all(dir_); }
     fs::path dir_ = fs::temp_directory_path() /
-                    (std::string("kalorix-file-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                    (std::string("kalorix-file-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                     "-" + std::to_string(std::random_device{}()));  // other test runs may share the folder
     fs::path path_ = dir_ / "data.txt";
     std::string log_;
 };

@@ -305,8 +305,7 @@ TEST(UsageTracker, SleepBetweenTwoRunsIsNeverTimeSpent) {
     const SensorFrame heavy = Frame(96, 100);
     r.start(heavy, 20);
     r.host.now = r.t += 8 * 3600.0;
-    r.feed(200, heavy);
-    r.e.closeActivePeriod();
+    r.feed(200, heavy), r.e.closeActivePeriod();
     ASSERT_EQ(r.host.periods.size(), 1u);
     const HeavyUsePeriod& p = r.host.periods[0];
     EXPECT_TRUE(p.duration >= 195.0 && p.duration <= 200.0) << p.duration;
@@ -321,12 +320,9 @@ TEST(UsageTracker, SuspendClosesThePeriodAndAnUnansweredNoticeExpires) {
     EXPECT_NEAR(r.host.periods[0].duration, 250, 1e-9);
     r.feed(30, Frame(80, 90));  // cycles before the sleep starts count nothing
     EXPECT_EQ(r.snap().busySecondsRecent, 250);
-    r.host.now = r.t += 8 * 3600.0;  // asleep
-    r.e.resume();
-    r.feed(70, Frame(80, 90));
+    r.host.now = r.t += 8 * 3600.0, r.e.resume(), r.feed(70, Frame(80, 90));  // after 8 hours asleep
     EXPECT_NEAR(r.snap().currentPeriod->duration, 69, 1e-9);
-    r.e.suspend();
-    r.feed(61, Frame(80, 90));
+    r.e.suspend(), r.feed(61, Frame(80, 90));  // a notice not followed by sleep expires
     EXPECT_FALSE(r.e.suspended());
 }
 

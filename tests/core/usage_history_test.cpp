@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <limits>
 #include <map>
 #include <string>
@@ -42,7 +43,8 @@ protected:
     void SetUp() override { fs::remove_all(dir_); }
     void TearDown() override { fs::remove_all(dir_); }
     fs::path dir_ = fs::temp_directory_path() /
-                    (std::string("kalorix-history-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                    (std::string("kalorix-history-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                     "-" + std::to_string(std::random_device{}()));  // other test runs may share the folder
     fs::path path_ = dir_ / "Kalorix" / "history.txt";
 };
 
