@@ -1,7 +1,9 @@
-// Random and mutated input (fixed seed and count) for the settings, history and telemetry
-// files and the benchmark child's output, built by scripts/build asan with the sanitizers.
-// Each loaded record must keep finite numbers, bounded lists, usable keys, clamped
-// settings, and a report that is valid JSON.
+// Random and mutated input for everything that reads bytes from outside: the
+// settings, history and telemetry files and the benchmark child's output. A
+// fixed seed and a fixed count keep every run the same; scripts/build asan
+// builds this alone with AddressSanitizer and UndefinedBehaviorSanitizer. Each
+// loaded record must pass its own invariants: finite numbers, bounded lists,
+// usable keys, clamped settings, and a report that is valid JSON.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -81,7 +83,7 @@ std::string Input(Rng& rng, const std::vector<std::string>& seeds) {
     return Mutate(std::move(base), rng);
 }
 
-// A small JSON checker (RFC 8259), plus: no member without a name.
+// ---- a small JSON checker (RFC 8259), plus: no member without a name --------
 
 struct JsonCheck {
     std::string_view t;
@@ -94,7 +96,11 @@ struct JsonCheck {
         while (i < t.size() && std::string_view(" \n\r\t").find(t[i]) != std::string_view::npos) ++i;
     }
     bool lit(std::string_view w) { return t.substr(i, w.size()) == w ? (i += w.size(), true) : false; }
-    bool digits() { const size_t from = i; while (digit()) ++i; return i > from; }
+    bool digits() {
+        const size_t from = i;
+        while (digit()) ++i;
+        return i > from;
+    }
     bool str(bool* empty = nullptr) {
         if (!at('"')) return false;
         const size_t start = ++i;
@@ -102,9 +108,12 @@ struct JsonCheck {
             if (static_cast<unsigned char>(t[i]) < 0x20) return false;
             if (t[i] != '\\') continue;
             if (++i >= t.size()) return false;
-            if (t[i] != 'u' && std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) return false;
-            for (int k = 0, hex = t[i] == 'u' ? 4 : 0; k < hex; ++k)
-                if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
+            if (t[i] == 'u') {
+                for (int k = 0; k < 4; ++k)
+                    if (++i >= t.size() || !std::isxdigit(static_cast<unsigned char>(t[i]))) return false;
+            } else if (std::string_view("\"\\/bfnrt").find(t[i]) == std::string_view::npos) {
+                return false;
+            }
         }
         if (empty) *empty = i == start;
         return lit("\"");
@@ -144,6 +153,9 @@ bool ValidJson(std::string_view text) {
     JsonCheck c{text};
     return c.value() && (c.ws(), c.i == text.size());
 }
+
+// ---- invariants ---------------------------------------------------------------
+
 
 void CheckHistory(const std::vector<HeavyUsePeriod>& periods, const std::vector<TestRecord>& records) {
     ASSERT_LE(periods.size(), kMaxPeriods);
@@ -200,9 +212,10 @@ struct Figures {
     }
 };
 
-std::string Crlf(std::string text) {
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, 1, '\r');
-    return text;
+std::string Crlf(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
 }
 
 // A history file with a period, a provisional period and two records, as the store writes it.
