@@ -1,5 +1,4 @@
-// Storage provider rules: the layouts of the storage answers, the temperature
-// filter, bus names and the hottest drive.
+// Storage provider rules: the storage answers' layouts, temperatures and the hottest drive.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -39,9 +38,9 @@ TEST(DiskCore, ProductIdIsReadOnlyInsideTheAnswer) {
     EXPECT_EQ(ParseStorageProductId(d.data(), 200), L"  Samsung SSD 980");  // trailing spaces only
     EXPECT_EQ(ParseStorageProductId(Descriptor("X\xE9Y", 11).data(), 200), L"X\u00E9Y");  // widened byte by byte
     d = Descriptor("WDC", 11);
-    EXPECT_EQ(ParseStorageProductId(d.data(), 64), L"");   // offset == returned
-    EXPECT_EQ(ParseStorageProductId(d.data(), 65), L"W");  // text cut at the returned bytes
-    EXPECT_EQ(ParseStorageProductId(d.data(), 19), L"");   // offset field itself missing
+    // Offset == returned; the text cut at the returned bytes; the offset field itself missing.
+    for (auto [returned, want] : {std::pair<size_t, const wchar_t*>{64, L""}, {65, L"W"}, {19, L""}})
+        EXPECT_EQ(ParseStorageProductId(d.data(), returned), want) << returned;
     d[16] = 0;  // offset 0: no product id
     EXPECT_EQ(ParseStorageProductId(d.data(), 1024), L"");
     std::vector<uint8_t> unterminated(80, 'A');
@@ -56,11 +55,10 @@ TEST(DiskCore, BusTypesAndTemperatureFilters) {
     auto d = Descriptor("x", 7);
     EXPECT_EQ(ParseStorageBusType(d.data(), 32), 7u);
     EXPECT_FALSE(ParseStorageBusType(d.data(), 31));
-    EXPECT_EQ(Temperature(1, 119, 40), 119);
-    EXPECT_EQ(Temperature(3, 45, 256), 45);
-    for (int16_t t : {0, -5, 120}) EXPECT_FALSE(Temperature(1, t, 40)) << t;
-    EXPECT_FALSE(Temperature(1, 45, 39));  // short answer
-    EXPECT_FALSE(Temperature(0, 45, 40));  // no entry
+    // Out of range, a short answer, no entry.
+    const std::tuple<uint16_t, int16_t, size_t, std::optional<int>> temps[] = {{1, 119, 40, 119}, {3, 45, 256, 45},
+        {1, 0, 40, {}}, {1, -5, 40, {}}, {1, 120, 40, {}}, {1, 45, 39, {}}, {0, 45, 40, {}}};
+    for (auto [count, t, returned, want] : temps) EXPECT_EQ(Temperature(count, t, returned), want) << t << " " << returned;
 }
 
 TEST(DiskCore, HottestDriveKeepsTheEarlierOneOnATie) {
@@ -68,7 +66,6 @@ TEST(DiskCore, HottestDriveKeepsTheEarlierOneOnATie) {
     AppendDiskTemperature(frame, 0, L"A", 45);
     AppendDiskTemperature(frame, 1, L"B", 52);
     AppendDiskTemperature(frame, 2, L"C", 52);
-    EXPECT_EQ(frame.readings.size(), 3u);
-    EXPECT_EQ(frame.hottestDiskTemp, 52.0);
-    EXPECT_EQ(frame.hottestDiskName, L"B");
+    EXPECT_EQ(std::tuple(frame.readings.size(), *frame.hottestDiskTemp, frame.hottestDiskName),
+              std::tuple(size_t{3}, 52.0, std::wstring(L"B")));
 }

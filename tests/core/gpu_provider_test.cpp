@@ -1,5 +1,4 @@
-// GPU provider rules: LUID keys, counter sums, the display kernel's record and
-// its ranges, adapter order and the summary adapter.
+// GPU provider rules: LUID keys, counter sums, the display kernel's record, order and summary.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -46,11 +45,9 @@ TEST(GpuCore, EngineLoadsAddUpPerTypeAndTheBusiestTypeWins) {
     });
     EXPECT_EQ(loads, (std::map<std::wstring, double>{
                          {kKeyA, 55.0}, {kKeyB, 130.0}, {L"luid_0x00000000_0x00000009", 0.0}}));
-    GpuAdapterSample s = Sample(L"GPU", kKeyB, 0);
-    ApplyGpuCounterMaps(s, loads, {});
+    GpuAdapterSample s = Sample(L"GPU", kKeyB, 0), other = Sample(L"GPU", L"luid_0x00000007_0x00000007", 0);
+    ApplyGpuCounterMaps(s, loads, {}), ApplyGpuCounterMaps(other, loads, {});
     EXPECT_EQ(s.load, 100.0);  // capped only when applied
-    GpuAdapterSample other = Sample(L"GPU", L"luid_0x00000007_0x00000007", 0);
-    ApplyGpuCounterMaps(other, loads, {});
     EXPECT_FALSE(other.load);
 }
 
@@ -75,13 +72,9 @@ TEST(GpuCore, PerfDataRecordAndTheRangesOfItsFields) {
     ASSERT_TRUE(perf);
     EXPECT_EQ(perf->fanRpm, 1234u);
     EXPECT_FALSE(ParseGpuPerfData(raw, 63));
-
-    const std::pair<uint32_t, std::optional<double>> temps[] = {
-        {1, 0.1}, {1499, 149.9}, {0, std::nullopt}, {1500, std::nullopt}};
-    for (auto [rawTemp, want] : temps) EXPECT_EQ(GpuTemperatureFromRaw(rawTemp), want) << rawTemp;
-    const std::pair<uint32_t, std::optional<double>> fans[] = {
-        {1, 1.0}, {19999, 19999.0}, {0, std::nullopt}, {20000, std::nullopt}};
-    for (auto [rawFan, want] : fans) EXPECT_EQ(GpuFanFromRaw(rawFan), want) << rawFan;
+    const std::tuple<uint32_t, std::optional<double>, std::optional<double>> ranges[] = {
+        {0, {}, {}}, {1, 0.1, 1.0}, {1499, 149.9, 1499.0}, {1500, {}, 1500.0}, {19999, {}, 19999.0}, {20000, {}, {}}};
+    for (auto [raw, temp, fan] : ranges) EXPECT_EQ(std::pair(GpuTemperatureFromRaw(raw), GpuFanFromRaw(raw)), std::pair(temp, fan)) << raw;
 }
 
 TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
@@ -93,15 +86,12 @@ TEST(GpuCore, DiscreteAdaptersComeFirstAndKeepTheirOrder) {
     std::vector<A> list = {{0, false}, {1, true}, {2, false}, {3, true}};
     OrderGpuAdapters(list);
     EXPECT_EQ(list, (std::vector<A>{{1, true}, {3, true}, {0, false}, {2, false}}));
-    EXPECT_TRUE(IsDiscreteGpu(1ull << 30));
-    EXPECT_FALSE(IsDiscreteGpu((1ull << 30) - 1));
+    EXPECT_TRUE(IsDiscreteGpu(1ull << 30) && !IsDiscreteGpu((1ull << 30) - 1));
 }
 
 TEST(GpuCore, SensorsOfOneAdapter) {
     GpuAdapterSample big = Sample(L"big", kKeyB, 2ull << 30, 65.5);
-    big.load = 55.0;
-    big.fanSpeed = 1850;
-    big.usedBytes = 3ull << 29;
+    big.load = 55.0, big.fanSpeed = 1850, big.usedBytes = 3ull << 29;
     SensorFrame frame;
     AppendGpuAdapter(frame, big);
     const std::wstring d = L"gpu/" + kKeyB;

@@ -1,4 +1,7 @@
+// The hardware inventory built from WMI rows and its text.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "inventory/inventory.h"
 #include "inventory/wmi_row.h"
@@ -13,8 +16,7 @@ const std::wstring kDot = L" \u00B7 ";
 // A desktop with a discrete and an integrated adapter, as WMI reports it.
 InventoryInputs Desktop() {
     InventoryInputs in;
-    in.computerName = L"OFIS-PC";
-    in.userName = L"ayse";
+    in.computerName = L"OFIS-PC", in.userName = L"ayse";
     in.rows(InventoryQuery::ComputerSystem) = {{{L"Manufacturer", L"Micro-Star International Co., Ltd."},
                                                 {L"Model", L"MS-7D75"}, {L"SystemFamily", L"Default string"}}};
     in.rows(InventoryQuery::BaseBoard) = {{{L"Manufacturer", L"MSI"}, {L"Product", L"MAG B650 TOMAHAWK"}}};
@@ -35,37 +37,31 @@ InventoryInputs Desktop() {
     in.volumes = {{L'C', kDriveFixed, true, 120 * static_cast<uint64_t>(kGiB), 1000204886016ull, L"Windows"}};
     in.rows(InventoryQuery::OperatingSystem) = {{{L"Caption", L"Microsoft Windows 11 Pro"}, {L"BuildNumber", L"22631"},
         {L"OSArchitecture", L"64 bit"}, {L"InstallDate", L"20240101120000.000000+180"}}};
-    in.displayVersion = L"23H2";
-    in.ubr = 3007;
+    in.displayVersion = L"23H2", in.ubr = 3007;
     return in;
 }
 
 const InventorySection* Find(const HardwareInventory& inv, const std::wstring& title) {
-    for (const auto& s : inv.sections)
-        if (s.title == title) return &s;
-    return nullptr;
+    auto it = std::find_if(inv.sections.begin(), inv.sections.end(), [&](const auto& s) { return s.title == title; });
+    return it == inv.sections.end() ? nullptr : &*it;
 }
 
 // The value of a row, or "<none>" when the section lacks it.
 std::wstring Value(const InventorySection& s, const std::wstring& label) {
-    for (const auto& r : s.rows)
-        if (r.label == label) return r.value;
-    return L"<none>";
+    auto it = std::find_if(s.rows.begin(), s.rows.end(), [&](const auto& r) { return r.label == label; });
+    return it == s.rows.end() ? L"<none>" : it->value;
 }
 
 using Texts = std::vector<std::wstring>;
 
-Texts Labels(const InventorySection& s) {
+template <class List, class Field>
+Texts Collect(const List& list, Field field) {
     Texts out;
-    for (const auto& r : s.rows) out.push_back(r.label);
+    for (const auto& item : list) out.push_back(item.*field);
     return out;
 }
-
-Texts Titles(const HardwareInventory& inv) {
-    Texts out;
-    for (const auto& s : inv.sections) out.push_back(s.title);
-    return out;
-}
+Texts Labels(const InventorySection& s) { return Collect(s.rows, &InventoryRow::label); }
+Texts Titles(const HardwareInventory& inv) { return Collect(inv.sections, &InventorySection::title); }
 
 WmiRow Adapter(const std::wstring& name) { return {{L"Name", name}}; }
 
@@ -105,11 +101,10 @@ TEST(Inventory, PersonalInfoHidesNamesAndVolumeLabelsOnly) {
     EXPECT_EQ(InventoryToText(hidden), expected);
 
     // Even names that could not be read are shown as hidden rather than left out.
-    in.computerName.clear();
-    in.userName.clear();
+    in.computerName.clear(), in.userName.clear();
     const HardwareInventory unknown = BuildHardwareInventoryFrom(in);
-    EXPECT_EQ(Value(*Find(unknown, L"Sistem"), L"Bilgisayar adı"), bullets);
-    EXPECT_EQ(Value(*Find(unknown, L"İşletim sistemi"), L"Kullanıcı"), bullets);
+    EXPECT_EQ(Value(*Find(unknown, L"Sistem"), L"Bilgisayar adı") + Value(*Find(unknown, L"İşletim sistemi"), L"Kullanıcı"),
+              bullets + bullets);
 }
 
 TEST(Inventory, AdapterOrderKindTitlesAndMemory) {
@@ -161,9 +156,9 @@ TEST(Inventory, MemoryFastestSpeedLastModuleTypeAndUnknownSizes) {
         {{L"Capacity", L"8589934592"}, {L"Speed", L"3600"}, {L"PartNumber", L"F4-3600C16-8GVKC"},
          {L"SMBIOSMemoryType", L"26"}}};
     const InventorySection mem = *Find(BuildHardwareInventoryFrom(in), L"Bellek");
-    EXPECT_EQ(Value(mem, L"Tür"), L"DDR4");
-    EXPECT_EQ(Value(mem, L"Hız"), L"3600 MT/s");  // the fastest module
-    EXPECT_EQ(Value(mem, L"Modül 2"), L"8 GB" + kDot + L"F4-3600C16-8GVKC");
+    // The fastest module gives the speed.
+    EXPECT_EQ(Value(mem, L"Tür") + L"|" + Value(mem, L"Hız") + L"|" + Value(mem, L"Modül 2"),
+              L"DDR4|3600 MT/s|8 GB" + kDot + L"F4-3600C16-8GVKC");
 
     // The last module decides the type even when it names none (or a code beyond any integer);
     // no speed, no "Hız"; no capacity, no total.
@@ -187,18 +182,15 @@ TEST(Inventory, ProcessorCacheRowAndBiosWithoutDate) {
     const HardwareInventory inv = BuildHardwareInventoryFrom(in);
     const InventorySection& cpu = *Find(inv, L"İşlemci");
     EXPECT_EQ(Labels(cpu), (Texts{L"Model", L"Temel hız", L"Model", L"Önbellek (L2 / L3)"}));  // one known cache
-    EXPECT_EQ(cpu.rows[3].value, L"0 B / 16 MB");
-    EXPECT_EQ(inv.cpuName, L"B");  // the last processor names the machine's CPU
-    EXPECT_EQ(Value(inv.sections[0], L"BIOS"), L"F.20");
+    // The last processor names the machine's CPU.
+    EXPECT_EQ(cpu.rows[3].value + L"|" + inv.cpuName + L"|" + Value(inv.sections[0], L"BIOS"), L"0 B / 16 MB|B|F.20");
 }
 
 TEST(Inventory, OperatingSystemVersionAndBuild) {
     InventoryInputs in = Desktop();
-    in.ubr = 0;
-    in.displayVersion = L"  23H2 ";
+    in.ubr = 0, in.displayVersion = L"  23H2 ";
     auto os = [&](const wchar_t* label) { return Value(*Find(BuildHardwareInventoryFrom(in), L"İşletim sistemi"), label); };
-    EXPECT_EQ(os(L"Derleme"), L"22631");
-    EXPECT_EQ(os(L"Sürüm"), L"Windows 11 Pro 23H2");
+    EXPECT_EQ(os(L"Derleme") + L"|" + os(L"Sürüm"), L"22631|Windows 11 Pro 23H2");
     in.ubr = 3007;  // a revision without a build number is no build number
     in.rows(InventoryQuery::OperatingSystem)[0].erase(L"BuildNumber");
     EXPECT_EQ(os(L"Derleme"), L"<none>");
@@ -215,9 +207,8 @@ TEST(Inventory, DisksAndOnlyFixedVolumesWithKnownSpace) {
                   {L'F', kDriveFixed, false, 0, 0, L""}, {L'Z', 4, true, 1, 2, L"Ağ"}};
     const InventorySection s = *Find(BuildHardwareInventoryFrom(in), L"Depolama");
     EXPECT_EQ(Labels(s), (Texts{L"Disk 1", L"Disk 2", L"Disk 3", L"C:", L"D: Veri"}));
-    EXPECT_EQ(s.rows[0].value, L"WDC WD10EZEX" + kDot + L"931,5 GB" + kDot + L"SATA HDD");
-    EXPECT_EQ(s.rows[2].value, L"Array" + kDot + L"1 TB" + kDot + L"SSD");
-    EXPECT_EQ(s.rows[4].value, L"0 B boş / 931,5 GB");
+    EXPECT_EQ(s.rows[0].value + L"|" + s.rows[2].value + L"|" + s.rows[4].value,
+              L"WDC WD10EZEX" + kDot + L"931,5 GB" + kDot + L"SATA HDD|Array" + kDot + L"1 TB" + kDot + L"SSD|0 B boş / 931,5 GB");
 }
 
 TEST(WmiRow, NumbersParseTheLeadingDecimalTextAndNamesMatchExactly) {
@@ -227,6 +218,5 @@ TEST(WmiRow, NumbersParseTheLeadingDecimalTextAndNamesMatchExactly) {
         {L"Frac", 2.5}, {L"Word", 0.0}, {L"Neg", -12.0}, {L"Nan", 0.0}, {L"Inf", 0.0},  // never NaN or infinity
         {L"Missing", 0.0}, {L"Blank", 0.0}};
     for (auto [name, want] : cases) EXPECT_EQ(RowNumber(row, name), want) << name;
-    EXPECT_EQ(RowText(row, L"Missing"), L"");
-    EXPECT_EQ(RowText(row, L"name"), L"");  // property names are matched exactly
+    EXPECT_EQ(RowText(row, L"Missing") + RowText(row, L"name"), L"");  // property names are matched exactly
 }

@@ -1,5 +1,4 @@
-// MSI embedded-controller packets: status and size, temperature range and
-// precedence, fan values, and one poll with a failing method.
+// MSI embedded-controller packets: status and size, temperatures, fans, and a failing method.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -49,9 +48,7 @@ TEST(MsiEcPacket, PaddingCuttingAndStatus) {
     longAnswer[0] = 1;
     EXPECT_EQ((*EcPacketFromBytes(longAnswer.data(), longAnswer.size()))[31], 7);
     const uint8_t bad[] = {2, 50, 60};  // status other than 1; an empty answer has status 0
-    EXPECT_FALSE(EcPacketFromBytes(bad, 3));
-    EXPECT_FALSE(EcPacketFromBytes(bad + 1, 0));
-    EXPECT_FALSE(EcPacketFromBytes(nullptr, 0));
+    EXPECT_FALSE(EcPacketFromBytes(bad, 3) || EcPacketFromBytes(bad + 1, 0) || EcPacketFromBytes(nullptr, 0));
 }
 
 TEST(MsiEcTemperatures, RangeAndPrecedence) {
@@ -64,8 +61,7 @@ TEST(MsiEcTemperatures, RangeAndPrecedence) {
     // The EC replaces ACPI but never PawnIO (exactly that source); its sensor is listed either way.
     EXPECT_EQ(Temperatures({1, 70, 0}, L"ACPI").cpuTempSource, L"MSI EC");
     f = Temperatures({1, 70, 0}, L"PawnIO");
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 55);
-    EXPECT_NE(Find(f, L"msi/temp/cpu"), nullptr);
+    EXPECT_TRUE(*f.cpuTemp == 55 && Find(f, L"msi/temp/cpu"));
     EXPECT_EQ(Temperatures({1, 70, 0}, L"PawnIO ").cpuTempSource, L"MSI EC");
 }
 
@@ -73,9 +69,8 @@ TEST(MsiEcFans, RawValuesAndStoppedFans) {
     SensorFrame f;
     ApplyEcFans(Packet({1, 0x00, 0x78, 0x01, 0x2C, 0x00, 0x07, 0xFF, 0xFF}), f);
     ASSERT_EQ(f.readings.size(), 4u);
-    EXPECT_DOUBLE_EQ(f.readings[0].value, 4000);  // 480000 / big-endian count
+    EXPECT_EQ(std::pair(f.readings[0].value, f.fans.size()), std::pair(4000.0, size_t{4}));  // 480000 / big-endian count
     EXPECT_NEAR(f.readings[3].value, 480000.0 / 65535, 1e-9);
-    EXPECT_EQ(f.fans.size(), 4u);
 
     // Zero: a stopped fan for the first two, no fan for the others.
     SensorFrame zero;
@@ -94,13 +89,12 @@ TEST(MsiEcPoll, FailingMethodDropsOnlyItsSensors) {
     f.cpuTemp = 42, f.cpuTempSource = L"ACPI";
     PollMsiEc(ec, f);
     EXPECT_EQ(ec.calls, (std::vector<std::wstring>{L"Get_Temperature", L"Get_Fan"}));
-    EXPECT_EQ(f.cpuTempSource, L"ACPI");
     EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"msi/fan/0", L"msi/fan/1"}));
+    EXPECT_EQ(f.cpuTempSource, L"ACPI");
 
     ec.answers[L"Get_Temperature"] = {1, 66, 51};
     ec.answers.erase(L"Get_Fan");
     SensorFrame g;
     PollMsiEc(ec, g);
-    EXPECT_EQ(g.readings.size(), 2u);
-    EXPECT_TRUE(g.fans.empty());
+    EXPECT_TRUE(g.readings.size() == 2 && g.fans.empty());
 }

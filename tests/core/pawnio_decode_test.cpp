@@ -1,6 +1,4 @@
-// Processor thermal registers behind the PawnIO driver: identification, module
-// and library names, core naming, register decoding at its edges, and the
-// order of reads of one poll (pinning, failures, precedence of the headline).
+// Processor thermal registers behind the PawnIO driver: decoding and the reads of one poll.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -44,8 +42,7 @@ public:
         EXPECT_EQ(pinDepth, 0) << "pinned twice without restoring";
         const int bit = std::countr_zero(a.mask);
         if (refusePin[bit]) return false;
-        pinned = bit;
-        ++pinDepth;
+        pinned = bit, ++pinDepth;
         return true;
     }
     void unpin() override { --pinDepth, ++unpins, pinned = -1; }
@@ -154,11 +151,10 @@ TEST(PawnIoFiles, LibraryPathAndPlaceholderModules) {
     const std::string placeholder = "KALORIX PLACEHOLDER PAWNIO_INTELMSR - replaced\n" + std::string(100, '\0');
     const std::string real = "\x7f" + std::string("module KALORIX PLACEHOLDER ") + std::string(100, 'x');
     auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
-    EXPECT_TRUE(IsPlaceholderModule(bytes(placeholder), placeholder.size()));
-    EXPECT_TRUE(IsPlaceholderModule(bytes(real), 0));  // empty: never handed over either
-    EXPECT_TRUE(IsPlaceholderModule(nullptr, 10));
-    EXPECT_FALSE(IsPlaceholderModule(bytes(real), real.size()));  // the marker only counts at the start
-    EXPECT_FALSE(IsPlaceholderModule(bytes(placeholder), 10));    // a cut-off marker is no marker
+    // An empty module is never handed over either; the marker counts only whole and at the start.
+    EXPECT_TRUE(IsPlaceholderModule(bytes(placeholder), placeholder.size()) && IsPlaceholderModule(bytes(real), 0) &&
+                IsPlaceholderModule(nullptr, 10));
+    EXPECT_FALSE(IsPlaceholderModule(bytes(real), real.size()) || IsPlaceholderModule(bytes(placeholder), 10));
 }
 
 TEST(PawnIoCores, NamingAndAffinity) {
@@ -175,11 +171,11 @@ TEST(PawnIoCores, NamingAndAffinity) {
         EXPECT_EQ(got, names);
     }
 
+    // A zero mask is skipped; a core is pinned to its lowest bit; names follow the list's positions.
     auto cores = BuildCoreList({{0b1100, 0, 0}, {0, 0, 0}, {0x8000000000000000ull, 1, 0}});
-    ASSERT_EQ(cores.size(), 2u);  // zero mask skipped
-    EXPECT_EQ(cores[0].affinity.mask, 0b0100u);  // the lowest bit
-    EXPECT_EQ(cores[1].affinity.group, 1);
-    EXPECT_EQ(cores[1].name, L"Çekirdek #2");  // numbered by position in the list
+    ASSERT_EQ(cores.size(), 2u);
+    EXPECT_EQ(std::tuple(cores[0].affinity.mask, cores[1].affinity.group, cores[1].name),
+              std::tuple(uint64_t{0b0100}, uint16_t{1}, std::wstring(L"Çekirdek #2")));
 }
 
 TEST(PawnIoIntel, ProbeReadsTjMaxAndNeedsOneValidCore) {
@@ -190,14 +186,11 @@ TEST(PawnIoIntel, ProbeReadsTjMaxAndNeedsOneValidCore) {
     regs.msr[4] = {{kMsrThermStatus, Status(10, false)}};
     EXPECT_FALSE(ProbeIntelCores(cores, regs));  // no valid status anywhere
     EXPECT_EQ(std::pair(cores[0].tjMax, cores[1].tjMax), std::pair(100, 70));  // out of range: the default
-    EXPECT_EQ(regs.pinDepth, 0);
-    EXPECT_EQ(regs.unpins, 3);
-
+    EXPECT_EQ(std::pair(regs.pinDepth, regs.unpins), std::pair(0, 3));
     regs.msr[4][kMsrThermStatus] = Status(10);
     regs.refusePin[0] = true;
     EXPECT_TRUE(ProbeIntelCores(cores, regs));
     EXPECT_EQ(regs.unpins, 5);  // the refused core is not "restored"
-
     std::vector<CoreInfo> none;
     EXPECT_FALSE(ProbeIntelCores(none, regs));
 }
@@ -217,13 +210,9 @@ TEST(PawnIoIntel, PollWithPackage) {
                                   L"pawnio/temp/core2 E-çekirdek #1 sıcaklık = 75.000000",
                                   L"pawnio/temp/package Paket sıcaklığı = 55.000000",  // core 0's TjMax minus the readout
                                   L"pawnio/temp/hottest En sıcak çekirdek = 75.000000"}));
-    // The package value is the headline even though a core is hotter.
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 55);
-    EXPECT_EQ(f.cpuTempSource, L"PawnIO");
-    EXPECT_TRUE(f.thermalThrottle);  // raised by core 1 after the package said no
-    EXPECT_TRUE(f.powerLimit && f.powerLimitKnown);
-    EXPECT_DOUBLE_EQ(*f.tjMax, 100);
-    EXPECT_EQ(regs.unpins, 3);
+    // The package value is the headline even though a core is hotter; core 1 raises the throttle flag.
+    EXPECT_EQ(std::tuple(*f.cpuTemp, f.cpuTempSource, *f.tjMax, regs.unpins), std::tuple(55.0, L"PawnIO", 100.0, 3));
+    EXPECT_TRUE(f.thermalThrottle && f.powerLimit && f.powerLimitKnown);
 }
 
 // Invalid, unreadable or unpinnable registers: what is valid is still used, nothing else.
@@ -237,13 +226,10 @@ TEST(PawnIoIntel, InvalidOrUnreadableRegisters) {
     regs.msr[0] = {{kMsrThermStatus, Status(50)}, {kMsrPackageThermStatus, Status(10, false, true)}};
     regs.msr[2] = {{kMsrThermStatus, Status(30)}};
     SensorFrame f = poll(regs);
-    EXPECT_EQ(Find(f, L"pawnio/temp/package"), nullptr);
-    EXPECT_DOUBLE_EQ(*f.cpuTemp, 70);
-    EXPECT_TRUE(f.thermalThrottle);
+    EXPECT_TRUE(!Find(f, L"pawnio/temp/package") && *f.cpuTemp == 70 && f.thermalThrottle);
     regs.msr[0].erase(kMsrPackageThermStatus);  // unreadable: flags unknown, TjMax still set
     f = poll(regs);
-    EXPECT_FALSE(f.thermalThrottleKnown || f.powerLimitKnown);
-    EXPECT_DOUBLE_EQ(*f.tjMax, 100);
+    EXPECT_TRUE(!f.thermalThrottleKnown && !f.powerLimitKnown && *f.tjMax == 100);
 
     // Core 0 invalid or not pinnable: no package, no TjMax, its throttle bit unused.
     regs.msr[0] = {{kMsrThermStatus, Status(10, false, true)}, {kMsrPackageThermStatus, Status(10)}};
@@ -251,8 +237,7 @@ TEST(PawnIoIntel, InvalidOrUnreadableRegisters) {
     EXPECT_EQ(Readings(f), (Texts{L"pawnio/temp/core1 Çekirdek #2 sıcaklık = 70.000000",
                                   L"pawnio/temp/hottest En sıcak çekirdek = 70.000000"}));
     EXPECT_FALSE(f.tjMax || f.thermalThrottleKnown);
-    regs.msr[0][kMsrThermStatus] = Status(10);
-    regs.refusePin[0] = true;
+    regs.msr[0][kMsrThermStatus] = Status(10), regs.refusePin[0] = true;
     EXPECT_FALSE(poll(regs).tjMax);
 
     // No valid core leaves an earlier provider's headline alone; a valid one replaces it.
@@ -260,8 +245,7 @@ TEST(PawnIoIntel, InvalidOrUnreadableRegisters) {
     SensorFrame msi;
     msi.cpuTemp = 61.0, msi.cpuTempSource = L"MSI EC";
     f = poll(none, msi);
-    EXPECT_TRUE(f.readings.empty());
-    EXPECT_EQ(f.cpuTempSource, L"MSI EC");
+    EXPECT_TRUE(f.readings.empty() && f.cpuTempSource == L"MSI EC");
     none.msr[2] = {{kMsrThermStatus, Status(48)}};
     EXPECT_EQ(poll(none, msi).cpuTempSource, L"PawnIO");
 }
@@ -273,17 +257,15 @@ TEST(PawnIoIntel, AffinityRestoredWhenAReadThrows) {
     regs.throwOnMsr = kMsrPackageThermStatus;
     SensorFrame f;
     EXPECT_THROW(PollIntelCores(cores, L"cpu", regs, f), std::runtime_error);
-    EXPECT_EQ(regs.pinDepth, 0);
-    EXPECT_EQ(f.readings.size(), 1u);  // what was appended before the throw stays
+    EXPECT_EQ(std::pair(regs.pinDepth, f.readings.size()), std::pair(0, size_t{1}));  // appended readings stay
 }
 
 TEST(PawnIoAmd, PollWithOffsetCcdsAndARejectedTctl) {
     FakeRegisters regs;
     const uint32_t base = kSmnCcdBaseZen;
-    regs.smn[kSmnTctl] = 600u << 21;  // 75 °C
-    regs.smn[base + 0] = 0x800 | (8 * 49 + 8 * 60);  // 60 °C
-    regs.smn[base + 4] = 0x988;                       // 0 °C: rejected
-    regs.smn[base + 44] = 0x800 | (8 * 49 + 8 * 55 + 4);  // slot 11: 55.5 °C
+    // Tctl 75 °C; CCD slots 60 °C, 0 °C (rejected) and, in slot 11, 55.5 °C.
+    regs.smn = {{kSmnTctl, 600u << 21}, {base, 0x800 | (8 * 49 + 8 * 60)}, {base + 4, 0x988},
+                {base + 44, 0x800 | (8 * 49 + 8 * 55 + 4)}};
     SensorFrame f;
     PollAmdSmn(base, AmdTctlOffset(L"AMD Ryzen 7 1800X Eight-Core Processor"), L"Ryzen", regs, f);
     EXPECT_EQ(Readings(f), (Texts{L"pawnio/temp/tctl Tctl = 75.000000", L"pawnio/temp/tdie Tdie = 55.000000",
@@ -291,8 +273,7 @@ TEST(PawnIoAmd, PollWithOffsetCcdsAndARejectedTctl) {
                                   L"pawnio/temp/ccd11 CCD12 sıcaklık = 55.500000"}));
     EXPECT_DOUBLE_EQ(*f.cpuTemp, 55);
     EXPECT_FALSE(f.thermalThrottleKnown || f.tjMax);
-    // 13 reads: Tctl and the 12 CCD slots, four bytes apart.
-    ASSERT_EQ(regs.smnReads.size(), 13u);
+    ASSERT_EQ(regs.smnReads.size(), 13u);  // Tctl and the 12 CCD slots, four bytes apart
     EXPECT_EQ(regs.smnReads[12], base + 44);
 
     SensorFrame g;  // no offset: one reading

@@ -1,6 +1,4 @@
-// Processor readings: the performance counters (instance names, the fold of
-// one collection, the poll through a counter source) and the fallback to the
-// system's time accounting when the counters are missing.
+// Processor readings from the performance counters, and the fallback to the system's time accounting.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,10 +46,10 @@ TEST(PerfCounterDecode, InstanceNamesAndLabels) {
         {L"0,3", 3}, {L"1,12", 12}, {L"0,7x", 7}, {L"0,_Total", std::nullopt}, {L"_Total", std::nullopt},
         {L"3", std::nullopt}, {L"0,", std::nullopt}, {L"0, 3", std::nullopt}, {L"0,99999999999999999999", std::nullopt}};
     for (auto [instance, want] : index) EXPECT_EQ(CoreIndexOfInstance(instance), want) << instance;
-    EXPECT_EQ(ThermalZoneLabel(L"\\_TZ.tz01"), L"Bölge TZ01");
-    EXPECT_EQ(EnergyChannelLabel(L"rapl_package0_psys"), L"");  // not shown
-    EXPECT_EQ(CpuDisplayName(L"  Intel(R) Core(TM) i7  "), L"Intel(R) Core(TM) i7");
-    EXPECT_EQ(CpuDisplayName(L"    "), L"İşlemci");
+    // The system channel is not shown; a blank processor name has a default.
+    EXPECT_EQ(ThermalZoneLabel(L"\\_TZ.tz01") + L"|" + EnergyChannelLabel(L"rapl_package0_psys") + L"|" +
+                  CpuDisplayName(L"  Intel(R) Core(TM) i7  ") + L"|" + CpuDisplayName(L"    "),
+              L"Bölge TZ01||Intel(R) Core(TM) i7|İşlemci");
 }
 
 TEST(PerfCounterFold, ClockScalesTheBaseFrequencyWhichFallsBackToTheSingleValue) {
@@ -60,11 +58,8 @@ TEST(PerfCounterFold, ClockScalesTheBaseFrequencyWhichFallsBackToTheSingleValue)
     a.performance = {{L"_Total", 125}, {L"0,9", 50}, {L"0,_Total", 90}};
     SensorFrame f = Fold(a);
     ASSERT_EQ(Ids(f), (std::vector<std::wstring>{L"cpu/clock/avg", L"cpu/clock/core10"}));
-    EXPECT_DOUBLE_EQ(*f.cpuClock, 3000.0);  // not clamped at 100 %
-    EXPECT_DOUBLE_EQ(Find(f, L"cpu/clock/core10")->value, 1200.0);
-
-    a.frequency = {{L"_Total", kNaN}};
-    a.frequencyValue = 3100;
+    EXPECT_EQ(std::pair(*f.cpuClock, Find(f, L"cpu/clock/core10")->value), std::pair(3000.0, 1200.0));  // no clamp at 100 %
+    a.frequency = {{L"_Total", kNaN}}, a.frequencyValue = 3100;
     EXPECT_DOUBLE_EQ(*Fold(a).cpuClock, 3875.0);
     a.frequencyValue = -5;
     EXPECT_FALSE(Fold(a).cpuClock);  // no usable base frequency at all: no clock
@@ -82,11 +77,9 @@ TEST(PerfCounterFold, ThermalZonesInTenthsOfKelvinWithinThePlausibleRange) {
 
     // An earlier provider's temperature is never replaced; the zone is still listed.
     SensorFrame msi;
-    msi.cpuTemp = 70.0;
-    msi.cpuTempSource = L"MSI EC";
+    msi.cpuTemp = 70.0, msi.cpuTempSource = L"MSI EC";
     FoldPerfCounters(a, kCpu, msi);
-    EXPECT_EQ(msi.cpuTempSource, L"MSI EC");
-    EXPECT_EQ(msi.readings.size(), 2u);
+    EXPECT_TRUE(msi.cpuTempSource == L"MSI EC" && msi.readings.size() == 2);
 }
 
 TEST(PerfCounterFold, EnergyChannelsInMilliwattsAndThePackagePower) {
@@ -104,24 +97,20 @@ TEST(PerfCounterFold, EnergyChannelsInMilliwattsAndThePackagePower) {
 // Only totals and cores report, load clamped to 0..100, ids unique, counters in a fixed order.
 TEST(PerfCounterFold, LoadClampCounterOrderUniqueIdsAndNoNonFiniteSample) {
     PerfCounterArrays a;
-    a.energy = {{L"X_PKG", 1000}};
-    a.thermal = {{L"tz", 3000}};
-    a.performance = {{L"_Total", 100}};
-    a.frequency = {{L"_Total", 1000}};
+    a.energy = {{L"X_PKG", 1000}}, a.thermal = {{L"tz", 3000}};
+    a.performance = {{L"_Total", 100}}, a.frequency = {{L"_Total", 1000}};
     a.utility = {{L"0,_Total", 50}, {L"_Total", 37.5}, {L"0,3", 120.5}, {L"0,0", -4}, {L"garbage", 10},
                  {L"1,0", 30}};  // two groups: the core index repeats
     const SensorFrame f = Fold(a);
     EXPECT_EQ(Ids(f), (std::vector<std::wstring>{L"cpu/load/total", L"cpu/load/core04", L"cpu/load/core01",
                                                  L"cpu/clock/avg", L"acpi/tz", L"rapl/x_pkg"}));
-    EXPECT_EQ(f.cpuLoad, 37.5);
-    EXPECT_EQ(Find(f, L"cpu/load/core04")->value, 100.0);
-    EXPECT_EQ(Find(f, L"cpu/load/core01")->value, 0.0);  // the first of the repeated ids
+    // Clamped; of the repeated ids the first stays.
+    EXPECT_EQ(std::tuple(*f.cpuLoad, Find(f, L"cpu/load/core04")->value, Find(f, L"cpu/load/core01")->value),
+              std::tuple(37.5, 100.0, 0.0));
 
     PerfCounterArrays bad;
     bad.utility = {{L"_Total", kNaN}, {L"0,1", std::numeric_limits<double>::infinity()}};
-    bad.frequency = {{L"_Total", 2000}};
-    bad.performance = {{L"_Total", kNaN}};
-    bad.energy = {{L"A_PKG", kNaN}};
+    bad.frequency = {{L"_Total", 2000}}, bad.performance = {{L"_Total", kNaN}}, bad.energy = {{L"A_PKG", kNaN}};
     const SensorFrame none = Fold(bad);
     EXPECT_TRUE(none.readings.empty());
     EXPECT_FALSE(none.cpuLoad || none.cpuClock || none.cpuPackagePower);
@@ -129,19 +118,15 @@ TEST(PerfCounterFold, LoadClampCounterOrderUniqueIdsAndNoNonFiniteSample) {
 
 TEST(PerfCounterPoll, FailedCollectionReadsNothingAndTheSingleValueIsAskedOnlyWhenNeeded) {
     RecordedSource source;
-    source.collectOk = false;
-    source.arrays[PerfCounterId::Utility] = {{L"_Total", 10}};
+    source.collectOk = false, source.arrays[PerfCounterId::Utility] = {{L"_Total", 10}};
     SensorFrame f;
     PollPerfCounters(source, kCpu, f);
-    EXPECT_TRUE(f.readings.empty());
-    EXPECT_EQ(source.arrayReads + source.valueReads, 0);
+    EXPECT_TRUE(f.readings.empty() && source.arrayReads + source.valueReads == 0);
     source.collectOk = true;
     source.arrays[PerfCounterId::Frequency] = {{L"_Total", 2400}};
     PollPerfCounters(source, kCpu, f);
     EXPECT_EQ(source.valueReads, 0);
-    source.arrays[PerfCounterId::Frequency] = {};
-    source.arrays[PerfCounterId::Performance] = {{L"_Total", 125}};
-    source.singleFrequency = 2000.0;
+    source.arrays = {{PerfCounterId::Performance, {{L"_Total", 125}}}}, source.singleFrequency = 2000.0;
     PollPerfCounters(source, kCpu, f = {});
     EXPECT_DOUBLE_EQ(*f.cpuClock, 2500.0);
 }
@@ -206,9 +191,9 @@ TEST(ProcessorTimes, LoadBetweenSamples) {
 TEST(ProcessorFallback, WithoutCountersTheSystemTimesGiveTheCounterReadings) {
     ProcessorFallbackSource source(nullptr, TwoProcessors());
     const SensorFrame frame = Poll(source);
-    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 70.0);  // the system-wide times cover every processor group
-    EXPECT_DOUBLE_EQ(Find(frame, L"cpu/load/core02")->value, 75.0);
-    EXPECT_NEAR(*frame.cpuClock, 3000.0, 1e-9);  // the mean of the current clocks
+    // The system-wide times cover every processor group; the clock is the mean of the current clocks.
+    EXPECT_EQ(std::pair(*frame.cpuLoad, Find(frame, L"cpu/load/core02")->value), std::pair(70.0, 75.0));
+    EXPECT_NEAR(*frame.cpuClock, 3000.0, 1e-9);
 
     auto noTotal = TwoProcessors();
     noTotal->totalSamples.clear();
@@ -231,29 +216,23 @@ TEST(ProcessorFallback, CountersServeWhatTheyHaveAndTheTimesTakeOverWhenTheyStop
     ScriptedTimes* timesRaw = times.get();
     ProcessorFallbackSource source(std::move(counters), std::move(times));
     SensorFrame frame = Poll(source);
-    EXPECT_FALSE(source.clockFromCounters());  // no frequency counter: the power manager's clock
-    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 12.0);
-    EXPECT_FALSE(Find(frame, L"cpu/load/core02"));
+    // No frequency counter: the power manager's clock.
+    EXPECT_TRUE(!source.clockFromCounters() && *frame.cpuLoad == 12.0 && !Find(frame, L"cpu/load/core02"));
     EXPECT_NEAR(*frame.cpuClock, 3000.0, 1e-9);
     EXPECT_TRUE(frame.cpuTemp);
 
     raw->collectOk = false;
     timesRaw->totalSamples.push_back(CpuTimes{60, 230, 170});  // another 200 ticks, all busy
     frame = Poll(source);
-    EXPECT_FALSE(source.loadFromCounters());
-    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 100.0);
+    EXPECT_TRUE(!source.loadFromCounters() && *frame.cpuLoad == 100.0);
     EXPECT_FALSE(frame.cpuTemp);  // zones only ever come from the counters
 
     // A complete counter clock wins; the load still comes from the times.
     raw->collectOk = true;
-    raw->arrays[PerfCounterId::Utility] = {};
-    raw->arrays[PerfCounterId::Frequency] = {{L"_Total", 2000}};
-    raw->arrays[PerfCounterId::Performance] = {{L"_Total", 150}};
+    raw->arrays = {{PerfCounterId::Frequency, {{L"_Total", 2000}}}, {PerfCounterId::Performance, {{L"_Total", 150}}}};
     const int clockCalls = timesRaw->clockCalls;
     timesRaw->totalSamples.push_back(CpuTimes{60, 330, 270});
     frame = Poll(source);
-    EXPECT_TRUE(source.clockFromCounters());
-    EXPECT_DOUBLE_EQ(*frame.cpuClock, 3000.0);
-    EXPECT_EQ(timesRaw->clockCalls, clockCalls);
-    EXPECT_DOUBLE_EQ(*frame.cpuLoad, 100.0);
+    EXPECT_TRUE(source.clockFromCounters() && timesRaw->clockCalls == clockCalls);
+    EXPECT_EQ(std::pair(*frame.cpuClock, *frame.cpuLoad), std::pair(3000.0, 100.0));
 }

@@ -1,3 +1,4 @@
+// The settings file: reading damaged or older files, clamping, the layout, and consent.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -38,38 +39,33 @@ TEST(SettingsParse, NumbersAreClampedOrKeepTheirDefault) {
     EXPECT_EQ(ParseSettings(OneKey("UpdateIntervalMs", "abc")), Settings{});
 }
 
-TEST(SettingsParse, OnlyLowerCaseTrueIsTrue) {
+// Only lower-case true is true, in any order, on one line or with CRLF.
+TEST(SettingsParse, BooleansAnyOrderOneLineAndCrlf) {
     EXPECT_TRUE(ParseSettings(OneKey("UseFahrenheit", "true")).UseFahrenheit);
     for (const char* v : {"TRUE", "True", "1", "\"true\"", "false", "yes", "truex"})
         EXPECT_FALSE(ParseSettings(OneKey("UseFahrenheit", v)).UseFahrenheit) << v;
     // A present but unreadable value of a key whose default is true gives false.
-    EXPECT_FALSE(ParseSettings(OneKey("MinimizeToTray", "TRUE")).MinimizeToTray);
-    EXPECT_TRUE(ParseSettings("").MinimizeToTray);
-}
+    EXPECT_TRUE(!ParseSettings(OneKey("MinimizeToTray", "TRUE")).MinimizeToTray && ParseSettings("").MinimizeToTray);
 
-TEST(SettingsParse, AnyOrderOneLineAndCrlfAreRead) {
     const std::string oneLine =
         R"({"FirstTestOffered": true,"ShareData": false,"WarningTemp": 70,"UpdateIntervalMs": 2000,)"
         R"("UseFahrenheit": true,"HistorySeconds": 600,"AlwaysOnTop": true,"MinimizeToTray": false,)"
         R"("ShowTempInTray": false,"TrayNotifications": false,"SmoothCpuTemp": false,"AdvancedSensors": true})";
     const Settings expected{2000, true, 70, 600, true, false, false, false, false, true, false, true};
     EXPECT_EQ(ParseSettings(oneLine), expected);
-
-    std::string crlf;
-    for (char c : SerializeSettings(expected)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::string crlf = SerializeSettings(expected);
+    for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.insert(at, 1, '\r');
     EXPECT_EQ(ParseSettings(crlf), expected);
 }
 
 TEST(SettingsParse, DamagedValueSparesTheOtherKeys) {
     const std::string text = "{\n  \"UpdateIntervalMs\": x,\n  \"WarningTemp\": 90,\n  \"AlwaysOnTop\": \n}";
     Settings s = ParseSettings(text);
-    EXPECT_EQ(s.WarningTemp, 90);
-    EXPECT_FALSE(s.AlwaysOnTop);  // the value runs into "}" and is empty: false
+    EXPECT_TRUE(s.WarningTemp == 90 && !s.AlwaysOnTop);  // the value runs into "}" and is empty: false
     // A file cut off in the middle still yields what was complete.
     const std::string full = SerializeSettings(Settings{.UpdateIntervalMs = 2000, .UseFahrenheit = true});
     s = ParseSettings(full.substr(0, full.find("HistorySeconds")));
-    EXPECT_EQ(s.UpdateIntervalMs, 2000);
-    EXPECT_TRUE(s.UseFahrenheit);
+    EXPECT_TRUE(s.UpdateIntervalMs == 2000 && s.UseFahrenheit);
 }
 
 TEST(SettingsSerialize, DefaultRecordLayoutNewKeysAfterTheOldOnes) {
@@ -95,11 +91,9 @@ TEST(SettingsParse, PreviousVersionFilesAndNewKeyValues) {
         "{\"WindowX\": -1920, \"LastPage\": 9, \"SensorLogFormat\": \"xls\", \"SensorLogIntervalS\": 7,"
         " \"SensorLogDays\": 30, \"TrayTemperature\": \"gpu\", \"MetricsPort\": 99999,"
         " \"MetricsToken\": \"a\\\"b\"}");
-    EXPECT_EQ(s.WindowX, -1920);  // a monitor left of the primary one
-    EXPECT_EQ(s.LastPage, 4);     // clamped
-    EXPECT_EQ(s.SensorLogFormat + "/" + s.TrayTemperature + "/" + s.MetricsToken, "tr/gpu/");  // token: not a plain word
-    EXPECT_EQ(s.SensorLogIntervalS, 5);
-    EXPECT_EQ(s.MetricsPort, 65535);
+    // A monitor left of the primary one; a page clamped; the token is not a plain word.
+    EXPECT_EQ(std::tuple(s.WindowX, s.LastPage, s.SensorLogIntervalS, s.MetricsPort), std::tuple(-1920, 4, 5, 65535));
+    EXPECT_EQ(s.SensorLogFormat + "/" + s.TrayTemperature + "/" + s.MetricsToken, "tr/gpu/");
 }
 
 // Consent is never read from a file that is damaged: a file cut short, emptied
@@ -113,8 +107,7 @@ TEST(SettingsConsent, ADamagedFileNeverTurnsSharingOn) {
                                     whole.substr(0, whole.size() - 3), OneKey("ShareData", "yes"),
                                     std::string("{\"UpdateIntervalMs\": 2000")}) {
         const ReadSettingsResult r = SettingsFromFile(ReadStatus::Ok, text);
-        EXPECT_TRUE(r.damaged) << text;
-        EXPECT_FALSE(r.settings.ShareData) << text;
+        EXPECT_TRUE(r.damaged && !r.settings.ShareData) << text;
     }
     EXPECT_EQ(SettingsFromFile(ReadStatus::Ok, "{\"UpdateIntervalMs\": 2000").settings.UpdateIntervalMs, 2000);
     // A whole object that leaves ShareData out (written by hand) keeps the default.
@@ -139,7 +132,6 @@ struct ConfigHomeScope {
         old_ ? setenv("XDG_CONFIG_HOME", old_->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
         std::filesystem::remove_all(dir_);
     }
-    const std::filesystem::path& dir() const { return dir_; }
 };
 }  // namespace
 
@@ -147,13 +139,11 @@ struct ConfigHomeScope {
 // file loads with sharing off until the user chooses again.
 TEST(SettingsFile, SaveLoadAndADamagedFile) {
     ConfigHomeScope home;
-    EXPECT_EQ(SettingsPath(false), home.dir() / "Kalorix" / "settings.json");
-    EXPECT_FALSE(std::filesystem::exists(home.dir() / "Kalorix"));
-    EXPECT_EQ(LoadSettings(), Settings{});
+    EXPECT_EQ(SettingsPath(false), home.dir_ / "Kalorix" / "settings.json");
+    EXPECT_TRUE(!std::filesystem::exists(home.dir_ / "Kalorix") && LoadSettings() == Settings{});
     Settings s{.UpdateIntervalMs = 5000, .AdvancedSensors = true};
     SaveSettings(s);
-    EXPECT_FALSE(std::filesystem::exists(home.dir() / "Kalorix" / "settings.json.tmp"));
-    EXPECT_EQ(LoadSettings(), s);
+    EXPECT_TRUE(!std::filesystem::exists(home.dir_ / "Kalorix" / "settings.json.tmp") && LoadSettings() == s);
 
     const std::string whole = *ReadFileBytes(SettingsPath(false));
     ASSERT_TRUE(AtomicWriteFile(SettingsPath(false), whole.substr(0, whole.size() / 2)));

@@ -1,3 +1,4 @@
+// The telemetry state file, the rules for sending, and the compatibility report.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,19 +16,11 @@ using namespace kalorix;
 // name is left out with its contents.
 TEST(JsonWriter, EscapesNumbersAndNamelessMembers) {
     JsonWriter w;
-    w.beginObject();
-    w.number("c", 1e15);
-    w.number("d", -0.0001234);
+    w.beginObject(), w.number("c", 1e15), w.number("d", -0.0001234);
     w.string("model", std::string_view("Disk \"X\"\tA\\B\x7f"));
-    w.number("", 1);
-    w.beginObject("");
-    w.beginArray("list");
-    w.endArray();
-    w.endObject();
+    w.number("", 1), w.beginObject(""), w.beginArray("list"), w.endArray(), w.endObject();
     w.number("nan", std::numeric_limits<double>::quiet_NaN());
-    w.beginArray("a");
-    w.number("", 4);  // elements of an array have no names
-    w.endArray();
+    w.beginArray("a"), w.number("", 4), w.endArray();  // elements of an array have no names
     w.endObject();
     EXPECT_FALSE(w.ok());
     EXPECT_EQ(w.text(), "{\n  \"c\": 1e+15,\n  \"d\": -0.0001234,\n  \"model\": \"Disk \\\"X\\\"\\u0009A\\\\B\x7f\",\n"
@@ -41,7 +34,7 @@ TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
                              "lastSentAt=1700003600\nlastHash=0123456789abcdef\npending=0\n";
     bool valid = false;
     TelemetryState back = ParseTelemetryState(text, &valid);
-    EXPECT_TRUE(valid);
+    ASSERT_TRUE(valid);
     back.lastAttemptAt = 99;  // not persisted
     EXPECT_EQ(SerializeTelemetryState(back), text);  // every persisted field read back
 
@@ -55,25 +48,19 @@ TEST(TelemetryState, FileRoundTripAndTolerantParsing) {
     EXPECT_EQ(ParseTelemetryState("lastSentAt=-5\n", &valid).lastSentAt, 0);  // a sign is no digit
     EXPECT_EQ(ParseTelemetryState("noticeShownAt=99999999999999999999999\n", &valid).noticeShownAt, INT64_MAX);
     // Only the shape of an id the program makes is an id.
-    for (const std::string& bad : {id + "x", id.substr(0, 35), id.substr(0, 34) + "\"z"}) {
-        ParseTelemetryState("id=" + bad + "\n", &valid);
-        EXPECT_FALSE(valid) << bad;
-    }
+    for (const std::string& bad : {id + "x", id.substr(0, 35), id.substr(0, 34) + "\"z"})
+        EXPECT_FALSE((ParseTelemetryState("id=" + bad + "\n", &valid), valid)) << bad;
 }
 
 TEST(TelemetryState, TimesAreHeldNearNowAndNeverOverflow) {
     const int64_t now = 1'800'000'000;
     TelemetryState s;
-    s.noticeShownAt = INT64_MAX;
-    s.lastSentAt = -9'200'000'000'000'000'000;
+    s.noticeShownAt = INT64_MAX, s.lastSentAt = -9'200'000'000'000'000'000;
     ClampTelemetryTimes(s, now);
-    EXPECT_EQ(s.noticeShownAt, now + 86400);
-    EXPECT_EQ(s.lastSentAt, 0);
-    EXPECT_EQ(SecondsSince(INT64_MAX, -5), INT64_MAX);
-    EXPECT_EQ(SecondsSince(-5, INT64_MAX), INT64_MIN);
+    EXPECT_EQ(std::pair(s.noticeShownAt, s.lastSentAt), std::pair(now + 86400, int64_t{0}));
+    EXPECT_EQ(std::pair(SecondsSince(INT64_MAX, -5), SecondsSince(-5, INT64_MAX)), std::pair(INT64_MAX, INT64_MIN));
     TelemetryState far;  // unclamped extremes in the state still give the right answer
-    far.noticeAcked = true;
-    far.lastSentAt = INT64_MIN + 1;
+    far.noticeAcked = true, far.lastSentAt = INT64_MIN + 1;
     EXPECT_TRUE(ReportGateOpen(far, now));
 }
 
@@ -101,8 +88,7 @@ TEST(TelemetryRules, NoticeRuleIsNeverSkipped) {
 }
 
 TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
-    TelemetryState s;
-    s.noticeAcked = true;
+    TelemetryState s{.noticeAcked = true};
     const int64_t t0 = 1'800'000'000;
     ASSERT_TRUE(ReportGateOpen(s, t0));
     EXPECT_FALSE(BeginReportAttempt(s, t0));
@@ -111,8 +97,7 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     EXPECT_FALSE(ReportGateOpen(s, t0 + 21599));
     EXPECT_TRUE(ReportGateOpen(s, t0 + 21600));
     // ...but a new test result goes out at once.
-    s.pending = true;
-    s.lastAttemptAt = 0;
+    s.pending = true, s.lastAttemptAt = 0;
     EXPECT_TRUE(ReportGateOpen(s, t0 + 10) && ReportWorthSending(s, "aaaaaaaaaaaaaaaa", t0 + 10));
     s.pending = false;
     // Unchanged content waits 30 days; changed content does not.
@@ -125,7 +110,7 @@ TEST(TelemetryRules, SpacingPendingAndUnchangedContent) {
     EXPECT_FALSE(ReportGateOpen(s, t0 + 100));  // busy
     FinishReport(s, false, L"Sunucuya ulaşılamadı", "cccccccccccccccc", true, t0 + 101);
     EXPECT_EQ(s.statusText, L"Son gönderim başarısız: Sunucuya ulaşılamadı");
-    EXPECT_EQ(s.lastHash, "aaaaaaaaaaaaaaaa");
+    EXPECT_EQ(s.lastHash, "aaaaaaaaaaaaaaaa");  // the failed content is not taken as sent
     EXPECT_TRUE(s.pending && ReportGateOpen(s, t0 + 102));
 }
 
@@ -144,9 +129,7 @@ TEST(TelemetryRules, DeletionOutcomes) {
     EXPECT_FALSE(ReportGateOpen(s, 100 + 100000) || ReportWorthSending(s, "h", 100 + 100000));
     EXPECT_NE(SerializeTelemetryState(s).find("\nsharingOff=1\n"), std::string::npos);
     EXPECT_TRUE(ParseTelemetryState(SerializeTelemetryState(s), nullptr).sharingOff);
-    // ...until the user chooses again.
-    AcknowledgeNotice(s, 200);
-    s.pending = false;
+    AcknowledgeNotice(s, 200), s.pending = false;  // ...until the user chooses again
     EXPECT_FALSE(ReportGateOpen(s, 100 + 1799));  // the next report waits the 30 minutes
     EXPECT_TRUE(ReportGateOpen(s, 100 + 1800));
 }
@@ -171,9 +154,7 @@ TEST(CompatibilityReport, WholeDocument) {
                               {{"disk.drive", L"C:"}, {"disk.model", L"WD Black SN770"}}};
 
     SensorSnapshot s;
-    s.valid = s.hasBattery = s.elevated = true;
-    s.cpuTempSource = L"MSI EC";
-    s.cpuPackagePower = 35.0;
+    s.valid = s.hasBattery = s.elevated = true, s.cpuTempSource = L"MSI EC", s.cpuPackagePower = 35.0;
     auto entry = [](const wchar_t* id, const wchar_t* dev) { return SensorEntry{id, dev, L"x", SensorKind::Temperature, 1, 1, 1}; };
     s.sensors = {entry(L"acpi/tz0", L"ACPI termal bölgeleri"),
                  entry(L"gpu/0000_0001/temp", L"NVIDIA GeForce RTX 4060 Laptop GPU"),
@@ -181,26 +162,25 @@ TEST(CompatibilityReport, WholeDocument) {
 
     const std::string doc = BuildCompatibilityReport(in, s);
     const std::string nick = "\"" + WideToUtf8(MakeNickname(in.id)) + "\"";
-    EXPECT_EQ(doc,
-              "{\n  \"v\": 1,\n  \"id\": \"f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff\",\n  \"app\": \"1.4.2\",\n"
-              "  \"os\": {\n    \"build\": 22631\n  },\n"
-              "  \"device\": {\n    \"type\": \"laptop\",\n    \"maker\": \"Micro-Star International Co., Ltd.\",\n"
-              "    \"model\": \"Katana 15\"\n  },\n"
-              "  \"cpu\": {\n    \"vendor\": \"intel\",\n    \"name\": \"12th Gen Intel(R) Core(TM) i7-12650H\",\n"
-              "    \"family\": 6,\n    \"model\": 154,\n    \"threads\": 16,\n    \"tempSource\": \"msi\",\n"
-              "    \"acpiTemp\": true,\n    \"coreTemps\": false,\n    \"power\": true\n  },\n  \"gpus\": [\n"
-              "    {\n      \"name\": \"Intel(R) UHD Graphics\",\n      \"vendor\": \"intel\",\n      \"discrete\": false,\n"
-              "      \"temp\": false,\n      \"fan\": false\n    },\n"
-              "    {\n      \"name\": \"NVIDIA GeForce RTX 4060 Laptop GPU\",\n      \"vendor\": \"nvidia\",\n"
-              "      \"discrete\": true,\n      \"temp\": true,\n      \"fan\": false\n    }\n  ],\n"
-              "  \"disks\": [\n    {\n      \"model\": \"WD \\\"Black\\\" SN770\",\n      \"bus\": \"nvme\",\n"
-              "      \"temp\": true\n    }\n  ],\n"
-              "  \"fans\": 2,\n  \"battery\": true,\n  \"pawnio\": true,\n  \"elevated\": true,\n"
-              "  \"memoryGb\": 16,\n  \"leaderboard\": {\n    \"name\": " + nick + "\n  },\n  \"bench\": {\n"
-              "    \"cpu\": {\n      \"at\": 1765000000,\n      \"metrics\": {\n        \"cpu.mt_score\": 9050,\n"
-              "        \"cpu.st_score\": 1210,\n        \"cpu.threads\": 16\n      }\n    },\n"
-              "    \"disk\": {\n      \"at\": 1765000100,\n      \"device\": \"WD Black SN770\",\n      \"metrics\": {\n"
-              "        \"disk.seq_read_mbs\": 3450.5\n      }\n    }\n  }\n}\n");
+    // The pretty layout is the writer's; here the content, one line per member.
+    std::string flat;
+    for (size_t i = 0; i < doc.size(); ++i) {
+        if (doc[i] != '\n') flat += doc[i];
+        else while (i + 1 < doc.size() && doc[i + 1] == ' ') ++i;
+    }
+    EXPECT_EQ(flat,
+              R"({"v": 1,"id": "f0f1f2f3-f4f5-46f7-b8f9-fafbfcfdfeff","app": "1.4.2","os": {"build": 22631},)"
+              R"("device": {"type": "laptop","maker": "Micro-Star International Co., Ltd.","model": "Katana 15"},)"
+              R"("cpu": {"vendor": "intel","name": "12th Gen Intel(R) Core(TM) i7-12650H","family": 6,"model": 154,)"
+              R"("threads": 16,"tempSource": "msi","acpiTemp": true,"coreTemps": false,"power": true},)"
+              R"("gpus": [{"name": "Intel(R) UHD Graphics","vendor": "intel","discrete": false,"temp": false,"fan": false},)"
+              R"({"name": "NVIDIA GeForce RTX 4060 Laptop GPU","vendor": "nvidia","discrete": true,"temp": true,"fan": false}],)"
+              R"("disks": [{"model": "WD \"Black\" SN770","bus": "nvme","temp": true}],)"
+              R"("fans": 2,"battery": true,"pawnio": true,"elevated": true,"memoryGb": 16,"leaderboard": {"name": )" + nick +
+              R"(},"bench": {"cpu": {"at": 1765000000,"metrics": {"cpu.mt_score": 9050,"cpu.st_score": 1210,"cpu.threads": 16}},)"
+              R"("disk": {"at": 1765000100,"device": "WD Black SN770","metrics": {"disk.seq_read_mbs": 3450.5}}}})");
+    EXPECT_EQ(doc.find("{\n  \"v\": 1,\n  \"id\": \"f0f1f2f3"), 0u);  // members on their own lines
+    EXPECT_EQ(doc.back(), '\n');
 
     // Without records the bench object closes on its own line.
     ReportInputs bare = in;

@@ -1,11 +1,10 @@
-// The history file: line layout, damaged and hostile lines, the cooling report
-// card's grading of damaged figures, caps, the provisional period, failed saves
-// and concurrent additions.
+// The history file and the cooling report card drawn from it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <limits>
 #include <map>
 #include <string>
@@ -44,7 +43,8 @@ protected:
     void SetUp() override { fs::remove_all(dir_); }
     void TearDown() override { fs::remove_all(dir_); }
     fs::path dir_ = fs::temp_directory_path() /
-                    (std::string("kalorix-history-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                    (std::string("kalorix-history-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                     "-" + std::to_string(std::random_device{}()));  // other test runs may share the folder
     fs::path path_ = dir_ / "Kalorix" / "history.txt";
 };
 
@@ -88,14 +88,12 @@ TEST(HistoryFormat, ShortUnknownAndDamagedLinesAreSkippedOrReadAsZero) {
         "B\tnpu\t99.9\tscore=7;junk;=3;score=8;bad=zz\tk=v=w;k=last;novalue\n");
     ASSERT_EQ(back.periods.size(), 1u);
     const HeavyUsePeriod& p = back.periods[0];
-    EXPECT_EQ(p.startTime, 42);
-    EXPECT_FALSE(p.precise);  // only "1" is precise
-    // Out of range and not a number read as 0.
-    EXPECT_EQ(std::tuple(p.atLimitSeconds, p.avgCpuTemp, p.maxGpuTemp, p.avgCpuClock), std::tuple(7.0, 0.0, 0.0, 12.5));
+    // Only "1" is precise; out of range and not a number read as 0.
+    EXPECT_EQ(std::tuple(p.startTime, p.precise, p.atLimitSeconds, p.avgCpuTemp, p.maxGpuTemp, p.avgCpuClock),
+              std::tuple(int64_t{42}, false, 7.0, 0.0, 0.0, 12.5));
     ASSERT_EQ(back.records.size(), 1u);
     const TestRecord& r = back.records[0];
-    EXPECT_EQ(r.kind, BenchKind::Cpu);  // unknown kind word
-    EXPECT_EQ(r.time, 99);
+    EXPECT_EQ(std::pair(r.kind, r.time), std::pair(BenchKind::Cpu, int64_t{99}));  // unknown kind word: CPU
     EXPECT_EQ(r.metrics, (std::map<std::string, double>{{"score", 8}, {"bad", 0}}));  // later wins, keyless dropped
     EXPECT_EQ(r.info, (std::map<std::string, std::wstring>{{"k", L"last"}}));
     EXPECT_EQ(Parse("B\tk\t1e300\t\t\n").records[0].time, 0);  // beyond 64 bits
@@ -123,26 +121,23 @@ TEST(HistoryFormat, UnusableKeysAndHugeRecords) {
 TEST(ReportCard, WeekWindowAndGradeThresholds) {
     const int64_t now = 1718000000;
     const CoolingReportCard none = MakeReportCard({SamplePeriod(now - 604801)}, now);
-    EXPECT_EQ(none.grade, -1);
-    EXPECT_EQ(none.gradeName, L"Henüz veri yok");
+    EXPECT_EQ(std::pair(none.grade, none.gradeName), std::pair(-1, std::wstring(L"Henüz veri yok")));
     EXPECT_EQ(none.advice.rfind(L"Kalorix yapay yük uygulamaz.", 0), 0u);
-    EXPECT_EQ(MakeReportCard({SamplePeriod(now - 604800)}, now).count, 1);
-    EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MIN)}, now).count, 0);  // extreme dates neither overflow nor count
-    EXPECT_EQ(MakeReportCard({SamplePeriod(INT64_MAX)}, now).count, 1);
+    // A week back counts; extreme dates do not overflow.
+    for (auto [start, count] : {std::pair{now - 604800, 1}, {INT64_MIN, 0}, {INT64_MAX, 1}})
+        EXPECT_EQ(MakeReportCard({SamplePeriod(start)}, now).count, count) << start;
     // Thresholds at 2 %, 10 % and 25 % of busy time, each exact value in the worse grade.
     const struct { double busy, atLimit; int grade; } cases[] = {
         {600, 11.9, 0}, {600, 12, 1}, {100, 9.99, 1}, {100, 10, 2}, {100, 24.99, 2}, {100, 25, 3}, {0, 50, 0}};
     for (const auto& c : cases) EXPECT_EQ(CardFor(c.busy, c.atLimit).grade, c.grade) << c.busy << " " << c.atLimit;
-    EXPECT_EQ(CardFor(600, 0).gradeName, L"Çok iyi");
-    EXPECT_EQ(CardFor(100, 30).gradeName, L"Zayıf");
+    EXPECT_EQ(CardFor(600, 0).gradeName + L"/" + CardFor(100, 30).gradeName, L"Çok iyi/Zayıf");
 }
 
 // A damaged history must not grade: negatives count as 0, at-limit time never
 // exceeds busy time, a period with non-finite figures is left out.
 TEST(ReportCard, DamagedFiguresAreClampedOrSkipped) {
-    EXPECT_DOUBLE_EQ(CardFor(100, 500).atLimitRatio, 1.0);
-    EXPECT_EQ(CardFor(100, -50).atLimitRatio, 0);
-    EXPECT_EQ(CardFor(-100, 50).atLimitRatio, 0);
+    for (auto [busy, atLimit, ratio] : {std::tuple{100, 500, 1.0}, {100, -50, 0.0}, {-100, 50, 0.0}})
+        EXPECT_EQ(CardFor(busy, atLimit).atLimitRatio, ratio) << busy << " " << atLimit;
     HeavyUsePeriod nan = SamplePeriod(100), negative = SamplePeriod(100);
     nan.avgCpuClock = std::numeric_limits<double>::quiet_NaN();
     negative.duration = -3600, negative.maxCpuTemp = -40;
@@ -153,27 +148,10 @@ TEST(ReportCard, DamagedFiguresAreClampedOrSkipped) {
 TEST(ReportCard, SumsWeightedClockAndPrecision) {
     const HeavyUsePeriod a{1000, 1800, 300, 30, true, 90, 0, 0, 4000, 0};
     const HeavyUsePeriod b{1000, 5400, 100, 10, false, 99, 0, 0, 2000, 0};
-    const CoolingReportCard card = MakeReportCard({a, b}, 2000);
-    EXPECT_DOUBLE_EQ(card.heavyUseHours, 2.0);
-    EXPECT_DOUBLE_EQ(card.atLimitRatio, 0.1);
-    EXPECT_DOUBLE_EQ(card.avgCpuClock, 3500);  // weighted by busy time
-    EXPECT_EQ(card.maxCpuTemp, 99);
-    EXPECT_FALSE(card.precise);
-}
-
-TEST_F(HistoryFileTest, AdditionsAreSavedAndLoadedAgain) {
-    {
-        UsageHistory history(path_);  // no file yet: empty, nothing created
-        EXPECT_FALSE(fs::exists(dir_));
-        history.addPeriod(SamplePeriod(10));
-        for (auto [kind, time] : {std::pair{0, 20}, {1, 21}, {0, 22}}) history.addTestRecord(Record(kind, time, time));
-        EXPECT_EQ(history.latestTestRecord(3), std::nullopt);
-    }
-    EXPECT_FALSE(fs::exists(fs::path(path_) += ".tmp"));
-    UsageHistory again(path_);
-    ASSERT_EQ(again.periods().size(), 1u);
-    ASSERT_EQ(again.testRecords().size(), 3u);
-    EXPECT_EQ(again.latestTestRecord(0)->metrics.at("score"), 22);
+    const CoolingReportCard c = MakeReportCard({a, b}, 2000);
+    // The clock is weighted by busy time.
+    EXPECT_EQ(std::tuple(c.heavyUseHours, c.atLimitRatio, c.avgCpuClock, c.maxCpuTemp, c.precise),
+              std::tuple(2.0, 0.1, 3500.0, 99.0, false));
 }
 
 TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
@@ -183,11 +161,10 @@ TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
     history.addTestRecord(Record(0, 200));  // the 31st CPU record
     auto records = history.testRecords();
     ASSERT_EQ(records.size(), 33u);
-    EXPECT_EQ(records.front().time, 101);  // only the oldest CPU record went
-    EXPECT_EQ(records[29].time, 500);      // GPU records keep their place
+    // Only the oldest CPU record went; GPU records keep their place.
+    EXPECT_EQ(std::pair(records.front().time, records[29].time), std::pair(int64_t{101}, int64_t{500}));
     for (int i = 0; i <= 300; ++i) history.addPeriod(SamplePeriod(i));
-    EXPECT_EQ(history.periods().front().startTime, 1);
-    EXPECT_EQ(UsageHistory(path_).periods().size(), 300u);
+    EXPECT_TRUE(history.periods().front().startTime == 1 && UsageHistory(path_).periods().size() == 300);
 
     // A file written by hand may hold more than the store keeps.
     std::vector<TestRecord> many;
@@ -195,9 +172,8 @@ TEST_F(HistoryFileTest, CapsKeepTheNewestWhenAddingAndWhenLoading) {
     for (int i = 0; i < 305; ++i) periods.push_back(SamplePeriod(i)), many.push_back(Record(2, i));
     ASSERT_TRUE(AtomicWriteFile(path_, SerializeHistory(periods, many)));
     UsageHistory loaded(path_);
-    EXPECT_EQ(loaded.testRecords().size(), 30u);
-    EXPECT_EQ(loaded.testRecords().front().time, 275);
-    EXPECT_EQ(loaded.periods().front().startTime, 5);
+    EXPECT_EQ(std::tuple(loaded.testRecords().size(), loaded.testRecords().front().time, loaded.periods().front().startTime),
+              std::tuple(size_t{30}, int64_t{275}, int64_t{5}));
 }
 
 // A running period is on disk as a provisional line (older versions ignore the
@@ -207,24 +183,17 @@ TEST_F(HistoryFileTest, ProvisionalPeriodSurvivesACrashAndIsReplacedAtClose) {
         UsageHistory history(path_);
         history.addPeriod(SamplePeriod(1));
         HeavyUsePeriod running = SamplePeriod(2);
-        running.duration = 240;
-        history.setProvisionalPeriod(running);
-        running.duration = 300;
-        history.setProvisionalPeriod(running);
+        for (double duration : {240, 300}) running.duration = duration, history.setProvisionalPeriod(running);
         EXPECT_EQ(history.periods().size(), 1u);
-        const std::string text = *ReadFileBytes(path_);
-        EXPECT_NE(text.find("S\t2\t300\t581\t33\t1\t97.2\t88.0\t72.0\t3412\t44.4\tp\n"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(path_)->find("S\t2\t300\t581\t33\t1\t97.2\t88.0\t72.0\t3412\t44.4\tp\n"), std::string::npos);
     }  // ends without a close
     UsageHistory next(path_);
     ASSERT_EQ(next.periods().size(), 2u);
-    EXPECT_EQ(next.periods()[1].duration, 300);
-    EXPECT_FALSE(next.provisionalPeriod().has_value());
-    next.setProvisionalPeriod(SamplePeriod(3));
-    next.addPeriod(SamplePeriod(3));
+    EXPECT_TRUE(next.periods()[1].duration == 300 && !next.provisionalPeriod());
+    next.setProvisionalPeriod(SamplePeriod(3)), next.addPeriod(SamplePeriod(3));
     const std::string after = *ReadFileBytes(path_);
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 3);
-    next.setProvisionalPeriod(SamplePeriod(4));
-    next.clearProvisionalPeriod();
+    next.setProvisionalPeriod(SamplePeriod(4)), next.clearProvisionalPeriod();
     EXPECT_EQ(UsageHistory(path_).periods().size(), 3u);
 }
 
@@ -243,8 +212,7 @@ TEST_F(HistoryFileTest, FailedSaveKeepsOldFileAndTheAdditionInMemory) {
     const auto before = ReadFileBytes(path_);
     fs::create_directory(fs::path(path_) += ".tmp");  // the temporary file cannot be written
     history.addPeriod(SamplePeriod(2));
-    EXPECT_EQ(history.periods().size(), 2u);
-    EXPECT_EQ(ReadFileBytes(path_), before);
+    EXPECT_TRUE(history.periods().size() == 2 && ReadFileBytes(path_) == before);
     fs::remove(fs::path(path_) += ".tmp");
     history.addPeriod(SamplePeriod(3));
     EXPECT_EQ(UsageHistory(path_).periods().size(), 3u);
@@ -253,14 +221,18 @@ TEST_F(HistoryFileTest, FailedSaveKeepsOldFileAndTheAdditionInMemory) {
     EXPECT_EQ(nowhere.periods().size(), 1u);
 }
 
-TEST_F(HistoryFileTest, ConcurrentAdditionsLoseNothing) {
+// Additions from two threads are all saved and loaded again; no file before the first.
+TEST_F(HistoryFileTest, ConcurrentAdditionsAreSavedAndLoseNothing) {
     UsageHistory history(path_);
+    EXPECT_FALSE(fs::exists(dir_));
     std::thread periods([&] {
         for (int i = 0; i < 40; ++i) history.addPeriod(SamplePeriod(i));
     });
-    for (int i = 0; i < 20; ++i) history.addTestRecord(Record(i % 4, i));
+    for (int i = 0; i < 20; ++i) history.addTestRecord(Record(i % 3, i, i));
     periods.join();
+    EXPECT_EQ(history.latestTestRecord(3), std::nullopt);
+    EXPECT_FALSE(fs::exists(fs::path(path_) += ".tmp"));
     UsageHistory again(path_);
-    EXPECT_EQ(again.periods().size(), 40u);
-    EXPECT_EQ(again.testRecords().size(), 20u);
+    EXPECT_EQ(std::pair(again.periods().size(), again.testRecords().size()), std::pair(size_t{40}, size_t{20}));
+    EXPECT_EQ(again.latestTestRecord(0)->metrics.at("score"), 18);
 }
