@@ -24,12 +24,14 @@ stop_helpers() {
 }
 trap 'stop_helpers; e2e_cleanup' EXIT
 
-# The wheel until the report shows the page at its end (a few bounded tries:
-# on a busy machine a turn of the wheel can go unseen).
-scroll_to_end() {
+# The Settings page at its end, where the remote monitoring card is (the wheel
+# a few bounded times: on a busy machine a turn can go unseen).
+show_remote_card() {
+    keys_until ctrl+5 page 4 || { fail "Ctrl+5 did not select the Settings page"; return 1; }
+    park_pointer; wait_frames 1 5
     local i
     for i in 1 2 3; do wheel_to_end 5 && return 0; done
-    return 1
+    fail "the wheel did not reach the end of the Settings page (scroll $(rv scroll) of $(rv maxscroll))"
 }
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 port=$(free_port)
@@ -63,9 +65,7 @@ check "another path: 404" [ "$(curl -s --max-time 5 -o /dev/null -w '%{http_code
 check "another method: 405" [ "$(curl -s --max-time 5 -o /dev/null -w '%{http_code}' -X DELETE "$url/metrics")" = 405 ]
 
 # The Settings page with the remote monitoring card.
-keys_until ctrl+5 page 4 || fail "Ctrl+5 did not select the Settings page"
-park_pointer; wait_frames 1 5
-scroll_to_end || fail "the wheel did not reach the end of the Settings page (scroll $(rv scroll) of $(rv maxscroll))"
+show_remote_card
 check "the card has its two switches" eval 'has_region set/metrics && has_region set/metricsall'
 shoot 01-settings-remote-on >/dev/null
 
@@ -132,9 +132,7 @@ for i in $(seq 1 40); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && bre
 KALORIX_FAKE_SENSORS=idle start_app busy
 wait_window 60 || die "no Kalorix window with live data within 60 s"
 wait_rv metrics port-in-use 20 || fail "a port in use is not reported (metrics: $(rv metrics))"
-keys_until ctrl+5 page 4 || fail "Ctrl+5 did not select the Settings page"
-park_pointer; wait_frames 1 5
-scroll_to_end || fail "the wheel did not reach the end of the Settings page (scroll $(rv scroll) of $(rv maxscroll))"
+show_remote_card
 shoot 02-settings-port-in-use >/dev/null
 wait_frames 2 10 || fail "the window stopped painting"
 check "the monitor keeps running" kill -0 "$app"
