@@ -21,14 +21,6 @@ using kalorix::test::TestHttpServer;
 
 namespace {
 
-sockaddr_in Loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<u_short>(port));
-    return a;
-}
-
 // A blocking client socket on 127.0.0.1 whose reads give up after 10 s (Winsock
 // is started by the test HTTP server's unit).
 class Client {
@@ -36,7 +28,7 @@ public:
     explicit Client(int port) {
         const DWORD timeoutMs = 10000;
         setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
-        sockaddr_in a = Loopback(port);
+        sockaddr_in a = test::LoopbackAddress(port);
         connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
     ~Client() { closesocket(socket_); }
@@ -158,7 +150,7 @@ TEST_F(MetricsServerTest, AThousandRequestsAllAnsweredWithFlatMemory) {
 
 TEST_F(MetricsServerTest, APortInUseIsReportedAndTriedAgain) {
     SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = Loopback(port);
+    sockaddr_in a = test::LoopbackAddress(port);
     ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     ASSERT_EQ(listen(holder, 1), 0);
 
