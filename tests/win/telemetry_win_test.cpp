@@ -24,7 +24,6 @@ using kalorix::test::TestHttpServer;
 
 namespace {
 
-// Sets the endpoint for the test.
 struct EndpointOverride : test::ScopedEnv {
     explicit EndpointOverride(const std::string& url)
         : ScopedEnv(L"KALORIX_TELEMETRY_URL", Utf8ToWide(url).c_str()) {}
@@ -42,8 +41,7 @@ protected:
 
 SensorSnapshot ValidSnapshot() {
     SensorSnapshot s;
-    s.valid = true;
-    return s;
+    return s.valid = true, s;
 }
 
 std::wstring Lower(std::wstring s) {
@@ -62,10 +60,9 @@ TEST(PostJson, SendsTheBodyWithContentTypeAndUserAgent) {
     EXPECT_TRUE(r.ok) << WideToUtf8(r.message);
     const auto got = server.requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].path, path);
-    EXPECT_EQ(got[0].header("Content-Type"), "application/json; charset=utf-8");
-    EXPECT_EQ(got[0].header("User-Agent"), "Kalorix/?");  // the test program has no version resource
-    EXPECT_EQ(got[0].body, body);
+    // The test program has no version resource: "Kalorix/?".
+    EXPECT_EQ(got[0].path + "|" + got[0].header("Content-Type") + "|" + got[0].header("User-Agent") + "|" + got[0].body,
+              path + "|application/json; charset=utf-8|Kalorix/?|" + body);
 }
 
 // A redirect to a page that would answer 200 is still no success; an unusable
@@ -119,16 +116,14 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
     ASSERT_TRUE(server.waitForRequests(1));
     client.join();
-    TelemetryState s = client.state();
     EXPECT_NE(server.requests()[0].body.find("\"id\": \"" + firstId + "\""), std::string::npos);
-    EXPECT_NE(ReadFileBytes(path_)->find("lastHash=" + s.lastHash + "\n"), std::string::npos);  // the state reached the file
+    EXPECT_NE(ReadFileBytes(path_)->find("lastHash=" + client.state().lastHash + "\n"), std::string::npos);  // the state reached the file
 
     client.requestDeletion();
     ASSERT_TRUE(server.waitForRequests(2));
     client.join();
     EXPECT_EQ(server.requests()[1].body, "{\"v\":1,\"action\":\"delete\",\"id\":\"" + firstId + "\"}");
-    s = client.state();
-    EXPECT_NE(s.id, firstId);
+    EXPECT_NE(client.state().id, firstId);
     EXPECT_FALSE(LoadSettings().ShareData);  // sharing is off, in the file the window reads back
     EXPECT_NE(ReadFileBytes(path_)->find("\nsharingOff=1\n"), std::string::npos);
 }
