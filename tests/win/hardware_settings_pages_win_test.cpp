@@ -24,23 +24,20 @@ class RecordingActions : public PageActions {
 public:
     std::vector<std::string> calls;
 
-    void ApplySettings() override { calls.push_back("ApplySettings"); }
-    void ResetMinMax() override { calls.push_back("ResetMinMax"); }
-    void CopyHardwareReport() override { calls.push_back("CopyHardwareReport"); }
-    void RefreshHardwareReport() override { calls.push_back("RefreshHardwareReport"); }
-    void SetStartWithWindows(bool on) override { calls.push_back(on ? "SetStartWithWindows(1)" : "SetStartWithWindows(0)"); }
-    void SetAdvancedSensors(bool on) override { calls.push_back(on ? "SetAdvancedSensors(1)" : "SetAdvancedSensors(0)"); }
-    void RestartAsAdministrator() override { calls.push_back("RestartAsAdministrator"); }
+#define RECORD(name) \
+    void name() override { calls.push_back(#name); }
+#define RECORD_SWITCH(name) \
+    void name(bool on) override { calls.push_back(std::string(#name) + (on ? "(1)" : "(0)")); }
+    RECORD(ApplySettings) RECORD(ResetMinMax) RECORD(CopyHardwareReport) RECORD(RefreshHardwareReport)
+    RECORD(RestartAsAdministrator) RECORD(StopTests) RECORD(MarkConsentNoticeShown) RECORD(DeleteSharedData)
+    RECORD(RunAllTests) RECORD_SWITCH(SetStartWithWindows) RECORD_SWITCH(SetAdvancedSensors) RECORD_SWITCH(SetShareData)
+#undef RECORD
+#undef RECORD_SWITCH
     void ShowPage(int) override { calls.push_back("ShowPage"); }
     void StartTest(BenchKind, wchar_t) override { calls.push_back("StartTest"); }
-    void StopTests() override { calls.push_back("StopTests"); }
     void ExportReportImage(bool) override { calls.push_back("ExportReportImage"); }
-    void SetShareData(bool on) override { calls.push_back(on ? "SetShareData(1)" : "SetShareData(0)"); }
     void AnswerConsent(bool) override { calls.push_back("AnswerConsent"); }
-    void MarkConsentNoticeShown() override { calls.push_back("MarkConsentNoticeShown"); }
-    void DeleteSharedData() override { calls.push_back("DeleteSharedData"); }
     std::wstring BuildReportPreview() override { return calls.push_back("BuildReportPreview"), L"{}"; }
-    void RunAllTests() override { calls.push_back("RunAllTests"); }
 };
 
 using Calls = std::vector<std::string>;
@@ -57,10 +54,7 @@ protected:
     TelemetryView telemetry_;
     AutostartView autostart_;
 
-    void SetUp() override {
-        snapshot_.valid = true;
-        telemetry_.nickname = L"BraveOtter417";
-    }
+    void SetUp() override { snapshot_.valid = true, telemetry_.nickname = L"BraveOtter417"; }
 
     // One paint pass of a page at 1180 x 780 (content left 232, top 36); the
     // region lists are swapped at the end as the window does.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "base/scoped_win.h"
@@ -54,9 +55,8 @@ TEST_F(ToolkitTest, LabelIsOneLineClippedToItsBox) {
     tk_.DrawLabel(L"x", Rect{0, 0, 0, 20}, text_style::Body, colors::Red, kAlignLeading);  // nothing
     Finish();
     EXPECT_GT(Ink(20, 30, 140, 50), 20);
-    EXPECT_EQ(Ink(141, 0, 300, 100, 4), 0);  // no overflow to the right
-    EXPECT_EQ(Ink(0, 51, 300, 100, 4), 0);   // no second line
-    EXPECT_EQ(Ink(0, 0, 300, 29, 4), 0);
+    EXPECT_EQ(Ink(141, 0, 300, 100, 4) + Ink(0, 0, 300, 29, 4), 0);  // nothing right of or above the box
+    EXPECT_EQ(Ink(0, 51, 300, 100, 4), 0);                            // no second line
     EXPECT_FALSE(tk_.CreateOffscreen(0, 10, 1.0f));
 }
 
@@ -78,8 +78,7 @@ TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     Finish();
     ASSERT_EQ(state.building.size(), 2u);
     EXPECT_FLOAT_EQ(state.building[0].top, 50);
-    EXPECT_EQ(warning, 90);
-    EXPECT_TRUE(state.dragging);
+    EXPECT_TRUE(warning == 90 && state.dragging);
 
     state.building.clear();
     state.clicked = SegmentActionId(segments, 2);
@@ -108,14 +107,10 @@ TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {
 
 SensorSnapshot Snap(double cpu) {
     SensorSnapshot s;
-    s.cpuTempShown = cpu;
-    return s;
+    return s.cpuTempShown = cpu, s;
 }
 
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAW data;
-};
+struct ShellCall { DWORD message; NOTIFYICONDATAW data; };
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -144,12 +139,9 @@ TEST_F(TrayTest, AddFillsTheNotifyDataAndSetsVersion) {
     ASSERT_TRUE(tray_.Add(window_));
     ASSERT_EQ(calls_.size(), 2u);
     const NOTIFYICONDATAW& add = calls_[0].data;
-    EXPECT_EQ(calls_[0].message, DWORD(NIM_ADD));
-    EXPECT_EQ(add.cbSize, 976u);
-    EXPECT_EQ(add.uFlags, 0x87u);
-    EXPECT_EQ(add.uCallbackMessage, 0x8002u);
+    EXPECT_EQ(std::make_tuple(calls_[0].message, add.cbSize, add.uFlags, add.uCallbackMessage, calls_[1].data.uVersion),
+              std::make_tuple(DWORD(NIM_ADD), DWORD(976), UINT(0x87), UINT(0x8002), UINT(NOTIFYICON_VERSION_4)));
     EXPECT_NE(add.hIcon, nullptr);
-    EXPECT_EQ(calls_[1].data.uVersion, UINT(NOTIFYICON_VERSION_4));
     tray_.Remove();
     EXPECT_EQ(Count(NIM_DELETE), 1);
 }
@@ -164,9 +156,8 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     ASSERT_TRUE(GetIconInfo(first, &info));
     BITMAP bm{};
     GetObjectW(info.hbmColor, sizeof bm, &bm);
+    DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
     EXPECT_EQ(bm.bmWidth, GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForSystem()));  // the system's tray size
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
     EXPECT_EQ(calls_.back().data.uFlags, 0x86u);
     tray_.Refresh(Snap(55.8), settings_);  // still "56", level 0
     EXPECT_EQ(tray_.icon(), first);
@@ -211,8 +202,8 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     ASSERT_EQ(GetMenuItemCount(menu), 7);
     EXPECT_TRUE(GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED);
     EXPECT_EQ(GetMenuItemID(menu, 6), 4u);
-    EXPECT_TRUE(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);  // the two switches as given
+    EXPECT_EQ(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED, 0u);
     EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 1u);
     DestroyMenu(menu);
 }
