@@ -15,6 +15,7 @@
 #include "store/settings.h"
 #include "store/usage_history.h"
 #include "test_util_win.h"
+#include "tests/core/engine_fakes.h"
 #include "ui/main_window_win.h"
 
 namespace kalorix {
@@ -23,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kProvisionalTail = "\tp\n";
-
 using test::ScopedEnv;
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) { return test::WaitUntil(done, timeoutMs, true); }
@@ -41,20 +41,6 @@ protected:
     }
 };
 
-// A clock for the engine when only the power notices matter.
-struct StillHost : EngineHost {
-    double monotonicNow() override { return 100.0; }
-    int64_t wallNow() override { return 1765000000; }
-    LocalTime localTime() override { return {}; }
-    void sleepMs(int) override {}
-    bool isElevated() override { return false; }
-    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-    std::wstring biosManufacturer() override { return {}; }
-    bool pawnIoInstalled() override { return false; }
-    void postReady(void*) override {}
-    void recordPeriod(const HeavyUsePeriod&) override {}
-};
-
 using TestBuildProcess = test::TestApp;
 
 bool WaitForHistory(const std::function<bool(const std::string&)>& done, const TestBuildProcess& app, DWORD timeoutMs) {
@@ -65,7 +51,7 @@ bool WaitForHistory(const std::function<bool(const std::string&)>& done, const T
 }  // namespace
 
 TEST(PowerBroadcast, SuspendAndResumeReachTheEngine) {
-    StillHost host;
+    test::NullHost host;
     SamplingEngine engine(host);
     EXPECT_TRUE(NotifyPowerBroadcast(engine, PBT_APMSUSPEND));
     EXPECT_TRUE(engine.suspended());
