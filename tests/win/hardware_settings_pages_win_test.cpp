@@ -13,7 +13,6 @@
 #include "ui/hardware_layout.h"
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
-#include "sensors/text.h"
 #include "ui/toolkit_win.h"
 
 namespace kalorix {

@@ -1,8 +1,6 @@
-// What the Windows layer adds to the sensor log: a folder with a Turkish name
-// under which files are appended and flushed while others may read them, a
-// day continued after a restart through the file's edges, a file that cannot
-// be opened as a write failure (not a full disk), and the local time
-// with the offset of the machine's time zone.
+// What the Windows layer adds to the sensor log: files under a Turkish folder name,
+// readable while written and continued after a restart; a file that cannot be
+// opened as a write failure; the local time with the time zone's offset.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 
-#include "base/scoped_win.h"
 #include "sensors/engine_host_win.h"
 #include "store/file_util.h"
 #include "store/settings.h"
@@ -21,7 +18,6 @@
 namespace kalorix {
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr const char* kProvisionalTail = "\tp\n";
 using test::ScopedEnv;

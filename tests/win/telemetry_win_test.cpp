@@ -5,10 +5,8 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cwctype>
 #include <filesystem>
-#include <vector>
 
 #include "sensors/text.h"
 #include "store/file_util.h"

@@ -1,7 +1,6 @@
 // The upload tests' local HTTP server: one request per connection, recorded, answered on release.
 #include "test_http_server_win.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "test_util_win.h"

@@ -1,12 +1,9 @@
-// The thermal stop through the real window: kalorix-test.exe with the hot demo
-// sensors, clicked at the hit regions its frame report lists; from the hot
-// snapshots to the killed child and the stopped card. Works on the prefix's
-// Kalorix files and puts them back.
+// The thermal stop through the real window: kalorix-test.exe with the hot demo sensors,
+// clicked at its frame report's hit regions, from the hot snapshots to the stopped card.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -14,8 +11,6 @@
 #include <sstream>
 #include <string>
 
-#include "sensors/text.h"
-#include "store/file_util.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "store/usage_history.h"
@@ -25,7 +20,6 @@
 namespace kalorix {
 namespace {
 
-namespace fs = std::filesystem;
 
 // The prefix's own files as they were; a test starts from none of them.
 struct ProfileGuard : test::SavedFiles {
@@ -37,10 +31,7 @@ struct Region { float x = 0, y = 0, w = 0, h = 0; };
 struct Frame {
     std::map<std::string, std::string> values;
     std::map<std::string, Region> regions;
-    std::string value(const std::string& key) const {
-        const auto it = values.find(key);
-        return it == values.end() ? std::string() : it->second;
-    }
+    std::string value(const std::string& key) const { return values.count(key) ? values.at(key) : std::string(); }
 };
 
 // kalorix-test.exe with the given environment and a frame report; killed at the end
@@ -125,7 +116,7 @@ TEST(TestsPageWin, ThermalStopFromHotSnapshotsToTheStoppedCard) {
     ProfileGuard profile;
     Settings settings;
     settings.FirstTestOffered = true, settings.TrayNotifications = false, settings.MinimizeToTray = false;
-    settings.ShareData = false;       // no report leaves the machine
+    settings.ShareData = false;  // no report leaves the machine
     settings.WarningTemp = 60;        // the scripted "demo" machine passes 60 °C within seconds
     settings.UpdateIntervalMs = 500;  // the script moves once per sampling pass
     SaveSettings(settings);
