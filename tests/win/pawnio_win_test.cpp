@@ -22,7 +22,7 @@ namespace {
 struct FakeStats {  // as in fake_pawnio.cpp
     int32_t opens, closes, loads, loadedModule;  // loadedModule 1: ioctl_read_msr, 2: ioctl_read_smn
     uint64_t loadedSize, loadedHash;
-    int32_t executes, unpinnedMsrReads, lastHandleClosedOk;
+    int32_t unpinnedMsrReads, lastHandleClosedOk;
 };
 
 std::wstring FakeLibraryPath() { return ProgramFolder() + L"\\PawnIOLib.dll"; }
