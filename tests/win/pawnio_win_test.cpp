@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "providers/pawnio_library_win.h"
 #include "providers/pawnio_module_win.h"
@@ -27,17 +28,10 @@ struct FakeStats {  // as in fake_pawnio.cpp
 
 std::wstring FakeLibraryPath() { return ProgramFolder() + L"\\PawnIOLib.dll"; }
 
-CpuIdWords CpuId(const char (&vendor)[13], uint32_t leaf1Eax) {
-    auto word = [&](int at) {
-        uint32_t w = 0;
-        for (int i = 3; i >= 0; --i) w = w << 8 | uint8_t(vendor[at + i]);
-        return w;
-    };
-    return {word(0), word(4), word(8), leaf1Eax};
-}
-const CpuIdWords kIntel = CpuId("GenuineIntel", 0x00090672);        // family 6, model 0x97
-const CpuIdWords kZen1 = CpuId("AuthenticAMD", 0x00800F11);         // family 0x17, model 0x01
-const CpuIdWords kOtherVendor = CpuId("CentaurHauls", 0x000006F2);
+// The vendor words (EBX, EDX, ECX of leaf 0) and leaf 1's EAX.
+const CpuIdWords kIntel = {0x756E6547, 0x49656E69, 0x6C65746E, 0x00090672};  // GenuineIntel family 6, model 0x97
+const CpuIdWords kZen1 = {0x68747541, 0x69746E65, 0x444D4163, 0x00800F11};   // AuthenticAMD family 0x17, model 1
+const CpuIdWords kOtherVendor = {0x746E6543, 0x48727561, 0x736C7561, 0x000006F2};  // CentaurHauls
 
 uint64_t Fnv1a(const std::string& bytes) {
     uint64_t hash = 14695981039346656037ull;
@@ -74,10 +68,9 @@ class FakeLibrary {
 public:
     FakeLibrary() : module_(LoadLibraryW(FakeLibraryPath().c_str())) {
         if (!module_) return;
-        stats_ = reinterpret_cast<const FakeStats* (WINAPI*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "fake_pawnio_stats")));
-        auto reset = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module_, "fake_pawnio_reset")));
-        if (reset) reset();
+        stats_ = reinterpret_cast<decltype(stats_)>(reinterpret_cast<void*>(GetProcAddress(module_, "fake_pawnio_stats")));
+        using Reset = void(WINAPI*)();
+        if (auto reset = reinterpret_cast<Reset>(reinterpret_cast<void*>(GetProcAddress(module_, "fake_pawnio_reset")))) reset();
     }
     ~FakeLibrary() {
         if (module_) FreeLibrary(module_);
@@ -136,8 +129,7 @@ TEST(PawnIoWin, IntelHybridThroughTheDriver) {
     EXPECT_DOUBLE_EQ(frame.readings[1].value, 60);  // processor 1: TjMax 131 -> 100 - 40
 
     provider.reset();
-    EXPECT_EQ(fake.stats().closes, 1);
-    EXPECT_EQ(fake.stats().lastHandleClosedOk, 1);
+    EXPECT_TRUE(fake.stats().closes == 1 && fake.stats().lastHandleClosedOk == 1);
 }
 
 TEST(PawnIoWin, AmdLoadsItsOwnModuleAndReadsThroughSmn) {
@@ -149,8 +141,7 @@ TEST(PawnIoWin, AmdLoadsItsOwnModuleAndReadsThroughSmn) {
     EXPECT_EQ(fake.stats().loadedHash, Fnv1a(kAmdModule));
     SensorFrame frame;
     provider->poll(frame);
-    ASSERT_TRUE(frame.cpuTemp);
-    EXPECT_DOUBLE_EQ(*frame.cpuTemp, 55);  // the high half of the 64-bit answer is ignored
+    EXPECT_EQ(frame.cpuTemp, std::optional<double>(55));  // the high half of the 64-bit answer is ignored
 }
 
 TEST(PawnIoWin, DriverRefusalsGiveNoProviderAStateAndCloseTheDriver) {
@@ -167,11 +158,9 @@ TEST(PawnIoWin, DriverRefusalsGiveNoProviderAStateAndCloseTheDriver) {
         ASSERT_TRUE(fake.ok());
         const PawnIoStart start = StartPawnIo(FakePlatform(kIntel, L"cpu"));
         EXPECT_EQ(start.provider, nullptr);
-        EXPECT_EQ(start.status.state, c.state);
-        EXPECT_EQ(static_cast<uint32_t>(start.status.code), c.code);
-        EXPECT_EQ(fake.stats().opens, c.opens);
-        EXPECT_EQ(fake.stats().loads, c.loads);
-        EXPECT_EQ(fake.stats().closes, c.closes);
+        EXPECT_EQ(std::make_tuple(start.status.state, uint32_t(start.status.code), fake.stats().opens, fake.stats().loads,
+                                  fake.stats().closes),
+                  std::make_tuple(c.state, c.code, c.opens, c.loads, c.closes));
     }
     // Without a reference of our own, a refused start leaves the library unloaded.
     Scenario scenario(L"refuse-load");
