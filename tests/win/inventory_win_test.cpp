@@ -60,22 +60,19 @@ std::optional<std::wstring> ReadClipboardText(HWND owner) {
 }  // namespace
 
 TEST(WmiValueText, NullEmptyBlankNumericAndArrays) {
+    using Text = std::optional<std::wstring>;
     VARIANT v;
     VariantInit(&v);
-    EXPECT_FALSE(WmiValueText(v).has_value());  // VT_EMPTY
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"Intel(R) Core(TM) i7"));
+    EXPECT_EQ(WmiValueText(v), std::nullopt);  // VT_EMPTY
+    v.vt = VT_BSTR, v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
+    EXPECT_EQ(WmiValueText(v), Text(L"Intel(R) Core(TM) i7"));
     VariantClear(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = nullptr;
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));
-    v.vt = VT_UI8;
-    v.ullVal = 17179869184ull;
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"17179869184"));
-    v.vt = VT_ARRAY | VT_I4;  // arrays do not convert: the property is left out
-    v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
-    EXPECT_FALSE(WmiValueText(v).has_value());
+    v.vt = VT_BSTR, v.bstrVal = nullptr;
+    EXPECT_EQ(WmiValueText(v), Text(L""));
+    v.vt = VT_UI8, v.ullVal = 17179869184ull;
+    EXPECT_EQ(WmiValueText(v), Text(L"17179869184"));
+    v.vt = VT_ARRAY | VT_I4, v.parray = SafeArrayCreateVector(VT_I4, 0, 2);  // arrays do not convert: left out
+    EXPECT_EQ(WmiValueText(v), std::nullopt);
     VariantClear(&v);
 }
 
