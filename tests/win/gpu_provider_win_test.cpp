@@ -206,10 +206,8 @@ TEST(GpuProviderWin, KernelFailuresSilenceOnlyTheirAdapter) {
         auto p = Make(w);
         const std::wstring temp = L"gpu/" + kDiscreteKey + L"/temp";
         SensorFrame f1, f2, f3;
-        p->poll(f1);
+        p->poll(f1), p->poll(f2), p->poll(f3);
         EXPECT_NE(Find(f1, temp), nullptr);
-        p->poll(f2);
-        p->poll(f3);
         EXPECT_EQ(Find(f3, temp), nullptr);
         EXPECT_EQ(w.queries[kDiscreteHandle], 2);
         EXPECT_EQ(w.queries.count(0u), 0u);
@@ -221,7 +219,7 @@ TEST(GpuProviderWin, KernelFailuresSilenceOnlyTheirAdapter) {
 // The kernel temperature survives every counter failure; the failing counter
 // gives no figure (never a made-up 0) and is never read when it was not added.
 TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
-    struct Case {
+    const struct {
         const char* what;
         void (*before)(GpuWorld&);
         DWORD collectAfterConstruction;
@@ -236,7 +234,7 @@ TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
          },
          ERROR_SUCCESS, false, false, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         GpuWorld w = Laptop();
         c.before(w);
@@ -250,7 +248,6 @@ TEST(GpuProviderWin, CounterFailuresDropOnlyTheirFigures) {
         if (c.noArrayCalls) EXPECT_EQ(w.arrayCalls, arrayCallsBefore);
         const std::wstring d = L"gpu/" + kDiscreteKey;
         EXPECT_NE(Find(f, d + L"/temp"), nullptr);
-        EXPECT_EQ(Find(f, d + L"/load") != nullptr, c.load);
-        EXPECT_EQ(Find(f, d + L"/mem") != nullptr, c.mem);
+        EXPECT_EQ(std::pair(Find(f, d + L"/load") != nullptr, Find(f, d + L"/mem") != nullptr), std::pair(c.load, c.mem));
     }
 }
