@@ -80,7 +80,6 @@ protected:
             if (r.id == id) return &r;
         return nullptr;
     }
-    bool Has(const wchar_t* action) const { return Region(MakeActionId(std::wstring_view(action))) != nullptr; }
 };
 
 ActionId Id(const wchar_t* action) { return MakeActionId(std::wstring_view(action)); }
@@ -96,13 +95,13 @@ HardwareInventory SampleReport() {
 
 TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(Pass(DrawHardwarePage), 36 + 4 + 74 + 24);  // no report yet: the reading line
-    EXPECT_TRUE(Has(L"hw/copy") && Has(L"hw/refresh"));
+    EXPECT_TRUE(Region(Id(L"hw/copy")) && Region(Id(L"hw/refresh")));
     const HardwareInventory report = SampleReport();
     const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(desktop, 36 + 4 + 74 + 100);
 
-    snapshot_.hasBattery = true, snapshot_.batteryPercent = 80;
-    snapshot_.designCapacity = 50000, snapshot_.fullChargeCapacity = 45000;
+    snapshot_.hasBattery = true, snapshot_.batteryPercent = 80, snapshot_.designCapacity = 50000;
+    snapshot_.fullChargeCapacity = 45000;
     const float laptop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(laptop, desktop);  // the "Pil" card added a row block to a column
 

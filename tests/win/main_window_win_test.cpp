@@ -33,10 +33,7 @@ void Press(HWND hwnd, WPARAM key, bool ctrl) {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        window_.reset();
-        PumpUntil([] { return false; }, 100);
-    }
+    void TearDown() override { window_.reset(), PumpUntil([] { return false; }, 100); }
     MainWindow& Start(const Settings& settings, bool hidden) {
         SaveSettings(settings);
         window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr));
@@ -52,8 +49,7 @@ protected:
     float Scale() const { return static_cast<float>(GetDpiForWindow(window_->hwnd())) / 96.0f; }
     static Settings Quiet() {
         Settings s;
-        s.FirstTestOffered = true;
-        s.TrayNotifications = false;
+        s.FirstTestOffered = true, s.TrayNotifications = false;
         return s;
     }
 
@@ -71,15 +67,11 @@ TEST_F(MainWindowTest, TraySamplingRateUntilShownAndAfterHiding) {
     ASSERT_TRUE(PumpUntil([&] { return w.snapshotReady(); }, 15000));
     PostMessageW(w.hwnd(), ShowMessageId(), 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return w.shown(); }, 5000));
-    EXPECT_TRUE(IsWindowVisible(w.hwnd()));
-    EXPECT_EQ(w.samplerInterval(), 500);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd()) && w.samplerInterval() == 500);
     SendMessageW(w.hwnd(), WM_CLOSE, 0, 0);  // MinimizeToTray: only hides
-    EXPECT_TRUE(IsWindow(w.hwnd()));
-    EXPECT_FALSE(IsWindowVisible(w.hwnd()));
-    EXPECT_EQ(w.samplerInterval(), 2000);
+    EXPECT_TRUE(IsWindow(w.hwnd()) && !IsWindowVisible(w.hwnd()) && w.samplerInterval() == 2000);
     SendMessageW(w.hwnd(), kMsgTray, 0, MAKELPARAM(NIN_SELECT, 0));  // the tray icon's click
-    EXPECT_TRUE(w.shown());
-    EXPECT_EQ(w.samplerInterval(), 500);
+    EXPECT_TRUE(w.shown() && w.samplerInterval() == 500);
 }
 
 // The custom frame's hit test; the minimum size at 175 % never more than the
