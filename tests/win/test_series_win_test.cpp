@@ -20,7 +20,6 @@
 namespace kalorix {
 namespace {
 
-
 // The prefix's own files as they were; a test starts from none of them.
 struct ProfileGuard : test::SavedFiles {
     ProfileGuard() : SavedFiles({SettingsPath(false), HistoryPath(false), TelemetryPath(false)}, true) {}
@@ -86,19 +85,6 @@ private:
     HWND window_ = nullptr;
 };
 
-// The window is up with data, and the Tests page is shown.
-void OpenTestsPage(App& app) {
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(app.waitFor([](const Frame& f) { return f.value("ready") == "1" && f.regions.count("nav/tests"); },
-                            90))
-        << "no window with sensor data";
-    for (int attempt = 0; attempt < 3 && app.last.value("page") != "3"; ++attempt) {
-        ASSERT_TRUE(app.click("nav/tests"));
-        app.waitFor([](const Frame& f) { return f.value("page") == "3"; }, 10);
-    }
-    ASSERT_EQ(app.last.value("page"), "3");
-}
-
 // Clicks a region until the frame shows the wanted state (a posted click can
 // arrive before the window has painted the region it aims at).
 void ClickUntil(App& app, const std::string& region, const std::function<bool(const Frame&)>& done) {
@@ -121,7 +107,9 @@ TEST(TestsPageWin, ThermalStopFromHotSnapshotsToTheStoppedCard) {
     settings.UpdateIntervalMs = 500;  // the script moves once per sampling pass
     SaveSettings(settings);
     App app(L"demo");  // full-length CPU test: only the stop can end it early
-    OpenTestsPage(app);
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.waitFor([](const Frame& f) { return f.value("ready") == "1"; }, 90)) << "no window with sensor data";
+    ClickUntil(app, "nav/tests", [](const Frame& f) { return f.value("page") == "3"; });
     ASSERT_TRUE(app.waitFor(
         [](const Frame& f) { return !f.value("cputemp").empty() && f.value("cputemp") != "-" && std::stod(f.value("cputemp")) >= 62; },
         90))
