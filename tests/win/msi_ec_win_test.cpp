@@ -85,9 +85,7 @@ TEST(MsiEcWin, RecordedAnswersThroughTheProvider) {
     provider->poll(frame);
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(frame.fans.size(), 2u);
-}
-
-TEST(MsiEcWin, NoProviderWhenTemperatureDoesNotAnswer) {
+    // No provider when the temperature does not answer.
     EXPECT_EQ(CreateMsiEcProvider(nullptr), nullptr);
     EXPECT_EQ(CreateMsiEcProvider(std::make_unique<RecordedMsiAcpi>(
                   std::map<std::wstring, std::vector<uint8_t>>{{L"Get_Temperature", Answer({0, 60, 50})}})),

@@ -26,9 +26,7 @@ TEST(PerfCounterProviderWin, SystemProcessorTimesAnswerAndNeverGoBack) {
     const std::wstring name = ReadCpuName();  // from the registry, trimmed
     ASSERT_FALSE(name.empty());
     EXPECT_NE(name.back(), L' ');
-}
-
-TEST(PerfCounterProviderWin, WithoutASourceNothingIsRead) {
+    // Without a source, nothing is read.
     PerfCounterProvider closed(nullptr, L"");
     EXPECT_FALSE(closed.hasSource());
     EXPECT_EQ(closed.cpuName(), L"İşlemci");
