@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "base/scoped_win.h"
 #include "inventory/inventory_win.h"
 #include "inventory/wmi_win.h"
 #include "sensors/text.h"
@@ -96,25 +97,21 @@ constexpr const wchar_t* kDisplayClass =
 // removed afterwards.
 class FakeAdapterKeys {
 public:
-    FakeAdapterKeys() {
-        ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &cls_,
-                              nullptr) == ERROR_SUCCESS;
-    }
     ~FakeAdapterKeys() {
-        for (const auto& name : created_) RegDeleteKeyW(cls_, name.c_str());
-        if (cls_) RegCloseKey(cls_);
+        for (const auto& name : created_) RegDeleteKeyW(cls_.get(), name.c_str());
     }
     bool ok() const { return ok_; }
     // The size bytes are written as they are given.
     bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
         created_.push_back(name);
-        return RegSetKeyValueW(cls_, name.c_str(), L"DriverDesc", REG_SZ, desc, DWORD((wcslen(desc) + 1) * 2)) == 0 &&
-               RegSetKeyValueW(cls_, name.c_str(), L"HardwareInformation.qwMemorySize", type, size, sizeBytes) == 0;
+        return RegSetKeyValueW(cls_.get(), name.c_str(), L"DriverDesc", REG_SZ, desc, DWORD((wcslen(desc) + 1) * 2)) == 0 &&
+               RegSetKeyValueW(cls_.get(), name.c_str(), L"HardwareInformation.qwMemorySize", type, size, sizeBytes) == 0;
     }
 
 private:
-    HKEY cls_ = nullptr;
-    bool ok_ = false;
+    UniqueRegKey cls_;
+    const bool ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, cls_.put(),
+                                     nullptr) == ERROR_SUCCESS;
     std::vector<std::wstring> created_;
 };
 

@@ -1,8 +1,6 @@
-// A stand-in PawnIOLib.dll: the library's four functions behaving like the
-// driver's loader. Any module blob is accepted (and recorded) except the
-// placeholder modules, refused like an unsigned module. A loaded blob provides
-// the functions whose names it contains, serving recorded register values.
-// The scenario comes from KALORIX_FAKE_PAWNIO, read on every call:
+// A stand-in PawnIOLib.dll: any module blob is accepted (and recorded) except the
+// placeholder modules; a loaded blob provides the functions named in it, serving
+// recorded register values. The scenario comes from KALORIX_FAKE_PAWNIO, read on every call:
 //   "intel" (also when unset)  per-core MSRs by the calling thread's pinned processor
 //   "intel-invalid"            every thermal status without its valid bit
 //   "amd"                      SMN values at both CCD layouts
