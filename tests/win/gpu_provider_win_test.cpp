@@ -37,7 +37,6 @@ struct GpuWorld {
     std::map<std::wstring, CounterScript> counters;
     PDH_STATUS collectStatus = ERROR_SUCCESS;
 
-    // Observations.
     std::vector<DWORD> opened;               // LUID low parts
     std::map<GpuKernelHandle, int> queries;  // per handle
     std::multiset<GpuKernelHandle> closed;

@@ -66,15 +66,14 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsWinTest, FileLivesInTheRoamingFolder) {
+TEST_F(SettingsWinTest, FileLivesInTheRoamingFolderAndTakesTheRegistryValueOnce) {
     CoTaskMemPtr<wchar_t> roaming;
     ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, roaming.put()), S_OK);
     const fs::path expected = fs::path(roaming.get()) / L"Kalorix" / L"settings.json";
     EXPECT_EQ(path_, expected);
     EXPECT_EQ(HistoryPath(false), expected.parent_path() / L"history.txt");
-}
 
-TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
+    // The registry's sharing choice is taken over once.
     WriteFile(Settings{});  // ShareData true
     WriteShareDataValue(0);
     const Settings loaded = LoadSettings();

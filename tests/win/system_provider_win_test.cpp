@@ -24,12 +24,10 @@ const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xBA7));
 const std::wstring kPath = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
 
 struct FakeSystem final : SystemStatusApi {
-    // Answers.
     bool memoryOk = true, powerOk = true, classDevsOk = true, hasInterface = true, openOk = true;
     BYTE flag = 128, percent = 255;
     uint32_t designed = 50000, full = 42000, cycles = 123;
     DWORD infoReturned = 36;
-    // Observations.
     int destroyed = 0, closed = 0, opened = 0;
     std::vector<DWORD> ioctls;
     ULONG queryIn[3] = {99, 99, 99};

@@ -134,19 +134,15 @@ protected:
     HWND window_ = reinterpret_cast<HWND>(0x1234);
 };
 
-TEST_F(TrayTest, AddFillsTheNotifyDataAndSetsVersion) {
+// Add fills the notify data and sets the version; the icon is rebuilt only when
+// the number or the level changes.
+TEST_F(TrayTest, AddThenIconRebuiltOnlyWhenNumberOrLevelChanges) {
     ASSERT_TRUE(tray_.Add(window_));
     ASSERT_EQ(calls_.size(), 2u);
     const NOTIFYICONDATAW& add = calls_[0].data;
     EXPECT_EQ(std::make_tuple(calls_[0].message, add.cbSize, add.uFlags, add.uCallbackMessage, calls_[1].data.uVersion),
               std::make_tuple(DWORD(NIM_ADD), DWORD(976), UINT(0x87), UINT(0x8002), UINT(NOTIFYICON_VERSION_4)));
     EXPECT_NE(add.hIcon, nullptr);
-    tray_.Remove();
-    EXPECT_EQ(Count(NIM_DELETE), 1);
-}
-
-TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
-    tray_.Add(window_);
     tray_.Refresh(Snap(56.2), settings_);
     EXPECT_EQ(tray_.iconKey(), L"56|0");
     HICON first = tray_.icon();
@@ -166,6 +162,8 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     tray_.Update(L"", 0, std::wstring(300, L'a'));  // cut to fit szTip
     EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
     EXPECT_EQ(DrawingToolkit::RenderTrayIconAt(L"56", 0, 0), nullptr);
+    tray_.Remove();
+    EXPECT_EQ(Count(NIM_DELETE), 1);
 }
 
 TEST_F(TrayTest, BalloonsHintOnceAndOverheatAsAllowed) {
