@@ -89,7 +89,7 @@ TEST(BenchRunnerWin, StopKillsTheChildAndTheRunEnds) {
     EXPECT_TRUE(ProcessGone(runner.lastChildProcessId()));
 }
 
-TEST(BenchRunnerWin, DestroyingTheRunnerKillsARunningChild) {
+TEST(BenchRunnerWin, DestroyingTheRunnerKillsARunningChildAndAMissingChildEndsTheRun) {
     DWORD pid = 0;
     {
         BenchRunner runner;
@@ -99,9 +99,7 @@ TEST(BenchRunnerWin, DestroyingTheRunnerKillsARunningChild) {
         pid = runner.lastChildProcessId();
     }
     EXPECT_TRUE(ProcessGone(pid));
-}
-
-TEST(BenchRunnerWin, ChildThatCannotStart) {
+    // A child that cannot start ends the run at once, with a reason.
     BenchRunner runner;
     runner.setChildExecutable((ExeFolder() / L"no-such-program.exe").wstring());
     EXPECT_FALSE(runner.Start(nullptr, BenchKind::Disk, L'C'));

@@ -113,7 +113,7 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
 }
 
-TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
+TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPassAndWindowOperationsAsked) {
     settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
     Pass(DrawSettingsPage);
     EXPECT_EQ(settings_.UpdateIntervalMs, 750);
@@ -126,9 +126,9 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     // Clicking the segment already selected changes nothing and saves nothing.
     Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
     EXPECT_EQ(actions_.calls.size(), 2u);
-}
 
-TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
+    // Window operations instead of the record.
+    actions_.calls.clear();
     autostart_.enabled = true;
     Pass(DrawSettingsPage, Id(L"set/startup"));
     EXPECT_EQ(actions_.calls, (Calls{"SetStartWithWindows(0)"}));

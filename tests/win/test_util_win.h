@@ -62,8 +62,7 @@ private:
     std::error_code ec_;
 };
 
-// Keeps the bytes of some files (the prefix's own data files) and puts them back,
-// or removes what was not there; with `clear`, the test starts without them.
+// Keeps the bytes of some files and puts them back (or removes what was not there); with `clear`, the test starts without them.
 class SavedFiles {
 public:
     SavedFiles(std::vector<std::filesystem::path> files, bool clear) {
@@ -83,9 +82,8 @@ private:
     std::error_code ec_;
 };
 
-// Checks the condition until it holds or the time is up; with `pump`, dispatches
-// this thread's messages meanwhile, one at a time, so that a window that always
-// has a paint or a snapshot pending cannot hold the check off.
+// Checks the condition until it holds or the time is up; with `pump`, dispatches this thread's
+// messages meanwhile, one at a time (a window with a paint always pending cannot hold it off).
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs, bool pump = false) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
