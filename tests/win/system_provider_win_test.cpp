@@ -50,11 +50,9 @@ struct FakeSystem final : SystemStatusApi {
     }
     BOOL SetupDiEnumDeviceInterfaces(HDEVINFO, const GUID*, DWORD index, SP_DEVICE_INTERFACE_DATA* d) override {
         EXPECT_EQ(d->cbSize, sizeof(SP_DEVICE_INTERFACE_DATA));
-        if (!hasInterface || index != 0) {
-            SetLastError(ERROR_NO_MORE_ITEMS);
-            return FALSE;
-        }
-        return TRUE;
+        if (hasInterface && index == 0) return TRUE;
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
     }
     BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO, SP_DEVICE_INTERFACE_DATA*, SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail,
                                           DWORD size, DWORD* required) override {

@@ -67,18 +67,16 @@ TEST(PostJson, SendsTheBodyWithContentTypeAndUserAgent) {
 // address never falls back to the service's own.
 TEST(PostJson, FailuresHaveTheirMessages) {
     TestHttpServer server;
-    {
-        EndpointOverride url(server.url());
-        server.setStatus(302, server.url("/ok"));
-        EXPECT_EQ(PostJson("{}").message, L"Sunucu hatası (302)");
-    }
-    {
-        EndpointOverride url("http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php");
-        EXPECT_EQ(PostJson("{}").message, L"Sunucuya ulaşılamadı");
+    server.setStatus(302, server.url("/ok"));
+    const std::string unused = "http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php";
+    for (const auto& [address, message] : {std::pair{server.url(), L"Sunucu hatası (302)"},
+                                           std::pair{unused, L"Sunucuya ulaşılamadı"},
+                                           std::pair{std::string("ftp://127.0.0.1/api"), L"Adres geçersiz"}}) {
+        EndpointOverride url(address);
+        EXPECT_EQ(PostJson("{}").message, message);
     }
     EndpointOverride url("ftp://127.0.0.1/api");
     EXPECT_FALSE(TelemetryEndpoint().has_value());
-    EXPECT_EQ(PostJson("{}").message, L"Adres geçersiz");
 }
 
 TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsTheOldFileAside) {
