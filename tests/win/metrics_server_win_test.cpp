@@ -50,9 +50,7 @@ public:
         while (readMore()) buffer_.clear();
         return lastRead_ == 0 || lastError_ == WSAECONNRESET || lastError_ == WSAECONNABORTED;
     }
-    std::string get(const std::string& path) {
-        return send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") ? answer() : "";
-    }
+    std::string get(const std::string& path) { return send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") ? answer() : ""; }
 
 private:
     bool readMore() {
@@ -79,9 +77,9 @@ protected:
         o.scores = [] { return bench::LatestScores{}; };
         return o;
     }
-    MetricsEndpoint Endpoint() {
+    MetricsEndpoint Endpoint(bool enabled = true) {
         MetricsEndpoint e;
-        e.enabled = true, e.port = port;
+        e.enabled = enabled, e.port = port;
         return e;
     }
     int port = TestHttpServer::UnusedPort();
@@ -164,9 +162,7 @@ TEST_F(MetricsServerTest, APortInUseIsTriedAgainAndAStopClosesClients) {
     {
         Client c(port);
         EXPECT_EQ(Status(c.get("/metrics")), "HTTP/1.1 200 OK");
-        MetricsEndpoint off = Endpoint();
-        off.enabled = false;
-        server.apply(off);
+        server.apply(Endpoint(false));
         EXPECT_EQ(server.view().state, MetricsState::Off);
         EXPECT_TRUE(c.closedByServer());
     }

@@ -53,8 +53,7 @@ TEST_F(SensorLogWin, AppendsReadableRowsAndContinuesTheDayAfterARestart) {
     }
     SensorLogWriter again(*files);
     again.start({SensorLogFormat::Turkish, 7}, {2026, 5, 1});
-    ASSERT_TRUE(again.offer(Row(10, 73.5)));
-    ASSERT_TRUE(WaitRows(again, 1));
+    ASSERT_TRUE(again.offer(Row(10, 73.5)) && WaitRows(again, 1));
     again.stop();
     EXPECT_EQ(files->list().size(), 1u);
     EXPECT_EQ(ReadFileBytes(file),

@@ -95,8 +95,7 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
         TestBuildProcess app(L"--tray");
         ASSERT_TRUE(app.started());
         ASSERT_TRUE(WaitForHistory(provisional, app, 120000)) << HistoryText();
-        app.kill();
-    }
+    }  // killed here
     {
         const UsageHistory next(HistoryPath(false));  // what the next start loads
         ASSERT_FALSE(next.periods().empty());
@@ -113,7 +112,6 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
         },
         again, 120000))
         << HistoryText();
-    again.kill();
 }
 
 }  // namespace kalorix
