@@ -138,8 +138,7 @@ TEST(DiskProviderWin, EachPollOpensAsksAndClosesEveryDriveOnce) {
     p.poll(f2);
     ASSERT_EQ(f2.readings.size(), 1u);
     EXPECT_EQ(f2.readings[0].value, 41.0);
-    EXPECT_EQ(io.opens, io.closes);
-    EXPECT_TRUE(io.open.empty());
+    EXPECT_TRUE(io.opens == io.closes && io.open.empty());
     EXPECT_EQ(io.badRequests, 0);
 }
 

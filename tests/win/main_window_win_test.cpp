@@ -113,7 +113,7 @@ void Click(HWND hwnd, int x, int y) {
     UpdateWindow(hwnd);  // the paint pass that consumes the click
 }
 
-TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
+TEST_F(MainWindowTest, SidebarClicksUnlessThePromptIsUpAndALostTargetRedrawn) {
     Settings s = Quiet();
     s.FirstTestOffered = false;
     MainWindow& w = StartReady(s);
@@ -128,16 +128,8 @@ TEST_F(MainWindowTest, SidebarClicksSelectPagesUnlessThePromptIsUp) {
     UpdateWindow(w.hwnd());
     Click(w.hwnd(), x, sensorsY);
     EXPECT_EQ(w.page(), 1);
-}
 
-const HitRegion* RegionOf(const MainWindow& w, const wchar_t* action) {
-    for (const HitRegion& r : w.interaction().active)
-        if (r.id == MakeActionId(std::wstring_view(action))) return &r;
-    return nullptr;
-}
-
-TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
-    MainWindow& w = StartReady(Quiet());
+    // A lost render target is drawn again at once.
     UpdateWindow(w.hwnd());
     RECT dirty{};
     ASSERT_FALSE(GetUpdateRect(w.hwnd(), &dirty, FALSE));
@@ -148,6 +140,12 @@ TEST_F(MainWindowTest, ALostRenderTargetIsDrawnAgainAtOnce) {
     EXPECT_TRUE(GetUpdateRect(w.hwnd(), &dirty, FALSE)) << "no repaint was asked for after the lost target";
     UpdateWindow(w.hwnd());
     EXPECT_TRUE(w.toolkit().hasTarget());
+}
+
+const HitRegion* RegionOf(const MainWindow& w, const wchar_t* action) {
+    for (const HitRegion& r : w.interaction().active)
+        if (r.id == MakeActionId(std::wstring_view(action))) return &r;
+    return nullptr;
 }
 
 // A new snapshot invalidates only what it changes: the readings and the chart,

@@ -141,8 +141,7 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
         drain();
         if (!result.finished) TerminateProcess(process.hProcess, 99);
         GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
     }
     CloseHandle(readEnd);
     return result;

@@ -34,10 +34,7 @@ protected:
         ASSERT_TRUE(tk_.BeginFrame());
         tk_.Clear(colors::WindowBackground);
     }
-    void Finish() {
-        ASSERT_EQ(tk_.EndFrame(), S_OK);
-        ASSERT_TRUE(tk_.CopyOffscreenPixels(px_, w_, h_));
-    }
+    void Finish() { ASSERT_TRUE(tk_.EndFrame() == S_OK && tk_.CopyOffscreenPixels(px_, w_, h_)); }
     bool At(UINT x, UINT y, uint32_t rgb, int tol = 3) const { return Near(&px_[(size_t(y) * w_ + x) * 4], rgb, tol); }
     // Pixels in [x0,x1) x [y0,y1) that differ from the background.
     int Ink(UINT x0, UINT y0, UINT x1, UINT y1, int tol = 24) const {
@@ -85,8 +82,7 @@ TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     Start(500, 300);
     EXPECT_TRUE(tk_.Segmented(segments, 490, 150, {L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"}, selected, true));
     Finish();
-    EXPECT_EQ(selected, 2);
-    EXPECT_EQ(Ink(491, 150, 500, 190, 2), 0);  // right-aligned: nothing right of x = 490
+    EXPECT_TRUE(selected == 2 && Ink(491, 150, 500, 190, 2) == 0);  // right-aligned: nothing right of x = 490
 }
 
 TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {
