@@ -35,23 +35,24 @@ void SetStartupApproved(BYTE first) {
 class AutostartFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::filesystem::path exe(OwnProgramPath());
-        platform_.schtasks = (exe.parent_path() / "fakebin" / "schtasks.exe").wstring();
+        platform_.schtasks = (std::filesystem::path(OwnProgramPath()).parent_path() / "fakebin" / "schtasks.exe").wstring();
         ASSERT_TRUE(std::filesystem::exists(platform_.schtasks));
         state_ = std::filesystem::temp_directory_path() / "kalorix-fake-schtasks";  // where the stand-in keeps the task
         std::filesystem::remove_all(state_, ec_);
         platform_.taskFolder = folder_.path().wstring() + L"\\";
         savedRun_ = ReadRunValue();
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
+        ClearValues();
     }
     void TearDown() override {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
+        ClearValues();
         if (savedRun_)
             RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ, savedRun_->c_str(),
                             static_cast<DWORD>((savedRun_->size() + 1) * sizeof(wchar_t)));
         std::filesystem::remove_all(state_, ec_);
+    }
+    static void ClearValues() {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKey, kRunValueName);
     }
     bool TaskExists() const { return std::filesystem::exists(state_ / "task.xml"); }
     bool Set(bool enable, bool useTask) { return SetAutostart(enable, useTask, platform_); }
@@ -78,28 +79,21 @@ TEST_F(AutostartFixture, RunValueAndTaskReplaceEachOther) {
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / kTaskFileName));  // the definition file is gone
     EXPECT_TRUE(Enabled());
     ASSERT_TRUE(Set(true, false));
-    EXPECT_FALSE(TaskExists());
-    EXPECT_TRUE(Enabled());
+    EXPECT_TRUE(!TaskExists() && Enabled());
 }
 
-TEST_F(AutostartFixture, DisableRemovesBothAndSucceedsWhenNothingExisted) {
+// "Off" removes both ways, succeeds when nothing existed, and says so when a
+// task registered with highest rights refuses to be deleted by a normal process.
+TEST_F(AutostartFixture, DisableRemovesBothOrReportsARefusedDelete) {
     EXPECT_TRUE(Set(false, false));
     ASSERT_TRUE(Set(true, true));
     RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_SZ, L"x", 4);
     EXPECT_TRUE(Set(false, true));
-    EXPECT_FALSE(TaskExists());
-    EXPECT_FALSE(ReadRunValue().has_value());
-    EXPECT_FALSE(Enabled());
-}
-
-TEST_F(AutostartFixture, RefusedCreateOrDeleteReportsFailure) {
-    // A task registered with highest rights cannot be deleted by a normal process:
-    // "off" must say so instead of reporting success while the task stays.
+    EXPECT_FALSE(TaskExists() || ReadRunValue().has_value() || Enabled());
     ASSERT_TRUE(Set(true, true));
     test::ScopedEnv refuse(L"FAKE_SCHTASKS_DELETE_EXIT", L"1");
     EXPECT_FALSE(Set(false, false));
-    EXPECT_TRUE(TaskExists());
-    EXPECT_TRUE(Enabled());
+    EXPECT_TRUE(TaskExists() && Enabled());
 }
 
 TEST_F(AutostartFixture, StartupAppsSwitchIsHonouredAndClearedByTurningOn) {

@@ -13,7 +13,6 @@
 #include "ui/hardware_layout.h"
 #include "ui/pages_win.h"
 #include "ui/settings_model.h"
-#include "sensors/text.h"
 #include "ui/toolkit_win.h"
 
 namespace kalorix {
@@ -24,23 +23,20 @@ class RecordingActions : public PageActions {
 public:
     std::vector<std::string> calls;
 
-    void ApplySettings() override { calls.push_back("ApplySettings"); }
-    void ResetMinMax() override { calls.push_back("ResetMinMax"); }
-    void CopyHardwareReport() override { calls.push_back("CopyHardwareReport"); }
-    void RefreshHardwareReport() override { calls.push_back("RefreshHardwareReport"); }
-    void SetStartWithWindows(bool on) override { calls.push_back(on ? "SetStartWithWindows(1)" : "SetStartWithWindows(0)"); }
-    void SetAdvancedSensors(bool on) override { calls.push_back(on ? "SetAdvancedSensors(1)" : "SetAdvancedSensors(0)"); }
-    void RestartAsAdministrator() override { calls.push_back("RestartAsAdministrator"); }
+#define RECORD(name) \
+    void name() override { calls.push_back(#name); }
+#define RECORD_SWITCH(name) \
+    void name(bool on) override { calls.push_back(std::string(#name) + (on ? "(1)" : "(0)")); }
+    RECORD(ApplySettings) RECORD(ResetMinMax) RECORD(CopyHardwareReport) RECORD(RefreshHardwareReport)
+    RECORD(RestartAsAdministrator) RECORD(StopTests) RECORD(MarkConsentNoticeShown) RECORD(DeleteSharedData)
+    RECORD(RunAllTests) RECORD_SWITCH(SetStartWithWindows) RECORD_SWITCH(SetAdvancedSensors) RECORD_SWITCH(SetShareData)
+#undef RECORD
+#undef RECORD_SWITCH
     void ShowPage(int) override { calls.push_back("ShowPage"); }
     void StartTest(BenchKind, wchar_t) override { calls.push_back("StartTest"); }
-    void StopTests() override { calls.push_back("StopTests"); }
     void ExportReportImage(bool) override { calls.push_back("ExportReportImage"); }
-    void SetShareData(bool on) override { calls.push_back(on ? "SetShareData(1)" : "SetShareData(0)"); }
     void AnswerConsent(bool) override { calls.push_back("AnswerConsent"); }
-    void MarkConsentNoticeShown() override { calls.push_back("MarkConsentNoticeShown"); }
-    void DeleteSharedData() override { calls.push_back("DeleteSharedData"); }
     std::wstring BuildReportPreview() override { return calls.push_back("BuildReportPreview"), L"{}"; }
-    void RunAllTests() override { calls.push_back("RunAllTests"); }
 };
 
 using Calls = std::vector<std::string>;
@@ -57,10 +53,7 @@ protected:
     TelemetryView telemetry_;
     AutostartView autostart_;
 
-    void SetUp() override {
-        snapshot_.valid = true;
-        telemetry_.nickname = L"BraveOtter417";
-    }
+    void SetUp() override { snapshot_.valid = true, telemetry_.nickname = L"BraveOtter417"; }
 
     // One paint pass of a page at 1180 x 780 (content left 232, top 36); the
     // region lists are swapped at the end as the window does.
@@ -87,7 +80,6 @@ protected:
             if (r.id == id) return &r;
         return nullptr;
     }
-    bool Has(const wchar_t* action) const { return Region(MakeActionId(std::wstring_view(action))) != nullptr; }
 };
 
 ActionId Id(const wchar_t* action) { return MakeActionId(std::wstring_view(action)); }
@@ -103,13 +95,13 @@ HardwareInventory SampleReport() {
 
 TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(Pass(DrawHardwarePage), 36 + 4 + 74 + 24);  // no report yet: the reading line
-    EXPECT_TRUE(Has(L"hw/copy") && Has(L"hw/refresh"));
+    EXPECT_TRUE(Region(Id(L"hw/copy")) && Region(Id(L"hw/refresh")));
     const HardwareInventory report = SampleReport();
     const float desktop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(desktop, 36 + 4 + 74 + 100);
 
-    snapshot_.hasBattery = true, snapshot_.batteryPercent = 80;
-    snapshot_.designCapacity = 50000, snapshot_.fullChargeCapacity = 45000;
+    snapshot_.hasBattery = true, snapshot_.batteryPercent = 80, snapshot_.designCapacity = 50000;
+    snapshot_.fullChargeCapacity = 45000;
     const float laptop = Pass(DrawHardwarePage, 0, 1180, 780, &report);
     EXPECT_GT(laptop, desktop);  // the "Pil" card added a row block to a column
 
@@ -121,7 +113,7 @@ TEST_F(PagesTest, HardwareCardsBatteryCopyAndRefresh) {
     EXPECT_FLOAT_EQ(afterRefresh, 36 + 4 + 74 + 24);
 }
 
-TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
+TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPassAndWindowOperationsAsked) {
     settings_.UpdateIntervalMs = 750;  // edited by hand: no segment selected until a click
     Pass(DrawSettingsPage);
     EXPECT_EQ(settings_.UpdateIntervalMs, 750);
@@ -134,9 +126,9 @@ TEST_F(PagesTest, SettingsChangesAreAppliedOncePerPass) {
     // Clicking the segment already selected changes nothing and saves nothing.
     Pass(DrawSettingsPage, SegmentActionId(Id(L"set/interval"), 0));
     EXPECT_EQ(actions_.calls.size(), 2u);
-}
 
-TEST_F(PagesTest, SettingsWindowOperationsInsteadOfTheRecord) {
+    // Window operations instead of the record.
+    actions_.calls.clear();
     autostart_.enabled = true;
     Pass(DrawSettingsPage, Id(L"set/startup"));
     EXPECT_EQ(actions_.calls, (Calls{"SetStartWithWindows(0)"}));

@@ -10,6 +10,7 @@
 #include <optional>
 #include <thread>
 
+#include "base/scoped_win.h"
 #include "inventory/inventory_win.h"
 #include "inventory/wmi_win.h"
 #include "sensors/text.h"
@@ -21,35 +22,27 @@ using test::ScopedEnv;
 
 namespace {
 
-// Runs `body` on a new thread set up like the inventory thread (COM for
-// multithreaded use), and waits for it.
+// Runs `body` on a new thread set up like the inventory thread (COM for multithreaded use).
 void OnComThread(const std::function<void()>& body) {
-    std::thread worker([&] {
+    std::thread([&] {
         const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         body();
         if (SUCCEEDED(hr)) CoUninitialize();
-    });
-    worker.join();
+    }).join();
 }
 
 // Builds the real report the way the window's inventory thread does.
 HardwareInventory CollectOnWorker() {
     HardwareInventory result;
-    std::thread worker([&] { CollectHardwareInventory([&](HardwareInventory&& inv) { result = std::move(inv); }); });
-    worker.join();
+    std::thread([&] { CollectHardwareInventory([&](HardwareInventory&& inv) { result = std::move(inv); }); }).join();
     return result;
 }
 
-std::wstring ThisComputerName() {
-    wchar_t buffer[16] = {};
-    DWORD size = 16;
-    return GetComputerNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
-}
-
-std::wstring ThisUserName() {
+// ": name\r\n" as the report writes this computer's (or user's) name.
+std::wstring NameLine(BOOL(WINAPI* get)(wchar_t*, DWORD*)) {
     wchar_t buffer[257] = {};
     DWORD size = 257;
-    return GetUserNameW(buffer, &size) ? std::wstring(buffer) : std::wstring();
+    return L": " + std::wstring(get(buffer, &size) ? buffer : L"") + L"\r\n";
 }
 
 std::optional<std::wstring> ReadClipboardText(HWND owner) {
@@ -68,22 +61,19 @@ std::optional<std::wstring> ReadClipboardText(HWND owner) {
 }  // namespace
 
 TEST(WmiValueText, NullEmptyBlankNumericAndArrays) {
+    using Text = std::optional<std::wstring>;
     VARIANT v;
     VariantInit(&v);
-    EXPECT_FALSE(WmiValueText(v).has_value());  // VT_EMPTY
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"Intel(R) Core(TM) i7"));
+    EXPECT_EQ(WmiValueText(v), std::nullopt);  // VT_EMPTY
+    v.vt = VT_BSTR, v.bstrVal = SysAllocString(L"  Intel(R) Core(TM) i7  ");
+    EXPECT_EQ(WmiValueText(v), Text(L"Intel(R) Core(TM) i7"));
     VariantClear(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = nullptr;
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L""));
-    v.vt = VT_UI8;
-    v.ullVal = 17179869184ull;
-    EXPECT_EQ(WmiValueText(v), std::optional<std::wstring>(L"17179869184"));
-    v.vt = VT_ARRAY | VT_I4;  // arrays do not convert: the property is left out
-    v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
-    EXPECT_FALSE(WmiValueText(v).has_value());
+    v.vt = VT_BSTR, v.bstrVal = nullptr;
+    EXPECT_EQ(WmiValueText(v), Text(L""));
+    v.vt = VT_UI8, v.ullVal = 17179869184ull;
+    EXPECT_EQ(WmiValueText(v), Text(L"17179869184"));
+    v.vt = VT_ARRAY | VT_I4, v.parray = SafeArrayCreateVector(VT_I4, 0, 2);  // arrays do not convert: left out
+    EXPECT_EQ(WmiValueText(v), std::nullopt);
     VariantClear(&v);
 }
 
@@ -94,7 +84,6 @@ TEST(WmiQueryWine, RealRowsMissingPropertiesAndFailures) {
         ASSERT_FALSE(rows.empty());
         EXPECT_FALSE(RowText(rows[0], L"Name").empty());
         EXPECT_EQ(rows[0].count(L"NoSuchProperty"), 0u);
-        EXPECT_TRUE(WmiQuery(L"ROOT\\NoSuchNamespace", L"SELECT Name FROM Win32_Processor", {L"Name"}).empty());
         EXPECT_TRUE(WmiQuery(L"ROOT\\CIMV2", L"this is not WQL", {L"Name"}).empty());
     });
 }
@@ -108,25 +97,21 @@ constexpr const wchar_t* kDisplayClass =
 // removed afterwards.
 class FakeAdapterKeys {
 public:
-    FakeAdapterKeys() {
-        ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &cls_,
-                              nullptr) == ERROR_SUCCESS;
-    }
     ~FakeAdapterKeys() {
-        for (const auto& name : created_) RegDeleteKeyW(cls_, name.c_str());
-        if (cls_) RegCloseKey(cls_);
+        for (const auto& name : created_) RegDeleteKeyW(cls_.get(), name.c_str());
     }
     bool ok() const { return ok_; }
     // The size bytes are written as they are given.
     bool add(const std::wstring& name, const wchar_t* desc, DWORD type, const void* size, DWORD sizeBytes) {
         created_.push_back(name);
-        return RegSetKeyValueW(cls_, name.c_str(), L"DriverDesc", REG_SZ, desc, DWORD((wcslen(desc) + 1) * 2)) == 0 &&
-               RegSetKeyValueW(cls_, name.c_str(), L"HardwareInformation.qwMemorySize", type, size, sizeBytes) == 0;
+        return RegSetKeyValueW(cls_.get(), name.c_str(), L"DriverDesc", REG_SZ, desc, DWORD((wcslen(desc) + 1) * 2)) == 0 &&
+               RegSetKeyValueW(cls_.get(), name.c_str(), L"HardwareInformation.qwMemorySize", type, size, sizeBytes) == 0;
     }
 
 private:
-    HKEY cls_ = nullptr;
-    bool ok_ = false;
+    UniqueRegKey cls_;
+    const bool ok_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDisplayClass, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, cls_.put(),
+                                     nullptr) == ERROR_SUCCESS;
     std::vector<std::wstring> created_;
 };
 
@@ -139,29 +124,26 @@ TEST(InventoryWine, DisplayAdapterMemoryFromTheRegistry) {
     const DWORD twoGiB = 2u << 30;
     const unsigned char twelveBytes[12] = {1, 2, 3};
     // A name too long for the enumeration buffer sorts first; the adapters after it are still read.
-    ASSERT_TRUE(keys.add(L"0000000000000000 Kalorix", L"Kalorix Test Overlong", REG_QWORD, &eight, sizeof(eight)));
-    ASSERT_TRUE(keys.add(L"9990", L"Kalorix Test GPU A", REG_QWORD, &eight, sizeof(eight)));
-    ASSERT_TRUE(keys.add(L"9991", L"Kalorix Test GPU B", REG_DWORD, &twoGiB, sizeof(twoGiB)));  // 4-byte value
-    ASSERT_TRUE(keys.add(L"9992", L"Kalorix Test Zero", REG_QWORD, &zero, sizeof(zero)));
-    ASSERT_TRUE(keys.add(L"9995", L"Kalorix Test TooBig", REG_BINARY, twelveBytes, sizeof(twelveBytes)));
-    ASSERT_TRUE(keys.add(L"9996", L"Kalorix Test GPU A", REG_QWORD, &four, sizeof(four)));  // later one wins
-    ASSERT_TRUE(keys.add(L"KalorixTestName", L"Kalorix Test Letter", REG_QWORD, &eight, sizeof(eight)));
-
+    // Only the last key of a name counts; a size of 4 bytes is read, 0 or 12 bytes and a key
+    // whose name does not begin with a digit give nothing.
+    const struct { const wchar_t *key, *desc; DWORD type; const void* size; DWORD bytes; double expected; } cases[] = {
+        {L"0000000000000000 Kalorix", L"Kalorix Test Overlong", REG_QWORD, &eight, 8, -1},
+        {L"9990", L"Kalorix Test GPU A", REG_QWORD, &eight, 8, double(four)},
+        {L"9991", L"Kalorix Test GPU B", REG_DWORD, &twoGiB, 4, double(twoGiB)},
+        {L"9992", L"Kalorix Test Zero", REG_QWORD, &zero, 8, -1},
+        {L"9995", L"Kalorix Test TooBig", REG_BINARY, twelveBytes, 12, -1},
+        {L"9996", L"Kalorix Test GPU A", REG_QWORD, &four, 8, double(four)},
+        {L"KalorixTestName", L"Kalorix Test Letter", REG_QWORD, &eight, 8, -1}};
+    for (const auto& c : cases) ASSERT_TRUE(keys.add(c.key, c.desc, c.type, c.size, c.bytes));
     const auto map = ReadDisplayAdapterMemory();
-    const auto at = [&](const wchar_t* k) { return map.count(k) ? map.at(k) : -1.0; };
-    EXPECT_EQ(at(L"Kalorix Test GPU A"), static_cast<double>(four));
-    EXPECT_EQ(at(L"Kalorix Test GPU B"), static_cast<double>(twoGiB));
-    EXPECT_EQ(at(L"Kalorix Test Zero"), -1.0);
-    EXPECT_EQ(at(L"Kalorix Test TooBig"), -1.0);
-    EXPECT_EQ(at(L"Kalorix Test Letter"), -1.0);  // name does not begin with a digit
-    EXPECT_EQ(at(L"Kalorix Test Overlong"), -1.0);
+    for (const auto& c : cases) EXPECT_EQ(map.count(c.desc) ? map.at(c.desc) : -1.0, c.expected) << WideToUtf8(c.desc);
 }
 
 // The real report names this computer and user and lists the C: drive; with
 // redaction asked for (any value, even an empty one) the names go. Its text goes
 // to the clipboard.
 TEST(InventoryWine, RedactionAndTheClipboardText) {
-    const std::wstring computer = L": " + ThisComputerName() + L"\r\n", user = L": " + ThisUserName() + L"\r\n";
+    const std::wstring computer = NameLine(GetComputerNameW), user = NameLine(GetUserNameW);
     std::wstring text;
     {
         ScopedEnv noRedact(kRedactVariable, nullptr);

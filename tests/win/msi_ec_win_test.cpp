@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "providers/msi_ec_provider_win.h"
-#include "base/scoped_win.h"
 #include "tests/win/test_util_win.h"
 
 using namespace kalorix;
@@ -27,11 +26,9 @@ struct ByteArrayVariant {
         SAFEARRAY* a = SafeArrayCreateVector(type, 0, static_cast<ULONG>(bytes.size()));
         void* data = nullptr;
         SafeArrayAccessData(a, &data);
-        const size_t width = type == VT_UI1 ? 1 : 4;
-        for (size_t i = 0; i < bytes.size(); ++i) static_cast<uint8_t*>(data)[i * width] = bytes[i];
+        for (size_t i = 0; i < bytes.size(); ++i) static_cast<uint8_t*>(data)[i * (type == VT_UI1 ? 1 : 4)] = bytes[i];
         SafeArrayUnaccessData(a);
-        v.vt = VT_ARRAY | type;
-        v.parray = a;
+        v.vt = VT_ARRAY | type, v.parray = a;
     }
     ~ByteArrayVariant() { VariantClear(&v); }
 };
@@ -52,23 +49,19 @@ struct RecordedMsiAcpi : EcMethodCaller {
     int* calls_;
 };
 
-std::vector<uint8_t> Answer(std::initializer_list<uint8_t> head, size_t size = 32) {
+std::vector<uint8_t> Answer(std::initializer_list<uint8_t> head) {
     std::vector<uint8_t> v(head);
-    v.resize(size, 0);
-    return v;
+    return v.resize(32, 0), v;
 }
 
 }  // namespace
 
 TEST(MsiEcWin, VariantShapes) {
-    ByteArrayVariant full(Answer({1, 61, 52}));
-    auto p = EcPacketFromVariant(full.v);
+    ByteArrayVariant full(Answer({1, 61, 52})), empty(std::vector<uint8_t>{}), wrongType(Answer({1, 61}), VT_I4);
+    const auto p = EcPacketFromVariant(full.v);
     ASSERT_TRUE(p);
     EXPECT_EQ((*p)[1], 61);
-    ByteArrayVariant empty(std::vector<uint8_t>{});
-    EXPECT_FALSE(EcPacketFromVariant(empty.v));
-    ByteArrayVariant wrongType(Answer({1, 61}), VT_I4);
-    EXPECT_FALSE(EcPacketFromVariant(wrongType.v));
+    EXPECT_FALSE(EcPacketFromVariant(empty.v) || EcPacketFromVariant(wrongType.v));
 
     VARIANT v;
     VariantInit(&v);
@@ -92,9 +85,7 @@ TEST(MsiEcWin, RecordedAnswersThroughTheProvider) {
     provider->poll(frame);
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(frame.fans.size(), 2u);
-}
-
-TEST(MsiEcWin, NoProviderWhenTemperatureDoesNotAnswer) {
+    // No provider when the temperature does not answer.
     EXPECT_EQ(CreateMsiEcProvider(nullptr), nullptr);
     EXPECT_EQ(CreateMsiEcProvider(std::make_unique<RecordedMsiAcpi>(
                   std::map<std::wstring, std::vector<uint8_t>>{{L"Get_Temperature", Answer({0, 60, 50})}})),

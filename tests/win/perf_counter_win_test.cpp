@@ -11,29 +11,22 @@
 
 using namespace kalorix;
 
-namespace {
-
-size_t ProcessorCount() { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
-
-}  // namespace
-
 TEST(PerfCounterProviderWin, SystemProcessorTimesAnswerAndNeverGoBack) {
+    const size_t processors = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
     auto times = OpenSystemProcessorTimes();
     const auto first = times->perProcessor();
     ASSERT_TRUE(first && times->total());
-    EXPECT_EQ(first->size(), std::min<size_t>(ProcessorCount(), 64));
+    EXPECT_EQ(first->size(), std::min<size_t>(processors, 64));
     const auto second = times->perProcessor();
     ASSERT_TRUE(second && second->size() == first->size());
     for (size_t i = 0; i < first->size(); ++i)
         EXPECT_GE((*second)[i].idle + (*second)[i].kernel + (*second)[i].user,
                   (*first)[i].idle + (*first)[i].kernel + (*first)[i].user);
-    EXPECT_EQ(times->clocks().size(), ProcessorCount());
+    EXPECT_EQ(times->clocks().size(), processors);
     const std::wstring name = ReadCpuName();  // from the registry, trimmed
     ASSERT_FALSE(name.empty());
     EXPECT_NE(name.back(), L' ');
-}
-
-TEST(PerfCounterProviderWin, WithoutASourceNothingIsRead) {
+    // Without a source, nothing is read.
     PerfCounterProvider closed(nullptr, L"");
     EXPECT_FALSE(closed.hasSource());
     EXPECT_EQ(closed.cpuName(), L"İşlemci");

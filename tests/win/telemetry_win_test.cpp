@@ -5,10 +5,8 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cwctype>
 #include <filesystem>
-#include <vector>
 
 #include "sensors/text.h"
 #include "store/file_util.h"
@@ -24,7 +22,6 @@ using kalorix::test::TestHttpServer;
 
 namespace {
 
-// Sets the endpoint for the test.
 struct EndpointOverride : test::ScopedEnv {
     explicit EndpointOverride(const std::string& url)
         : ScopedEnv(L"KALORIX_TELEMETRY_URL", Utf8ToWide(url).c_str()) {}
@@ -42,8 +39,7 @@ protected:
 
 SensorSnapshot ValidSnapshot() {
     SensorSnapshot s;
-    s.valid = true;
-    return s;
+    return s.valid = true, s;
 }
 
 std::wstring Lower(std::wstring s) {
@@ -62,28 +58,25 @@ TEST(PostJson, SendsTheBodyWithContentTypeAndUserAgent) {
     EXPECT_TRUE(r.ok) << WideToUtf8(r.message);
     const auto got = server.requests();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].path, path);
-    EXPECT_EQ(got[0].header("Content-Type"), "application/json; charset=utf-8");
-    EXPECT_EQ(got[0].header("User-Agent"), "Kalorix/?");  // the test program has no version resource
-    EXPECT_EQ(got[0].body, body);
+    // The test program has no version resource: "Kalorix/?".
+    EXPECT_EQ(got[0].path + "|" + got[0].header("Content-Type") + "|" + got[0].header("User-Agent") + "|" + got[0].body,
+              path + "|application/json; charset=utf-8|Kalorix/?|" + body);
 }
 
 // A redirect to a page that would answer 200 is still no success; an unusable
 // address never falls back to the service's own.
 TEST(PostJson, FailuresHaveTheirMessages) {
     TestHttpServer server;
-    {
-        EndpointOverride url(server.url());
-        server.setStatus(302, server.url("/ok"));
-        EXPECT_EQ(PostJson("{}").message, L"Sunucu hatası (302)");
-    }
-    {
-        EndpointOverride url("http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php");
-        EXPECT_EQ(PostJson("{}").message, L"Sunucuya ulaşılamadı");
+    server.setStatus(302, server.url("/ok"));
+    const std::string unused = "http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php";
+    for (const auto& [address, message] : {std::pair{server.url(), L"Sunucu hatası (302)"},
+                                           std::pair{unused, L"Sunucuya ulaşılamadı"},
+                                           std::pair{std::string("ftp://127.0.0.1/api"), L"Adres geçersiz"}}) {
+        EndpointOverride url(address);
+        EXPECT_EQ(PostJson("{}").message, message);
     }
     EndpointOverride url("ftp://127.0.0.1/api");
     EXPECT_FALSE(TelemetryEndpoint().has_value());
-    EXPECT_EQ(PostJson("{}").message, L"Adres geçersiz");
 }
 
 TEST_F(TelemetryFileFixture, LoadReplacesADamagedIdAndKeepsTheOldFileAside) {
@@ -119,16 +112,14 @@ TEST_F(TelemetryFileFixture, ReportThenDeletionAgainstALocalServer) {
     client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
     ASSERT_TRUE(server.waitForRequests(1));
     client.join();
-    TelemetryState s = client.state();
     EXPECT_NE(server.requests()[0].body.find("\"id\": \"" + firstId + "\""), std::string::npos);
-    EXPECT_NE(ReadFileBytes(path_)->find("lastHash=" + s.lastHash + "\n"), std::string::npos);  // the state reached the file
+    EXPECT_NE(ReadFileBytes(path_)->find("lastHash=" + client.state().lastHash + "\n"), std::string::npos);  // the state reached the file
 
     client.requestDeletion();
     ASSERT_TRUE(server.waitForRequests(2));
     client.join();
     EXPECT_EQ(server.requests()[1].body, "{\"v\":1,\"action\":\"delete\",\"id\":\"" + firstId + "\"}");
-    s = client.state();
-    EXPECT_NE(s.id, firstId);
+    EXPECT_NE(client.state().id, firstId);
     EXPECT_FALSE(LoadSettings().ShareData);  // sharing is off, in the file the window reads back
     EXPECT_NE(ReadFileBytes(path_)->find("\nsharingOff=1\n"), std::string::npos);
 }
@@ -137,9 +128,7 @@ TEST_F(TelemetryFileFixture, FailuresAndDeletionWhileBusy) {
     TestHttpServer server;
     EndpointOverride url(server.url());
     TelemetryClient client;
-    client.load();
-    client.acknowledgeNotice();
-    client.markNewResult();
+    client.load(), client.acknowledgeNotice(), client.markNewResult();
     server.hold(true);
     client.maybeSendReport(true, ValidSnapshot(), std::wstring(L"Test CPU"));
     ASSERT_TRUE(server.waitForRequests(1));
@@ -150,8 +139,7 @@ TEST_F(TelemetryFileFixture, FailuresAndDeletionWhileBusy) {
     server.hold(false);
     client.join();
     EXPECT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(client.state().id, id);
-    EXPECT_TRUE(client.state().pending);  // it was started for a pending result
+    EXPECT_TRUE(client.state().id == id && client.state().pending);  // it was started for a pending result
 
     // The pending result is retried at once; a failed deletion keeps the id.
     client.requestDeletion();

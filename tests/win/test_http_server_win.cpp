@@ -1,7 +1,6 @@
 // The upload tests' local HTTP server: one request per connection, recorded, answered on release.
 #include "test_http_server_win.h"
 
-#include <algorithm>
 #include <cctype>
 
 #include "test_util_win.h"
@@ -16,6 +15,17 @@ struct WinsockInit {
         WSAStartup(MAKEWORD(2, 2), &d);
     }
 } gWinsock;
+
+// A socket bound to 127.0.0.1 at a port the system chose, and that port.
+SOCKET BindLoopback(int& port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = LoopbackAddress(0);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    int len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return s;
+}
 
 std::string Lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -34,14 +44,7 @@ std::string RecordedRequest::header(const std::string& name) const {
 
 TestHttpServer::TestHttpServer() {
     released_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    int len = sizeof(a);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listener_ = BindLoopback(port_);
     listen(listener_, 8);
     thread_ = std::thread([this] { serve(); });
 }
@@ -69,24 +72,13 @@ std::vector<RecordedRequest> TestHttpServer::requests() const {
 }
 
 bool TestHttpServer::waitForRequests(size_t n, DWORD timeoutMs) const {
-    return WaitUntil(
-        [&] {
-            std::lock_guard<std::mutex> g(lock_);
-            return requests_.size() >= n;
-        },
-        static_cast<int>(timeoutMs));
+    return WaitUntil([&] { return requests().size() >= n; }, static_cast<int>(timeoutMs));
 }
 
 int TestHttpServer::UnusedPort() {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    int len = sizeof(a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    closesocket(s);
-    return ntohs(a.sin_port);
+    int port = 0;
+    closesocket(BindLoopback(port));
+    return port;
 }
 
 void TestHttpServer::serve() {

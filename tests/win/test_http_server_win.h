@@ -14,6 +14,14 @@
 
 namespace kalorix::test {
 
+inline sockaddr_in LoopbackAddress(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(port));
+    return a;
+}
+
 struct RecordedRequest {
     std::string path, head, body;
     std::string header(const std::string& name) const;  // value of "name: value", case-insensitive
@@ -23,7 +31,6 @@ class TestHttpServer {
 public:
     TestHttpServer();
     ~TestHttpServer();
-    int port() const { return port_; }
     std::string url(const std::string& path = "/api/report.php") const;
 
     void setStatus(int status, std::string location = {}) { status_ = status; location_ = std::move(location); }

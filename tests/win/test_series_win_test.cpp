@@ -1,12 +1,9 @@
-// The thermal stop through the real window: kalorix-test.exe with the hot demo
-// sensors, clicked at the hit regions its frame report lists; from the hot
-// snapshots to the killed child and the stopped card. Works on the prefix's
-// Kalorix files and puts them back.
+// The thermal stop through the real window: kalorix-test.exe with the hot demo sensors,
+// clicked at its frame report's hit regions, from the hot snapshots to the stopped card.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -14,8 +11,6 @@
 #include <sstream>
 #include <string>
 
-#include "sensors/text.h"
-#include "store/file_util.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "store/usage_history.h"
@@ -24,8 +19,6 @@
 
 namespace kalorix {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The prefix's own files as they were; a test starts from none of them.
 struct ProfileGuard : test::SavedFiles {
@@ -37,10 +30,7 @@ struct Region { float x = 0, y = 0, w = 0, h = 0; };
 struct Frame {
     std::map<std::string, std::string> values;
     std::map<std::string, Region> regions;
-    std::string value(const std::string& key) const {
-        const auto it = values.find(key);
-        return it == values.end() ? std::string() : it->second;
-    }
+    std::string value(const std::string& key) const { return values.count(key) ? values.at(key) : std::string(); }
 };
 
 // kalorix-test.exe with the given environment and a frame report; killed at the end
@@ -95,19 +85,6 @@ private:
     HWND window_ = nullptr;
 };
 
-// The window is up with data, and the Tests page is shown.
-void OpenTestsPage(App& app) {
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(app.waitFor([](const Frame& f) { return f.value("ready") == "1" && f.regions.count("nav/tests"); },
-                            90))
-        << "no window with sensor data";
-    for (int attempt = 0; attempt < 3 && app.last.value("page") != "3"; ++attempt) {
-        ASSERT_TRUE(app.click("nav/tests"));
-        app.waitFor([](const Frame& f) { return f.value("page") == "3"; }, 10);
-    }
-    ASSERT_EQ(app.last.value("page"), "3");
-}
-
 // Clicks a region until the frame shows the wanted state (a posted click can
 // arrive before the window has painted the region it aims at).
 void ClickUntil(App& app, const std::string& region, const std::function<bool(const Frame&)>& done) {
@@ -125,12 +102,14 @@ TEST(TestsPageWin, ThermalStopFromHotSnapshotsToTheStoppedCard) {
     ProfileGuard profile;
     Settings settings;
     settings.FirstTestOffered = true, settings.TrayNotifications = false, settings.MinimizeToTray = false;
-    settings.ShareData = false;       // no report leaves the machine
+    settings.ShareData = false;  // no report leaves the machine
     settings.WarningTemp = 60;        // the scripted "demo" machine passes 60 °C within seconds
     settings.UpdateIntervalMs = 500;  // the script moves once per sampling pass
     SaveSettings(settings);
     App app(L"demo");  // full-length CPU test: only the stop can end it early
-    OpenTestsPage(app);
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(app.waitFor([](const Frame& f) { return f.value("ready") == "1"; }, 90)) << "no window with sensor data";
+    ClickUntil(app, "nav/tests", [](const Frame& f) { return f.value("page") == "3"; });
     ASSERT_TRUE(app.waitFor(
         [](const Frame& f) { return !f.value("cputemp").empty() && f.value("cputemp") != "-" && std::stod(f.value("cputemp")) >= 62; },
         90))

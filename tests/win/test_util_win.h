@@ -52,45 +52,38 @@ public:
         static int counter = 0;
         path_ = std::filesystem::temp_directory_path() /
                 (name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
-        std::error_code ec;
-        std::filesystem::create_directories(path_, ec);
+        std::filesystem::create_directories(path_, ec_);
     }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
+    ~TempFolder() { std::filesystem::remove_all(path_, ec_); }
     const std::filesystem::path& path() const { return path_; }
 
 private:
     std::filesystem::path path_;
+    std::error_code ec_;
 };
 
-// Keeps the bytes of some files (the prefix's own data files) and puts them back,
-// or removes what was not there; with `clear`, the test starts without them.
+// Keeps the bytes of some files and puts them back (or removes what was not there); with `clear`, the test starts without them.
 class SavedFiles {
 public:
     SavedFiles(std::vector<std::filesystem::path> files, bool clear) {
         for (auto& f : files) {
             saved_.emplace_back(f, ReadFileBytes(f));
-            std::error_code ec;
-            if (clear) std::filesystem::remove(f, ec);
+            if (clear) std::filesystem::remove(f, ec_);
         }
     }
     ~SavedFiles() {
-        for (const auto& [path, bytes] : saved_) {
-            std::error_code ec;
-            if (bytes) AtomicWriteFile(path, *bytes);
-            else std::filesystem::remove(path, ec);
-        }
+        for (const auto& [path, bytes] : saved_)
+            if (!bytes) std::filesystem::remove(path, ec_);
+            else AtomicWriteFile(path, *bytes);
     }
 
 private:
     std::vector<std::pair<std::filesystem::path, std::optional<std::string>>> saved_;
+    std::error_code ec_;
 };
 
-// Checks the condition until it holds or the time is up; with `pump`, dispatches
-// this thread's messages meanwhile, one at a time, so that a window that always
-// has a paint or a snapshot pending cannot hold the check off.
+// Checks the condition until it holds or the time is up; with `pump`, dispatches this thread's
+// messages meanwhile, one at a time (a window with a paint always pending cannot hold it off).
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs, bool pump = false) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -148,8 +141,7 @@ inline ChildResult RunCaptured(const std::wstring& exe, const std::wstring& argu
         drain();
         if (!result.finished) TerminateProcess(process.hProcess, 99);
         GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
     }
     CloseHandle(readEnd);
     return result;
@@ -183,17 +175,10 @@ private:
 };
 
 // A message-only window (for posted notifications, the clipboard, the single-instance signal).
-class MessageWindow {
-public:
-    MessageWindow()
-        : hwnd_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
-    ~MessageWindow() {
-        if (hwnd_) DestroyWindow(hwnd_);
-    }
+struct MessageWindow {
+    ~MessageWindow() { DestroyWindow(hwnd_); }
     HWND get() const { return hwnd_; }
-
-private:
-    HWND hwnd_;
+    const HWND hwnd_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 };
 
 }  // namespace kalorix::test

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "base/scoped_win.h"
@@ -33,10 +34,7 @@ protected:
         ASSERT_TRUE(tk_.BeginFrame());
         tk_.Clear(colors::WindowBackground);
     }
-    void Finish() {
-        ASSERT_EQ(tk_.EndFrame(), S_OK);
-        ASSERT_TRUE(tk_.CopyOffscreenPixels(px_, w_, h_));
-    }
+    void Finish() { ASSERT_TRUE(tk_.EndFrame() == S_OK && tk_.CopyOffscreenPixels(px_, w_, h_)); }
     bool At(UINT x, UINT y, uint32_t rgb, int tol = 3) const { return Near(&px_[(size_t(y) * w_ + x) * 4], rgb, tol); }
     // Pixels in [x0,x1) x [y0,y1) that differ from the background.
     int Ink(UINT x0, UINT y0, UINT x1, UINT y1, int tol = 24) const {
@@ -54,9 +52,8 @@ TEST_F(ToolkitTest, LabelIsOneLineClippedToItsBox) {
     tk_.DrawLabel(L"x", Rect{0, 0, 0, 20}, text_style::Body, colors::Red, kAlignLeading);  // nothing
     Finish();
     EXPECT_GT(Ink(20, 30, 140, 50), 20);
-    EXPECT_EQ(Ink(141, 0, 300, 100, 4), 0);  // no overflow to the right
-    EXPECT_EQ(Ink(0, 51, 300, 100, 4), 0);   // no second line
-    EXPECT_EQ(Ink(0, 0, 300, 29, 4), 0);
+    EXPECT_EQ(Ink(141, 0, 300, 100, 4) + Ink(0, 0, 300, 29, 4), 0);  // nothing right of or above the box
+    EXPECT_EQ(Ink(0, 51, 300, 100, 4), 0);                            // no second line
     EXPECT_FALSE(tk_.CreateOffscreen(0, 10, 1.0f));
 }
 
@@ -78,24 +75,21 @@ TEST_F(ToolkitTest, ControlsRegisterRegionsAndAnswerClicksAndDrags) {
     Finish();
     ASSERT_EQ(state.building.size(), 2u);
     EXPECT_FLOAT_EQ(state.building[0].top, 50);
-    EXPECT_EQ(warning, 90);
-    EXPECT_TRUE(state.dragging);
+    EXPECT_TRUE(warning == 90 && state.dragging);
 
     state.building.clear();
     state.clicked = SegmentActionId(segments, 2);
     Start(500, 300);
     EXPECT_TRUE(tk_.Segmented(segments, 490, 150, {L"0,5 sn", L"1 sn", L"2 sn", L"5 sn"}, selected, true));
     Finish();
-    EXPECT_EQ(selected, 2);
-    EXPECT_EQ(Ink(491, 150, 500, 190, 2), 0);  // right-aligned: nothing right of x = 490
+    EXPECT_TRUE(selected == 2 && Ink(491, 150, 500, 190, 2) == 0);  // right-aligned: nothing right of x = 490
 }
 
 TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {
     Start(500, 300);
     ID2D1Bitmap* banner = tk_.Bitmap(kBannerResource);
     ASSERT_NE(banner, nullptr);
-    EXPECT_EQ(tk_.Bitmap(kBannerResource), banner);  // cached
-    EXPECT_EQ(tk_.Bitmap(999), nullptr);
+    EXPECT_TRUE(tk_.Bitmap(kBannerResource) == banner && tk_.Bitmap(999) == nullptr);  // cached; no such resource
     tk_.DrawBitmap(kAppIconPng, Rect{10, 10, 128, 128});
     tk_.DrawBitmap(999, Rect{0, 200, 100, 100});  // skipped
     Finish();
@@ -108,14 +102,10 @@ TEST_F(ToolkitTest, ImageResourcesDecodeAndAreDroppedWithTheDevice) {
 
 SensorSnapshot Snap(double cpu) {
     SensorSnapshot s;
-    s.cpuTempShown = cpu;
-    return s;
+    return s.cpuTempShown = cpu, s;
 }
 
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAW data;
-};
+struct ShellCall { DWORD message; NOTIFYICONDATAW data; };
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -140,22 +130,15 @@ protected:
     HWND window_ = reinterpret_cast<HWND>(0x1234);
 };
 
-TEST_F(TrayTest, AddFillsTheNotifyDataAndSetsVersion) {
+// Add fills the notify data and sets the version; the icon is rebuilt only when
+// the number or the level changes.
+TEST_F(TrayTest, AddThenIconRebuiltOnlyWhenNumberOrLevelChanges) {
     ASSERT_TRUE(tray_.Add(window_));
     ASSERT_EQ(calls_.size(), 2u);
     const NOTIFYICONDATAW& add = calls_[0].data;
-    EXPECT_EQ(calls_[0].message, DWORD(NIM_ADD));
-    EXPECT_EQ(add.cbSize, 976u);
-    EXPECT_EQ(add.uFlags, 0x87u);
-    EXPECT_EQ(add.uCallbackMessage, 0x8002u);
+    EXPECT_EQ(std::make_tuple(calls_[0].message, add.cbSize, add.uFlags, add.uCallbackMessage, calls_[1].data.uVersion),
+              std::make_tuple(DWORD(NIM_ADD), DWORD(976), UINT(0x87), UINT(0x8002), UINT(NOTIFYICON_VERSION_4)));
     EXPECT_NE(add.hIcon, nullptr);
-    EXPECT_EQ(calls_[1].data.uVersion, UINT(NOTIFYICON_VERSION_4));
-    tray_.Remove();
-    EXPECT_EQ(Count(NIM_DELETE), 1);
-}
-
-TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
-    tray_.Add(window_);
     tray_.Refresh(Snap(56.2), settings_);
     EXPECT_EQ(tray_.iconKey(), L"56|0");
     HICON first = tray_.icon();
@@ -164,9 +147,8 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     ASSERT_TRUE(GetIconInfo(first, &info));
     BITMAP bm{};
     GetObjectW(info.hbmColor, sizeof bm, &bm);
+    DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
     EXPECT_EQ(bm.bmWidth, GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForSystem()));  // the system's tray size
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
     EXPECT_EQ(calls_.back().data.uFlags, 0x86u);
     tray_.Refresh(Snap(55.8), settings_);  // still "56", level 0
     EXPECT_EQ(tray_.icon(), first);
@@ -176,6 +158,8 @@ TEST_F(TrayTest, IconIsRebuiltOnlyWhenNumberOrLevelChanges) {
     tray_.Update(L"", 0, std::wstring(300, L'a'));  // cut to fit szTip
     EXPECT_EQ(wcslen(calls_.back().data.szTip), 127u);
     EXPECT_EQ(DrawingToolkit::RenderTrayIconAt(L"56", 0, 0), nullptr);
+    tray_.Remove();
+    EXPECT_EQ(Count(NIM_DELETE), 1);
 }
 
 TEST_F(TrayTest, BalloonsHintOnceAndOverheatAsAllowed) {
@@ -211,8 +195,8 @@ TEST(TrayMenu, ItemsIdsAndChecks) {
     ASSERT_EQ(GetMenuItemCount(menu), 7);
     EXPECT_TRUE(GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED);
     EXPECT_EQ(GetMenuItemID(menu, 6), 4u);
-    EXPECT_TRUE(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(GetMenuState(menu, 2, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);  // the two switches as given
+    EXPECT_EQ(GetMenuState(menu, 3, MF_BYCOMMAND) & MF_CHECKED, 0u);
     EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), 1u);
     DestroyMenu(menu);
 }

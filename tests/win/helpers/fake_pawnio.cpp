@@ -1,8 +1,6 @@
-// A stand-in PawnIOLib.dll: the library's four functions behaving like the
-// driver's loader. Any module blob is accepted (and recorded) except the
-// placeholder modules, refused like an unsigned module. A loaded blob provides
-// the functions whose names it contains, serving recorded register values.
-// The scenario comes from KALORIX_FAKE_PAWNIO, read on every call:
+// A stand-in PawnIOLib.dll: any module blob is accepted (and recorded) except the
+// placeholder modules; a loaded blob provides the functions named in it, serving
+// recorded register values. The scenario comes from KALORIX_FAKE_PAWNIO, read on every call:
 //   "intel" (also when unset)  per-core MSRs by the calling thread's pinned processor
 //   "intel-invalid"            every thermal status without its valid bit
 //   "amd"                      SMN values at both CCD layouts
@@ -12,6 +10,7 @@
 // fake_pawnio_stats / fake_pawnio_reset let a test see what was called.
 #include <windows.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -29,7 +28,7 @@ enum Provides : int32_t { kNone = 0, kMsr = 1, kSmn = 2 };
 struct Stats {
     int32_t opens, closes, loads, loadedModule;  // loads: refused ones included; loadedModule: Provides bits
     uint64_t loadedSize, loadedHash;             // of the accepted blob (FNV-1a)
-    int32_t executes, unpinnedMsrReads, lastHandleClosedOk;
+    int32_t unpinnedMsrReads, lastHandleClosedOk;
 };
 
 Stats g_stats{};
@@ -38,8 +37,7 @@ int g_handleToken = 0;  // the handle is this object's address
 std::string Scenario() {
     char buffer[64] = {};
     const DWORD n = GetEnvironmentVariableA("KALORIX_FAKE_PAWNIO", buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer) return "intel";
-    return buffer;
+    return n == 0 || n >= sizeof buffer ? "intel" : buffer;
 }
 
 bool Contains(const uint8_t* bytes, size_t size, const char* text) {
@@ -57,10 +55,7 @@ int PinnedProcessor() {
     GROUP_AFFINITY affinity{};
     if (!GetThreadGroupAffinity(GetCurrentThread(), &affinity)) return -1;
     const uint64_t mask = affinity.Mask;
-    if (mask == 0 || (mask & (mask - 1)) != 0) return -1;
-    int bit = 0;
-    while (!((mask >> bit) & 1)) ++bit;
-    return affinity.Group * 64 + bit;
+    return std::has_single_bit(mask) ? affinity.Group * 64 + std::countr_zero(mask) : -1;
 }
 
 bool IntelMsr(const std::string& scenario, uint32_t index, uint64_t& value) {
@@ -107,8 +102,7 @@ extern "C" {
 __declspec(dllexport) int32_t WINAPI pawnio_open(void** handle) {
     ++g_stats.opens;
     const std::string scenario = Scenario();
-    if (!handle) return kFail;
-    if (scenario == "no-open") return kFail;
+    if (!handle || scenario == "no-open") return kFail;
     *handle = scenario == "null-handle" ? nullptr : &g_handleToken;
     return 0;
 }
@@ -128,7 +122,6 @@ __declspec(dllexport) int32_t WINAPI pawnio_load(void* handle, const uint8_t* mo
 __declspec(dllexport) int32_t WINAPI pawnio_execute(void* handle, const char* function, const uint64_t* in,
                                                     size_t inCount, uint64_t* out, size_t outCount,
                                                     size_t* returned) {
-    ++g_stats.executes;
     if (returned) *returned = 0;
     if (handle != &g_handleToken || !function || !in || inCount != 1 || !out || outCount < 1 || !returned)
         return kFail;
