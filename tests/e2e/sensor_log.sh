@@ -32,19 +32,13 @@ log_profile() {  # format
 "
 }
 echo_rows() { [ -f "$1" ] && wc -l < "$1" || echo 0; }
-wait_echo_rows() {  # file count seconds
-    local i
-    for i in $(seq 1 $(($3 * 5))); do [ "$(echo_rows "$1")" -ge "$2" ] && return 0; sleep 0.2; done
-    return 1
-}
+rows_at_least() { [ "$(echo_rows "$1")" -ge "$2" ]; }
+wait_echo_rows() { wait_for "$3" rows_at_least "$1" "$2"; }  # file count seconds
 # Settings page (by its sidebar entry), a page further down at a time, each
 # step seen in the report, until the sensor log's switch is on screen. Page
 # Down needs the keyboard focus; a wheel notch stands in when it did not move.
-changed_from() {  # KEY OLD SECONDS
-    local j
-    for j in $(seq 1 $(($3 * 5))); do [ "$(rv "$1")" != "$2" ] && return 0; sleep 0.2; done
-    return 1
-}
+changed_from() { wait_for "$3" differs "$1" "$2"; }  # KEY OLD SECONDS
+differs() { [ "$(rv "$1")" != "$2" ]; }
 show_log_row() {
     act nav/settings page 4 || return 1
     park_pointer

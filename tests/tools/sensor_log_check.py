@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 """Reads sensor log files back with Python's csv module and checks them against
-the record of what was logged (KALORIX_SENSOR_LOG_ECHO of kalorix-test.exe, or
-the one the native test writes): the byte-order mark, separator and decimal
-sign of the format, CR LF line ends, the header, the time column and every
-value, which must equal the logged value rounded to its column's decimals.
+kalorix-test.exe's record of what was logged (KALORIX_SENSOR_LOG_ECHO): BOM,
+separator, decimal sign, CR LF, header, times and every value.
 
 usage: sensor_log_check.py tr|standard FOLDER ECHO_FILE
 Prints one summary line and exits 0, or lists what differs and exits 1."""

@@ -5,12 +5,6 @@
 # window's state and "region x y w h action-id" lines of its live hit regions.
 # Clicks go to a region's centre by action id, and every check waits (bounded)
 # until the report shows the expected state; screenshots are for people.
-#
-#   e2e_init EXE BUILD NAME [SUBDIR]  sets exe, build, run, out, tmp; fail/note/die
-#   start_app LOG [ARGS]   stop_app   wait_window SECONDS   (sets win)
-#   rv KEY   wait_rv KEY VALUE SECONDS   frame_no   wait_frames N SECONDS
-#   region ID   has_region ID   click ID   act ID KEY VALUE [SECONDS]   keys_until KEYS KEY VALUE
-#   shoot NAME   profile_save / profile_restore   e2e_finish
 # Every wait here is bounded.
 
 e2e_lib="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -48,6 +42,12 @@ e2e_cleanup() {
     return 0
 }
 
+wait_for() {  # SECONDS COMMAND...: until the command succeeds, polled every 0.2 s
+    local n=$(($1 * 5)); shift
+    while [ "$n" -gt 0 ]; do "$@" && return 0; sleep 0.2; n=$((n - 1)); done
+    return 1
+}
+
 # ---- the frame report ----------------------------------------------------------------
 
 rv() { sed -n "s/^$1 //p" "$frame" 2>/dev/null | head -1; }  # KEY -> value in the latest report
@@ -64,24 +64,14 @@ wait_rv() {  # KEY VALUE SECONDS
     done
     return 1
 }
-wait_frames() {  # N SECONDS: until N more frames were painted
-    local start i; start=$(frame_no)
-    for i in $(seq 1 $(($2 * 5))); do
-        [ "$(frame_no)" -ge $((start + $1)) ] && return 0
-        sleep 0.2
-    done
-    return 1
-}
+frames_from() { [ "$(frame_no)" -ge "$1" ]; }
+wait_frames() { wait_for "$2" frames_from $(($(frame_no) + $1)); }  # N SECONDS: N more frames painted
 region() {  # ID -> "x y w h" of the action's region in the latest report
     awk -v id="$1" '$1 == "region" { n = $0; sub(/^region [^ ]+ [^ ]+ [^ ]+ [^ ]+ /, "", n)
                                      if (n == id) { print $2, $3, $4, $5; exit } }' "$frame" 2>/dev/null
 }
 has_region() { [ -n "$(region "$1")" ]; }
-wait_region() {  # ID SECONDS
-    local i
-    for i in $(seq 1 $(($2 * 5))); do has_region "$1" && return 0; sleep 0.2; done
-    return 1
-}
+wait_region() { wait_for "$2" has_region "$1"; }  # ID SECONDS
 
 # ---- input ---------------------------------------------------------------------------
 
@@ -223,8 +213,4 @@ profile_restore() {
 answered_profile() {  # settings.json with the first-test prompt already answered, plus extra lines
     printf '{\n%s  "FirstTestOffered": true\n}\n' "${1:-}" > "$roam/settings.json"
 }
-wait_file_line() {  # file extended-regex seconds
-    local i
-    for i in $(seq 1 $(($3 * 5))); do grep -Eqs "$2" "$1" && return 0; sleep 0.2; done
-    return 1
-}
+wait_file_line() { wait_for "$3" grep -Eqs "$2" "$1"; }  # file extended-regex seconds
