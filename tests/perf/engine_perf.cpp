@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "tests/core/engine_fakes.h"
 #include "sensors/sampling_engine.h"
 
 namespace {
@@ -35,18 +36,9 @@ using namespace kalorix;
 
 namespace {
 
-class NullHost : public EngineHost {
-public:
-    double monotonicNow() override { return 0; }
+// The shared empty host with a wall clock in this century (periods carry dates).
+struct NullHost : test::NullHost {
     int64_t wallNow() override { return 1'700'000'000; }
-    LocalTime localTime() override { return {}; }
-    void sleepMs(int) override {}
-    bool isElevated() override { return false; }
-    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-    std::wstring biosManufacturer() override { return {}; }
-    bool pawnIoInstalled() override { return false; }
-    void postReady(void*) override {}
-    void recordPeriod(const HeavyUsePeriod&) override {}
 };
 
 SensorFrame MakeFrame(int cycle) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/core/engine_fakes.h"
 #include "base/scoped_win.h"
 #include "metrics/metrics_server_win.h"
 #include "sensors/fake_providers.h"
@@ -102,22 +103,9 @@ private:
 };
 
 // A snapshot of the demo machine after a few cycles, as the engine publishes it.
-class QuietHost : public EngineHost {
-public:
-    double monotonicNow() override { return 0; }
-    int64_t wallNow() override { return 0; }
-    LocalTime localTime() override { return {}; }
-    void sleepMs(int) override {}
-    bool isElevated() override { return false; }
-    std::vector<std::unique_ptr<Provider>> createProviders(bool) override { return {}; }
-    std::wstring biosManufacturer() override { return {}; }
-    bool pawnIoInstalled() override { return false; }
-    void postReady(void*) override {}
-    void recordPeriod(const HeavyUsePeriod&) override {}
-};
 
 SensorSnapshot DemoSnapshot() {
-    QuietHost host;
+    test::NullHost host;
     SamplingEngine engine(host);
     auto providers = MakeFakeProviders("demo");
     SensorFrame frame;
