@@ -9,6 +9,7 @@
 #include "bench/drives_win.h"
 #include "base/scoped_win.h"
 #include "bench/runner_win.h"
+#include "sensors/text.h"
 #include "test_util_win.h"
 
 namespace kalorix {
@@ -71,9 +72,13 @@ TEST(BenchRunnerWin, StopKillsTheChildAndTheRunEnds) {
     runner.Stop(kStopByUser);
     runner.Stop(L"İşlemci 96 °C'ye ulaştı; güvenlik için test durduruldu");  // the first reason stays
     ASSERT_TRUE(WaitFor(runner, Finished, 15));
-    EXPECT_TRUE(!runner.Snapshot().success && runner.Snapshot().error == L"Test durduruldu");
+    const BenchState stopped = runner.Snapshot();
+    EXPECT_FALSE(stopped.success);
+    EXPECT_EQ(WideToUtf8(stopped.error), "Test durduruldu");
     EXPECT_TRUE(ProcessGone(pid));
-    EXPECT_EQ(ActiveInJob(runner.jobHandle()), 0u);
+    // The job's count may trail the process handle's signal by a moment.
+    EXPECT_TRUE(test::WaitUntil([&] { return ActiveInJob(runner.jobHandle()) == 0; }, 5000))
+        << ActiveInJob(runner.jobHandle());
 
     // The runner starts again after a stop (the stop reason does not carry over)
     // and runs to the end, one run at a time.
@@ -83,7 +88,7 @@ TEST(BenchRunnerWin, StopKillsTheChildAndTheRunEnds) {
     EXPECT_FALSE(runner.Start(notify.get(), BenchKind::Cpu, 0));
     ASSERT_TRUE(WaitFor(runner, Finished, 60));
     const BenchState again = runner.Snapshot();
-    EXPECT_TRUE(again.success) << std::string(again.error.begin(), again.error.end());
+    EXPECT_TRUE(again.success) << WideToUtf8(again.error);
     EXPECT_GT(again.metrics.at("memory.score"), 0.0);  // the child's M lines crossed the pipe
     EXPECT_GE(DrainNotifications(notify.get()), 10);   // 8 P lines, metrics, D and the end of the stream
     EXPECT_TRUE(ProcessGone(runner.lastChildProcessId()));
@@ -119,7 +124,7 @@ TEST(BenchRunnerWin, DiskTestOnTheSystemDrive) {
     ASSERT_TRUE(WaitFor(runner, Finished, 90));
     const BenchState s = runner.Snapshot();
     if (s.error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).") GTEST_SKIP() << "not enough free space";
-    EXPECT_TRUE(s.success) << std::string(s.error.begin(), s.error.end());
+    EXPECT_TRUE(s.success) << WideToUtf8(s.error);
     EXPECT_GT(s.metrics.at("disk.seq_write_mbs"), 0.0);
     EXPECT_GT(s.metrics.at("disk.rnd_read_iops"), 0.0);
 }
@@ -147,7 +152,7 @@ TEST(BenchRunnerWin, DiskFileGoneAfterTheChildIsKilledMidPhase) {
     ASSERT_TRUE(WaitFor(runner, [](const BenchState& st) { return st.phase == L"Sıralı okuma" || st.finished; }, 60));
     if (runner.Snapshot().error == L"Sürücüde yeterli boş alan yok (en az 1,3 GB gerekli).")
         GTEST_SKIP() << "not enough free space for the disk test here";
-    ASSERT_FALSE(runner.Snapshot().finished) << std::string(runner.Snapshot().error.begin(), runner.Snapshot().error.end());
+    ASSERT_FALSE(runner.Snapshot().finished) << WideToUtf8(runner.Snapshot().error);
     const DWORD pid = runner.lastChildProcessId();
     ASSERT_EQ(DiskTestFiles(pid).size(), 1u);  // the file exists while the phase runs
     runner.Stop(kStopByUser);
