@@ -3,7 +3,8 @@
 # by a click on its card (the other cards offer no start meanwhile), its record
 # in history.txt and the card's "Yeniden test et" afterwards; then a seeded
 # history (report card and all four results) at 1180 x 780 and at the 980 x 640
-# minimum, and the report image saved from the header button with its toast.
+# minimum, and the report image saved from the header button with its toast; last the
+# thermal stop of a CPU test on the hot demo machine.
 set -u
 source "$(dirname "$0")/lib/e2e-common.sh"
 e2e_init "$1" "$2" pages_b pages_b
@@ -75,5 +76,34 @@ case "$(basename "${saved:-none}")" in
   *) fail "no report image with the expected name in Pictures\\Kalorix" ;;
 esac
 check "no action id registered twice" [ "$(rv duplicates)" = 0 ]
+stop_app
+
+# ---- the thermal stop: the hot demo machine is past the 60 °C limit, the full-length
+# CPU test is stopped at the next snapshot and its card says why -----------------------
+rm -f "$roam/history.txt"
+answered_profile '  "UpdateIntervalMs": 500,
+  "WarningTemp": 60,
+  "MinimizeToTray": false,
+'
+KALORIX_FAKE_SENSORS=demo start_app hot  # real time: each snapshot is a frame of its own
+wait_window 60 || die "no Kalorix window with live data within 60 s"
+keys_until ctrl+4 page 3 || die "Ctrl+4 did not select the Tests page"
+hot() { local t; t=$(rv cputemp); [ "${t:--}" != - ] && [ "${t%%.*}" -ge 62 ]; }
+wait_for 90 hot || die "the demo machine did not warm up (cputemp $(rv cputemp))"
+act tests/run/cpu bench cpu 15 || die "the CPU test did not start"
+# The run's end reaches the series with the next message: wait for both.
+wait_rv bench - 20 && wait_rv series - 20 || die "the hot CPU test was not stopped"
+stop_reason=$(frame="$matched" rv test.cpu.error)
+names_the_limit() {  # the stop names a temperature at or above the limit
+    local t
+    t=$(printf '%s' "$1" | sed -n "s/^İşlemci \([0-9]\+\) °C'ye ulaştı; güvenlik için test durduruldu$/\1/p")
+    [ -n "$t" ] && [ "$t" -ge 60 ]
+}
+check "the stopped card says why: $stop_reason" names_the_limit "$stop_reason"
+check "the runner keeps the first reason" [ "$(frame="$matched" rv bench.error)" = "$stop_reason" ]
+check "the stopped card holds no result" [ "$(frame="$matched" rv test.cpu)" = "idle -" ]
+check "the stopped card offers its start again" wait_region tests/run/cpu 10
+park_pointer; wait_frames 1 5
+shoot 10-tests-thermal-stop >/dev/null
 
 e2e_finish
