@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "tests/core/engine_fakes.h"
+#include "tests/win/http_client_win.h"
 #include "base/scoped_win.h"
 #include "metrics/metrics_server_win.h"
+#include "sensors/clock_win.h"
 #include "sensors/fake_providers.h"
 #include "sensors/sampling_engine.h"
 #include "store/file_util.h"
@@ -30,16 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace kalorix;
 
-double NowMs() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
-}
+double NowMs() { return MonotonicSeconds() * 1000.0; }
 
 struct Spread {
     double median = 0, p99 = 0;
@@ -50,57 +43,10 @@ Spread SpreadOf(std::vector<double> ms) {
     return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
 }
 
-int FreePort() {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    int length = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-    closesocket(s);
-    return ntohs(a.sin_port);
-}
+using test::HttpClient;
 
-// A blocking client on 127.0.0.1 that reads whole answers.
-class Client {
-public:
-    explicit Client(int port) {
-        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        const DWORD timeout = 5000;
-        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-        const BOOL noDelay = TRUE;
-        setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<u_short>(port));
-        ok_ = connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~Client() { closesocket(socket_); }
-    // The size of the body of a 200 answer to GET /metrics; 0 on any failure.
-    size_t get() {
-        static const std::string request = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        if (!ok_ || send(socket_, request.data(), static_cast<int>(request.size()), 0) <= 0) return 0;
-        std::string in;
-        char chunk[16384];
-        for (;;) {
-            const size_t end = in.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                const size_t at = in.find("Content-Length: ");
-                const size_t length = at < end ? std::stoul(in.substr(at + 16)) : 0;
-                if (in.size() >= end + 4 + length) return in.rfind("HTTP/1.1 200", 0) == 0 ? length : 0;
-            }
-            const int n = recv(socket_, chunk, static_cast<int>(sizeof chunk), 0);
-            if (n <= 0) return 0;
-            in.append(chunk, static_cast<size_t>(n));
-        }
-    }
-
-private:
-    SOCKET socket_ = INVALID_SOCKET;
-    bool ok_ = false;
-};
+// One GET /metrics; true for a 200 answer.
+bool Scraped(HttpClient& client) { return test::StatusLine(client.get("/metrics")) == "HTTP/1.1 200 OK"; }
 
 // A snapshot of the demo machine after a few cycles, as the engine publishes it.
 
@@ -118,7 +64,7 @@ SensorSnapshot DemoSnapshot() {
 }
 
 void ServeFigures() {
-    const int port = FreePort();
+    const int port = test::UnusedLoopbackPort();
     MetricsServer::Options options;
     options.scores = [] {
         bench::LatestScores s;
@@ -152,19 +98,19 @@ void ServeFigures() {
     std::vector<double> kept, fresh;
     int failures = 0;
     {
-        Client c(port);
+        HttpClient c(port, 5000);
         for (int i = 0; i < kRequests; ++i) {
             if (i % 50 == 0) server.publish(snapshot);  // a new cycle now and then: the page is written again
             const double t0 = NowMs();
-            if (c.get() == 0) ++failures;
+            if (!Scraped(c)) ++failures;
             kept.push_back(NowMs() - t0);
         }
     }
     for (int i = 0; i < kRequests; ++i) {
         if (i % 50 == 0) server.publish(snapshot);
         const double t0 = NowMs();
-        Client c(port);
-        if (c.get() == 0) ++failures;
+        HttpClient c(port, 5000);
+        if (!Scraped(c)) ++failures;
         fresh.push_back(NowMs() - t0);
     }
     const Spread w = SpreadOf(write), k = SpreadOf(kept), f = SpreadOf(fresh);
@@ -200,9 +146,9 @@ std::optional<double> Share(HANDLE process, int seconds, int scrapePort) {
     std::thread scraper;
     if (scrapePort) {
         scraper = std::thread([&] {
-            Client c(scrapePort);  // as Prometheus does: one connection kept alive
+            HttpClient c(scrapePort, 5000);  // as Prometheus does: one connection kept alive
             while (!done) {
-                if (c.get() > 0) ++scrapes;
+                if (Scraped(c)) ++scrapes;
                 else ++failed;
                 for (int i = 0; i < 20 && !done; ++i) Sleep(50);
             }
@@ -226,7 +172,7 @@ void MonitorFigures() {
         std::printf("kalorix-test.exe not found beside this program\n");
         return;
     }
-    const int port = FreePort();
+    const int port = test::UnusedLoopbackPort();
     SetEnvironmentVariableW(L"KALORIX_FAKE_SENSORS", L"demo");
     const fs::path settings = SettingsPath(true);
     const std::optional<std::string> old = ReadFileBytes(settings);

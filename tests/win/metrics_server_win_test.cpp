@@ -13,61 +13,16 @@
 #include <vector>
 
 #include "metrics/metrics_server_win.h"
-#include "test_http_server_win.h"
+#include "http_client_win.h"
 #include "test_util_win.h"
 
 using namespace kalorix;
-using kalorix::test::TestHttpServer;
 
 namespace {
 
-// A blocking client socket on 127.0.0.1 whose reads give up after 10 s (Winsock
-// is started by the test HTTP server's unit).
-class Client {
-public:
-    explicit Client(int port) {
-        const DWORD timeoutMs = 10000;
-        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
-        sockaddr_in a = test::LoopbackAddress(port);
-        connect(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    }
-    ~Client() { closesocket(socket_); }
-    bool send(const std::string& b) { return ::send(socket_, b.data(), int(b.size()), 0) == int(b.size()); }
-    // One answer by its Content-Length; empty when the connection ended or stayed silent.
-    std::string answer() {
-        for (;;) {
-            const size_t end = buffer_.find("\r\n\r\n"), at = buffer_.find("Content-Length: ");
-            const size_t total = end == std::string::npos ? end : end + 4 + (at < end ? std::stoul(buffer_.substr(at + 16)) : 0);
-            if (total != std::string::npos && buffer_.size() >= total) {
-                std::string out = buffer_.substr(0, total);
-                buffer_.erase(0, total);
-                return out;
-            }
-            if (!readMore()) return {};
-        }
-    }
-    bool closedByServer() {
-        while (readMore()) buffer_.clear();
-        return lastRead_ == 0 || lastError_ == WSAECONNRESET || lastError_ == WSAECONNABORTED;
-    }
-    std::string get(const std::string& path) { return send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") ? answer() : ""; }
-
-private:
-    bool readMore() {
-        char chunk[16384];
-        lastRead_ = recv(socket_, chunk, static_cast<int>(sizeof chunk), 0);
-        lastError_ = lastRead_ < 0 ? WSAGetLastError() : 0;
-        if (lastRead_ > 0) buffer_.append(chunk, static_cast<size_t>(lastRead_));
-        return lastRead_ > 0;
-    }
-
-    SOCKET socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    std::string buffer_;
-    int lastRead_ = 0, lastError_ = 0;
-};
-
-std::string Status(const std::string& answer) { return answer.substr(0, answer.find("\r\n")); }
-std::string Body(const std::string& answer) { return answer.substr(answer.find("\r\n\r\n") + 4); }
+using Client = test::HttpClient;  // Winsock is started by the test HTTP server's unit
+using test::Body;
+using test::StatusLine;
 
 class MetricsServerTest : public ::testing::Test {
 protected:
@@ -82,7 +37,7 @@ protected:
         e.enabled = enabled, e.port = port;
         return e;
     }
-    int port = TestHttpServer::UnusedPort();
+    int port = test::UnusedLoopbackPort();
 };
 
 TEST_F(MetricsServerTest, OneConnectionOverTheLimitIsTurnedAway) {
@@ -91,15 +46,15 @@ TEST_F(MetricsServerTest, OneConnectionOverTheLimitIsTurnedAway) {
     std::vector<std::unique_ptr<Client>> open;
     for (size_t i = 0; i < kMetricsMaxConnections; ++i) {
         open.push_back(std::make_unique<Client>(port));
-        ASSERT_EQ(Status(open.back()->get("/metrics")), "HTTP/1.1 200 OK");  // accepted and kept open
+        ASSERT_EQ(StatusLine(open.back()->get("/metrics")), "HTTP/1.1 200 OK");  // accepted and kept open
     }
     Client extra(port);
     const std::string busy = extra.answer();
-    EXPECT_TRUE(busy.empty() || Status(busy) == "HTTP/1.1 503 Service Unavailable") << busy;
+    EXPECT_TRUE(busy.empty() || StatusLine(busy) == "HTTP/1.1 503 Service Unavailable") << busy;
     EXPECT_TRUE(extra.closedByServer());
 
     open.pop_back();  // one leaves: a newcomer is served again
-    EXPECT_TRUE(test::WaitUntil([&] { return Status(Client(port).get("/metrics")) == "HTTP/1.1 200 OK"; }, 5000));
+    EXPECT_TRUE(test::WaitUntil([&] { return StatusLine(Client(port).get("/metrics")) == "HTTP/1.1 200 OK"; }, 5000));
 }
 
 // Committed private memory (Wine reports it as PagefileUsage and leaves PrivateUsage 0).
@@ -131,7 +86,7 @@ TEST_F(MetricsServerTest, AThousandRequestsAllAnsweredWithFlatMemory) {
         for (int i = 0; i < requests; ++i) {
             Client c(port);
             const std::string a = c.get(i % 2 ? "/data.json" : "/metrics");
-            if (Status(a) == "HTTP/1.1 200 OK" && (i % 2 || Body(a) == expected)) ++correct;
+            if (StatusLine(a) == "HTTP/1.1 200 OK" && (i % 2 || Body(a) == expected)) ++correct;
         }
         return correct;
     };
@@ -161,7 +116,7 @@ TEST_F(MetricsServerTest, APortInUseIsTriedAgainAndAStopClosesClients) {
     ASSERT_EQ(server.view().state, MetricsState::Listening);
     {
         Client c(port);
-        EXPECT_EQ(Status(c.get("/metrics")), "HTTP/1.1 200 OK");
+        EXPECT_EQ(StatusLine(c.get("/metrics")), "HTTP/1.1 200 OK");
         server.apply(Endpoint(false));
         EXPECT_EQ(server.view().state, MetricsState::Off);
         EXPECT_TRUE(c.closedByServer());
@@ -169,7 +124,7 @@ TEST_F(MetricsServerTest, APortInUseIsTriedAgainAndAStopClosesClients) {
     server.apply(Endpoint());
     ASSERT_EQ(server.view().state, MetricsState::Listening);
     Client again(port);
-    EXPECT_EQ(Status(again.get("/metrics")), "HTTP/1.1 200 OK");
+    EXPECT_EQ(StatusLine(again.get("/metrics")), "HTTP/1.1 200 OK");
 }
 
 }  // namespace

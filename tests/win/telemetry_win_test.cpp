@@ -68,7 +68,7 @@ TEST(PostJson, SendsTheBodyWithContentTypeAndUserAgent) {
 TEST(PostJson, FailuresHaveTheirMessages) {
     TestHttpServer server;
     server.setStatus(302, server.url("/ok"));
-    const std::string unused = "http://127.0.0.1:" + std::to_string(TestHttpServer::UnusedPort()) + "/api/report.php";
+    const std::string unused = "http://127.0.0.1:" + std::to_string(test::UnusedLoopbackPort()) + "/api/report.php";
     for (const auto& [address, message] : {std::pair{server.url(), L"Sunucu hatası (302)"},
                                            std::pair{unused, L"Sunucuya ulaşılamadı"},
                                            std::pair{std::string("ftp://127.0.0.1/api"), L"Adres geçersiz"}}) {

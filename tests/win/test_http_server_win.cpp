@@ -16,17 +16,6 @@ struct WinsockInit {
     }
 } gWinsock;
 
-// A socket bound to 127.0.0.1 at a port the system chose, and that port.
-SOCKET BindLoopback(int& port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = LoopbackAddress(0);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    int len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    return s;
-}
-
 std::string Lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -73,12 +62,6 @@ std::vector<RecordedRequest> TestHttpServer::requests() const {
 
 bool TestHttpServer::waitForRequests(size_t n, DWORD timeoutMs) const {
     return WaitUntil([&] { return requests().size() >= n; }, static_cast<int>(timeoutMs));
-}
-
-int TestHttpServer::UnusedPort() {
-    int port = 0;
-    closesocket(BindLoopback(port));
-    return port;
 }
 
 void TestHttpServer::serve() {

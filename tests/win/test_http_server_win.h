@@ -12,15 +12,9 @@
 #include <thread>
 #include <vector>
 
-namespace kalorix::test {
+#include "http_client_win.h"
 
-inline sockaddr_in LoopbackAddress(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<u_short>(port));
-    return a;
-}
+namespace kalorix::test {
 
 struct RecordedRequest {
     std::string path, head, body;
@@ -39,9 +33,6 @@ public:
     std::vector<RecordedRequest> requests() const;
     // Waits until n requests have been recorded (bounded).
     bool waitForRequests(size_t n, DWORD timeoutMs = 10000) const;
-
-    // A port on 127.0.0.1 with nobody listening.
-    static int UnusedPort();
 
 private:
     void serve();
